@@ -1,0 +1,43 @@
+// State of the bilingual text copier. It lives inside the engine record,
+// so a copy allocates nothing; one copy runs at a time.
+#pragma once
+
+#include "engine/text_reader.h"
+#include "platform/file_system.h"
+
+namespace setup {
+
+inline constexpr int kTextBufferSize = 4096;
+
+// 16-bit tokens of the comment filter.
+inline constexpr unsigned kTokenCommentOpen = 0x2F2A;   // "/*"
+inline constexpr unsigned kTokenCommentClose = 0x2A2F;  // "*/"
+inline constexpr unsigned kTokenSplitMark = 0x2423;     // "$#"
+inline constexpr unsigned kTokenRawMark = 0x2424;       // "$$"
+inline constexpr unsigned kTokenEndOfInput = 0x001A;    // Ctrl-Z
+
+struct TextCopier {
+  FileHandle source = kNoFile;       // opened for text reading
+  FileHandle destination = kNoFile;  // a replacement of the destination file
+  char raw_line[kTextBufferSize];
+  int unread_count = 0;
+  const char* read_position = nullptr;
+  char expanded_line[kTextBufferSize];
+  const char* source_name = nullptr;
+  int source_line = 0;
+  int output_count = 0;
+  char* output_position = nullptr;
+  char output[kTextBufferSize];
+  int split_position = -1;
+  int body_length = 0;
+  char* body_position = nullptr;
+  char body[kTextBufferSize];
+  bool drop_blank = false;
+  bool double_byte = false;
+  bool end_of_input = false;
+  unsigned char look_ahead = 0;
+  bool look_ahead_valid = false;
+  TextReader reader;  // the source in text mode
+};
+
+}  // namespace setup

@@ -1,0 +1,33 @@
+// The macro table: up to fifty names replaced by their values wherever they
+// occur in a script line, a folder or a copied text line.
+#pragma once
+
+namespace setup {
+
+inline constexpr int kMaxMacros = 50;
+inline constexpr int kMacroTextSize = 300;  // name or value, terminator included
+
+struct MacroEntry {
+  char name[kMacroTextSize];
+  char value[kMacroTextSize];
+};
+
+struct MacroTable {
+  int count = 0;
+  MacroEntry entries[kMaxMacros];
+};
+
+enum class DefineResult { kStored, kTableFull, kTooLong };
+
+// Adds name with value, or replaces the value of an entry of that name (which
+// keeps its place). Nothing is stored when the table is full or a text does
+// not fit its 299 bytes. Reports nothing: the engine does.
+DefineResult DefineMacro(MacroTable& table, const char* name, const char* value);
+
+// Writes source with every macro name replaced by its value into dest, which
+// holds size bytes. Entries are tried in table order at each byte; values are
+// not expanded again. Returns false when the expansion did not fit: dest then
+// holds as much as fitted, terminated.
+bool ExpandMacros(const MacroTable& table, const char* source, char* dest, unsigned size);
+
+}  // namespace setup

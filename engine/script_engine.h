@@ -1,0 +1,175 @@
+// The script engine: its whole state in one record, and SetupUi, the
+// operations through which it talks to the user. The engine never touches a
+// window or a terminal itself; a front end implements SetupUi.
+#pragma once
+
+#include "actions/text_copier.h"
+#include "engine/lexicon.h"
+#include "engine/macro_table.h"
+#include "platform/platform.h"
+
+namespace setup {
+
+enum LanguageMode : int { kEnglish = 0, kJapanese = 1 };
+
+inline constexpr int kTextSize = 256;         // paths, messages, settings
+inline constexpr int kStoredLineSize = 1024;  // a stored line and its NUL
+inline constexpr int kLineStoreSize = 65536;
+inline constexpr int kWorkLineSize = 512;  // the interpreter's line buffers
+inline constexpr int kGotoTargetSize = 64;
+
+// The user-interface operations the engine calls. All block until the user
+// answers, except the two progress operations.
+class SetupUi {
+ public:
+  virtual ~SetupUi() = default;
+  // Shows the setup dialog with the two expanded folders; returns when it has
+  // closed. OK in it stores the folders and calls ScriptEngine::RunScript.
+  virtual void RunSetupDialog(const char* folder1, const char* folder2) = 0;
+  // Progress bar range 0..count (the upper bound modulo 65536).
+  virtual void SetProgressRange(int count) = 0;
+  virtual void SetProgressPos(int position) = 0;
+  // A message box with OK and the warning icon.
+  virtual void ShowError(const char* text) = 0;
+  // As ShowError, kept above all other windows.
+  virtual void ShowTopmostError(const char* text) = 0;
+  // A message box with OK and the information icon, above all other windows.
+  virtual void ShowInformation(const char* text) = 0;
+  // The script message dialog; true when the user chose OK.
+  virtual bool AskScriptMessage(const char* text) = 0;
+  // The disk prompt; false only when the user chose Cancel.
+  virtual bool PromptDisk(const char* text) = 0;
+  // "Setup completed." with the window title as caption.
+  virtual void ShowCompleted() = 0;
+};
+
+// The settings the pre-scan takes from SetupDir, SetupDir2 and WindowTitle.
+struct SetupParams {
+  char window_title[kTextSize] = "Setup";
+  char folder1[kTextSize] = "C:\\";
+  char label1[kTextSize] = "Setup Directory";
+  char folder2[kTextSize] = "C:\\";
+  char label2[kTextSize] = "Setup Directory";
+  int folder_count = 1;
+};
+
+// The stored script: lines one after another, each ended by a zero byte.
+struct LineStore {
+  char storage[kLineStoreSize];
+  int end = 0;     // where the next line is stored; the end of the text after loading
+  int cursor = 0;  // start of the next line NextLine hands out
+  int line_count = 0;
+};
+
+// What one dispatch step leaves the line loop to do.
+enum class Outcome { kNextLine, kTail, kStop };
+
+class ScriptEngine {
+ public:
+  ScriptEngine(const Platform& platform, SetupUi& ui);
+  ScriptEngine(const ScriptEngine&) = delete;
+  ScriptEngine& operator=(const ScriptEngine&) = delete;
+
+  // --- start-up and loading (loader.cc) ---
+  // The whole start-up: macros, program folder, script, setup dialog. Always
+  // returns false, so the program ends afterwards.
+  bool InitInstance();
+  // Sets program_folder from the program's path.
+  void FindProgramFolder();
+  // Loads and pre-scans Setup.Inf; 0 loaded, 1 failed (reported).
+  int LoadScript();
+  // Loads script text given as bytes (the file's contents), as LoadScript.
+  int LoadScriptText(const char* bytes, int size);
+  // Fills one folder and label from a SetupDir(2) line's argument text.
+  void ParseSetupDir(const char* arguments, char* folder, char* label);
+  // Copies the next stored line into dest (size bytes); nullptr when none is
+  // left. A line that does not fit is reported and ends the reading too;
+  // *too_long tells the two apart.
+  char* NextLine(char* dest, int size, bool* too_long);
+  // Formats a message (printf rules) into 256 bytes and shows it with ShowError.
+  void ReportError(const char* format, ...)
+#if defined(__GNUC__)
+      __attribute__((format(printf, 2, 3)))
+#endif
+      ;
+
+  // --- lexicon (lexicon.cc) ---
+  // Cuts the next argument at *cursor in place; nullptr when malformed
+  // (reported in strict mode). See the lexicon for the two forms.
+  char* NextArg(char** cursor, bool strict);
+
+  // --- interpreter (interpreter.cc) ---
+  // The run: run-time macros, progress, the script, the completion notice.
+  // 0 completed, 1 stopped.
+  int RunScript(LanguageMode mode);
+  int InterpretScript(LanguageMode mode);
+  // One dispatch step on an expanded line or a tail command; on kTail,
+  // *tail is the tail command to execute next.
+  Outcome ExecuteCommand(char* text, char** tail);
+
+  // --- conditions (conditions.cc) ---
+  bool TestFileVersion(const char* file, const char* version, int op, const char* sense,
+                       const char* value_name);
+  bool TestFileDate(const char* file1, const char* file2, int op, const char* sense);
+  bool TestString(const char* text1, const char* text2, int op, const char* sense);
+  bool TestFileFind(const char* file, const char* sense);
+  bool TestRegistryFind(const char* path, const char* sense);
+  bool TestLanguage(const char* number, const char* sense);
+  // The version text value_name of file into dest (size bytes); false when
+  // the file has none.
+  bool QueryVersionString(const char* file, const char* value_name, char* dest, int size);
+
+  // --- file actions (file_actions.cc); each 0 success, 1 failure ---
+  int MakeDir(char* arguments);
+  int BinCopy(char* arguments);
+  int DiskCheck(char* arguments);
+  bool CreateFolder(const char* path);
+  bool ClearReadOnly(const char* path);
+  int WaitForDisk(const char* file, const char* prompt);
+
+  // --- text copy (text_copier.cc) ---
+  // TextCopy, JapanCopy, EnglishCopy: arguments behind the keyword.
+  int TextCopyCommand(char* arguments, LanguageMode selection);
+  int CopyText(const char* source, const char* destination, LanguageMode selection);
+  void CloseSource();
+  // Puts the finished copy in place, or (abandon) removes it.
+  void CloseDestination(bool abandon);
+
+  // --- registry (registry_access.cc) ---
+  int SetRegistryCommand(char* arguments);
+  int DeleteRegistryCommand(char* arguments);
+  // The Registry form of SetupDir: stores the folder, returns the position
+  // behind the default folder (nullptr: nothing follows).
+  char* ParseRegistrySetupDir(char* cursor, char* folder);
+
+  // --- registration (registration.cc) ---
+  int RegsvrCommand(char* arguments);
+  bool RegisterComponent(const char* path);
+  bool RegisterInProcess(const char* path);
+  bool RunAndWait(const char* program, const char* folder, const char* arguments);
+
+  const Platform& platform() const { return platform_; }
+  SetupUi& ui() { return ui_; }
+
+  // --- state, in the order of the engine record ---
+  char program_folder[kTextSize] = "";
+  TextCopier text_copy;
+  MacroTable macros;
+  char script_path[kTextSize] = "";
+  int line_number = 0;
+  LineStore lines;
+  SetupParams params;
+
+  // Run state of the interpreter.
+  char line[kWorkLineSize];
+  char expanded[kWorkLineSize];
+  bool skip_mode = false;
+  char goto_target[kGotoTargetSize] = "";
+  LanguageMode mode = kJapanese;
+
+ private:
+  Platform platform_;
+  SetupUi& ui_;
+};
+
+}  // namespace setup
