@@ -4,6 +4,9 @@
 #pragma once
 
 #include <windows.h>
+// windows.h makes FreeModule a macro; the Components interface has a member
+// of that name.
+#undef FreeModule
 
 namespace setup::win32 {
 

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Under code page 932: Japanese title, label and script message render, and the
+# engine's Shift-JIS messages reach the user as Japanese text.
+. "$(dirname "$0")/e2e_lib.sh"
+
+put_program
+put_script <<'INF'
+WindowTitle	製品のセットアップ
+SetupDir	C:\製品	"インストール先フォルダー"
+MessageBox	"ファイルをコピーします"
+MakeDir	
+INF
+
+drive <<'STEPS'
+start C:\media\setup.exe
+window 製品のセットアップ
+text 1009 インストール先フォルダー
+text 1000 C:\製品
+shot setup_dialog_japanese
+click 1
+window-with 1005
+text 1005 ファイルをコピーします
+text 2 ｷｬﾝｾﾙ
+shot script_message_japanese
+click 1
+closed
+window setup
+text 65535 C:\media\Setup.Infの4行目にディレクトリー名が有りません
+shot error_box_japanese
+click 1
+gone
+STEPS
+
+expect_no_dir '製品'
+finish
