@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Under code page 932: Japanese title, label and script message render, and the
-# engine's Shift-JIS messages reach the user as Japanese text.
+# engine's Shift-JIS messages reach the user as Japanese text; the stopped
+# run installs nothing after the stop.
 . "$(dirname "$0")/e2e_lib.sh"
 
 put_program
@@ -8,7 +9,8 @@ put_script <<'INF'
 WindowTitle	製品のセットアップ
 SetupDir	C:\製品	"インストール先フォルダー"
 MessageBox	"ファイルをコピーします"
-MakeDir	
+Goto	
+MakeDir	$$SETUPDIR$$
 INF
 
 drive <<'STEPS'
@@ -25,7 +27,7 @@ shot script_message_japanese
 click 1
 closed
 window setup
-text 65535 C:\media\Setup.Infの4行目にディレクトリー名が有りません
+text 65535 GOTO にラベルが有りません
 shot error_box_japanese
 click 1
 gone

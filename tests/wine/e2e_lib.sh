@@ -42,6 +42,8 @@ drive() {
   local watcher=$! status=0
   wine "$driver_exe" 'C:\steps.txt' || status=$?
   kill "$watcher"
+  # What the screen showed when a step failed (the harness ends the program).
+  [ "$status" -eq 0 ] || import -window root "$artifacts/failure.png" || true
   wait "$watcher" 2>/dev/null || true
   return "$status"
 }
