@@ -174,6 +174,14 @@ TEST_F(InterpreterTest, StoppedRunKeepsTheProgressAtItsLine) {
   EXPECT_EQ(result, 1);
 }
 
+TEST_F(InterpreterTest, ThereIsOnlyOneRunPerProgram) {
+  Run("Message once\n");
+  ui.events.clear();
+  EXPECT_TRUE(engine->run_started());
+  EXPECT_EQ(engine->RunScript(kJapanese), 1);
+  EXPECT_TRUE(ui.events.empty());
+}
+
 TEST_F(InterpreterTest, EmptyScriptCompletesAtOnce) {
   EXPECT_EQ(Run(""), "completed\n");
   EXPECT_EQ(ui.progress_range, 0);
