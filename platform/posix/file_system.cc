@@ -156,9 +156,7 @@ bool CopyData(int in, int out) {
   }
 }
 
-bool HasWildcard(const std::string& name) {
-  return name.find_first_of("*?") != std::string::npos;
-}
+bool HasWildcard(const std::string& name) { return name.find_first_of("*?") != std::string::npos; }
 
 // Length of the UTF-8 character that starts with byte (1 for a stray byte).
 size_t CharLength(unsigned char byte) {
@@ -174,7 +172,7 @@ char Fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' -
 // character), ASCII letters case-insensitively; a pattern ending in ".*" also
 // matches where the name ends ("setup.*" finds "setup"), as on Windows.
 bool Matches(const char* pattern, const char* name) {
-  const char* star = nullptr;  // the last * seen, to retry from
+  const char* star = nullptr;   // the last * seen, to retry from
   const char* retry = nullptr;  // where in name that * resumes
   for (;;) {
     if (*name == '\0') {
@@ -334,11 +332,11 @@ bool PosixFileSystem::CopyFile(const char* source, const char* dest) {
   if (in < 0) return false;
   struct stat source_stat, existing;
   bool exists;
-  bool ok = fstat(in, &source_stat) == 0 && !S_ISDIR(source_stat.st_mode) &&
-            CanReplace(dest_host, &existing, &exists) &&
-            // Copying a file onto itself fails, as it does on Windows.
-            !(exists && existing.st_dev == source_stat.st_dev &&
-              existing.st_ino == source_stat.st_ino);
+  bool ok =
+      fstat(in, &source_stat) == 0 && !S_ISDIR(source_stat.st_mode) &&
+      CanReplace(dest_host, &existing, &exists) &&
+      // Copying a file onto itself fails, as it does on Windows.
+      !(exists && existing.st_dev == source_stat.st_dev && existing.st_ino == source_stat.st_ino);
   std::string temp_path;
   int out = ok ? MakeTemporary(dest_host, &temp_path) : -1;
   if (out < 0) {

@@ -66,9 +66,7 @@ std::vector<std::string> SplitHost(const std::string& path) {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-bool IsForbidden(unsigned char c) {
-  return c < 0x20 || std::strchr("<>:\"|*?", c) != nullptr;
-}
+bool IsForbidden(unsigned char c) { return c < 0x20 || std::strchr("<>:\"|*?", c) != nullptr; }
 
 // Splits the part of a Windows path after its drive or root into components,
 // stepping over the second byte of each double-byte character. False when a
@@ -160,7 +158,7 @@ const std::string& MachineRoot() {
 
 bool ToHostPath(const char* windows_path, std::string* host_path) {
   std::string path(windows_path);
-  std::string drive_root;  // host folder of the drive's root; "" is the host root
+  std::string drive_root;          // host folder of the drive's root; "" is the host root
   std::vector<std::string> parts;  // components below drive_root, host bytes
   size_t start = 0;
   if (path.size() >= 2 && path[1] == ':' && static_cast<unsigned char>(path[0]) < 0x80) {
@@ -222,8 +220,7 @@ std::string ToWindowsPath(const std::string& host_path) {
   return result;
 }
 
-void SplitLastComponent(const std::string& windows_path, std::string* folder,
-                        std::string* name) {
+void SplitLastComponent(const std::string& windows_path, std::string* folder, std::string* name) {
   unsigned code_page = AnsiCodePage();
   size_t last = std::string::npos;  // position of the last separator
   for (size_t i = 0; i < windows_path.size(); ++i) {

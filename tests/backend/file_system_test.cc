@@ -206,9 +206,9 @@ TEST_F(BackendFileSystemTest, GetStatusMatchesWildcardsCaseInsensitively) {
     const char* pattern;
     int attributes;  // -1: nothing matches
   } cases[] = {
-      {"*.TXT", 0},        {"readme.*", 0},          {"r?adm?.txt", 0},
-      {"*ME*", 0},         {"re?me.txt", -1},        {"*.doc", -1},
-      {"d*", kAttrDirectory}, {"DAT?", kAttrDirectory}, {"x*", -1},
+      {"*.TXT", 0},      {"readme.*", 0}, {"r?adm?.txt", 0},      {"*ME*", 0},
+      {"re?me.txt", -1}, {"*.doc", -1},   {"d*", kAttrDirectory}, {"DAT?", kAttrDirectory},
+      {"x*", -1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.pattern);

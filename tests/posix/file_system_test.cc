@@ -200,15 +200,11 @@ TEST_F(PosixFileSystemTest, WildcardSpecialCases) {
     const char* pattern;
     bool found;
   } cases[] = {
-      {"empty\\*", false},  // "." and ".." are no matches
-      {"empty\\*.*", false},
-      {"READ*.*", true},   // ".*" also matches a name without a dot
-      {"setup.*", true},
-      {"setu?.*", true},
-      {"setup.?", false},
-      {"*\\README", false},  // wildcards only in the last component
-      {"se*p", true},
-      {"s*x*", false},
+      {"empty\\*", false},                       // "." and ".." are no matches
+      {"empty\\*.*", false}, {"READ*.*", true},  // ".*" also matches a name without a dot
+      {"setup.*", true},     {"setu?.*", true},
+      {"setup.?", false},    {"*\\README", false},  // wildcards only in the last component
+      {"se*p", true},        {"s*x*", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.pattern);
@@ -237,14 +233,15 @@ TEST_F(PosixFileSystemTest, DoubleByteNamesEndingIn5CStayWhole) {
   EXPECT_TRUE(files_.GetStatus((folder + "\\\x83\x5C.txt").c_str(), &status));
   EXPECT_TRUE(files_.CopyFile((folder + "\\\x83\x5C.txt").c_str(), (folder + "\\copy").c_str()));
   EXPECT_EQ(ReadFile(folder + "\\copy"), "so");
-  EXPECT_TRUE(std::filesystem::exists(NativePath(scratch_.path()) + "/\xE8\xA1\xA8/\xE3\x82\xBD.txt"));
+  EXPECT_TRUE(
+      std::filesystem::exists(NativePath(scratch_.path()) + "/\xE8\xA1\xA8/\xE3\x82\xBD.txt"));
 }
 
 TEST_F(PosixFileSystemTest, PathsNamingNoEntryFindNothing) {
   ASSERT_EQ(files_.CreateFolder((scratch_ / "dir").c_str()), CreateFolderResult::kCreated);
   FileStatus status;
-  for (const std::string& path : {scratch_ / "dir\\", std::string("C:\\"), std::string("Q:\\x"),
-                                  scratch_ / "a|b"}) {
+  for (const std::string& path :
+       {scratch_ / "dir\\", std::string("C:\\"), std::string("Q:\\x"), scratch_ / "a|b"}) {
     SCOPED_TRACE(path);
     EXPECT_FALSE(files_.GetStatus(path.c_str(), &status));
   }

@@ -89,8 +89,8 @@ TEST_F(MachineTest, DotsResolveByNameAndNeverLeaveTheDrive) {
 }
 
 TEST_F(MachineTest, NamesWithCharactersWindowsForbidsFail) {
-  for (const char* windows : {"C:\\a*b", "C:\\dir?\\x", "C:\\a|b", "C:\\a\"b", "C:\\a<b",
-                              "C:\\a>b", "C:\\a:b", "C:\\tab\there"}) {
+  for (const char* windows : {"C:\\a*b", "C:\\dir?\\x", "C:\\a|b", "C:\\a\"b", "C:\\a<b", "C:\\a>b",
+                              "C:\\a:b", "C:\\tab\there"}) {
     SCOPED_TRACE(windows);
     EXPECT_EQ(Map(windows), "<fails>");
   }
@@ -152,15 +152,16 @@ TEST_F(MachineTest, HostPathsBackToWindowsForm) {
     SCOPED_TRACE(c.host);
     EXPECT_EQ(ToWindowsPath(Expand(c.host)), c.windows);
   }
-  EXPECT_EQ(ToWindowsPath(root_ + "/drive_cx"), "Z:" + ToWindowsPath(root_).substr(2) + "\\drive_cx");
+  EXPECT_EQ(ToWindowsPath(root_ + "/drive_cx"),
+            "Z:" + ToWindowsPath(root_).substr(2) + "\\drive_cx");
   CurrentFolderScope in_tmp("/tmp");
   EXPECT_EQ(ToWindowsPath("medium/setup"), "Z:\\tmp\\medium\\setup");
 }
 
 TEST_F(MachineTest, WindowsPathsSurviveTheRoundTrip) {
   CodePageScope japanese(932);
-  for (const char* windows : {"C:\\Windows", "C:\\Program Files\\\x83\x5C\x83\x74\x83\x67",
-                              "Z:\\tmp\\\x95\x5C"}) {
+  for (const char* windows :
+       {"C:\\Windows", "C:\\Program Files\\\x83\x5C\x83\x74\x83\x67", "Z:\\tmp\\\x95\x5C"}) {
     SCOPED_TRACE(windows);
     std::string host;
     ASSERT_TRUE(ToHostPath(windows, &host));
@@ -175,9 +176,14 @@ TEST(SplitLastComponentTest, CutsAtTheLastSeparator) {
     const char* folder;
     const char* name;
   } cases[] = {
-      {"C:\\a\\b*", "C:\\a", "b*"},   {"C:\\b", "C:\\", "b"},     {"\\b", "\\", "b"},
-      {"b", "", "b"},                 {"C:b", "C:", "b"},         {"C:\\a\\", "C:\\a", ""},
-      {"C:/a/b?", "C:/a", "b?"},      {"C:\\\x83\x5C", "C:\\", "\x83\x5C"},
+      {"C:\\a\\b*", "C:\\a", "b*"},
+      {"C:\\b", "C:\\", "b"},
+      {"\\b", "\\", "b"},
+      {"b", "", "b"},
+      {"C:b", "C:", "b"},
+      {"C:\\a\\", "C:\\a", ""},
+      {"C:/a/b?", "C:/a", "b?"},
+      {"C:\\\x83\x5C", "C:\\", "\x83\x5C"},
       {"C:\\\x83\x5C\\*", "C:\\\x83\x5C", "*"},
   };
   for (const Case& c : cases) {

@@ -21,15 +21,33 @@ TEST(LocaleTableTest, LanguageIds) {
     const char* locale;
     unsigned short lang_id;
   } cases[] = {
-      {"ja_JP.UTF-8", 0x0411}, {"ja_JP.eucJP", 0x0411}, {"ja", 0x0411},
-      {"en_US.UTF-8", 0x0409}, {"en_GB", 0x0809},       {"en_AU.utf8", 0x0C09},
-      {"de_DE@euro", 0x0407},  {"de_AT.UTF-8", 0x0C07}, {"de_LU.UTF-8", 0x0407},
-      {"fr_FR", 0x040C},       {"fr_CA", 0x0C0C},       {"zh_CN.GB18030", 0x0804},
-      {"zh_TW.Big5", 0x0404},  {"zh", 0x0804},          {"ko_KR.EUC-KR", 0x0412},
-      {"es_ES", 0x0C0A},       {"es_MX", 0x080A},       {"it_IT", 0x0410},
-      {"pt_BR", 0x0416},       {"pt", 0x0416},          {"ru_RU.KOI8-R", 0x0419},
-      {"C", 0x0409},           {"POSIX", 0x0409},       {"C.UTF-8", 0x0409},
-      {"", 0x0409},            {"xx_YY", 0x0409},       {"_JP", 0x0409},
+      {"ja_JP.UTF-8", 0x0411},
+      {"ja_JP.eucJP", 0x0411},
+      {"ja", 0x0411},
+      {"en_US.UTF-8", 0x0409},
+      {"en_GB", 0x0809},
+      {"en_AU.utf8", 0x0C09},
+      {"de_DE@euro", 0x0407},
+      {"de_AT.UTF-8", 0x0C07},
+      {"de_LU.UTF-8", 0x0407},
+      {"fr_FR", 0x040C},
+      {"fr_CA", 0x0C0C},
+      {"zh_CN.GB18030", 0x0804},
+      {"zh_TW.Big5", 0x0404},
+      {"zh", 0x0804},
+      {"ko_KR.EUC-KR", 0x0412},
+      {"es_ES", 0x0C0A},
+      {"es_MX", 0x080A},
+      {"it_IT", 0x0410},
+      {"pt_BR", 0x0416},
+      {"pt", 0x0416},
+      {"ru_RU.KOI8-R", 0x0419},
+      {"C", 0x0409},
+      {"POSIX", 0x0409},
+      {"C.UTF-8", 0x0409},
+      {"", 0x0409},
+      {"xx_YY", 0x0409},
+      {"_JP", 0x0409},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.locale);
@@ -42,11 +60,11 @@ TEST(LocaleTableTest, CodePages) {
     const char* locale;
     unsigned code_page;
   } cases[] = {
-      {"ja_JP.UTF-8", 932}, {"ja_JP.eucJP", 932}, {"ja", 932},        {"en_US.UTF-8", 1252},
-      {"C", 1252},          {"C.UTF-8", 1252},    {"POSIX", 1252},    {"de_DE", 1252},
-      {"zh_CN.UTF-8", 936}, {"zh_SG", 936},       {"zh_TW", 950},     {"zh_HK", 950},
-      {"ko_KR", 949},       {"ru_RU", 1251},      {"pl_PL", 1250},    {"el_GR", 1253},
-      {"tr_TR", 1254},      {"he_IL", 1255},      {"ar_EG", 1256},    {"lt_LT", 1257},
+      {"ja_JP.UTF-8", 932}, {"ja_JP.eucJP", 932}, {"ja", 932},     {"en_US.UTF-8", 1252},
+      {"C", 1252},          {"C.UTF-8", 1252},    {"POSIX", 1252}, {"de_DE", 1252},
+      {"zh_CN.UTF-8", 936}, {"zh_SG", 936},       {"zh_TW", 950},  {"zh_HK", 950},
+      {"ko_KR", 949},       {"ru_RU", 1251},      {"pl_PL", 1250}, {"el_GR", 1253},
+      {"tr_TR", 1254},      {"he_IL", 1255},      {"ar_EG", 1256}, {"lt_LT", 1257},
       {"th_TH", 874},       {"vi_VN", 1258},
   };
   for (const Case& c : cases) {
