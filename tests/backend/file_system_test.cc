@@ -149,21 +149,33 @@ TEST_F(BackendFileSystemTest, ReplacementFailsWhereTheFileCannotBeWritten) {
   EXPECT_TRUE(files_.SetAttributes((scratch_ / "locked.txt").c_str(), 0));
 }
 
-TEST_F(BackendFileSystemTest, CopyOverwritesAndKeepsTimeAndReadOnly) {
+TEST_F(BackendFileSystemTest, CopyOverwritesAndKeepsTheTime) {
   std::string source = scratch_ / "source.bin";
   std::string dest = scratch_ / "dest.bin";
   ASSERT_TRUE(WriteFile(source, kBinary));
   ASSERT_TRUE(WriteFile(dest, "an older and longer destination"));
   ASSERT_TRUE(SetLastWriteTime(source, kOldTime));
-  ASSERT_TRUE(files_.SetAttributes(source.c_str(), kAttrReadOnly));
   EXPECT_TRUE(files_.CopyFile(source.c_str(), dest.c_str()));
   EXPECT_EQ(ReadFile(dest), kBinary);
   FileStatus status;
   ASSERT_TRUE(files_.GetStatus(dest.c_str(), &status));
   EXPECT_EQ(status.last_write_time, kOldTime);
-  EXPECT_EQ(status.attributes & kKnownAttributes, kAttrReadOnly);
-  EXPECT_TRUE(files_.SetAttributes(source.c_str(), 0));
-  EXPECT_TRUE(files_.SetAttributes(dest.c_str(), 0));
+  EXPECT_EQ(status.attributes & kKnownAttributes, 0u);
+}
+
+// CopyFileA gives the copy the source's attributes, whether the destination
+// existed or not (Wine's own CopyFileA drops them when it overwrites).
+TEST_F(BackendFileSystemTest, CopyKeepsReadOnly) {
+  std::string source = scratch_ / "source.txt";
+  ASSERT_TRUE(WriteFile(source, "x"));
+  ASSERT_TRUE(WriteFile(scratch_ / "existing.txt", "old"));
+  ASSERT_TRUE(files_.SetAttributes(source.c_str(), kAttrReadOnly));
+  for (const std::string& dest : {scratch_ / "new.txt", scratch_ / "existing.txt"}) {
+    SCOPED_TRACE(dest);
+    EXPECT_TRUE(files_.CopyFile(source.c_str(), dest.c_str()));
+    EXPECT_EQ(ReadFile(dest), "x");
+    EXPECT_EQ(Attributes(dest), static_cast<int>(kAttrReadOnly));
+  }
 }
 
 TEST_F(BackendFileSystemTest, CopyFailsWithoutSourceOrDestinationFolder) {
