@@ -25,12 +25,24 @@ text 1 OK
 text 2 CANCEL
 text 1007 ....
 tab-order 1 2 1000 1007
+# Styles: popup with caption, system menu and modal frame, in the task bar;
+# default OK, right-aligned label, scrolling edit, framed progress bar.
+style 0 80C80080 80C80080
+style 0 ex40000 40000
+style 1 1000F 10001
+style 2 1000F 10000
+style 1009 2001F 20002
+style 1000 10080 10080
+style 1007 1000F 10000
+# The dialog turns the border of the edit into a sunken edge.
+style 1000 ex200 200
 progress 0 100 0
 shot setup_dialog_defaults
 # The about item of the system menu.
 syscommand 16
 window Version Setup.exe
 has-text Setup Version 9
+style 1 1000F 10001
 shot about_box
 click 1
 closed

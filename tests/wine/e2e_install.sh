@@ -44,6 +44,13 @@ click 1
 closed
 window-with 1005
 text 1005 First line, then{LF}second line
+# No caption bar; the message centred.
+style 0 C00000 0
+style 1005 2001F 20001
+# The progress bar stands at the line being run, out of the script's 10.
+main My Product Setup
+progress 0 10 9
+window-with 1005
 text 1 OK
 text 2 ｷｬﾝｾﾙ
 shot script_message
@@ -53,6 +60,7 @@ closed
 window My Product Setup
 text 1004 Cheng at 'Disk 2'
 text 2 ｷｬﾝｾﾙ
+style 1004 2001F 20000
 shot disk_prompt
 click 1
 closed
@@ -63,7 +71,12 @@ click 1
 closed
 window My Product Setup
 has-text Setup completed.
+style 65535 2001F 20001
 shot completion_notice
+main My Product Setup
+progress 0 10 10
+window My Product Setup
+has-text Setup completed.
 click 1
 gone
 STEPS

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Under code page 932: Japanese title, label and script message render, and the
 # engine's Shift-JIS messages reach the user as Japanese text; the stopped
-# run installs nothing after the stop.
+# run installs nothing after the stop. The program's name ends in ソ, whose
+# second Shift-JIS byte is a backslash: message boxes still show it whole.
 . "$(dirname "$0")/e2e_lib.sh"
 
-put_program
+put_program ソフト.exe
 put_script <<'INF'
 WindowTitle	製品のセットアップ
 SetupDir	C:\製品	"インストール先フォルダー"
@@ -14,7 +15,7 @@ MakeDir	$$SETUPDIR$$
 INF
 
 drive <<'STEPS'
-start C:\media\setup.exe
+start C:\media\ソフト.exe
 window 製品のセットアップ
 text 1009 インストール先フォルダー
 text 1000 C:\製品
@@ -26,7 +27,7 @@ text 2 ｷｬﾝｾﾙ
 shot script_message_japanese
 click 1
 closed
-window setup
+window ソフト
 text 65535 GOTO にラベルが有りません
 shot error_box_japanese
 click 1

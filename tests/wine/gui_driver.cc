@@ -7,10 +7,15 @@
 //   start PATH                 start the program (a Windows path)
 //   window CAPTION             wait for an enabled window of it with this caption
 //   window-with ID             wait for an enabled window of it with control ID
+//   main CAPTION               wait for a window with this caption, enabled or
+//                              not (the setup dialog while a box is up)
 //   caption TEXT               the current window's caption is TEXT
 //   text ID TEXT               control ID of the current window shows TEXT
 //   has-text TEXT              some control of the current window shows TEXT
 //   visible ID 0|1             control ID is hidden or shown
+//   style ID MASK VALUE        control ID's style bits under MASK are VALUE
+//                              (ID 0: the window itself; MASK 'ex' + hex for
+//                              the extended style)
 //   tab-order ID...            Tab walks the controls in this order (and wraps)
 //   progress LOW HIGH POS      the progress bar 1003 of the current window
 //   set ID TEXT                type TEXT into control ID (replaces its text)
@@ -47,6 +52,7 @@ HWND current = nullptr;
 struct WindowQuery {
   const wchar_t* caption;  // null: any
   int control_id;          // -1: any
+  bool enabled_only;
   HWND found;
 };
 
@@ -74,7 +80,8 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM data) {
   auto* query = reinterpret_cast<WindowQuery*>(data);
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
-  if (process != program.dwProcessId || !IsWindowVisible(window) || !IsWindowEnabled(window)) {
+  if (process != program.dwProcessId || !IsWindowVisible(window) ||
+      (query->enabled_only && !IsWindowEnabled(window))) {
     return TRUE;
   }
   if (query->caption != nullptr) {
@@ -87,10 +94,10 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM data) {
   return FALSE;
 }
 
-HWND WaitWindow(const wchar_t* caption, int control_id) {
+HWND WaitWindow(const wchar_t* caption, int control_id, bool enabled_only = true) {
   DWORD start = GetTickCount();
   do {
-    WindowQuery query{caption, control_id, nullptr};
+    WindowQuery query{caption, control_id, enabled_only, nullptr};
     EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
     if (query.found != nullptr) return query.found;
     Sleep(kPollMs);
@@ -197,18 +204,30 @@ bool TakeScreenshot(const char* unix_path) {
   return true;
 }
 
+bool Contains(const WindowList& list, HWND window) {
+  for (int i = 0; i < list.count; ++i) {
+    if (list.windows[i] == window) return true;
+  }
+  return false;
+}
+
+// Waits for the program's end. The windows up now may close on their way; a
+// window that was not up yet fails the step (a notice where none belongs).
 bool WaitGone() {
-  HWND closing = current;
+  const WindowList before = ProgramWindows();
   DWORD start = GetTickCount();
   while (WaitForSingleObject(program.hProcess, kPollMs) == WAIT_TIMEOUT) {
     WindowList list = ProgramWindows();
     for (int i = 0; i < list.count; ++i) {
-      if (list.windows[i] == closing) continue;
-      wchar_t caption[512];
+      if (Contains(before, list.windows[i])) continue;
+      wchar_t caption[512], window_class[128];
       GetText(list.windows[i], caption, 512);
+      if (GetClassNameW(list.windows[i], window_class, 128) == 0) continue;  // gone meanwhile
       fputs("  FAIL: a window appeared: \"", stdout);
       PrintWide(caption);
-      puts("\"");
+      fputs("\" of class ", stdout);
+      PrintWide(window_class);
+      puts("");
       return false;
     }
     if (GetTickCount() - start > kTimeoutMs) return Fail("the program did not end");
@@ -223,24 +242,27 @@ bool Step(const char* command, const char* args) {
   wchar_t wide[2048];
   const char* rest = nullptr;
   if (strcmp(command, "start") == 0) {
-    char line[1024];
-    snprintf(line, sizeof line, "\"%s\"", args);
-    char folder[MAX_PATH];
-    snprintf(folder, sizeof folder, "%s", args);
-    char* slash = strrchr(folder, '\\');
-    if (slash != nullptr) *slash = '\0';
-    STARTUPINFOA startup{};
+    // Wide calls: the program's name may hold characters of any code page.
+    wchar_t line[MAX_PATH + 2];
+    Widen(args, wide, MAX_PATH);
+    swprintf(line, MAX_PATH + 2, L"\"%ls\"", wide);
+    wchar_t* slash = wcsrchr(wide, L'\\');
+    if (slash != nullptr) *slash = L'\0';
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, folder, &startup,
+    if (!CreateProcessW(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, wide, &startup,
                         &program)) {
       return Fail("cannot start the program");
     }
     return true;
   }
-  if (strcmp(command, "window") == 0 || strcmp(command, "window-with") == 0) {
-    bool by_caption = strcmp(command, "window") == 0;
+  if (strcmp(command, "window") == 0 || strcmp(command, "main") == 0) {
     Widen(args, wide, 2048);
-    current = by_caption ? WaitWindow(wide, -1) : WaitWindow(nullptr, atoi(args));
+    current = WaitWindow(wide, -1, strcmp(command, "window") == 0);
+    return current != nullptr || Fail("no such window");
+  }
+  if (strcmp(command, "window-with") == 0) {
+    current = WaitWindow(nullptr, atoi(args));
     return current != nullptr || Fail("no such window");
   }
   if (strcmp(command, "sleep") == 0) {
@@ -320,6 +342,19 @@ bool Step(const char* command, const char* args) {
     return false;
   }
   int id = TakeId(args, &rest);
+  if (strcmp(command, "style") == 0) {
+    HWND window = id == 0 ? current : FindControl(current, id);
+    if (window == nullptr) return Fail("no such control");
+    bool extended = strncmp(rest, "ex", 2) == 0;
+    char* end = nullptr;
+    unsigned long mask = strtoul(extended ? rest + 2 : rest, &end, 16);
+    unsigned long value = strtoul(end, nullptr, 16);
+    unsigned long style =
+        static_cast<unsigned long>(GetWindowLongW(window, extended ? GWL_EXSTYLE : GWL_STYLE));
+    if ((style & mask) == value) return true;
+    printf("  FAIL: style %08lx\n", style);
+    return false;
+  }
   HWND control = FindControl(current, id);
   if (control == nullptr) return Fail("no such control");
   if (strcmp(command, "text") == 0) return ExpectText(control, rest);
