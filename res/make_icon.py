@@ -3,7 +3,7 @@
 import struct
 import sys
 
-SIZES = (16, 32, 48)
+SIZES = (16, 32)  # the small and the large icon; each 32-bit with alpha
 
 
 def pixel(x, y, n):
