@@ -10,8 +10,8 @@ put_script <<'INF'
 WindowTitle	My Product Setup
 SetupDir	"C:\Program Files\My Product"	"Program folder"
 SetupDir2	$$WINDOWS$$\MyFonts	"Font folder"
-MakeDir	$$SETUPDIR$$
-BinCopy	$$FD$$\readme.txt	$$SETUPDIR$$\readme.txt
+MakeDir	"$$SETUPDIR$$"
+BinCopy	"$$FD$$\readme.txt"	"$$SETUPDIR$$\readme.txt"
 SetRegistry	"HKEY_LOCAL_MACHINE\Software\SetupTest\Folder"	"$$SETUPDIR$$"	
 SetRegistry	"HKEY_LOCAL_MACHINE\Software\SetupTest\Folder2"	"$$SETUPDIR2$$"	
 Message	Files are copied
@@ -57,26 +57,28 @@ shot script_message
 click 1
 closed
 # The disk is not in: the prompt comes back after OK until it is.
-window My Product Setup
+window-with 1004
+caption My Product Setup
 text 1004 Cheng at 'Disk 2'
 text 2 ｷｬﾝｾﾙ
 style 1004 2001F 20000
 shot disk_prompt
 click 1
 closed
-window My Product Setup
+window-with 1004
+caption My Product Setup
 text 1004 Cheng at 'Disk 2'
 write C:\media\disk2.tag 2
 click 1
 closed
-window My Product Setup
+window-with 65535
+caption My Product Setup
 has-text Setup completed.
 style 65535 2001F 20001
 shot completion_notice
 main My Product Setup
 progress 0 10 10
-window My Product Setup
-has-text Setup completed.
+window-with 65535
 click 1
 gone
 STEPS

@@ -14,6 +14,11 @@ drive_c=$WINEPREFIX/drive_c
 media=$drive_c/media
 mkdir -p "$media" "$artifacts"
 
+# The dialogs ask for the Japanese font "ＭＳ Ｐゴシック", which Japanese Windows
+# has; Wine has no such face, so it stands for the IPA font as it would there.
+wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+  /v 'ＭＳ Ｐゴシック' /d 'IPAPGothic' /f >/dev/null 2>&1
+
 # The program on the medium, under the given file name (default setup.exe).
 put_program() {
   cp "$setup_exe" "$media/${1:-setup.exe}"

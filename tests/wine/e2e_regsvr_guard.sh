@@ -11,7 +11,7 @@ WindowTitle	Guarded Setup
 SetupDir	C:\Guarded
 MakeDir	$$SETUPDIR$$
 BinCopy	$$FD$$\server.exe	$$SETUPDIR$$\server.exe
-Regsvr	$$SETUPDIR$$\server.exe
+Regsvr	"$$SETUPDIR$$\server.exe"
 INF
 
 drive <<'STEPS'
@@ -27,7 +27,9 @@ close
 sleep 300
 windows 1
 shot dialog_during_registration
-window Guarded Setup
+# The completion notice, once the registration program has ended.
+window-with 65535
+caption Guarded Setup
 has-text Setup completed.
 click 1
 gone

@@ -7,8 +7,8 @@
 //   start PATH                 start the program (a Windows path)
 //   window CAPTION             wait for an enabled window of it with this caption
 //   window-with ID             wait for an enabled window of it with control ID
-//   main CAPTION               wait for a window with this caption, enabled or
-//                              not (the setup dialog while a box is up)
+//   main CAPTION               wait for the setup dialog (the window with the
+//                              progress bar 1003), enabled or not
 //   caption TEXT               the current window's caption is TEXT
 //   text ID TEXT               control ID of the current window shows TEXT
 //   has-text TEXT              some control of the current window shows TEXT
@@ -258,7 +258,8 @@ bool Step(const char* command, const char* args) {
   }
   if (strcmp(command, "window") == 0 || strcmp(command, "main") == 0) {
     Widen(args, wide, 2048);
-    current = WaitWindow(wide, -1, strcmp(command, "window") == 0);
+    bool main_window = strcmp(command, "main") == 0;
+    current = WaitWindow(wide, main_window ? 1003 : -1, !main_window);
     return current != nullptr || Fail("no such window");
   }
   if (strcmp(command, "window-with") == 0) {

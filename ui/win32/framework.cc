@@ -77,7 +77,9 @@ void DDX_Control(CDataExchange* dx, int id, CProgressCtrl& control) {
 INT_PTR CDialog::DoModal() {
   CDialog* owner = AfxGetMainWnd();
   HWND owner_window = owner != nullptr && owner != this ? owner->m_hWnd : nullptr;
-  INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(template_id_),
+  // The Unicode call keeps the templates' Japanese texts ("ｷｬﾝｾﾙ") whole under
+  // any ANSI code page; the texts we set are ANSI and converted by the system.
+  INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(template_id_),
                                    owner_window, DialogProc, reinterpret_cast<LPARAM>(this));
   m_hWnd = nullptr;
   return result;
@@ -93,7 +95,31 @@ void CDialog::EndDialog(INT_PTR result) { ::EndDialog(m_hWnd, result); }
 
 BOOL CDialog::OnInitDialog() {
   UpdateData(FALSE);
+  if ((GetWindowLongW(m_hWnd, GWL_STYLE) & DS_CENTER) == 0) CenterWindow();
   return TRUE;
+}
+
+void CDialog::CenterWindow() {
+  HWND owner = GetWindow(m_hWnd, GW_OWNER);
+  HMONITOR monitor = MonitorFromWindow(owner != nullptr ? owner : m_hWnd, MONITOR_DEFAULTTONEAREST);
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetMonitorInfoW(monitor, &info)) return;
+  RECT area = info.rcWork;
+  RECT over = area;
+  if (owner != nullptr && IsWindowVisible(owner) && !IsIconic(owner)) GetWindowRect(owner, &over);
+  RECT self;
+  GetWindowRect(m_hWnd, &self);
+  int width = self.right - self.left;
+  int height = self.bottom - self.top;
+  int x = over.left + (over.right - over.left - width) / 2;
+  int y = over.top + (over.bottom - over.top - height) / 2;
+  // Keep the whole dialog, and above all its caption, on the screen.
+  if (x + width > area.right) x = area.right - width;
+  if (y + height > area.bottom) y = area.bottom - height;
+  if (x < area.left) x = area.left;
+  if (y < area.top) y = area.top;
+  SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CDialog::OnOK() {
@@ -109,11 +135,11 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wparam, L
   CDialog* dialog;
   if (message == WM_INITDIALOG) {
     dialog = reinterpret_cast<CDialog*>(lparam);
-    SetWindowLongPtrA(window, DWLP_USER, lparam);
+    SetWindowLongPtrW(window, DWLP_USER, lparam);
     dialog->m_hWnd = window;
     return dialog->OnInitDialog();
   }
-  dialog = reinterpret_cast<CDialog*>(GetWindowLongPtrA(window, DWLP_USER));
+  dialog = reinterpret_cast<CDialog*>(GetWindowLongPtrW(window, DWLP_USER));
   if (dialog == nullptr) return FALSE;  // messages before WM_INITDIALOG
   if (message == WM_COMMAND && HIWORD(wparam) == BN_CLICKED) {
     // The system sends IDOK for Enter and IDCANCEL for Escape and the close box.

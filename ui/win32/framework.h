@@ -79,13 +79,18 @@ class CDialog {
   // Ends the modal loop with result.
   void EndDialog(INT_PTR result);
 
+  // Centres the dialog over its owner, or on the screen when it has none,
+  // kept inside the work area of that monitor.
+  void CenterWindow();
+
   HWND GetSafeHwnd() const { return m_hWnd; }
   HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
   void SetWindowText(const char* text) { ::SetWindowTextA(m_hWnd, text); }
 
  protected:
   virtual void DoDataExchange(CDataExchange*) {}
-  // Writes the members into the controls; true lets the system set the focus.
+  // Writes the members into the controls and centres the dialog (unless its
+  // template centres it on the screen); true lets the system set the focus.
   virtual BOOL OnInitDialog();
   // OK: reads the controls and ends the dialog with IDOK.
   virtual void OnOK();

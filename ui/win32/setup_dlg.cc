@@ -37,12 +37,13 @@ BOOL CSetupDlg::OnInitDialog() {
   CDialog::OnInitDialog();
   SetWindowText(engine_.params.window_title);
 
-  char about[256];
-  if (LoadStringA(GetModuleHandleA(nullptr), IDS_ABOUTBOX, about, sizeof about) > 0) {
+  // Unicode, like the templates: the item reads right under any code page.
+  wchar_t about[256];
+  if (LoadStringW(GetModuleHandleW(nullptr), IDS_ABOUTBOX, about, 256) > 0) {
     HMENU menu = GetSystemMenu(m_hWnd, FALSE);
     if (menu != nullptr) {
-      AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-      AppendMenuA(menu, MF_STRING, IDM_ABOUTBOX, about);
+      AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+      AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, about);
     }
   }
 
