@@ -32,14 +32,12 @@
 //
 // TEXT may hold {LF} for a line feed. Every step prints one line; the exit code
 // is 0 when all steps passed and 1 at the first failure.
-#include <windows.h>
-
 #include <commctrl.h>
-
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
+#include <windows.h>
 
 namespace {
 
@@ -61,8 +59,8 @@ struct WindowQuery {
 void GetText(HWND window, wchar_t* text, int size) {
   text[0] = L'\0';
   DWORD_PTR length = 0;
-  SendMessageTimeoutW(window, WM_GETTEXT, static_cast<WPARAM>(size),
-                      reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &length);
+  SendMessageTimeoutW(window, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(text),
+                      SMTO_ABORTIFHUNG, 2000, &length);
   text[size - 1] = L'\0';
 }
 
@@ -372,7 +370,8 @@ bool Step(const char* command, const char* args) {
   }
   if (strcmp(command, "click") == 0) {
     // As a click does: the dialog gets the button's BN_CLICKED notification.
-    PostMessageW(current, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control));
+    PostMessageW(current, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(control));
     return true;
   }
   return Fail("unknown step");

@@ -1,10 +1,9 @@
 // A self-registering test program: with /regserver it takes a few seconds, so
 // a test can click around setup.exe while setup waits for it, then appends one
 // line to regserver.log beside itself.
-#include <windows.h>
-
 #include <stdio.h>
 #include <string.h>
+#include <windows.h>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR command_line, int) {
   if (strstr(command_line, "/regserver") == nullptr) return 2;

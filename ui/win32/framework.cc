@@ -177,7 +177,8 @@ void GetAppTitle(char* name, int size) {
       dot = p;
     }
   }
-  int length_wanted = dot != nullptr ? static_cast<int>(dot - start) : static_cast<int>(strlen(start));
+  int length_wanted =
+      dot != nullptr ? static_cast<int>(dot - start) : static_cast<int>(strlen(start));
   if (length_wanted > size - 1) length_wanted = size - 1;
   memcpy(name, start, static_cast<size_t>(length_wanted));
   name[length_wanted] = '\0';

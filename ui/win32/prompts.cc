@@ -7,7 +7,9 @@ namespace setup::win32 {
 
 CMessageDlg::CMessageDlg() : CDialog(IDD_MESSAGE) {}
 
-void CMessageDlg::DoDataExchange(CDataExchange* dx) { DDX_Text(dx, IDC_MESSAGE_TEXT, m_strMessage); }
+void CMessageDlg::DoDataExchange(CDataExchange* dx) {
+  DDX_Text(dx, IDC_MESSAGE_TEXT, m_strMessage);
+}
 
 CDiskDlg::CDiskDlg(const SetupParams& params) : CDialog(IDD_DISK), params_(params) {}
 
