@@ -32,12 +32,13 @@
 //
 // TEXT may hold {LF} for a line feed. Every step prints one line; the exit code
 // is 0 when all steps passed and 1 at the first failure.
-#include <commctrl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
 #include <windows.h>
+// commctrl.h needs windows.h before it.
+#include <commctrl.h>
 
 namespace {
 
