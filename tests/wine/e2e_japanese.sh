@@ -20,6 +20,17 @@ window 製品のセットアップ
 text 1009 インストール先フォルダー
 text 1000 C:\製品
 shot setup_dialog_japanese
+# The system menu with the about item, then the about box.
+syscommand 0xF100 32
+shot system_menu_japanese
+cancelmode
+syscommand 16
+window Version Setup.exe
+has-text Setup Version 9
+shot about_box_japanese
+click 1
+closed
+window 製品のセットアップ
 click 1
 window-with 1005
 text 1005 ファイルをコピーします

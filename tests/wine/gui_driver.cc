@@ -21,7 +21,9 @@
 //   set ID TEXT                type TEXT into control ID (replaces its text)
 //   click ID                   press button ID of the current window
 //   close                      the current window's close box
-//   syscommand N               system menu command N on the current window
+//   syscommand N [LPARAM]      system menu command N on the current window
+//                              (0xF100 32: open the system menu)
+//   cancelmode                 end menu tracking in the current window
 //   closed                     wait until the current window has gone
 //   gone                       wait for the program to end with exit code 0;
 //                              any other window appearing meanwhile fails
@@ -300,7 +302,13 @@ bool Step(const char* command, const char* args) {
     return true;
   }
   if (strcmp(command, "syscommand") == 0) {
-    PostMessageW(current, WM_SYSCOMMAND, static_cast<WPARAM>(strtol(args, nullptr, 0)), 0);
+    char* end = nullptr;
+    WPARAM code = static_cast<WPARAM>(strtol(args, &end, 0));
+    PostMessageW(current, WM_SYSCOMMAND, code, static_cast<LPARAM>(strtol(end, nullptr, 0)));
+    return true;
+  }
+  if (strcmp(command, "cancelmode") == 0) {
+    PostMessageW(current, WM_CANCELMODE, 0, 0);
     return true;
   }
   if (strcmp(command, "has-text") == 0) {
