@@ -47,8 +47,14 @@ BOOL CSetupDlg::OnInitDialog() {
     }
   }
 
+  // The small icon is the same icon's own small image, not the large one
+  // shrunk; without it the large one serves.
+  HANDLE small_icon =
+      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
+                 GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED);
   SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-  SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+  SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL,
+               reinterpret_cast<LPARAM>(small_icon != nullptr ? small_icon : m_hIcon));
 
   if (engine_.params.folder_count < 2) {
     ShowWindow(GetDlgItem(IDC_LABEL2), SW_HIDE);
