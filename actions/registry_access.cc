@@ -1,4 +1,3 @@
-<<<<<<< HEAD
 // Registry paths of the script and the key walk, reads, writes, deletions and
 // existence tests built on them.
 #include "actions/registry_access.h"
@@ -186,11 +185,4 @@ bool RegistryKeyExists(Registry& registry, const char* path) {
   return false;
 }
 
-=======
-// Placeholder: registry access is being written on its own branch.
-#include "actions/registry_access.h"
-namespace setup {
-void ReadRegistryString(Registry&, const char*, char* dest, int) { dest[0] = '\0'; }
-bool RegistryKeyExists(Registry&, const char*) { return false; }
->>>>>>> main
 }  // namespace setup

@@ -26,8 +26,8 @@ int HexDigit(char c) {
   return -1;
 }
 
-// Reads a quoted string starting at line[*pos] == '"', with the escapes \\
-// and \"; *pos ends behind the closing quote.
+// Reads a quoted string starting at line[*pos] == '"', where a backslash
+// escapes a backslash or a quote; *pos ends behind the closing quote.
 bool ReadQuoted(const std::string& line, size_t* pos, std::string* text, std::string* what) {
   text->clear();
   size_t i = *pos + 1;
