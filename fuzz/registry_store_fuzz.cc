@@ -1,0 +1,53 @@
+// The registry file's parser on any bytes: it never crashes, and whatever it
+// accepts is written back in a form that reads back to the same contents.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "engine/lexicon.h"
+#include "platform/posix/registry_file.h"
+
+namespace {
+
+std::string Dump(const setup::posix::StoredRegistry& registry) {
+  std::string out;
+  for (const auto& entry : registry.keys()) {
+    out += "[" + entry.second.path + "]\n";
+    for (const auto& value : entry.second.values) {
+      out += value.name + "=" + std::to_string(value.type) + ":" +
+             std::to_string(value.data.size()) + ":" + value.data + "\n";
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // The first byte picks the code page: Shift-JIS lead bytes, or none.
+  bool lead[256] = {};
+  if (size > 0 && (data[0] & 1) != 0) {
+    for (int b = 0x81; b <= 0x9F; ++b) lead[b] = true;
+    for (int b = 0xE0; b <= 0xFC; ++b) lead[b] = true;
+  }
+  setup::SetLeadBytes(lead);
+  if (size > 0) {
+    ++data;
+    --size;
+  }
+  setup::posix::StoredRegistry registry;
+  std::string error;
+  if (!setup::posix::ParseRegistryText(reinterpret_cast<const char*>(data), size, "fuzz.reg",
+                                       &registry, &error)) {
+    if (error.compare(0, 9, "fuzz.reg:") != 0) std::abort();  // every error names file and line
+    return 0;
+  }
+  std::string text = setup::posix::FormatRegistryText(registry);
+  setup::posix::StoredRegistry again;
+  if (!setup::posix::ParseRegistryText(text.data(), text.size(), "again.reg", &again, &error)) {
+    std::abort();
+  }
+  if (Dump(again) != Dump(registry)) std::abort();
+  return 0;
+}
