@@ -127,8 +127,7 @@ void ReadRegistryString(Registry& registry, const char* path, char* dest, int si
     }
     if (buffer != nullptr) {
       unsigned read_size = value_size;
-      if (registry.QueryValue(key, parsed.value_name, &type, buffer, &read_size) !=
-          kErrorSuccess) {
+      if (registry.QueryValue(key, parsed.value_name, &type, buffer, &read_size) != kErrorSuccess) {
         read_size = 0;  // the value changed in between; read it as missing
       }
       if (read_size > value_size) read_size = value_size;

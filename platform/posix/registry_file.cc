@@ -8,8 +8,7 @@
 namespace setup::posix {
 
 const char* const kStoredRootNames[5] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",
-                                         "HKEY_LOCAL_MACHINE", "HKEY_USERS",
-                                         "HKEY_CURRENT_CONFIG"};
+                                         "HKEY_LOCAL_MACHINE", "HKEY_USERS", "HKEY_CURRENT_CONFIG"};
 
 namespace {
 

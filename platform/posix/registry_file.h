@@ -27,7 +27,7 @@ struct StoredValue {
 };
 
 struct StoredKey {
-  std::string path;  // full path with its root, in the case it was created
+  std::string path;                 // full path with its root, in the case it was created
   std::vector<StoredValue> values;  // in the order they were first set
 
   // The value whose name equals name without regard to ASCII case.

@@ -117,8 +117,9 @@ long RegistryStore::Load(StoredRegistry* registry) {
   close(fd);
   std::string error;
   if (!ParseRegistryText(text.data(), text.size(), path, registry, &error)) {
-    Diagnose(error + " (the registry is damaged; it is left as it is and registry operations "
-                     "fail until it is repaired)");
+    Diagnose(error +
+             " (the registry is damaged; it is left as it is and registry operations "
+             "fail until it is repaired)");
     return kErrorRegistryCorrupt;
   }
   return kErrorSuccess;

@@ -37,8 +37,8 @@ class Win32Registry : public Registry {
   long CreateKey(RegKey parent, const char* name, unsigned access, RegKey* key) override {
     HKEY opened = nullptr;
     // Non-volatile, no class, default security.
-    LONG result = RegCreateKeyExA(ToHkey(parent), name, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                  access, nullptr, &opened, nullptr);
+    LONG result = RegCreateKeyExA(ToHkey(parent), name, 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+                                  nullptr, &opened, nullptr);
     *key = result == ERROR_SUCCESS ? FromHkey(opened) : 0;
     return result;
   }
@@ -47,8 +47,9 @@ class Win32Registry : public Registry {
                   unsigned* size) override {
     DWORD value_type = 0;
     DWORD value_size = size != nullptr ? *size : 0;
-    LONG result = RegQueryValueExA(ToHkey(key), name, nullptr, &value_type,
-                                   static_cast<BYTE*>(data), size != nullptr ? &value_size : nullptr);
+    LONG result =
+        RegQueryValueExA(ToHkey(key), name, nullptr, &value_type, static_cast<BYTE*>(data),
+                         size != nullptr ? &value_size : nullptr);
     if (type != nullptr) *type = value_type;
     if (size != nullptr) *size = value_size;
     return result;

@@ -43,7 +43,10 @@ struct RealBackend {
       return false;
     }
     RegKey created = 0;
-    registry_->CreateKey(parent, "\x95\x5C" "x", kKeyReadWrite, &created);
+    registry_->CreateKey(parent,
+                         "\x95\x5C"
+                         "x",
+                         kKeyReadWrite, &created);
     if (created != 0) registry_->CloseKey(created);
     bool split = registry_->OpenKey(parent, "\x95", kKeyReadWrite, &probe) == kErrorSuccess;
     if (probe != 0) registry_->CloseKey(probe);
@@ -65,7 +68,8 @@ struct RealBackend {
 struct RealBackend {
   RealBackend()
       : folder_(std::filesystem::temp_directory_path() / UniqueName()),
-        store_((std::filesystem::create_directories(folder_), (folder_ / "registry.reg").string())) {}
+        store_(
+            (std::filesystem::create_directories(folder_), (folder_ / "registry.reg").string())) {}
   ~RealBackend() {
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);

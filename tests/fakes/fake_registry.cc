@@ -95,8 +95,8 @@ const FakeRegistry::Node* FakeRegistry::Find(const std::string& path) const {
 
 void FakeRegistry::AddKey(const std::string& path) { Resolve(path, true); }
 
-void FakeRegistry::SetValueAt(const std::string& key_path, const std::string& name,
-                              unsigned type, const std::string& data) {
+void FakeRegistry::SetValueAt(const std::string& key_path, const std::string& name, unsigned type,
+                              const std::string& data) {
   Node* node = Resolve(key_path, true);
   for (auto& value : node->values) {
     if (SameName(value.first, name)) {

@@ -202,15 +202,12 @@ TYPED_TEST_P(RegistryBehaviour, TextsBeyondTheLimitsFailWithoutSideEffects) {
   EXPECT_FALSE(this->Exists(this->At(std::string(300, 'n') + "\\x")));
 }
 
-REGISTER_TYPED_TEST_SUITE_P(RegistryBehaviour, WrittenStringReadsBackAndCreatesTheKeyPath,
-                            PathEndingInABackslashNamesTheDefaultValue,
-                            EmptyDataWritesOneZeroByteAndReadsAsMissing,
-                            ValuesOfEveryTypeReadAsTheirBytesUpToTheFirstZero,
-                            ShiftJisDataRoundTripsByteForByte,
-                            DeleteRemovesAValueOrWithAFinalBackslashTheKey,
-                            KeyWithSubkeysIsNotDeleted,
-                            ExistenceTestTakesTheWholeRemainderAsKeyPath,
-                            DoubleByteNameSplitsOnlyAtRealBackslashes,
-                            TextsBeyondTheLimitsFailWithoutSideEffects);
+REGISTER_TYPED_TEST_SUITE_P(
+    RegistryBehaviour, WrittenStringReadsBackAndCreatesTheKeyPath,
+    PathEndingInABackslashNamesTheDefaultValue, EmptyDataWritesOneZeroByteAndReadsAsMissing,
+    ValuesOfEveryTypeReadAsTheirBytesUpToTheFirstZero, ShiftJisDataRoundTripsByteForByte,
+    DeleteRemovesAValueOrWithAFinalBackslashTheKey, KeyWithSubkeysIsNotDeleted,
+    ExistenceTestTakesTheWholeRemainderAsKeyPath, DoubleByteNameSplitsOnlyAtRealBackslashes,
+    TextsBeyondTheLimitsFailWithoutSideEffects);
 
 }  // namespace setup::testing

@@ -1,10 +1,11 @@
 // The simulated machine's registry file: its text form, durability across a
 // killed writer, concurrent writers, and what a damaged file does.
+#include "platform/posix/registry_store.h"
+
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -17,7 +18,6 @@
 
 #include "platform/posix/machine.h"
 #include "platform/posix/registry_file.h"
-#include "platform/posix/registry_store.h"
 #include "tests/fakes/registry_suite.h"
 
 namespace setup::posix {
@@ -51,8 +51,8 @@ std::string Dump(const StoredRegistry& registry) {
   for (const auto& entry : registry.keys()) {
     out += "[" + entry.second.path + "]\n";
     for (const StoredValue& value : entry.second.values) {
-      out += value.name + "=" + std::to_string(value.type) + ":" + std::to_string(value.data.size()) +
-             ":" + value.data + "\n";
+      out += value.name + "=" + std::to_string(value.type) + ":" +
+             std::to_string(value.data.size()) + ":" + value.data + "\n";
     }
   }
   return out;
@@ -160,14 +160,18 @@ TEST_F(RegistryFileTest, DamagedFilesAreReportedWithFileAndLine) {
   } cases[] = {
       {"", "registry.reg:1: the file is empty; expected \"Windows Registry Editor Version 5.00\""},
       {"REGEDIT4\r\n", "registry.reg:1: expected \"Windows Registry Editor Version 5.00\""},
-      {"Windows Registry Editor", "registry.reg:1: the file is truncated (its last line has no line end)"},
+      {"Windows Registry Editor",
+       "registry.reg:1: the file is truncated (its last line has no line end)"},
       {header + "\r\n[HKEY_USERS\\A]\r\n\"V\"=\"abc",
        "registry.reg:4: the file is truncated (its last line has no line end)"},
-      {header + "[HKEY_USERS\\A]\r\n\"V\"=\"abc\r\n", "registry.reg:3: a quoted text has no closing quote"},
+      {header + "[HKEY_USERS\\A]\r\n\"V\"=\"abc\r\n",
+       "registry.reg:3: a quoted text has no closing quote"},
       {header + "\"V\"=\"x\"\r\n", "registry.reg:2: a value line comes before any [key] line"},
       {header + "[HKEY_USERS\\A\r\n", "registry.reg:2: a key line does not end in ]"},
-      {header + "[HKEY_NOWHERE\\A]\r\n", "registry.reg:2: \"HKEY_NOWHERE\\A\" is not a valid key path"},
-      {header + "[HKEY_USERS\\A\\\\B]\r\n", "registry.reg:2: \"HKEY_USERS\\A\\\\B\" is not a valid key path"},
+      {header + "[HKEY_NOWHERE\\A]\r\n",
+       "registry.reg:2: \"HKEY_NOWHERE\\A\" is not a valid key path"},
+      {header + "[HKEY_USERS\\A\\\\B]\r\n",
+       "registry.reg:2: \"HKEY_USERS\\A\\\\B\" is not a valid key path"},
       {header + "[-HKEY_USERS\\A]\r\n",
        "registry.reg:2: a key deletion ([-...]) has no place in a stored registry"},
       {header + "[HKEY_USERS]\r\n\"V\"=-\r\n",
@@ -176,8 +180,10 @@ TEST_F(RegistryFileTest, DamagedFilesAreReportedWithFileAndLine) {
        "registry.reg:3: dword: needs 1 to 8 hex digits"},
       {header + "[HKEY_USERS]\r\n\"V\"=hex:0g\r\n",
        "registry.reg:3: hex data is not a list of two-digit bytes"},
-      {header + "[HKEY_USERS]\r\n\"V\"=hex:01;02\r\n", "registry.reg:3: hex bytes are not separated by commas"},
-      {header + "[HKEY_USERS]\r\n\"V\"=hex(zz):01\r\n", "registry.reg:3: a hex(type) value has no valid type"},
+      {header + "[HKEY_USERS]\r\n\"V\"=hex:01;02\r\n",
+       "registry.reg:3: hex bytes are not separated by commas"},
+      {header + "[HKEY_USERS]\r\n\"V\"=hex(zz):01\r\n",
+       "registry.reg:3: a hex(type) value has no valid type"},
       {header + "[HKEY_USERS]\r\n\"V\"=hex:01,\\\r\n",
        "registry.reg:3: the file is truncated (hex data goes on past its end)"},
       {header + "[HKEY_USERS]\r\n\"V\"=\"a\"b\r\n", "registry.reg:3: text follows a quoted value"},
@@ -186,7 +192,8 @@ TEST_F(RegistryFileTest, DamagedFilesAreReportedWithFileAndLine) {
       {header + "[HKEY_USERS]\r\n\"V\\n\"=\"x\"\r\n",
        "registry.reg:3: a backslash in a quoted text is not followed by \\ or \""},
       {header + "[HKEY_USERS]\r\n\"V\"\r\n", "registry.reg:3: a value name is not followed by ="},
-      {header + std::string("[HKEY_USERS]\r\n\0\0\0\0\r\n", 20), "registry.reg:3: a zero byte inside a line"},
+      {header + std::string("[HKEY_USERS]\r\n\0\0\0\0\r\n", 20),
+       "registry.reg:3: a zero byte inside a line"},
       {header + "garbage\r\n", "registry.reg:2: expected a [key], a \"value\"= or @= line"},
       {header + "[HKEY_USERS]\r\r\n", "registry.reg:2: a carriage return inside a line"},
   };
@@ -350,7 +357,7 @@ TEST_F(RegistryStoreTest, KilledWriterLeavesTheOldOrTheNewFile) {
     EXPECT_GE(count, highest);
     highest = count;
   }
-  EXPECT_GT(highest, 1);  // the children did get some writes done
+  EXPECT_GT(highest, 1);                                 // the children did get some writes done
   EXPECT_TRUE(Put(file, "HKEY_USERS\\K\\after", "ok"));  // a left-over temporary is no obstacle
 }
 

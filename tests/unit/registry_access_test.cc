@@ -1,8 +1,9 @@
 // Registry paths, the key walk and the registry commands over the in-memory
 // registry: what ends up in the registry and what the user is shown.
+#include "actions/registry_access.h"
+
 #include <string>
 
-#include "actions/registry_access.h"
 #include "engine/messages.h"
 #include "tests/fakes/fake_registry.h"
 #include "tests/fakes/registry_suite.h"
@@ -118,8 +119,7 @@ TEST_F(KeyWalkTest, EmptyNamesReopenTheCurrentKey) {
 }
 
 TEST_F(KeyWalkTest, KeyNameOver255BytesFailsBeforeThePlatformIsAsked) {
-  EXPECT_EQ(OpenRegistryKey(fake, RootKey::kUsers, std::string(255, 'n').c_str(), true) != 0,
-            true);
+  EXPECT_EQ(OpenRegistryKey(fake, RootKey::kUsers, std::string(255, 'n').c_str(), true) != 0, true);
   std::string too_long = "A\\" + std::string(256, 'n') + "\\B";
   EXPECT_EQ(OpenRegistryKey(fake, RootKey::kUsers, too_long.c_str(), true), 0u);
   EXPECT_EQ(fake.SubkeyNames("HKEY_USERS\\A"), std::vector<std::string>{});
@@ -243,7 +243,8 @@ TEST_F(RegistryCommandTest, LongPathAndDataMessageStaysWithinItsBuffer) {
   std::string data(240, 'd');
   Run("SetRegistry " + path + " " + data + " \nMessage next\n");
   ASSERT_EQ(ui.events.size(), 3u);
-  EXPECT_EQ(ui.events[0], "error: " + Format(kMsgRegistryWrite, path.c_str(), data.c_str()).substr(0, 255));
+  EXPECT_EQ(ui.events[0],
+            "error: " + Format(kMsgRegistryWrite, path.c_str(), data.c_str()).substr(0, 255));
   EXPECT_EQ(ui.events[1], "info: next");
 }
 
@@ -297,14 +298,14 @@ TEST_F(RegistryCommandTest, RegistryFormOfSetupDir) {
        "D:\\Apps\\Vendor\\", "D:\\Apps\\Vendor", "My App"},
       {"SetupDir Registry HKEY_CURRENT_USER\\Software\\Vendor\\App\\Dir C:\\Default \n", "E:\\",
        "E:", "Setup Directory"},
-      {"SetupDir Registry HKEY_CURRENT_USER\\Software\\Vendor\\App\\Dir C:\\Default \n", "E:",
-       "E:.", "Setup Directory"},
+      {"SetupDir Registry HKEY_CURRENT_USER\\Software\\Vendor\\App\\Dir C:\\Default \n",
+       "E:", "E:.", "Setup Directory"},
       // A double-byte character ending in 0x5C is no backslash.
       {"SetupDir Registry HKEY_CURRENT_USER\\Software\\Vendor\\App\\Dir C:\\Default \n",
        "C:\\\x95\x5C", "C:\\\x95\x5C", "Setup Directory"},
       // The default folder at the end of the line is the rest of it.
-      {"SetupDir registry HKEY_CURRENT_USER\\Software\\Vendor\\App\\Dir C:\\Programs\n",
-       nullptr, "C:\\Programs", "Setup Directory"},
+      {"SetupDir registry HKEY_CURRENT_USER\\Software\\Vendor\\App\\Dir C:\\Programs\n", nullptr,
+       "C:\\Programs", "Setup Directory"},
       // An unquoted default folder ends at its first blank.
       {"SetupDir Registry HKEY_CURRENT_USER\\Software\\Vendor\\App\\Dir C:\\Program Files\n",
        nullptr, "C:\\Program", "Files"},
@@ -351,8 +352,7 @@ TEST_F(RegistryCommandTest, RegistryFolderThatDoesNotFitIsRefusedNotCut) {
   std::string folder = "D:\\" + std::string(300, 'f');
   fake.SetValueAt(kApp, "Dir", kRegSz, folder + '\0');
   EXPECT_EQ(Load("SetupDir Registry HKEY_CURRENT_USER\\Software\\Vendor\\App\\Dir C:\\ L\n"), 1);
-  EXPECT_EQ(ui.Transcript(),
-            "error: " + Format(kMsgFolderTooLong, "D:\\Setup.Inf", 1, 255) + "\n");
+  EXPECT_EQ(ui.Transcript(), "error: " + Format(kMsgFolderTooLong, "D:\\Setup.Inf", 1, 255) + "\n");
   EXPECT_STREQ(engine->params.folder1, "C:\\");
   // 255 bytes fit, and so do 256 whose last byte is the backslash removed.
   Reset();
