@@ -82,10 +82,4 @@ class Win32Registry : public Registry {
 
 std::unique_ptr<Registry> MakeWin32Registry() { return std::make_unique<Win32Registry>(); }
 
-bool DeleteKeyTree(RootKey root, const char* key_path) {
-  Win32Registry registry;
-  LONG result = RegDeleteTreeA(ToHkey(registry.Root(root)), key_path);
-  return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
-}
-
 }  // namespace setup::win32
