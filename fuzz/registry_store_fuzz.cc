@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/lexicon.h"
+#include "platform/posix/code_page.h"
 #include "platform/posix/registry_file.h"
 
 namespace {
@@ -25,13 +25,8 @@ std::string Dump(const setup::posix::StoredRegistry& registry) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  // The first byte picks the code page: Shift-JIS lead bytes, or none.
-  bool lead[256] = {};
-  if (size > 0 && (data[0] & 1) != 0) {
-    for (int b = 0x81; b <= 0x9F; ++b) lead[b] = true;
-    for (int b = 0xE0; b <= 0xFC; ++b) lead[b] = true;
-  }
-  setup::SetLeadBytes(lead);
+  // The first byte picks the machine's code page: Shift-JIS, or single-byte.
+  setup::posix::SetAnsiCodePage(size > 0 && (data[0] & 1) != 0 ? 932 : 1252);
   if (size > 0) {
     ++data;
     --size;

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "engine/lexicon.h"
+#include "platform/posix/code_page.h"
 
 namespace setup::posix {
 
@@ -17,6 +17,10 @@ constexpr unsigned kRegSz = 1;
 constexpr unsigned kRegDword = 4;
 constexpr unsigned kRegBinary = 3;
 constexpr size_t kHexLineWidth = 76;  // where the editor wraps hex data
+
+// Lead bytes of the machine's ANSI code page, as the ANSI registry calls of
+// Windows see names.
+bool IsLead(unsigned char byte) { return IsLeadByteOf(AnsiCodePage(), byte); }
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -268,10 +272,10 @@ std::string FoldName(const std::string& name) {
   std::string folded = name;
   for (size_t i = 0; i < folded.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(folded[i]);
-    if (IsLeadByte(c)) {
+    if (IsLead(c)) {
       ++i;  // the second byte stays as it is
-    } else {
-      folded[i] = static_cast<char>(ToUpperAscii(c));
+    } else if (c >= 'a' && c <= 'z') {
+      folded[i] = static_cast<char>(c - 'a' + 'A');
     }
   }
   return folded;
@@ -283,7 +287,7 @@ std::vector<std::string> SplitKeyPath(const std::string& path) {
     unsigned char c = static_cast<unsigned char>(path[i]);
     if (c == '\\') {
       names.emplace_back();
-    } else if (IsLeadByte(c) && i + 1 < path.size()) {
+    } else if (IsLead(c) && i + 1 < path.size()) {
       names.back() += path[i];
       names.back() += path[++i];
     } else {

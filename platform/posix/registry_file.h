@@ -43,11 +43,12 @@ struct StoredKey {
 // interface.
 extern const char* const kStoredRootNames[5];
 
-// ASCII letters folded to upper case; double-byte characters (by the ANSI code
-// page's lead bytes) are kept whole, so their second bytes never fold.
+// ASCII letters folded to upper case; double-byte characters (by the lead
+// bytes of the machine's ANSI code page, AnsiCodePage()) are kept whole, so
+// their second bytes never fold.
 std::string FoldName(const std::string& name);
 // Splits a key path at backslashes that are not second bytes of double-byte
-// characters.
+// characters (of the machine's ANSI code page).
 std::vector<std::string> SplitKeyPath(const std::string& path);
 // True when name can be stored as one key name: 1 to 255 bytes, no
 // backslash, no line break.

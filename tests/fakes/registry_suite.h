@@ -4,6 +4,7 @@
 //   Registry& registry();          the registry under test
 //   std::string base;              a key path (root included) of its own
 //   bool DoubleByteNames();        whether 0x95 0x5C is one character there
+// (tests/backend/registry_backend.h is the one of the real back ends).
 #pragma once
 
 #include <gtest/gtest.h>

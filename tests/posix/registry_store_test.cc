@@ -19,6 +19,7 @@
 #include "platform/posix/machine.h"
 #include "platform/posix/registry_file.h"
 #include "tests/fakes/registry_suite.h"
+#include "tests/posix/test_machine.h"
 
 namespace setup::posix {
 namespace {
@@ -58,9 +59,11 @@ std::string Dump(const StoredRegistry& registry) {
   return out;
 }
 
+// Names and paths in the Shift-JIS code page, for the store and the engine.
 class RegistryFileTest : public ::testing::Test {
  protected:
   void SetUp() override { UseShiftJisLeadBytes(); }
+  setup::testing::CodePageScope code_page{932};
 };
 
 TEST_F(RegistryFileTest, WritesTheRegistryEditorLayout) {
@@ -227,6 +230,7 @@ class RegistryStoreTest : public ::testing::Test {
     return value;
   }
 
+  setup::testing::CodePageScope code_page{932};
   std::filesystem::path folder;
   std::string file;
 };
@@ -245,11 +249,14 @@ TEST_F(RegistryStoreTest, ChangesPersistInTheFileAcrossStores) {
 }
 
 TEST_F(RegistryStoreTest, DefaultFileIsInTheMachineFolder) {
-  ASSERT_TRUE(SetMachineRoot(folder.string()));
+  const std::string& machine = setup::testing::UseTestMachine();
   RegistryStore store;
-  EXPECT_EQ(store.FilePath(), folder.string() + "/registry.reg");
+  EXPECT_EQ(store.FilePath(), machine + "/registry.reg");
   EXPECT_TRUE(WriteRegistryString(store, "HKEY_USERS\\X\\Y", "z", kRegSz));
-  EXPECT_EQ(Get("HKEY_USERS\\X\\Y"), "z");
+  RegistryStore same(machine + "/registry.reg");
+  char value[8];
+  ReadRegistryString(same, "HKEY_USERS\\X\\Y", value, sizeof value);
+  EXPECT_STREQ(value, "z");
 }
 
 TEST_F(RegistryStoreTest, HandleOfAKeyDeletedElsewhereSeesItDeleted) {
