@@ -3,6 +3,7 @@
 #include "platform/posix/components_posix.h"
 
 #include <dlfcn.h>
+#include <elf.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -53,9 +54,30 @@ std::vector<std::string> SplitCommandLine(const char* line) {
   return words;
 }
 
-// True for a file this system can run as it stands: an ELF image or a
-// script with "#!". Everything else (a Windows image in particular) is
-// refused, as Windows refuses to start a DLL.
+// Reads the ELF header of fd and tells whether it is a program rather than a
+// shared object: an executable image, or a position-independent one that
+// names a program interpreter (a plain shared object names none).
+template <typename Header, typename ProgramHeader>
+bool IsElfProgram(int fd) {
+  Header header;
+  if (pread(fd, &header, sizeof header, 0) != static_cast<ssize_t>(sizeof header)) return false;
+  if (header.e_type == ET_EXEC) return true;
+  if (header.e_type != ET_DYN || header.e_phentsize != sizeof(ProgramHeader)) return false;
+  for (unsigned i = 0; i < header.e_phnum; ++i) {
+    ProgramHeader program;
+    off_t at = static_cast<off_t>(header.e_phoff + i * sizeof program);
+    if (pread(fd, &program, sizeof program, at) != static_cast<ssize_t>(sizeof program)) {
+      return false;
+    }
+    if (program.p_type == PT_INTERP) return true;
+  }
+  return false;
+}
+
+// True for a file this system can run as a program: an ELF program or a
+// script with "#!". Everything else is refused, as Windows refuses to start
+// a DLL: a Windows image, and a shared object (which would crash at once
+// and so pass for a program that ran).
 bool IsNativeProgram(const std::string& path) {
   struct stat st;
   if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || access(path.c_str(), X_OK) != 0) {
@@ -63,11 +85,17 @@ bool IsNativeProgram(const std::string& path) {
   }
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
-  unsigned char magic[4] = {};
-  ssize_t count = read(fd, magic, sizeof magic);
+  unsigned char ident[EI_NIDENT] = {};
+  ssize_t count = pread(fd, ident, sizeof ident, 0);
+  bool program = false;
+  if (count >= 2 && ident[0] == '#' && ident[1] == '!') {
+    program = true;
+  } else if (count == EI_NIDENT && std::memcmp(ident, ELFMAG, SELFMAG) == 0) {
+    program = ident[EI_CLASS] == ELFCLASS64 ? IsElfProgram<Elf64_Ehdr, Elf64_Phdr>(fd)
+                                            : IsElfProgram<Elf32_Ehdr, Elf32_Phdr>(fd);
+  }
   close(fd);
-  if (count >= 4 && memcmp(magic, "\x7F" "ELF", 4) == 0) return true;
-  return count >= 2 && magic[0] == '#' && magic[1] == '!';
+  return program;
 }
 
 class PosixComponents : public Components {
