@@ -3,6 +3,8 @@
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+// The interface uses the plain name that <windows.h> defines as a macro.
+#undef FreeModule
 
 #include <cstring>
 #include <vector>
