@@ -3,11 +3,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "engine/lexicon.h"
+#include "engine/messages.h"
 #include "engine/script_engine.h"
 #include "tests/fakes/fake_components.h"
 #include "tests/fakes/fake_system.h"
@@ -295,6 +297,61 @@ TEST_F(RegistrationTest, PathOfAWholeWorkLineStillFitsTheCommandLine) {
   EXPECT_TRUE(engine_.RunAndWait(program.c_str(), "", "/regserver"));
 
   EXPECT_EQ(components_.Starts().size(), 1u);
+}
+
+// --- Regsvr inside a run ---
+
+class RegsvrRunTest : public RegistrationTest {
+ protected:
+  // Loads script and runs it; the transcript of what the user saw.
+  std::string Run(const std::string& script) {
+    std::strcpy(engine_.script_path, "D:\\Setup.Inf");
+    DefineMacro(engine_.macros, "$$FD$$", "D:");
+    EXPECT_EQ(engine_.LoadScriptText(script.data(), static_cast<int>(script.size())), 0);
+    ui_.events.clear();
+    result_ = engine_.RunScript(kJapanese);
+    return ui_.Transcript();
+  }
+  int result_ = -1;
+};
+
+TEST_F(RegsvrRunTest, RegisteredComponentLetsTheRunGoOn) {
+  components_.modules["D:\\a.dll"] = {true, 0};
+
+  EXPECT_EQ(Run("Regsvr $$FD$$\\a.dll \nMessage next\n"), "info: next\ncompleted\n");
+  EXPECT_EQ(result_, 0);
+}
+
+TEST_F(RegsvrRunTest, MissingComponentStopsTheRunWithTheExpandedPath) {
+  EXPECT_EQ(Run("Regsvr \"$$FD$$\\gone.dll\"\nMessage not reached\n"),
+            CantRegister("D:\\gone.dll") + "\n");
+  EXPECT_EQ(result_, 1);
+}
+
+TEST_F(RegsvrRunTest, MalformedPathStopsTheRunWithTheLexiconsMessage) {
+  char expected[kTextSize];
+  std::snprintf(expected, sizeof expected, kMsgNoTab, "D:\\Setup.Inf", 1);
+
+  EXPECT_EQ(Run("Regsvr D:\\a.dll\nMessage not reached\n"),
+            std::string("error: ") + expected + "\n");
+  EXPECT_EQ(result_, 1);
+  EXPECT_THAT(components_.events, IsEmpty());
+}
+
+// While Regsvr waits, the setup dialog's buttons can be clicked; OK then
+// asks for a run again, which must do nothing to the run in progress.
+TEST_F(RegsvrRunTest, RunRequestedDuringTheWaitDoesNothing) {
+  components_.programs.insert("D:\\app.exe");
+  components_.polls_before_end = 2;
+  std::vector<int> nested_results;
+  components_.on_dispatch = [&] { nested_results.push_back(engine_.RunScript(kJapanese)); };
+
+  EXPECT_EQ(Run("Regsvr D:\\app.exe \nMessage after\n"), "info: after\ncompleted\n");
+
+  EXPECT_EQ(result_, 0);
+  EXPECT_THAT(nested_results, ElementsAre(1, 1));
+  EXPECT_EQ(components_.Starts().size(), 1u);
+  EXPECT_TRUE(engine_.run_started());
 }
 
 }  // namespace
