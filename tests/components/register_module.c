@@ -43,7 +43,7 @@ EXPORT long CALLING DllRegisterServer(void) {
   char marker[4096];
   if (OwnPath(marker, sizeof marker - 8)) {
     strcat(marker, ".ran");
-    FILE* file = fopen(marker, "a");
+    FILE* file = fopen(marker, "ab");
     if (file != NULL) {
       fputs("DllRegisterServer\n", file);
       fclose(file);

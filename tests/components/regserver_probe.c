@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
   if (getcwd(folder, sizeof folder) == NULL) return 1;
 #endif
   strcat(own, ".log");
-  FILE* log = fopen(own, "w");
+  FILE* log = fopen(own, "wb");
   if (log == NULL) return 1;
 #if defined(_WIN32)
   fprintf(log, "command: %s\n", GetCommandLineA());

@@ -5,6 +5,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <string>
@@ -220,6 +223,28 @@ TEST_F(Win32FileSystemTest, SetAttributesSetsAndClearsReadOnly) {
   EXPECT_FALSE(IsReadOnly(Path("a.txt")));
 
   EXPECT_FALSE(files_->SetAttributes(Path("none.txt").c_str(), 0));
+}
+
+// In code page 932 the second byte of a double-byte character may be 0x5C;
+// the temporary must still go to the right folder.
+TEST_F(Win32FileSystemTest, ReplacementBesideANameWithTheByte5C) {
+  const char* code_page = std::getenv("SETUP_EXPECT_ANSI_CODEPAGE");
+  if (code_page == nullptr || std::strcmp(code_page, "932") != 0) {
+    GTEST_SKIP() << "needs SETUP_EXPECT_ANSI_CODEPAGE=932";
+  }
+  const std::string folder = Path("\x95\x5C");  // a folder named with one character
+  ASSERT_EQ(files_->CreateFolder(folder.c_str()), CreateFolderResult::kCreated);
+
+  for (const std::string& path : {folder + "\\a.txt", Path("\x95\x5C" "b.txt")}) {
+    SCOPED_TRACE(path);
+    ASSERT_TRUE(Replace(path, "made"));
+    FileHandle file = files_->OpenRead(path.c_str());
+    ASSERT_NE(file, kNoFile);
+    char bytes[8];
+    EXPECT_EQ(files_->Read(file, bytes, sizeof bytes), 4);
+    files_->Close(file);
+  }
+  EXPECT_EQ(Names().size(), 2u);
 }
 
 }  // namespace
