@@ -80,10 +80,10 @@ bool ScriptEngine::RegisterInProcess(const char* path) {
 
 bool ScriptEngine::RunAndWait(const char* program, const char* folder, const char* arguments) {
   char command_line[kCommandLineSize];
-  int length = (arguments != nullptr && arguments[0] != '\0')
-                   ? std::snprintf(command_line, sizeof command_line, "\"%s\" %s", program,
-                                   arguments)
-                   : std::snprintf(command_line, sizeof command_line, "\"%s\"", program);
+  int length =
+      (arguments != nullptr && arguments[0] != '\0')
+          ? std::snprintf(command_line, sizeof command_line, "\"%s\" %s", program, arguments)
+          : std::snprintf(command_line, sizeof command_line, "\"%s\"", program);
   // A command line that would be cut names another program; it is not run.
   if (length < 0 || length >= kCommandLineSize) return false;
   Components* components = platform().components;

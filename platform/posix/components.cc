@@ -1,7 +1,5 @@
 // Components for the POSIX stand-ins: dlopen for modules, posix_spawn for
 // programs.
-#include "platform/posix/components_posix.h"
-
 #include <dlfcn.h>
 #include <elf.h>
 #include <fcntl.h>
@@ -16,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/components_posix.h"
 #include "platform/posix/machine.h"
 
 extern char** environ;

@@ -57,9 +57,9 @@ bool CanReplace(const char* path) {
   if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) return false;
   // Opening for writing (without changing anything) finds a file that is
   // locked by another program or closed to this user.
-  HANDLE probe = ::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE |
-                                                        FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE probe =
+      ::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (probe == INVALID_HANDLE_VALUE) return false;
   ::CloseHandle(probe);
   return true;
@@ -88,8 +88,7 @@ class Win32FileSystem : public FileSystem {
     const char* bytes = static_cast<const char*>(data);
     while (size > 0) {
       DWORD written = 0;
-      if (!::WriteFile(FromHandle(file)->handle, bytes, size, &written, nullptr) ||
-          written == 0) {
+      if (!::WriteFile(FromHandle(file)->handle, bytes, size, &written, nullptr) || written == 0) {
         return false;
       }
       bytes += written;
@@ -169,10 +168,9 @@ class Win32FileSystem : public FileSystem {
     ::FindClose(find);
     // The attribute byte, as the framework's file status keeps it.
     status->attributes = data.dwFileAttributes & 0xFF;
-    std::int64_t ticks =
-        static_cast<std::int64_t>((static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime)
-                                   << 32) |
-                                  data.ftLastWriteTime.dwLowDateTime);
+    std::int64_t ticks = static_cast<std::int64_t>(
+        (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+        data.ftLastWriteTime.dwLowDateTime);
     status->last_write_time = ticks / kFileTimeTicksPerSecond - kFileTimeTo1970;
     return true;
   }

@@ -139,8 +139,7 @@ TEST_F(RealRegistrationTest, ProgramWithoutFolderStartsInTheCurrentFolder) {
 
   fs::current_path(saved);
   EXPECT_TRUE(registered);
-  EXPECT_EQ(ReadFile(program.string() + ".log"),
-            ExpectedProbeLog(kProgram, program.parent_path()));
+  EXPECT_EQ(ReadFile(program.string() + ".log"), ExpectedProbeLog(kProgram, program.parent_path()));
 }
 
 TEST_F(RealRegistrationTest, MissingFileGivesTheMessage) {
@@ -155,8 +154,7 @@ TEST_F(RealRegistrationTest, ProgramIsNotStartedInAMissingFolder) {
   fs::path program = Install(kProgram);
   std::string command = "\"" + WindowsPath(program) + "\" /regserver";
 
-  EXPECT_EQ(components_->StartProcess(command.c_str(), WindowsPath(scratch_ / "none").c_str()),
-            0u);
+  EXPECT_EQ(components_->StartProcess(command.c_str(), WindowsPath(scratch_ / "none").c_str()), 0u);
 
   EXPECT_EQ(ReadFile(program.string() + ".log"), "(missing)");
 }

@@ -23,9 +23,9 @@
 static int OwnPath(char* path, size_t size) {
 #if defined(_WIN32)
   HMODULE self = NULL;
-  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                              GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          (LPCSTR)(void*)&OwnPath, &self)) {
+  if (!GetModuleHandleExA(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          (LPCSTR)(void*)&OwnPath, &self)) {
     return 0;
   }
   DWORD length = GetModuleFileNameA(self, path, (DWORD)size);

@@ -65,9 +65,8 @@ TEST_F(RegistrationTest, InProcessSuccessStartsNoProcess) {
 
   EXPECT_EQ(Regsvr("C:\\App\\a.dll "), 0);
 
-  EXPECT_THAT(components_.events,
-              ElementsAre("load C:\\App\\a.dll", "call DllRegisterServer -> 0",
-                          "free C:\\App\\a.dll"));
+  EXPECT_THAT(components_.events, ElementsAre("load C:\\App\\a.dll", "call DllRegisterServer -> 0",
+                                              "free C:\\App\\a.dll"));
   EXPECT_THAT(ui_.events, IsEmpty());
 }
 
@@ -188,8 +187,7 @@ TEST_P(FolderTest, ProgramStartsInTheFolderPartOfItsPath) {
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, FolderTest,
-    ::testing::Values(FolderCase{"app.exe", true, ""},
-                      FolderCase{"C:app.exe", true, "C:"},
+    ::testing::Values(FolderCase{"app.exe", true, ""}, FolderCase{"C:app.exe", true, "C:"},
                       FolderCase{"\\app.exe", true, "\\"},
                       FolderCase{"sub\\app.exe", true, "sub\\"},
                       FolderCase{"C:/dir/app.exe", true, "C:/dir/"},
@@ -197,9 +195,13 @@ INSTANTIATE_TEST_SUITE_P(
                       // Shift-JIS 0x95 0x5C ends in a byte that looks like a
                       // backslash; it is no separator in a double-byte code
                       // page, and is one in a single-byte code page.
-                      FolderCase{"C:\\\x95\x5C" "app.exe", true, "C:\\"},
+                      FolderCase{"C:\\\x95\x5C"
+                                 "app.exe",
+                                 true, "C:\\"},
                       FolderCase{"C:\\\x95\x5C\\app.exe", true, "C:\\\x95\x5C\\"},
-                      FolderCase{"C:\\\x95\x5C" "app.exe", false, "C:\\\x95\x5C"}));
+                      FolderCase{"C:\\\x95\x5C"
+                                 "app.exe",
+                                 false, "C:\\\x95\x5C"}));
 
 TEST_F(RegistrationTest, MissingFileNamesThePathAsWrittenAndFails) {
   EXPECT_EQ(Regsvr("..\\bin\\gone.dll "), 1);
@@ -215,8 +217,8 @@ TEST_F(RegistrationTest, TextBehindThePathIsIgnored) {
 
   EXPECT_EQ(Regsvr("C:\\a.dll\tand more words"), 0);
 
-  EXPECT_THAT(components_.events, ElementsAre("load C:\\a.dll", "call DllRegisterServer -> 0",
-                                              "free C:\\a.dll"));
+  EXPECT_THAT(components_.events,
+              ElementsAre("load C:\\a.dll", "call DllRegisterServer -> 0", "free C:\\a.dll"));
 }
 
 // The path is read strictly: an unquoted path must be followed by a blank,

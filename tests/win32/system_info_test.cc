@@ -1,8 +1,6 @@
 // The Win32 SystemInfo against the running system. The code page and
 // language expectations come from SETUP_EXPECT_ANSI_CODEPAGE and
 // SETUP_EXPECT_LANGID (hexadecimal) when the run sets them.
-#include "platform/win32/system_info_win32.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +9,8 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+
+#include "platform/win32/system_info_win32.h"
 
 namespace setup::testing {
 namespace {
