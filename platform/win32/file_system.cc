@@ -158,7 +158,16 @@ class Win32FileSystem : public FileSystem {
   }
 
   bool CopyFile(const char* source, const char* dest) override {
-    return ::CopyFileA(source, dest, FALSE) != FALSE;
+    if (!::CopyFileA(source, dest, FALSE)) return false;
+    // The copy carries the source's attributes. Windows does this itself;
+    // Wine drops them when it overwrites a file, so they are set again where
+    // they differ.
+    DWORD wanted = ::GetFileAttributesA(source);
+    DWORD got = ::GetFileAttributesA(dest);
+    if (wanted != INVALID_FILE_ATTRIBUTES && got != INVALID_FILE_ATTRIBUTES && wanted != got) {
+      ::SetFileAttributesA(dest, wanted);
+    }
+    return true;
   }
 
   bool GetStatus(const char* path, FileStatus* status) override {

@@ -5,12 +5,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
 
 #include "engine/script_engine.h"
-#include "tests/backend/scratch_folder.h"
+#include "tests/backend/backend.h"
 #include "tests/fakes/fake_system.h"
 #include "tests/fakes/recording_ui.h"
 
@@ -19,7 +20,6 @@
 #include "platform/win32/system_info_win32.h"
 #else
 #include "platform/posix/components_posix.h"
-#include "platform/posix/machine.h"
 #endif
 
 namespace setup::testing {
@@ -32,6 +32,7 @@ using ::testing::IsEmpty;
 const std::string kModuleSuffix = SETUP_MODULE_SUFFIX;
 const std::string kProgram = std::string("regserver_probe") + SETUP_PROGRAM_SUFFIX;
 
+// Where the build put the test components (a path of this system).
 fs::path ComponentsFolder() {
 #if defined(_WIN32)
   // Beside the test program, so the build folder may be anywhere.
@@ -51,55 +52,69 @@ std::unique_ptr<Components> NewRealComponents() {
 #endif
 }
 
+// The whole file, or "(missing)".
+std::string ReadFile(const std::string& windows_path) {
+  std::FILE* file = std::fopen(NativePath(windows_path).c_str(), "rb");
+  if (file == nullptr) return "(missing)";
+  std::string bytes;
+  char buffer[1024];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
+  std::fclose(file);
+  return bytes;
+}
+
 class RealRegistrationTest : public ::testing::Test {
  protected:
   void SetUp() override {
-#if !defined(_WIN32)
-    ASSERT_TRUE(posix::SetMachineRoot((scratch_ / "machine").string()));
-#endif
     Platform platform;
     platform.system = &system_;
+    platform.files = &RealFileSystem();
     platform.components = components_.get();
     engine_ = std::make_unique<ScriptEngine>(platform, ui_);
   }
 
   // Copies a built component into folder (below the scratch folder) and
-  // returns where it is now.
-  fs::path Install(const fs::path& component, const std::string& folder = "app") {
-    fs::path dest = scratch_ / folder;
-    fs::create_directories(dest);
-    dest /= component.filename();
-    fs::copy_file(ComponentsFolder() / component, dest);
+  // returns its Windows-form path there.
+  std::string Install(const fs::path& component, const std::string& folder = "app") {
+    std::string dest_folder = scratch_ / folder;
+    fs::create_directories(NativePath(dest_folder));
+    std::string dest = dest_folder + "\\" + component.filename().string();
+    fs::copy_file(ComponentsFolder() / component, NativePath(dest));
     return dest;
   }
 
-  static std::string CantRegister(const fs::path& path) {
-    return "topmost error:  '" + WindowsPath(path) + "' registration can't be done";
+  static std::string FolderOf(const std::string& path) {
+    return path.substr(0, path.find_last_of('\\'));
+  }
+
+  static std::string CantRegister(const std::string& path) {
+    return "topmost error:  '" + path + "' registration can't be done";
   }
 
   // What the probe program writes when it is run with "/regserver".
-  static std::string ExpectedProbeLog(const std::string& program, const fs::path& folder) {
+  static std::string ExpectedProbeLog(const std::string& program, const std::string& folder) {
 #if defined(_WIN32)
-    return "command: \"" + program + "\" /regserver\nfolder: " + folder.string() + "\n";
+    return "command: \"" + program + "\" /regserver\nfolder: " + folder + "\n";
 #else
     (void)program;
-    return "arguments: [/regserver]\nfolder: " + fs::canonical(folder).string() + "\n";
+    return "arguments: [/regserver]\nfolder: " + fs::canonical(NativePath(folder)).string() + "\n";
 #endif
   }
 
-  ScratchFolder scratch_;
   FakeSystem system_;
   RecordingUi ui_;
   std::unique_ptr<Components> components_ = NewRealComponents();
   std::unique_ptr<ScriptEngine> engine_;
+  ScratchFolder scratch_;
 };
 
 TEST_F(RealRegistrationTest, ModuleRegistersInProcess) {
-  fs::path module = Install("reg_ok" + kModuleSuffix);
+  std::string module = Install("reg_ok" + kModuleSuffix);
 
-  EXPECT_TRUE(engine_->RegisterComponent(WindowsPath(module).c_str()));
+  EXPECT_TRUE(engine_->RegisterComponent(module.c_str()));
 
-  EXPECT_EQ(ReadFile(module.string() + ".ran"), "DllRegisterServer\n");
+  EXPECT_EQ(ReadFile(module + ".ran"), "DllRegisterServer\n");
   EXPECT_THAT(ui_.events, IsEmpty());
 }
 
@@ -109,59 +124,57 @@ TEST_F(RealRegistrationTest, ModuleWithFailureStatusRunsAndThenCannotBeStarted) 
   for (const char* name : {"reg_fail", "reg_false"}) {
     SCOPED_TRACE(name);
     ui_.events.clear();
-    fs::path module = Install(name + kModuleSuffix);
+    std::string module = Install(name + kModuleSuffix);
 
-    EXPECT_FALSE(engine_->RegisterComponent(WindowsPath(module).c_str()));
+    EXPECT_FALSE(engine_->RegisterComponent(module.c_str()));
 
-    EXPECT_EQ(ReadFile(module.string() + ".ran"), "DllRegisterServer\n");
+    EXPECT_EQ(ReadFile(module + ".ran"), "DllRegisterServer\n");
     EXPECT_THAT(ui_.events, ElementsAre(CantRegister(module)));
   }
 }
 
 TEST_F(RealRegistrationTest, ProgramRunsWithTheSwitchInItsOwnFolder) {
   // A blank in the folder shows that the path is quoted.
-  fs::path program = Install(kProgram, "Program Files");
-  std::string path = WindowsPath(program);
+  std::string program = Install(kProgram, "Program Files");
 
   // The probe ends with exit code 3, which still counts as registered.
-  EXPECT_TRUE(engine_->RegisterComponent(path.c_str()));
+  EXPECT_TRUE(engine_->RegisterComponent(program.c_str()));
 
-  EXPECT_EQ(ReadFile(program.string() + ".log"), ExpectedProbeLog(path, program.parent_path()));
+  EXPECT_EQ(ReadFile(program + ".log"), ExpectedProbeLog(program, FolderOf(program)));
   EXPECT_THAT(ui_.events, IsEmpty());
 }
 
 TEST_F(RealRegistrationTest, ProgramWithoutFolderStartsInTheCurrentFolder) {
-  fs::path program = Install(kProgram);
+  std::string program = Install(kProgram);
   fs::path saved = fs::current_path();
-  fs::current_path(program.parent_path());
+  fs::current_path(NativePath(FolderOf(program)));
 
   bool registered = engine_->RegisterComponent(kProgram.c_str());
 
   fs::current_path(saved);
   EXPECT_TRUE(registered);
-  EXPECT_EQ(ReadFile(program.string() + ".log"), ExpectedProbeLog(kProgram, program.parent_path()));
+  EXPECT_EQ(ReadFile(program + ".log"), ExpectedProbeLog(kProgram, FolderOf(program)));
 }
 
 TEST_F(RealRegistrationTest, MissingFileGivesTheMessage) {
-  fs::path missing = scratch_ / "gone" / ("reg_ok" + kModuleSuffix);
+  std::string missing = scratch_ / ("gone\\reg_ok" + kModuleSuffix);
 
-  EXPECT_FALSE(engine_->RegisterComponent(WindowsPath(missing).c_str()));
+  EXPECT_FALSE(engine_->RegisterComponent(missing.c_str()));
 
   EXPECT_THAT(ui_.events, ElementsAre(CantRegister(missing)));
 }
 
 TEST_F(RealRegistrationTest, ProgramIsNotStartedInAMissingFolder) {
-  fs::path program = Install(kProgram);
-  std::string command = "\"" + WindowsPath(program) + "\" /regserver";
+  std::string program = Install(kProgram);
+  std::string command = "\"" + program + "\" /regserver";
 
-  EXPECT_EQ(components_->StartProcess(command.c_str(), WindowsPath(scratch_ / "none").c_str()), 0u);
+  EXPECT_EQ(components_->StartProcess(command.c_str(), (scratch_ / "none").c_str()), 0u);
 
-  EXPECT_EQ(ReadFile(program.string() + ".log"), "(missing)");
+  EXPECT_EQ(ReadFile(program + ".log"), "(missing)");
 }
 
 TEST_F(RealRegistrationTest, EndedProcessStaysEnded) {
-  fs::path program = Install(kProgram);
-  std::string command = "\"" + WindowsPath(program) + "\"";
+  std::string command = "\"" + Install(kProgram) + "\"";
   ProcessHandle process = components_->StartProcess(command.c_str(), "");
   ASSERT_NE(process, 0u);
 
@@ -172,8 +185,7 @@ TEST_F(RealRegistrationTest, EndedProcessStaysEnded) {
 }
 
 TEST_F(RealRegistrationTest, MissingExportIsReportedAndTheModuleFreed) {
-  fs::path module = Install("reg_ok" + kModuleSuffix);
-  ModuleHandle handle = components_->LoadModule(WindowsPath(module).c_str());
+  ModuleHandle handle = components_->LoadModule(Install("reg_ok" + kModuleSuffix).c_str());
   ASSERT_NE(handle, 0u);
 
   long status = 12345;
@@ -188,12 +200,12 @@ TEST_F(RealRegistrationTest, WindowsImagesFailBothRoutes) {
   for (const char* name : {"reg_ok.dll", "regserver_probe.exe"}) {
     SCOPED_TRACE(name);
     ui_.events.clear();
-    fs::path image = Install(fs::path("windows") / name);
+    std::string image = Install(fs::path("windows") / name);
 
-    EXPECT_FALSE(engine_->RegisterComponent(WindowsPath(image).c_str()));
+    EXPECT_FALSE(engine_->RegisterComponent(image.c_str()));
 
-    EXPECT_EQ(ReadFile(image.string() + ".ran"), "(missing)");
-    EXPECT_EQ(ReadFile(image.string() + ".log"), "(missing)");
+    EXPECT_EQ(ReadFile(image + ".ran"), "(missing)");
+    EXPECT_EQ(ReadFile(image + ".log"), "(missing)");
     EXPECT_THAT(ui_.events, ElementsAre(CantRegister(image)));
   }
 }
