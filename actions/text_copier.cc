@@ -270,8 +270,7 @@ int ScriptEngine::TextCopyCommand(char* arguments, LanguageMode selection) {
   return result;
 }
 
-int ScriptEngine::CopyText(const char* source, const char* destination,
-                           LanguageMode selection) {
+int ScriptEngine::CopyText(const char* source, const char* destination, LanguageMode selection) {
   TextCopier& t = text_copy;
   FileSystem& files = Files(*this);
   t.source = kNoFile;

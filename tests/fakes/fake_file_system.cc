@@ -54,8 +54,8 @@ void FakeFileSystem::AddFolder(const std::string& path) {
   node.attributes |= kAttrDirectory;
 }
 
-void FakeFileSystem::AddFile(const std::string& path, const std::string& bytes,
-                             unsigned attributes, std::int64_t time) {
+void FakeFileSystem::AddFile(const std::string& path, const std::string& bytes, unsigned attributes,
+                             std::int64_t time) {
   AddFolder(Parent(path));
   Node node;
   node.path = path;
@@ -65,9 +65,7 @@ void FakeFileSystem::AddFile(const std::string& path, const std::string& bytes,
   nodes_[Key(path)] = node;
 }
 
-void FakeFileSystem::FailOperation(const std::string& op, int nth) {
-  failing_[op].push_back(nth);
-}
+void FakeFileSystem::FailOperation(const std::string& op, int nth) { failing_[op].push_back(nth); }
 
 bool FakeFileSystem::ShouldFail(const char* op) {
   int call = ++calls_[op];
@@ -161,9 +159,10 @@ void FakeFileSystem::Close(FileHandle file) {
 FileHandle FakeFileSystem::CreateReplacement(const char* path) {
   std::string key = Key(path);
   auto it = nodes_.find(key);
-  bool ok = !ShouldFail("CreateReplacement") && !key.empty() && FolderExists(Parent(path)) &&
-            !IsDriveRoot(key) && !IsLocked(path) &&
-            (it == nodes_.end() || (!it->second.folder && !(it->second.attributes & kAttrReadOnly)));
+  bool ok =
+      !ShouldFail("CreateReplacement") && !key.empty() && FolderExists(Parent(path)) &&
+      !IsDriveRoot(key) && !IsLocked(path) &&
+      (it == nodes_.end() || (!it->second.folder && !(it->second.attributes & kAttrReadOnly)));
   Log("CreateReplacement", path, ok);
   if (!ok) return kNoFile;
   std::string folder = Parent(path);
@@ -232,10 +231,11 @@ CreateFolderResult FakeFileSystem::CreateFolder(const char* path) {
 bool FakeFileSystem::CopyFile(const char* source, const char* dest) {
   auto from = nodes_.find(Key(source));
   auto to = nodes_.find(Key(dest));
-  bool ok = !ShouldFail("CopyFile") && from != nodes_.end() && !from->second.folder &&
-            !IsLocked(source) && !IsLocked(dest) && FolderExists(Parent(dest)) &&
-            !IsDriveRoot(Key(dest)) &&
-            (to == nodes_.end() || (!to->second.folder && !(to->second.attributes & kAttrReadOnly)));
+  bool ok =
+      !ShouldFail("CopyFile") && from != nodes_.end() && !from->second.folder &&
+      !IsLocked(source) && !IsLocked(dest) && FolderExists(Parent(dest)) &&
+      !IsDriveRoot(Key(dest)) &&
+      (to == nodes_.end() || (!to->second.folder && !(to->second.attributes & kAttrReadOnly)));
   Log("CopyFile", std::string(source) + " " + dest, ok);
   if (!ok) return false;
   Node node = from->second;
@@ -257,9 +257,8 @@ bool FakeFileSystem::GetStatus(const char* path, FileStatus* status) {
       }
     } else {
       std::string folder = Parent(path);
-      std::string pattern = key.substr(key.find_last_of('\\') == std::string::npos
-                                           ? 0
-                                           : key.find_last_of('\\') + 1);
+      std::string pattern =
+          key.substr(key.find_last_of('\\') == std::string::npos ? 0 : key.find_last_of('\\') + 1);
       for (const auto& [name, node] : nodes_) {  // sorted, so the first match is stable
         std::size_t slash = name.find_last_of('\\');
         std::string leaf = slash == std::string::npos ? name : name.substr(slash + 1);
@@ -281,8 +280,7 @@ bool FakeFileSystem::SetAttributes(const char* path, unsigned attributes) {
   bool ok = !ShouldFail("SetAttributes") && it != nodes_.end();
   Log("SetAttributes", path, ok);
   if (!ok) return false;
-  it->second.attributes =
-      (attributes & ~kAttrDirectory) | (it->second.folder ? kAttrDirectory : 0);
+  it->second.attributes = (attributes & ~kAttrDirectory) | (it->second.folder ? kAttrDirectory : 0);
   return true;
 }
 

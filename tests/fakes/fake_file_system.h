@@ -71,9 +71,9 @@ class FakeFileSystem : public FileSystem {
 
  private:
   struct Open {
-    std::string path;       // the file read, or the file a replacement is for
-    std::string temp;       // the replacement's temporary (empty for reads)
-    std::string bytes;      // a read's snapshot
+    std::string path;   // the file read, or the file a replacement is for
+    std::string temp;   // the replacement's temporary (empty for reads)
+    std::string bytes;  // a read's snapshot
     std::size_t position = 0;
   };
 

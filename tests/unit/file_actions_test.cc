@@ -1,11 +1,11 @@
 // MakeDir, BinCopy and DiskCheck over the in-memory file system: what they
 // create and copy, and every message the user sees.
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "engine/script_engine.h"
 #include "tests/fakes/fake_file_system.h"
@@ -20,17 +20,19 @@ using testing::FakeSystem;
 using testing::RecordingUi;
 
 // "D:\SETUP\Setup.Infの7行目に" in Shift-JIS: the start of the script errors.
-#define AT_LINE_7 "D:\\SETUP\\Setup.Inf\x82\xCC" "7\x8Ds\x96\xDA\x82\xC9"
-constexpr char kNoFolderName[] =
-    "error: " AT_LINE_7 "\x83" "f\x83" "B\x83\x8C\x83N\x83g\x83\x8A\x81[\x96\xBC"
-    "\x82\xAA\x97L\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n";
-constexpr char kNoCopyDest[] =
-    "error: " AT_LINE_7 "\x83R\x83s\x81[\x90\xE6\x82\xCC\x8Ew\x92\xE8"
-    "\x82\xAA\x97L\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n";
-constexpr char kNoTab[] =
-    "error: " AT_LINE_7 "TAB\x82\xAA\x97L\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n";
-constexpr char kNoQuote[] =
-    "error: " AT_LINE_7 "\"\x82\xAA\x97L\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n";
+#define AT_LINE_7                \
+  "D:\\SETUP\\Setup.Inf\x82\xCC" \
+  "7\x8Ds\x96\xDA\x82\xC9"
+constexpr char kNoFolderName[] = "error: " AT_LINE_7
+                                 "\x83"
+                                 "f\x83"
+                                 "B\x83\x8C\x83N\x83g\x83\x8A\x81[\x96\xBC"
+                                 "\x82\xAA\x97L\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n";
+constexpr char kNoCopyDest[] = "error: " AT_LINE_7
+                               "\x83R\x83s\x81[\x90\xE6\x82\xCC\x8Ew\x92\xE8"
+                               "\x82\xAA\x97L\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n";
+constexpr char kNoTab[] = "error: " AT_LINE_7 "TAB\x82\xAA\x97L\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n";
+constexpr char kNoQuote[] = "error: " AT_LINE_7 "\"\x82\xAA\x97L\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n";
 
 class FileActionsTest : public ::testing::Test {
  protected:
@@ -67,11 +69,11 @@ TEST_F(FileActionsTest, MakeDirCreatesOneLevel) {
     const char* message;
   } cases[] = {
       {"C:\\APP\\NEW", 0, "C:\\APP\\NEW", ""},
-      {"C:\\APP", 0, "C:\\APP", ""},               // already there
-      {"C:\\APP\\FILE", 0, nullptr, ""},           // a file of that name counts as there
-      {"C:\\APP\\NEW\\", 0, "C:\\APP\\NEW", ""},   // exists by now
+      {"C:\\APP", 0, "C:\\APP", ""},              // already there
+      {"C:\\APP\\FILE", 0, nullptr, ""},          // a file of that name counts as there
+      {"C:\\APP\\NEW\\", 0, "C:\\APP\\NEW", ""},  // exists by now
       {"C:\\APP\\X\\Y", 1, nullptr, "error: The 'C:\\APP\\X\\Y' directroy can not be make\n"},
-      {"C:\\Other Folder", 0, "C:\\Other", ""},    // unquoted: up to the blank
+      {"C:\\Other Folder", 0, "C:\\Other", ""},  // unquoted: up to the blank
       {"\"C:\\My Folder\" rest", 0, "C:\\My Folder", ""},
       {"\"C:\\Open Quote", 0, "C:\\Open Quote", ""},  // quiet: the rest of the line
       {"C:\\TRAILING  ", 0, "C:\\TRAILING", ""},

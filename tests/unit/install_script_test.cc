@@ -112,9 +112,9 @@ TEST_F(InstallScriptTest, FailuresStopTheRun) {
 TEST_F(InstallScriptTest, CommentLeftOpenNamesTheCopiedFile) {
   files.AddFile("D:\\BAD.TXT", "ok\n/* open\n");
   files.AddFile("C:\\APPS\\BAD.TXT", "previous");
-  EXPECT_EQ(Run("Message before\nTextCopy $$FD$$\\BAD.TXT C:\\APPS\\BAD.TXT\nMessage no\n",
-                kJapanese),
-            "info: before\nerror: D:\\BAD.TXT:(3) /* */ Syntax Error\n");
+  EXPECT_EQ(
+      Run("Message before\nTextCopy $$FD$$\\BAD.TXT C:\\APPS\\BAD.TXT\nMessage no\n", kJapanese),
+      "info: before\nerror: D:\\BAD.TXT:(3) /* */ Syntax Error\n");
   EXPECT_EQ(files.Contents("C:\\APPS\\BAD.TXT"), "previous");
 }
 

@@ -1,10 +1,10 @@
 // The bilingual text copy: comment selection in both languages, the reader's
 // limits, syntax errors and the old destination surviving a failed copy.
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <memory>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "engine/script_engine.h"
 #include "tests/fakes/fake_file_system.h"
@@ -20,12 +20,12 @@ using testing::FakeSystem;
 using testing::RecordingUi;
 
 // Shift-JIS texts (converted with iconv).
-#define SJ_SUUCHI "\x90\x94\x92\x6c"          // 数値
+#define SJ_SUUCHI "\x90\x94\x92\x6c"           // 数値
 #define SJ_NIHONGO "\x93\xfa\x96\x7b\x8c\xea"  // 日本語
-#define SJ_KOU "\x8d\x62"                     // 甲
-#define SJ_SETSUMEI "\x90\xe0\x96\xbe"        // 説明
-#define SJ_KANA "\xb6\xc5"                    // ｶﾅ (half-width, single bytes)
-#define SJ_HYOU "\x95\x5c"                    // 表 (second byte is a backslash)
+#define SJ_KOU "\x8d\x62"                      // 甲
+#define SJ_SETSUMEI "\x90\xe0\x96\xbe"         // 説明
+#define SJ_KANA "\xb6\xc5"                     // ｶﾅ (half-width, single bytes)
+#define SJ_HYOU "\x95\x5c"                     // 表 (second byte is a backslash)
 
 constexpr char kSource[] = "D:\\SRC.TXT";
 constexpr char kDest[] = "C:\\APP\\OUT.TXT";
@@ -69,8 +69,8 @@ struct CopyCase {
 
 const CopyCase kCopyCases[] = {
     // The worked examples.
-    {"split comment", "x = 1; /* " SJ_SUUCHI " $# value */\n",
-     "x = 1; /* " SJ_SUUCHI " */\r\n", "x = 1; /* value */\r\n"},
+    {"split comment", "x = 1; /* " SJ_SUUCHI " $# value */\n", "x = 1; /* " SJ_SUUCHI " */\r\n",
+     "x = 1; /* value */\r\n"},
     {"english only line", "/*$# English only */\n", "", "/* English only */\r\n"},
     {"english only after code", "y = 2; /*$# note */\n", "y = 2; \r\n", "y = 2; /* note */\r\n"},
     {"japanese only line", "/* " SJ_NIHONGO " */\n", "/* " SJ_NIHONGO " */\r\n", ""},
@@ -88,8 +88,14 @@ const CopyCase kCopyCases[] = {
      "a/b*c $# $$ */\r\n"},
     // Input and its end.
     {"empty source", "", "", ""},
-    {"ctrl-z first", "\x1a" "abc\n", "", ""},
-    {"ctrl-z ends the input", "ab\x1a" "cd\n/* x */\n", "ab", "ab"},
+    {"ctrl-z first",
+     "\x1a"
+     "abc\n",
+     "", ""},
+    {"ctrl-z ends the input",
+     "ab\x1a"
+     "cd\n/* x */\n",
+     "ab", "ab"},
     {"last line without line end", "a\nb", "a\r\nb", "a\r\nb"},
     {"lone cr kept", "a\rb\r\nc\n", "a\rb\r\nc\r\n", "a\rb\r\nc\r\n"},
     {"line end in body stays lf", "/* a\r\nb */\r\n", "/* a\nb */\r\n", "/* a\nb */\r\n"},
@@ -108,8 +114,8 @@ const CopyCase kCopyCases[] = {
     {"removed then written comment", "  /*$# x */ /* z */\n", "   /* z */\r\n",
      "  /* x */ /* z */\r\n"},
     {"removed comment last in file", "a\n  /*$# x */", "a\r\n", "a\r\n  /* x */"},
-    {"removed japanese comment", "\t/* " SJ_NIHONGO " */\t\nz\n", "\t/* " SJ_NIHONGO " */\t\r\nz\r\n",
-     "z\r\n"},
+    {"removed japanese comment", "\t/* " SJ_NIHONGO " */\t\nz\n",
+     "\t/* " SJ_NIHONGO " */\t\r\nz\r\n", "z\r\n"},
     {"comments do not nest", "/* a /* b */ c */\n", "/* a /* b */ c */\r\n",
      "/* a /* b */ c */\r\n"},
     {"star before close", "/* a **/\n", "/* a **/\r\n", "/* a **/\r\n"},
@@ -199,8 +205,8 @@ TEST_F(TextCopyTest, ExpansionThatDoesNotFitStopsTheCopy) {
   std::string uses;
   for (int i = 0; i < 13; ++i) uses += "$$V$$";  // 3887 bytes once expanded
   std::string fits = uses + std::string(4095 - 13 * 299, 'f');
-  EXPECT_EQ(Copy("a\n" + fits, kJapanese), "a\r\n" + std::string(13 * 299, 'v') +
-                                               std::string(4095 - 13 * 299, 'f'));
+  EXPECT_EQ(Copy("a\n" + fits, kJapanese),
+            "a\r\n" + std::string(13 * 299, 'v') + std::string(4095 - 13 * 299, 'f'));
   EXPECT_EQ(ui.Transcript(), "");
 
   files.AddFile(kDest, "old");
@@ -222,7 +228,8 @@ TEST_F(TextCopyTest, ArgumentsOfTheCommand) {
   files.log.clear();
   EXPECT_EQ(Command(kSource, kJapanese), 1);
   EXPECT_EQ(ui.Transcript(),
-            "error: \x82\xCC" "0\x8Ds\x96\xDA\x82\xC9TAB\x82\xAA\x97L\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n");
+            "error: \x82\xCC"
+            "0\x8Ds\x96\xDA\x82\xC9TAB\x82\xAA\x97L\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n");
   EXPECT_TRUE(files.log.empty());
 }
 
@@ -256,7 +263,8 @@ TEST_F(TextCopyTest, FailuresKeepTheOldDestination) {
     EXPECT_EQ(ui.Transcript(), c.message);
     EXPECT_EQ(fresh.Contents(kDest), "old");
     EXPECT_EQ(fresh.OpenCount(), 0);
-    for (const std::string& name : fresh.Listing()) EXPECT_EQ(name.find("~SETUP"), std::string::npos);
+    for (const std::string& name : fresh.Listing())
+      EXPECT_EQ(name.find("~SETUP"), std::string::npos);
     if (std::string(c.name) == "neither works") {
       for (const std::string& entry : fresh.log) EXPECT_NE(entry.rfind("OpenRead", 0), 0u);
     }
