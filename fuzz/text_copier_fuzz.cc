@@ -85,6 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int result = engine->TextCopyCommand(line, selection);
 
   Check(files.OpenCount() == 0, "a file was left open");
+  Check(files.largest_write <= setup::kTextBufferSize, "a write beyond the output buffer");
   Check(files.Listing().size() == (result == 0 ? 3u : 2u), "a temporary was left behind");
   Check(ui.events.size() == (result == 0 ? 0u : 1u), "not exactly one message per failure");
   if (result == 0) {

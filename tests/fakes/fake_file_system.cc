@@ -145,6 +145,7 @@ bool FakeFileSystem::Write(FileHandle file, const void* data, unsigned long size
   auto it = open_.find(file);
   if (it == open_.end() || it->second.temp.empty()) return false;
   if (ShouldFail("Write")) return false;
+  largest_write = std::max<std::size_t>(largest_write, size);
   nodes_[Key(it->second.temp)].bytes.append(static_cast<const char*>(data), size);
   return true;
 }

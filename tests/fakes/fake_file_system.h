@@ -2,6 +2,7 @@
 // roots always present) that records what happened and can fail on demand.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -50,6 +51,7 @@ class FakeFileSystem : public FileSystem {
   // One line per call: "CreateReplacement C:\A.TXT -> ok".
   std::vector<std::string> log;
   std::int64_t clock = 1000000000;  // time given to files written
+  std::size_t largest_write = 0;    // the most bytes one Write call was given
 
   // --- FileSystem ---
   FileHandle OpenRead(const char* path) override;

@@ -187,6 +187,8 @@ TEST_F(TextCopyTest, LongLinesArriveInPieces) {
   // A line end that lands on a buffer boundary still comes out as one CR LF.
   std::string full(4095, 'c');
   EXPECT_EQ(Copy(full + "\n" + full + "\n", kEnglish), full + "\r\n" + full + "\r\n");
+  // The output never goes beyond its 4096-byte buffer.
+  EXPECT_EQ(files.largest_write, 4096u);
 }
 
 TEST_F(TextCopyTest, CommentBodyUpToCapacity) {
