@@ -303,6 +303,11 @@ int ScriptEngine::CopyText(const char* source, const char* destination, Language
   t.source_line = 1;
 
   if (FilterComments(*this, selection) != 0) return 1;
+  if (t.reader.error) {
+    // A read error is no end of the file: a cut copy must not replace the old one.
+    ShowFileMessage(*this, kMsgCantOpenSource, source);
+    return 1;
+  }
 
   CloseSource();
   FlushOutput(*this);

@@ -250,13 +250,16 @@ TEST_F(TextCopyTest, FailuresKeepTheOldDestination) {
       {"neither works", "CreateReplacement", false, "error: Can't Create C:\\APP\\OUT.TXT file\n"},
       {"write fails", "Write", true, "error: Can't Create C:\\APP\\OUT.TXT file\n"},
       {"commit fails", "CommitReplacement", true, "error: Can't Create C:\\APP\\OUT.TXT file\n"},
+      // The second block of the source cannot be read.
+      {"read fails", "Read", true, "error: Can't open D:\\SRC.TXT file\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakeFileSystem fresh;
     fresh.AddFile(kDest, "old", 0, 5);
-    if (c.source_present) fresh.AddFile(kSource, "new\n/* x */\n");
-    if (c.fail_op != nullptr) fresh.FailOperation(c.fail_op);
+    if (c.source_present) fresh.AddFile(kSource, std::string(5000, 'n') + "\n/* x */\n");
+    if (c.fail_op != nullptr)
+      fresh.FailOperation(c.fail_op, std::string(c.fail_op) == "Read" ? 2 : 1);
     platform.files = &fresh;
     auto copier = std::make_unique<ScriptEngine>(platform, ui);
     ui.events.clear();
