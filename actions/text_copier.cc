@@ -49,11 +49,9 @@ unsigned char NextChar(ScriptEngine& engine) {
     }
     ++t.source_line;
     if (!ExpandMacros(engine.macros, t.raw_line, t.expanded_line, kTextBufferSize)) {
-      // A cut line would silently corrupt the copy; stop it instead. The
-      // counter is already one ahead of the line being worked on.
-      engine.ReportError(kMsgExpansionTooLong, t.source_name, t.source_line - 1,
-                         kTextBufferSize - 1);
-      t.failed = true;
+      // A cut line would silently corrupt the copy: it stops with the
+      // copier's syntax error, which names the file and its counter.
+      ReportSyntaxError(engine);
       t.end_of_input = true;
       return kCtrlZ;
     }
