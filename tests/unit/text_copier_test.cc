@@ -230,6 +230,10 @@ TEST_F(TextCopyTest, ArgumentsOfTheCommand) {
   EXPECT_EQ(Command("\"D:\\MY DIR\\SRC.TXT\"\tC:\\APP\\OUT.TXT  ", kJapanese), 0);
   EXPECT_EQ(files.Contents("C:\\APP\\OUT.TXT  "), "q\r\n");
   EXPECT_FALSE(files.Exists(kDest));
+  // No destination at all: nothing can be created under an empty name.
+  EXPECT_EQ(Command("D:\\MY\\SRC.TXT \t ", kJapanese), 1);
+  EXPECT_EQ(ui.Transcript(), "error: Can't Create  file\n");
+  ui.events.clear();
   // A source that is not followed by a blank: nothing is touched.
   files.log.clear();
   EXPECT_EQ(Command(kSource, kJapanese), 1);
