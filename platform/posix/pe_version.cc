@@ -9,10 +9,10 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "platform/posix/code_page.h"
 #include "platform/posix/machine.h"
 
 namespace setup::posix {
@@ -147,8 +147,7 @@ class PeImage {
     uint32_t languages;
     uint32_t entry;
     if (!FindEntry(0, kRtVersion, false, &names) || !(names & kHighBit)) return false;
-    if (!FindEntry(names & ~kHighBit, kVersionName, true, &languages) ||
-        !(languages & kHighBit)) {
+    if (!FindEntry(names & ~kHighBit, kVersionName, true, &languages) || !(languages & kHighBit)) {
       return false;
     }
     if (!FindEntry(languages & ~kHighBit, 0, true, &entry) || (entry & kHighBit)) return false;
@@ -210,10 +209,10 @@ bool ReadVersionResource(Source* source, std::vector<unsigned char>* resource) {
 // One node of the VS_VERSIONINFO tree; offsets from the start of the block.
 struct Node {
   size_t start;
-  size_t end;       // start + wLength
-  size_t key;       // the UTF-16 key
+  size_t end;  // start + wLength
+  size_t key;  // the UTF-16 key
   size_t key_units;
-  size_t value;     // the value, DWORD-aligned after the key
+  size_t value;       // the value, DWORD-aligned after the key
   size_t value_size;  // bytes, cut to the node
   size_t children;    // the first child, DWORD-aligned after the value
   bool text;
@@ -272,47 +271,55 @@ unsigned char To1252(unsigned u) {
   return '?';
 }
 
+// Converts one character (one UTF-16 unit or a surrogate pair, size bytes at
+// in) to the code page through cd; '?' when it has no form there, as
+// WideCharToMultiByte puts its default character.
+size_t ConvertChar(iconv_t cd, const unsigned char* in, size_t size, char (&out)[8]) {
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    out[0] = '?';
+    return 1;
+  }
+  char source[4];
+  std::memcpy(source, in, size);
+  char* from = source;
+  size_t from_left = size;
+  char* to = out;
+  size_t to_left = sizeof out;
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);  // no shift state from the last one
+  if (iconv(cd, &from, &from_left, &to, &to_left) == static_cast<size_t>(-1) || from_left != 0 ||
+      to_left == sizeof out) {
+    out[0] = '?';
+    return 1;
+  }
+  return sizeof out - to_left;
+}
+
 // Converts the UTF-16 text in[0, units) (up to its first NUL) to the code
 // page into out[0, room), always NUL-terminated, cut at a character boundary
 // when room runs out. Returns the bytes written before the NUL.
 size_t ToAnsi(const unsigned char* in, size_t units, unsigned code_page, char* out, size_t room) {
   if (room == 0) return 0;
-  iconv_t cd = code_page == 932 ? iconv_open("CP932", "UTF-16LE") : reinterpret_cast<iconv_t>(-1);
+  iconv_t cd = reinterpret_cast<iconv_t>(-1);
+  if (code_page != 1252) cd = iconv_open(("CP" + std::to_string(code_page)).c_str(), "UTF-16LE");
   size_t used = 0;
   for (size_t i = 0; i < units; ++i) {
     unsigned u = Le16(in + 2 * i);
     if (u == 0) break;
+    bool pair = u >= 0xD800 && u <= 0xDBFF && i + 1 < units && Le16(in + 2 * i + 2) >= 0xDC00 &&
+                Le16(in + 2 * i + 2) <= 0xDFFF;
     char bytes[8];
-    size_t n = 0;
-    size_t pair = (u >= 0xD800 && u <= 0xDBFF && i + 1 < units &&
-                   Le16(in + 2 * i + 2) >= 0xDC00 && Le16(in + 2 * i + 2) <= 0xDFFF)
-                      ? 2
-                      : 1;
+    size_t n = 1;
     if (u < 0x80) {
-      bytes[n++] = static_cast<char>(u);
-    } else if (code_page != 932) {
-      bytes[n++] = static_cast<char>(To1252(pair == 2 ? 0xFFFF : u));
-    } else if (cd != reinterpret_cast<iconv_t>(-1)) {
-      char source[4];
-      std::memcpy(source, in + 2 * i, 2 * pair);
-      char* from = source;
-      size_t from_left = 2 * pair;
-      char* to = bytes;
-      size_t to_left = sizeof bytes;
-      iconv(cd, nullptr, nullptr, nullptr, nullptr);
-      if (iconv(cd, &from, &from_left, &to, &to_left) == static_cast<size_t>(-1) || from_left) {
-        bytes[0] = '?';  // no such character in the code page, as WideCharToMultiByte
-        n = 1;
-      } else {
-        n = sizeof bytes - to_left;
-      }
+      bytes[0] = static_cast<char>(u);
+    } else if (code_page == 1252) {
+      bytes[0] = static_cast<char>(pair ? '?' : To1252(u));
     } else {
-      bytes[n++] = '?';
+      n = ConvertChar(cd, in + 2 * i, pair ? 4 : 2, bytes);
     }
     if (n > room - 1 - used) break;
     std::memcpy(out + used, bytes, n);
     used += n;
-    i += pair - 1;
+    if (pair) ++i;
   }
   out[used] = '\0';
   if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
@@ -320,14 +327,6 @@ size_t ToAnsi(const unsigned char* in, size_t units, unsigned code_page, char* o
 }
 
 }  // namespace
-
-unsigned HostAnsiCodePage() {
-  for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
-    const char* value = getenv(name);
-    if (value != nullptr && *value != '\0') return std::strncmp(value, "ja", 2) == 0 ? 932 : 1252;
-  }
-  return 1252;
-}
 
 unsigned VersionBufferSize(size_t length) {
   return static_cast<unsigned>(2 * length + 2 * kSignatureSize);
@@ -428,7 +427,7 @@ bool PeVersionInfo::Query(void* block, const char* sub_block, const void** value
     char* out = reinterpret_cast<char*>(b + size + kSignatureSize + node.value);
     size_t room = size + kSignatureSize - node.value;  // its mirror of the block
     size_t used = ToAnsi(b + node.value, node.value_size / 2,
-                         code_page_ != 0 ? code_page_ : HostAnsiCodePage(), out, room);
+                         code_page_ != 0 ? code_page_ : AnsiCodePage(), out, room);
     *value = out;
     if (length != nullptr) *length = static_cast<unsigned>(used + 1);
     return true;

@@ -9,18 +9,6 @@
 
 namespace setup::posix {
 
-// The ANSI code page taken from the Unix locale, as Wine does: 932 when the
-// first of LC_ALL, LC_CTYPE and LANG that is set names a Japanese locale
-// ("ja..."), else 1252.
-unsigned HostAnsiCodePage();
-
-// Finds the version resource (type 16, name 1 or else the first name, first
-// language) of the PE image image[0, size) and sets *offset and *length to
-// the VS_VERSIONINFO block inside it, length taken from the block's own
-// wLength. False for anything that is not a well-formed PE image holding
-// such a block; never reads outside the image.
-bool FindVersionResource(const unsigned char* image, size_t size, size_t* offset, size_t* length);
-
 // Bytes a version buffer needs for a VS_VERSIONINFO block of length bytes:
 // the block, a signature and as much again for the texts that Query converts
 // to the ANSI code page.
@@ -30,17 +18,18 @@ unsigned VersionBufferSize(size_t length);
 // first, its root wLength cut down when capacity is short of
 // VersionBufferSize(length). False when the block is malformed at its root
 // or capacity cannot hold even its header.
-bool MakeVersionBuffer(const unsigned char* resource, size_t length, void* buffer,
-                       size_t capacity);
+bool MakeVersionBuffer(const unsigned char* resource, size_t length, void* buffer, size_t capacity);
 
-// Reads the version block of a PE file in memory into *buffer (sized by
-// VersionBufferSize), ready for Query. False when the image holds none.
+// Reads the version resource (type 16, name 1 or else the first name, first
+// language) of the PE image image[0, size) into *buffer (sized by
+// VersionBufferSize), ready for Query. False for anything that is not a PE
+// image holding one; never reads outside the image.
 bool LoadVersionBuffer(const unsigned char* image, size_t size, std::vector<unsigned char>* buffer);
 
 class PeVersionInfo : public VersionInfo {
  public:
-  // code_page is the ANSI code page the texts are converted to (932 or any
-  // other for Windows-1252); 0 takes HostAnsiCodePage() at each query.
+  // code_page is the ANSI code page the texts are converted to; 0 takes
+  // AnsiCodePage() (platform/posix/code_page.h) at each query.
   explicit PeVersionInfo(unsigned code_page = 0) : code_page_(code_page) {}
 
   // Paths are Windows-form and mapped with ToHostPath.

@@ -18,8 +18,7 @@ class Win32VersionInfo : public VersionInfo {
            GetFileVersionInfoA(path, 0, size, block) != FALSE;
   }
 
-  bool Query(void* block, const char* sub_block, const void** value,
-             unsigned* length) override {
+  bool Query(void* block, const char* sub_block, const void** value, unsigned* length) override {
     if (block == nullptr || sub_block == nullptr || value == nullptr) return false;
     void* found = nullptr;
     UINT size = 0;

@@ -13,6 +13,7 @@
 #ifdef _WIN32
 #include "platform/win32/version_info_win32.h"
 #else
+#include "platform/posix/code_page.h"
 #include "platform/posix/pe_version.h"
 #endif
 
@@ -33,7 +34,7 @@ unsigned CodePage() {
 #ifdef _WIN32
   return win32::AnsiCodePage();
 #else
-  return posix::HostAnsiCodePage();
+  return posix::AnsiCodePage();
 #endif
 }
 
@@ -156,8 +157,8 @@ TEST_P(VersionInfoTest, StringLengthCountsTheTerminatingNul) {
   ASSERT_TRUE(Load(PePath("version_ja.dll")));
   const void* value = nullptr;
   unsigned length = 0;
-  ASSERT_TRUE(versions_->Query(block_.data(), "\\StringFileInfo\\041103A4\\ProductVersion",
-                               &value, &length));
+  ASSERT_TRUE(versions_->Query(block_.data(), "\\StringFileInfo\\041103A4\\ProductVersion", &value,
+                               &length));
   EXPECT_EQ(length, 4u);
   EXPECT_EQ(std::memcmp(value, "2.0", 4), 0);
 }
@@ -214,12 +215,11 @@ TEST_F(BackendVersionInfoTest, JapaneseTextComesBackInTheAnsiCodePage) {
   ASSERT_TRUE(versions_->Read(path.c_str(), size, block.data()));
   const void* value = nullptr;
   unsigned length = 0;
-  ASSERT_TRUE(versions_->Query(block.data(), "\\StringFileInfo\\041103A4\\CompanyName", &value,
-                               &length));
+  ASSERT_TRUE(
+      versions_->Query(block.data(), "\\StringFileInfo\\041103A4\\CompanyName", &value, &length));
   // "株式会社テスト": Shift-JIS under code page 932, unmappable elsewhere.
-  std::string expected = CodePage() == 932
-                             ? "\x8A\x94\x8E\xAE\x89\xEF\x8E\xD0\x83\x65\x83\x58\x83\x67"
-                             : "???????";
+  std::string expected =
+      CodePage() == 932 ? "\x8A\x94\x8E\xAE\x89\xEF\x8E\xD0\x83\x65\x83\x58\x83\x67" : "???????";
   EXPECT_EQ(std::string(static_cast<const char*>(value)), expected);
   EXPECT_EQ(length, expected.size() + 1);
 }

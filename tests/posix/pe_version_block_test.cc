@@ -26,7 +26,9 @@ void Put16(std::string* out, size_t at, unsigned v) {
   (*out)[at] = static_cast<char>(v & 0xFF);
   (*out)[at + 1] = static_cast<char>((v >> 8) & 0xFF);
 }
-void Append16(std::string* out, unsigned v) { out->append(2, '\0'), Put16(out, out->size() - 2, v); }
+void Append16(std::string* out, unsigned v) {
+  out->append(2, '\0'), Put16(out, out->size() - 2, v);
+}
 void Append32(std::string* out, uint32_t v) {
   Append16(out, v & 0xFFFF);
   Append16(out, v >> 16);
@@ -55,16 +57,15 @@ std::string Serialize(const TestNode& node) {
     out += Serialize(child);
   }
   Put16(&out, 0, node.length >= 0 ? node.length : out.size());
-  int value_length = node.value_length >= 0 ? node.value_length
-                                            : static_cast<int>(node.value.size()) / (node.type ? 2 : 1);
+  int value_length = node.value_length >= 0
+                         ? node.value_length
+                         : static_cast<int>(node.value.size()) / (node.type ? 2 : 1);
   Put16(&out, 2, value_length);
   Put16(&out, 4, node.type);
   return out;
 }
 
-TestNode Text(const std::string& key, const std::string& value) {
-  return {key, 1, U16(value), {}};
-}
+TestNode Text(const std::string& key, const std::string& value) { return {key, 1, U16(value), {}}; }
 
 // A well-formed tree holding strings under 040904B0.
 TestNode Tree(std::vector<TestNode> strings) {
@@ -177,11 +178,11 @@ TEST_F(VersionBlockTest, TextConversionHandlesEveryUnit) {
                       std::string(2, '\0');  // A, é, €, あ, a pair, a lone surrogate
   TestNode node{"FileVersion", 1, value, {}};
   ASSERT_TRUE(Make(Serialize(Tree({node}))));
-  EXPECT_EQ(Query("\\StringFileInfo\\040904B0\\FileVersion"),
-            std::string("A\xE9\x80???\0", 7));
+  EXPECT_EQ(Query("\\StringFileInfo\\040904B0\\FileVersion"), std::string("A\xE9\x80???\0", 7));
   reader_ = PeVersionInfo(932);
-  EXPECT_EQ(Query("\\StringFileInfo\\040904B0\\FileVersion"),
-            std::string("A??\x82\xA0??\0", 8));
+  EXPECT_EQ(Query("\\StringFileInfo\\040904B0\\FileVersion"), std::string("A??\x82\xA0??\0", 8));
+  reader_ = PeVersionInfo(1251);
+  EXPECT_EQ(Query("\\StringFileInfo\\040904B0\\FileVersion"), std::string("A?\x88???\0", 7));
 }
 
 // A PE image with one section holding resources of one type: for each name,
@@ -306,10 +307,14 @@ TEST_F(PeImageTest, ChoosesNameOneThenTheFirstNameAndTheFirstLanguage) {
   const Case cases[] = {
       {"PE32", {{1, {{0x409, Block("1.1")}}}}, false, "1.1"},
       {"PE32+", {{1, {{0x409, Block("1.2")}}}}, true, "1.2"},
-      {"name 1 before others", {{0, {{0x409, Block("0.9")}}}, {1, {{0x409, Block("1.3")}}}},
-       false, "1.3"},
-      {"first name without a 1", {{7, {{0x409, Block("7.0")}}}, {8, {{0x409, Block("8.0")}}}},
-       false, "7.0"},
+      {"name 1 before others",
+       {{0, {{0x409, Block("0.9")}}}, {1, {{0x409, Block("1.3")}}}},
+       false,
+       "1.3"},
+      {"first name without a 1",
+       {{7, {{0x409, Block("7.0")}}}, {8, {{0x409, Block("8.0")}}}},
+       false,
+       "7.0"},
       {"first language", {{1, {{0x411, Block("4.1")}, {0x409, Block("4.0")}}}}, false, "4.1"},
       {"no languages", {{1, {}}}, false, "<none>"},
       {"no names", {}, false, "<none>"},

@@ -3,7 +3,6 @@
 #include "platform/posix/pe_version.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "gtest/gtest.h"
+#include "platform/posix/code_page.h"
 #include "test_pe_files.h"
 
 namespace setup::posix {
@@ -74,8 +74,7 @@ TEST_F(PeVersionTest, TextsComeBackInTheChosenCodePage) {
       {"version_en64.exe", "\\StringFileInfo\\040904B0\\LegalCopyright", 1252,
        "\xA9 2026 Caf\xE9 Ltd."},
       // Neither sign has a Shift-JIS form.
-      {"version_en64.exe", "\\StringFileInfo\\040904B0\\LegalCopyright", 932,
-       "? 2026 Caf? Ltd."},
+      {"version_en64.exe", "\\StringFileInfo\\040904B0\\LegalCopyright", 932, "? 2026 Caf? Ltd."},
       {"version_ja.dll", "\\StringFileInfo\\041103A4\\FileVersion", 932, "1.2.3.4"},
   };
   for (const TextCase& c : cases) {
@@ -85,50 +84,17 @@ TEST_F(PeVersionTest, TextsComeBackInTheChosenCodePage) {
   }
 }
 
-TEST_F(PeVersionTest, CodePageFollowsTheLocaleWhenNotGiven) {
-  struct Env {
-    const char* lc_all;
-    const char* lc_ctype;
-    const char* lang;
-    unsigned code_page;
-  };
-  const Env cases[] = {
-      {"ja_JP.UTF-8", nullptr, nullptr, 932}, {"C.UTF-8", nullptr, "ja_JP.UTF-8", 1252},
-      {"", "ja_JP.eucJP", "C", 932},          {nullptr, nullptr, "ja_JP.UTF-8", 932},
-      {nullptr, nullptr, "en_US.UTF-8", 1252}, {nullptr, nullptr, nullptr, 1252},
-  };
-  const char* names[] = {"LC_ALL", "LC_CTYPE", "LANG"};
-  std::string saved[3];
-  bool had[3];
-  for (int i = 0; i < 3; ++i) {
-    const char* v = getenv(names[i]);
-    had[i] = v != nullptr;
-    if (had[i]) saved[i] = v;
-  }
-  for (const Env& c : cases) {
-    const char* values[] = {c.lc_all, c.lc_ctype, c.lang};
-    for (int i = 0; i < 3; ++i) {
-      if (values[i] != nullptr) {
-        setenv(names[i], values[i], 1);
-      } else {
-        unsetenv(names[i]);
-      }
-    }
-    EXPECT_EQ(HostAnsiCodePage(), c.code_page)
-        << (c.lc_all ? c.lc_all : "-") << " " << (c.lang ? c.lang : "-");
-  }
-  setenv("LC_ALL", "ja_JP.UTF-8", 1);
+TEST_F(PeVersionTest, CodePageFollowsTheMachineWhenNotGiven) {
+  unsigned saved = AnsiCodePage();
+  SetAnsiCodePage(932);
   bool loaded = Load(PePath("version_ja.dll"), 0);
-  std::string company = Text("\\StringFileInfo\\041103A4\\CompanyName");
-  for (int i = 0; i < 3; ++i) {
-    if (had[i]) {
-      setenv(names[i], saved[i].c_str(), 1);
-    } else {
-      unsetenv(names[i]);
-    }
-  }
+  std::string japanese = Text("\\StringFileInfo\\041103A4\\CompanyName");
+  SetAnsiCodePage(1252);
+  std::string western = Text("\\StringFileInfo\\041103A4\\CompanyName");  // same block
+  SetAnsiCodePage(saved);
   ASSERT_TRUE(loaded);
-  EXPECT_EQ(company, "\x8A\x94\x8E\xAE\x89\xEF\x8E\xD0\x83\x65\x83\x58\x83\x67");
+  EXPECT_EQ(japanese, "\x8A\x94\x8E\xAE\x89\xEF\x8E\xD0\x83\x65\x83\x58\x83\x67");
+  EXPECT_EQ(western, "???????");
 }
 
 TEST_F(PeVersionTest, PathsMapLikeWindowsPaths) {
@@ -176,7 +142,8 @@ TEST_F(PeVersionTest, ShortBufferCutsTheBlockAndStaysInsideIt) {
     }
     for (const char* sub_block :
          {"\\", "\\VarFileInfo\\Translation", "\\StringFileInfo\\041103A4\\FileVersion",
-          "\\StringFileInfo\\041103A4\\ProductVersion", "\\StringFileInfo\\041103A4\\CompanyName"}) {
+          "\\StringFileInfo\\041103A4\\ProductVersion",
+          "\\StringFileInfo\\041103A4\\CompanyName"}) {
       const void* value = nullptr;
       unsigned length = 0;
       if (!reader_.Query(block.data(), sub_block, &value, &length)) continue;
@@ -189,8 +156,8 @@ TEST_F(PeVersionTest, ShortBufferCutsTheBlockAndStaysInsideIt) {
   ASSERT_TRUE(reader_.Read(path.c_str(), full, block.data()));
   const void* value = nullptr;
   unsigned length = 0;
-  EXPECT_TRUE(reader_.Query(block.data(), "\\StringFileInfo\\041103A4\\ProductVersion", &value,
-                            &length));
+  EXPECT_TRUE(
+      reader_.Query(block.data(), "\\StringFileInfo\\041103A4\\ProductVersion", &value, &length));
 }
 
 TEST_F(PeVersionTest, QueryRejectsABlockNotFilledByRead) {
