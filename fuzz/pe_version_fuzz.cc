@@ -43,8 +43,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (setup::posix::LoadVersionBuffer(data, size, &buffer)) QueryAll(&buffer);
     return 0;
   }
-  // A bare VS_VERSIONINFO block, in a buffer of exactly the size Read needs.
-  buffer.resize(setup::posix::VersionBufferSize(size));
+  // A bare VS_VERSIONINFO block, in a buffer of exactly the size Read needs
+  // (the block is the smaller of its wLength and the input), so the
+  // sanitizer sees any query that strays behind it.
+  size_t block = size;
+  if (size >= 2 && static_cast<size_t>(data[0] | (data[1] << 8)) < size) {
+    block = data[0] | (data[1] << 8);
+  }
+  buffer.resize(setup::posix::VersionBufferSize(block));
   if (setup::posix::MakeVersionBuffer(data, size, buffer.data(), buffer.size())) QueryAll(&buffer);
   return 0;
 }
