@@ -24,6 +24,8 @@ constexpr unsigned char kSignature[kSignatureSize] = {'F', 'E', '2', 'X'};
 constexpr uint32_t kRtVersion = 16;
 constexpr uint32_t kVersionName = 1;  // VS_VERSION_INFO, the name FindResource asks for
 constexpr uint32_t kHighBit = 0x80000000u;
+// iconv_open's failure value.
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
 
 uint16_t Le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t Le32(const unsigned char* p) {
@@ -275,7 +277,7 @@ unsigned char To1252(unsigned u) {
 // in) to the code page through cd; '?' when it has no form there, as
 // WideCharToMultiByte puts its default character.
 size_t ConvertChar(iconv_t cd, const unsigned char* in, size_t size, char (&out)[8]) {
-  if (cd == reinterpret_cast<iconv_t>(-1)) {
+  if (cd == kNoConverter) {
     out[0] = '?';
     return 1;
   }
@@ -299,7 +301,7 @@ size_t ConvertChar(iconv_t cd, const unsigned char* in, size_t size, char (&out)
 // when room runs out. Returns the bytes written before the NUL.
 size_t ToAnsi(const unsigned char* in, size_t units, unsigned code_page, char* out, size_t room) {
   if (room == 0) return 0;
-  iconv_t cd = reinterpret_cast<iconv_t>(-1);
+  iconv_t cd = kNoConverter;
   if (code_page != 1252) cd = iconv_open(("CP" + std::to_string(code_page)).c_str(), "UTF-16LE");
   size_t used = 0;
   for (size_t i = 0; i < units; ++i) {
@@ -322,7 +324,7 @@ size_t ToAnsi(const unsigned char* in, size_t units, unsigned code_page, char* o
     if (pair) ++i;
   }
   out[used] = '\0';
-  if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+  if (cd != kNoConverter) iconv_close(cd);
   return used;
 }
 
