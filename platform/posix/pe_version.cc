@@ -431,7 +431,8 @@ bool PeVersionInfo::Query(void* block, const char* sub_block, const void** value
     size_t used = ToAnsi(b + node.value, node.value_size / 2,
                          code_page_ != 0 ? code_page_ : AnsiCodePage(), out, room);
     *value = out;
-    if (length != nullptr) *length = static_cast<unsigned>(used + 1);
+    // A node without a value has length 0, as version.dll gives it.
+    if (length != nullptr) *length = node.value_size == 0 ? 0 : static_cast<unsigned>(used + 1);
     return true;
   }
   *value = b + node.value;

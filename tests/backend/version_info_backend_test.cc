@@ -149,6 +149,9 @@ TEST_P(VersionInfoTest, KeysMatchWithoutRegardToCase) {
   EXPECT_EQ(Text("\\StringFileInfo\\041103A4\\FileVersion"), "1.2.3.4");
   EXPECT_EQ(Text("\\stringfileinfo\\041103a4\\FILEVERSION"), "1.2.3.4");
   EXPECT_EQ(Text("\\StringFileInfo\\041103A4\\FileDescription"), "Version test DLL");
+  // Only the components between backslashes count.
+  EXPECT_EQ(Text("StringFileInfo\\041103A4\\FileVersion"), "1.2.3.4");
+  EXPECT_EQ(Text("\\\\StringFileInfo\\\\041103A4\\FileVersion\\"), "1.2.3.4");
   EXPECT_EQ(Text("\\StringFileInfo\\041103A4\\FileVersio"), "<none>");
   EXPECT_EQ(Text("\\StringFileInfo\\041103A4\\FileVersionX"), "<none>");
 }
@@ -205,6 +208,20 @@ TEST_F(BackendVersionInfoTest, RootGivesTheFixedFileInfo) {
   EXPECT_EQ(fixed[2], 0x00010002u);  // dwFileVersionMS: 1.2
   EXPECT_EQ(fixed[3], 0x00030004u);  // dwFileVersionLS: 3.4
   EXPECT_EQ(fixed[4], 0x00020000u);  // dwProductVersionMS: 2.0
+}
+
+TEST_F(BackendVersionInfoTest, NodesWithoutValueHaveLengthZero) {
+  std::string path = PePath("version_ja.dll");
+  unsigned size = versions_->GetSize(path.c_str());
+  ASSERT_GT(size, 0u);
+  std::vector<unsigned char> block(size);
+  ASSERT_TRUE(versions_->Read(path.c_str(), size, block.data()));
+  for (const char* sub_block : {"\\VarFileInfo", "\\StringFileInfo\\041103A4"}) {
+    const void* value = nullptr;
+    unsigned length = 1;
+    EXPECT_TRUE(versions_->Query(block.data(), sub_block, &value, &length)) << sub_block;
+    EXPECT_EQ(length, 0u) << sub_block;
+  }
 }
 
 TEST_F(BackendVersionInfoTest, JapaneseTextComesBackInTheAnsiCodePage) {

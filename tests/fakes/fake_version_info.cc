@@ -11,7 +11,7 @@ namespace {
 constexpr char kMagic[4] = {'F', 'V', 'I', 'B'};
 
 // Lower-cases ASCII letters and folds runs of backslashes into one, so
-// that paths and sub-blocks compare as Windows would.
+// that paths compare as Windows would.
 std::string Canonical(const std::string& text) {
   std::string out;
   for (char c : text) {
@@ -19,6 +19,13 @@ std::string Canonical(const std::string& text) {
     out += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
   }
   return out;
+}
+
+// A sub-block as version.dll reads it: components between backslashes, so
+// leading, trailing and repeated ones do not count.
+std::string CanonicalSubBlock(const std::string& text) {
+  std::string out = Canonical("\\" + text + "\\");
+  return out.substr(0, out.size() - 1);
 }
 
 void PutLength(std::string* out, size_t n) {
@@ -67,7 +74,7 @@ void FakeVersionInfo::SetValue(const std::string& path, const std::string& sub_b
                                const std::string& bytes) {
   File* file = FindOrAdd(path);
   for (auto& value : file->values) {
-    if (Canonical(value.first) == Canonical(sub_block)) {
+    if (CanonicalSubBlock(value.first) == CanonicalSubBlock(sub_block)) {
       value.second = bytes;
       return;
     }
@@ -79,7 +86,7 @@ void FakeVersionInfo::RemoveValue(const std::string& path, const std::string& su
   File* file = Find(path);
   if (file == nullptr) return;
   for (size_t i = 0; i < file->values.size(); ++i) {
-    if (Canonical(file->values[i].first) == Canonical(sub_block)) {
+    if (CanonicalSubBlock(file->values[i].first) == CanonicalSubBlock(sub_block)) {
       file->values.erase(file->values.begin() + static_cast<long>(i));
       return;
     }
@@ -99,7 +106,7 @@ void FakeVersionInfo::SetTranslations(const std::string& path,
 std::string FakeVersionInfo::Serialize(const File& file) {
   std::string body;
   for (const auto& [key, bytes] : file.values) {
-    std::string canonical = Canonical(key);
+    std::string canonical = CanonicalSubBlock(key);
     PutLength(&body, canonical.size());
     body += canonical;
     PutLength(&body, bytes.size());
@@ -133,7 +140,7 @@ bool FakeVersionInfo::Query(void* block, const char* sub_block, const void** val
   auto* b = static_cast<const unsigned char*>(block);
   if (std::memcmp(b, kMagic, sizeof kMagic) != 0) return false;
   size_t end = GetLength(b + 4);
-  std::string wanted = Canonical(sub_block);
+  std::string wanted = CanonicalSubBlock(sub_block);
   for (size_t at = 8; at + 4 <= end;) {
     size_t key_size = GetLength(b + at);
     std::string key(reinterpret_cast<const char*>(b + at + 4), key_size);

@@ -33,8 +33,9 @@ class FakeVersionInfo : public VersionInfo {
   // Fails for an unknown path, a buffer smaller than GetSize, or while
   // fail_read is set.
   bool Read(const char* path, unsigned size, void* block) override;
-  // Finds sub_block (ASCII case folded, repeated backslashes as one) in a
-  // block filled by Read; texts come back with length counting their NUL.
+  // Finds sub_block in a block filled by Read, as version.dll would: ASCII
+  // letters folded, only the components between backslashes counting.
+  // Texts come back with length counting their NUL.
   bool Query(void* block, const char* sub_block, const void** value, unsigned* length) override;
 
   bool fail_read = false;

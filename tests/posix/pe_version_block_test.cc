@@ -114,7 +114,7 @@ TEST_F(VersionBlockTest, PathsWalkTheTree) {
       {"\\VarFileInfo\\Translation", std::string("\x09\x04\xB0\x04", 4)},
       {"\\", std::string(52, '\0')},
       {"", std::string(52, '\0')},
-      {"\\VarFileInfo", std::string("\0", 1)},  // a text node without a value
+      {"\\VarFileInfo", ""},  // a node without a value
       {"\\StringFileInfo\\040904B0\\FileVersion\\More", "<none>"},
       {"\\StringFileInfo\\FileVersion", "<none>"},
       {"\\VS_VERSION_INFO", "<none>"},
