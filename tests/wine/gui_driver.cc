@@ -19,6 +19,8 @@
 //   tab-order ID...            Tab walks the controls in this order (and wraps)
 //   progress LOW HIGH POS      the progress bar 1003 of the current window
 //   set ID TEXT                type TEXT into control ID (replaces its text)
+//   tree-select ID N...        in tree view ID, select the root's N-th child's
+//                              N-th child ... (0-based; no N: the root)
 //   click ID                   press button ID of the current window
 //   close                      the current window's close box
 //   syscommand N [LPARAM]      system menu command N on the current window
@@ -375,6 +377,20 @@ bool Step(const char* command, const char* args) {
     DWORD_PTR ignored;
     SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide), SMTO_ABORTIFHUNG,
                         2000, &ignored);
+    return true;
+  }
+  if (strcmp(command, "tree-select") == 0) {
+    // Item handles are opaque values of the other process: passed back as is.
+    LPARAM item = SendMessageW(control, TVM_GETNEXTITEM, TVGN_ROOT, 0);
+    for (const char* p = rest; *p != '\0' && item != 0;) {
+      int index = TakeId(p, &p);
+      SendMessageW(control, TVM_EXPAND, TVE_EXPAND, item);
+      item = SendMessageW(control, TVM_GETNEXTITEM, TVGN_CHILD, item);
+      while (index-- > 0 && item != 0)
+        item = SendMessageW(control, TVM_GETNEXTITEM, TVGN_NEXT, item);
+    }
+    if (item == 0) return Fail("no such tree item");
+    SendMessageW(control, TVM_SELECTITEM, TVGN_CARET, item);
     return true;
   }
   if (strcmp(command, "click") == 0) {
