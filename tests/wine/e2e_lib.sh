@@ -62,15 +62,20 @@ expect_dir() { [ -d "$drive_c/$1" ] || fail "folder C:/$1 missing"; }
 expect_no_dir() { [ ! -e "$drive_c/$1" ] || fail "C:/$1 exists"; }
 expect_same_file() { cmp -s "$1" "$drive_c/$2" || fail "C:/$2 differs from $1"; }
 
+# `wine reg` is the 32-bit tool; a 64-bit setup.exe writes the 64-bit view.
+reg_view=()
+[ "${WINEARCH:-win32}" = win64 ] && reg_view=(/reg:64)
+
 # expect_reg KEY VALUE DATA: the string value as `wine reg query` shows it.
 expect_reg() {
   local shown
-  shown=$(wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | grep -F "    $2    " || true)
+  shown=$(wine reg query "$1" /v "$2" "${reg_view[@]}" 2>/dev/null | tr -d '\r' |
+    grep -F "    $2    " || true)
   [ "$shown" = "    $2    REG_SZ    $3" ] || fail "registry $1 $2: '$shown'"
 }
 
 expect_no_key() {
-  if wine reg query "$1" >/dev/null 2>&1; then fail "registry key $1 exists"; fi
+  if wine reg query "$1" "${reg_view[@]}" >/dev/null 2>&1; then fail "registry key $1 exists"; fi
 }
 
 # The run's end: Wine's processes have finished their work.
