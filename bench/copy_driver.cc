@@ -1,0 +1,112 @@
+// The copies bench/run times: BinCopy and TextCopy run through the engine's
+// commands over the real POSIX back end, and the text file they are fed.
+//   copy_driver make-text FILE MIB       writes the bilingual test text
+//   copy_driver bincopy SOURCE DEST      one file, or every file of a folder
+//   copy_driver textcopy SOURCE DEST     TextCopy in a Japanese run, 50 macros
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bench/text_sample.h"
+#include "engine/script_engine.h"
+#include "platform/posix/file_system.h"
+#include "platform/posix/machine.h"
+#include "platform/posix/system_info.h"
+
+namespace {
+
+using setup::ScriptEngine;
+
+// Errors go to stderr; the copies ask nothing.
+class QuietUi : public setup::SetupUi {
+ public:
+  void RunSetupDialog(const char*, const char*) override {}
+  void SetProgressRange(int) override {}
+  void SetProgressPos(int) override {}
+  void ShowError(const char* text) override { std::fprintf(stderr, "error: %s\n", text); }
+  void ShowTopmostError(const char* text) override { ShowError(text); }
+  void ShowInformation(const char*) override {}
+  bool AskScriptMessage(const char*) override { return true; }
+  bool PromptDisk(const char*) override { return true; }
+  void ShowCompleted() override {}
+};
+
+// Host path -> Windows form of the simulated machine (Z:\ for the host root).
+std::string Windows(const std::string& host) {
+  char* real = realpath(host.c_str(), nullptr);
+  std::string path = real != nullptr ? real : host;
+  std::free(real);
+  return setup::posix::ToWindowsPath(path);
+}
+
+// Runs one command line (keyword, TAB, arguments) through the interpreter's
+// dispatch; false when it stopped the run.
+bool Run(ScriptEngine& engine, const std::string& command) {
+  char text[setup::kWorkLineSize];
+  if (command.size() >= sizeof text) return false;
+  std::memcpy(text, command.c_str(), command.size() + 1);
+  char* tail = nullptr;
+  return engine.ExecuteCommand(text, &tail) != setup::Outcome::kStop;
+}
+
+int BinCopy(ScriptEngine& engine, const std::string& source, const std::string& dest) {
+  struct stat st;
+  if (stat(source.c_str(), &st) != 0) return 1;
+  if (!S_ISDIR(st.st_mode)) {
+    return Run(engine, "BinCopy\t" + Windows(source) + "\t" + Windows(dest)) ? 0 : 1;
+  }
+  // A folder: every file in it, as a script of BinCopy lines would.
+  std::vector<std::string> names;
+  DIR* dir = opendir(source.c_str());
+  if (dir == nullptr) return 1;
+  while (dirent* entry = readdir(dir)) {
+    if (entry->d_name[0] != '.') names.push_back(entry->d_name);
+  }
+  closedir(dir);
+  std::string from = Windows(source) + "\\", to = Windows(dest) + "\\";
+  for (const std::string& name : names) {
+    if (!Run(engine, "BinCopy\t" + from + name + "\t" + to + name)) return 1;
+  }
+  return 0;
+}
+
+int TextCopy(ScriptEngine& engine, const std::string& source, const std::string& dest) {
+  setup::bench::DefineSampleMacros(engine.macros);
+  engine.mode = setup::kJapanese;
+  return Run(engine, "TextCopy\t" + Windows(source) + "\t" + Windows(dest)) ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 4 && std::strcmp(argv[1], "make-text") == 0) {
+    return setup::bench::WriteSampleText(argv[2], std::atol(argv[3]) << 20) ? 0 : 1;
+  }
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: copy_driver make-text FILE MIB | bincopy|textcopy SOURCE DEST\n");
+    return 2;
+  }
+  // The simulated machine lives where bench/run says, not in the home folder.
+  if (const char* machine = std::getenv("SETUP_BENCH_MACHINE")) {
+    if (!setup::posix::SetMachineRoot(machine)) return 2;
+  }
+  setup::posix::PosixSystemInfo system;
+  setup::posix::PosixFileSystem files;
+  setup::Platform platform;
+  platform.system = &system;
+  platform.files = &files;
+  QuietUi ui;
+  // The engine record is large: it lives on the heap, not the stack.
+  auto* engine = new ScriptEngine(platform, ui);
+  std::strcpy(engine->script_path, "Z:\\bench\\Setup.Inf");
+  int result = 2;
+  if (std::strcmp(argv[1], "bincopy") == 0) result = BinCopy(*engine, argv[2], argv[3]);
+  if (std::strcmp(argv[1], "textcopy") == 0) result = TextCopy(*engine, argv[2], argv[3]);
+  delete engine;
+  return result;
+}
