@@ -1,6 +1,7 @@
 // The copies bench/run times: BinCopy and TextCopy run through the engine's
 // commands over the real POSIX back end, and the text file they are fed.
 //   copy_driver make-text FILE MIB       writes the bilingual test text
+//   copy_driver make-files FOLDER COUNT  COUNT small files of 1 to 8 KiB
 //   copy_driver bincopy SOURCE DEST      one file, or every file of a folder
 //   copy_driver textcopy SOURCE DEST     TextCopy in a Japanese run, 50 macros
 #include <dirent.h>
@@ -81,14 +82,36 @@ int TextCopy(ScriptEngine& engine, const std::string& source, const std::string&
   return Run(engine, "TextCopy\t" + Windows(source) + "\t" + Windows(dest)) ? 0 : 1;
 }
 
+// count files of 1 to 8 KiB of varying bytes, named f00000.bin and on.
+bool MakeFiles(const std::string& folder, long count) {
+  std::string bytes;
+  unsigned seed = 12345;
+  for (long i = 0; i < count; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    bytes.resize(1024 + (seed >> 8) % 7169);
+    for (char& b : bytes) b = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 24);
+    char name[32];
+    std::snprintf(name, sizeof name, "/f%05ld.bin", i);
+    std::FILE* file = std::fopen((folder + name).c_str(), "wb");
+    if (file == nullptr) return false;
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    if (std::fclose(file) != 0 || !ok) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 4 && std::strcmp(argv[1], "make-text") == 0) {
     return setup::bench::WriteSampleText(argv[2], std::atol(argv[3]) << 20) ? 0 : 1;
   }
+  if (argc == 4 && std::strcmp(argv[1], "make-files") == 0) {
+    return MakeFiles(argv[2], std::atol(argv[3])) ? 0 : 1;
+  }
   if (argc != 4) {
-    std::fprintf(stderr, "usage: copy_driver make-text FILE MIB | bincopy|textcopy SOURCE DEST\n");
+    std::fprintf(stderr, "usage: copy_driver make-text FILE MIB | make-files FOLDER COUNT |\n"
+                 "       copy_driver bincopy|textcopy SOURCE DEST\n");
     return 2;
   }
   // The simulated machine lives where bench/run says, not in the home folder.
