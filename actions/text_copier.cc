@@ -48,14 +48,18 @@ unsigned char NextChar(ScriptEngine& engine) {
       return kCtrlZ;
     }
     ++t.source_line;
-    if (!ExpandMacros(engine.macros, t.raw_line, t.expanded_line, kTextBufferSize)) {
+    unsigned length = 0;
+    if (!ExpandMacros(engine.macros, t.macro_index, t.raw_line, t.expanded_line, kTextBufferSize,
+                      &length)) {
       // A cut line would silently corrupt the copy: it stops with the
       // copier's syntax error, which names the file and its counter.
       ReportSyntaxError(engine);
       t.end_of_input = true;
       return kCtrlZ;
     }
-    t.unread_count = static_cast<int>(std::strlen(t.expanded_line));
+    // The expansion stops at a NUL byte of the line, so its length is the
+    // text's length.
+    t.unread_count = static_cast<int>(length);
   }
   --t.unread_count;
   unsigned char c = static_cast<unsigned char>(*t.read_position);
@@ -65,6 +69,45 @@ unsigned char NextChar(ScriptEngine& engine) {
   }
   ++t.read_position;
   return c;
+}
+
+// ---- plain runs ----
+
+// Bytes that the tokenizer hands over as tokens of their own and that the
+// writer stores unchanged: everything but the end of input, the first bytes
+// of the marks, lead bytes and the line feed (which becomes CR LF).
+constexpr bool IsPlainOutput(unsigned byte) {
+  return byte != 0 && byte != kCtrlZ && byte != '$' && byte != '*' && byte != '/' &&
+         byte != '\n' && !((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC));
+}
+
+// Inside a comment a line feed is stored as it is.
+constexpr bool IsPlainBody(unsigned byte) { return byte == '\n' || IsPlainOutput(byte); }
+
+struct PlainTables {
+  bool output[256];
+  bool body[256];
+  constexpr PlainTables() : output(), body() {
+    for (unsigned b = 0; b < 256; ++b) {
+      output[b] = IsPlainOutput(b);
+      body[b] = IsPlainBody(b);
+    }
+  }
+};
+constexpr PlainTables kPlain;
+
+// Takes up to limit plain bytes (by table) that wait in the expanded line, as
+// NextChar would hand them over one by one; returns how many.
+int TakePlainRun(TextCopier& t, const bool* table, int limit, char* dest) {
+  if (t.look_ahead_valid || t.end_of_input) return 0;  // the byte-wise path decides
+  if (limit > t.unread_count) limit = t.unread_count;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(t.read_position);
+  int k = 0;
+  while (k < limit && table[p[k]]) ++k;
+  std::memcpy(dest, p, static_cast<size_t>(k));
+  t.read_position += k;
+  t.unread_count -= k;
+  return k;
 }
 
 // ---- tokenizer ----
@@ -111,12 +154,32 @@ unsigned NextToken(ScriptEngine& engine) {
 
 // ---- writer ----
 
+// Writes what waits in the write-behind buffer to the file.
+void WritePending(ScriptEngine& engine) {
+  TextCopier& t = engine.text_copy;
+  int count = t.pending_count;
+  t.pending_count = 0;
+  if (t.destination == kNoFile || count <= 0 || t.write_failed) return;
+  if (!Files(engine).Write(t.destination, t.pending, static_cast<unsigned long>(count))) {
+    t.write_failed = true;  // the copy goes on; the replacement is not committed
+  }
+}
+
+// Output in file order: through the write-behind buffer, or straight to the
+// file when it would not fit.
 void WriteBytes(ScriptEngine& engine, const char* bytes, int count) {
   TextCopier& t = engine.text_copy;
   if (t.destination == kNoFile || count <= 0 || t.write_failed) return;
-  if (!Files(engine).Write(t.destination, bytes, static_cast<unsigned long>(count))) {
-    t.write_failed = true;  // the copy goes on; the replacement is not committed
+  if (t.pending_count + count > kTextWriteBehindSize) WritePending(engine);
+  if (count > kTextWriteBehindSize) {
+    if (!t.write_failed &&
+        !Files(engine).Write(t.destination, bytes, static_cast<unsigned long>(count))) {
+      t.write_failed = true;
+    }
+    return;
   }
+  std::memcpy(t.pending + t.pending_count, bytes, static_cast<size_t>(count));
+  t.pending_count += count;
 }
 
 bool IsBlankOutput(const TextCopier& t) {
@@ -212,13 +275,26 @@ int ReadCommentBody(ScriptEngine& engine, unsigned token) {
     }
     if (IsShiftJisLead(token >> 8)) t.double_byte = true;
     if (AppendBody(engine, token) != 0) return 1;
+    // Plain bytes as AppendBody would store them, while it would accept
+    // them (below 4095 bytes); the byte-wise path reports the overflow.
+    int k = TakePlainRun(t, kPlain.body, kTextBufferSize - 1 - t.body_length, t.body_position);
+    t.body_position += k;
+    t.body_length += k;
   }
 }
 
 int FilterComments(ScriptEngine& engine, LanguageMode selection) {
   TextCopier& t = engine.text_copy;
   const bool japanese = selection == kJapanese;
-  for (unsigned token = NextToken(engine); token != kTokenEndOfInput; token = NextToken(engine)) {
+  for (;;) {
+    // Plain bytes go to the output buffer a run at a time, exactly as
+    // PutChar would store them one by one; the buffer is flushed as before
+    // by the PutChar that finds it full.
+    int k = TakePlainRun(t, kPlain.output, kTextBufferSize - t.output_count, t.output_position);
+    t.output_position += k;
+    t.output_count += k;
+    unsigned token = NextToken(engine);
+    if (token == kTokenEndOfInput) break;
     if (token != kTokenCommentOpen) {
       PutToken(engine, token);
       continue;
@@ -286,6 +362,7 @@ int ScriptEngine::CopyText(const char* source, const char* destination, Language
   }
   t.output_count = 0;
   t.output_position = t.output;
+  t.pending_count = 0;
 
   t.source = files.OpenRead(source);
   if (t.source == kNoFile) {
@@ -299,6 +376,7 @@ int ScriptEngine::CopyText(const char* source, const char* destination, Language
   t.end_of_input = false;
   t.look_ahead_valid = false;
   t.source_line = 1;
+  IndexMacros(macros, &t.macro_index);
 
   if (FilterComments(*this, selection) != 0) return 1;
   if (t.reader.error) {
@@ -309,6 +387,7 @@ int ScriptEngine::CopyText(const char* source, const char* destination, Language
 
   CloseSource();
   FlushOutput(*this);
+  WritePending(*this);
   FileHandle file = t.destination;
   t.destination = kNoFile;
   if (t.write_failed) {
@@ -334,7 +413,11 @@ void ScriptEngine::CloseDestination(bool abandon) {
   TextCopier& t = text_copy;
   if (t.destination == kNoFile) return;
   FileHandle file = t.destination;
-  if (!abandon) FlushOutput(*this);
+  if (!abandon) {
+    FlushOutput(*this);
+    WritePending(*this);
+  }
+  t.pending_count = 0;
   t.destination = kNoFile;
   if (abandon || t.write_failed) {
     Files(*this).AbandonReplacement(file);

@@ -2,12 +2,17 @@
 // so a copy allocates nothing; one copy runs at a time.
 #pragma once
 
+#include "engine/macro_table.h"
 #include "engine/text_reader.h"
 #include "platform/file_system.h"
 
 namespace setup {
 
 inline constexpr int kTextBufferSize = 4096;
+// Finished output lines gather here before they go to the file, as they
+// would in a C runtime stream's buffer: one system write per 32 KiB, not
+// one per line.
+inline constexpr int kTextWriteBehindSize = 32768;
 
 // 16-bit tokens of the comment filter.
 inline constexpr unsigned kTokenCommentOpen = 0x2F2A;   // "/*"
@@ -38,6 +43,9 @@ struct TextCopier {
   unsigned char look_ahead = 0;
   bool look_ahead_valid = false;
   TextReader reader;          // the source in text mode
+  MacroIndex macro_index;     // of the macro table, which a copy does not change
+  int pending_count = 0;      // bytes waiting in pending
+  char pending[kTextWriteBehindSize];
   bool failed = false;        // a failure was reported; the input counts as ended
   bool write_failed = false;  // a write to the replacement failed; it must not be committed
 };

@@ -30,4 +30,21 @@ DefineResult DefineMacro(MacroTable& table, const char* name, const char* value)
 // holds as much as fitted, terminated.
 bool ExpandMacros(const MacroTable& table, const char* source, char* dest, unsigned size);
 
+// Where the names of a table begin, so that expansion looks at the entries
+// only where one of them can match. Valid until the table next changes.
+struct MacroIndex {
+  unsigned starts[8] = {};         // bit b: some name begins with byte b (bit 0 always)
+  int count = 0;                   // entries indexed, in table order
+  unsigned prefix[kMaxMacros];     // each name's first four bytes (fewer when shorter)
+  unsigned prefix_mask[kMaxMacros];  // the bytes of prefix that belong to the name
+};
+
+// Builds the index of table's current entries.
+void IndexMacros(const MacroTable& table, MacroIndex* index);
+
+// ExpandMacros with an index of table built since its last change; the same
+// result byte for byte. *length (when not null) gets the length written.
+bool ExpandMacros(const MacroTable& table, const MacroIndex& index, const char* source,
+                  char* dest, unsigned size, unsigned* length = nullptr);
+
 }  // namespace setup

@@ -1,6 +1,8 @@
 // Text-mode line reading over byte files.
 #include "engine/text_reader.h"
 
+#include <cstring>
+
 namespace setup {
 namespace {
 
@@ -52,6 +54,19 @@ void TextReaderStart(TextReader& reader, FileSystem* files, FileHandle file) {
 int TextReaderReadLine(TextReader& reader, char* dest, int size) {
   int n = 0;
   while (n < size - 1) {
+    // Bytes that text mode passes unchanged are copied a run at a time; the
+    // three that need a look (line feed, CR, Ctrl-Z) go through NextByte.
+    if (reader.position < reader.count) {
+      const char* run = reader.buffer + reader.position;
+      int room = reader.count - reader.position;
+      if (room > size - 1 - n) room = size - 1 - n;
+      int k = 0;
+      while (k < room && run[k] != '\n' && run[k] != '\r' && run[k] != 0x1A) ++k;
+      std::memcpy(dest + n, run, static_cast<size_t>(k));
+      n += k;
+      reader.position += k;
+      if (n >= size - 1) break;
+    }
     int c = NextByte(reader);
     if (c < 0) break;
     dest[n++] = static_cast<char>(c);
