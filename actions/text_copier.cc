@@ -96,14 +96,29 @@ struct PlainTables {
 };
 constexpr PlainTables kPlain;
 
-// Takes up to limit plain bytes (by table) that wait in the expanded line, as
-// NextChar would hand them over one by one; returns how many.
-int TakePlainRun(TextCopier& t, const bool* table, int limit, char* dest) {
+// Takes up to limit bytes that wait in the expanded line and that the
+// byte-wise path would store unchanged, as NextChar would hand them over:
+// plain bytes (by table) and double-byte characters whose second byte is
+// neither a line feed nor the end of input. Returns how many; *pairs tells
+// whether a double-byte character was among them.
+int TakePlainRun(TextCopier& t, const bool* table, int limit, char* dest, bool* pairs) {
   if (t.look_ahead_valid || t.end_of_input) return 0;  // the byte-wise path decides
   if (limit > t.unread_count) limit = t.unread_count;
   const unsigned char* p = reinterpret_cast<const unsigned char*>(t.read_position);
   int k = 0;
-  while (k < limit && table[p[k]]) ++k;
+  while (k < limit) {
+    unsigned char b = p[k];
+    if (table[b]) {
+      ++k;
+    } else if (IsShiftJisLead(b) && k + 2 <= limit && p[k + 1] != '\n' && p[k + 1] != kCtrlZ) {
+      // A pair is taken only whole; the rare ones that end a line, the input
+      // or the room left go the byte-wise way.
+      *pairs = true;
+      k += 2;
+    } else {
+      break;
+    }
+  }
   std::memcpy(dest, p, static_cast<size_t>(k));
   t.read_position += k;
   t.unread_count -= k;
@@ -277,7 +292,10 @@ int ReadCommentBody(ScriptEngine& engine, unsigned token) {
     if (AppendBody(engine, token) != 0) return 1;
     // Plain bytes as AppendBody would store them, while it would accept
     // them (below 4095 bytes); the byte-wise path reports the overflow.
-    int k = TakePlainRun(t, kPlain.body, kTextBufferSize - 1 - t.body_length, t.body_position);
+    bool pairs = false;
+    int k = TakePlainRun(t, kPlain.body, kTextBufferSize - 1 - t.body_length, t.body_position,
+                         &pairs);
+    if (pairs) t.double_byte = true;
     t.body_position += k;
     t.body_length += k;
   }
@@ -290,7 +308,9 @@ int FilterComments(ScriptEngine& engine, LanguageMode selection) {
     // Plain bytes go to the output buffer a run at a time, exactly as
     // PutChar would store them one by one; the buffer is flushed as before
     // by the PutChar that finds it full.
-    int k = TakePlainRun(t, kPlain.output, kTextBufferSize - t.output_count, t.output_position);
+    bool pairs = false;
+    int k = TakePlainRun(t, kPlain.output, kTextBufferSize - t.output_count, t.output_position,
+                         &pairs);
     t.output_position += k;
     t.output_count += k;
     unsigned token = NextToken(engine);

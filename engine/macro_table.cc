@@ -31,30 +31,47 @@ bool Starts(const MacroIndex& index, unsigned char byte) {
 
 // Up to four bytes of text as one word, stopping at its end: a name never
 // holds a zero byte, so what lies behind the end is never compared.
-unsigned Word(const char* text) {
+unsigned Word(const unsigned char* text) {
   unsigned word = 0;
-  for (int i = 0; i < 4 && text[i] != '\0'; ++i) {
-    word |= static_cast<unsigned>(static_cast<unsigned char>(text[i])) << (8 * i);
-  }
+  for (int i = 0; i < 4 && text[i] != '\0'; ++i) word |= static_cast<unsigned>(text[i]) << (8 * i);
   return word;
+}
+
+int Bucket(unsigned word) { return static_cast<int>((word * 2654435761u) >> 26); }  // 64 buckets
+
+// True when name stands at p; *length gets its length then.
+bool NameAt(const char* name, const unsigned char* p, size_t* length) {
+  size_t n = 0;
+  while (name[n] != '\0' && name[n] == static_cast<char>(p[n])) ++n;
+  *length = n;
+  return name[n] == '\0';
 }
 
 }  // namespace
 
 void IndexMacros(const MacroTable& table, MacroIndex* index) {
+  static_assert(kMaxMacros < 128, "entry numbers fit a signed char");
+  static_assert(kMacroBuckets == 64, "Bucket() keeps six bits");
   for (unsigned& bits : index->starts) bits = 0;
   index->starts[0] = 1u;  // the terminating zero stops the copying loop too
-  index->count = table.count;
+  for (signed char& head : index->bucket) head = -1;
+  index->short_count = 0;
+  // Backwards, so that each chain comes out in table order.
+  for (int i = table.count - 1; i >= 0; --i) {
+    const unsigned char* name = reinterpret_cast<const unsigned char*>(table.entries[i].name);
+    if (name[0] == '\0') continue;  // an empty name never matches
+    index->starts[name[0] >> 5] |= 1u << (name[0] & 31);
+    if (name[1] != '\0' && name[2] != '\0' && name[3] != '\0') {
+      int b = Bucket(Word(name));
+      index->next[i] = index->bucket[b];
+      index->bucket[b] = static_cast<signed char>(i);
+    }
+  }
   for (int i = 0; i < table.count; ++i) {
     const char* name = table.entries[i].name;
-    unsigned mask = 0;
-    for (int b = 0; b < 4 && name[b] != '\0'; ++b) mask |= 0xFFu << (8 * b);
-    // An empty name never matches: an all-ones mask with a zero prefix can
-    // only meet four zero bytes, which text never holds before its end.
-    index->prefix_mask[i] = mask != 0 ? mask : ~0u;
-    index->prefix[i] = Word(name);
-    unsigned char first = static_cast<unsigned char>(name[0]);
-    if (first != 0) index->starts[first >> 5] |= 1u << (first & 31);
+    if (name[0] != '\0' && (name[1] == '\0' || name[2] == '\0' || name[3] == '\0')) {
+      index->short_names[index->short_count++] = static_cast<signed char>(i);
+    }
   }
 }
 
@@ -74,18 +91,24 @@ bool ExpandMacros(const MacroTable& table, const MacroIndex& index, const char* 
       dest[out++] = static_cast<char>(*p++);
     }
     if (!fitted || *p == '\0') break;
+    // The first entry in table order that matches wins, as without the
+    // index: the long names of the bucket and the short names are two lists
+    // in table order, walked together by entry number.
     const MacroEntry* match = nullptr;
     size_t name_length = 0;
-    unsigned word = Word(reinterpret_cast<const char*>(p));
-    // The first entry in table order that matches wins, as without the index.
-    for (int i = 0; i < index.count; ++i) {
-      if ((word & index.prefix_mask[i]) != index.prefix[i]) continue;
-      const char* name = table.entries[i].name;
-      size_t n = 0;
-      while (name[n] != '\0' && name[n] == static_cast<char>(p[n])) ++n;
-      if (name[n] == '\0') {
-        match = &table.entries[i];
-        name_length = n;
+    int chain = index.bucket[Bucket(Word(p))];
+    int s = 0;
+    for (;;) {
+      int short_entry = s < index.short_count ? index.short_names[s] : kMaxMacros;
+      int entry = chain >= 0 && chain < short_entry ? chain : short_entry;
+      if (entry >= kMaxMacros) break;
+      if (entry == chain) {
+        chain = index.next[chain];
+      } else {
+        ++s;
+      }
+      if (NameAt(table.entries[entry].name, p, &name_length)) {
+        match = &table.entries[entry];
         break;
       }
     }

@@ -32,13 +32,17 @@ bool ExpandMacros(const MacroTable& table, const char* source, char* dest, unsig
 
 // Where the names of a table begin, so that expansion looks at the entries
 // only where one of them can match. Valid until the table next changes.
+inline constexpr int kMacroBuckets = 64;
 struct MacroIndex {
-  unsigned starts[8] = {};         // bit b: some name begins with byte b (bit 0 always)
-  int count = 0;                   // entries indexed, in table order
-  unsigned prefix[kMaxMacros];     // each name's first four bytes (fewer when shorter)
-  unsigned prefix_mask[kMaxMacros];  // the bytes of prefix that belong to the name
+  unsigned starts[8] = {};  // bit b: some name begins with byte b (bit 0 always)
+  // Names of four bytes or more, by a hash of their first four bytes: each
+  // bucket chains its entries in table order (-1 ends a chain).
+  signed char bucket[kMacroBuckets];
+  signed char next[kMaxMacros];
+  // The shorter names, in table order.
+  int short_count = 0;
+  signed char short_names[kMaxMacros];
 };
-
 // Builds the index of table's current entries.
 void IndexMacros(const MacroTable& table, MacroIndex* index);
 

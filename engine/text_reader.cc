@@ -60,8 +60,11 @@ int TextReaderReadLine(TextReader& reader, char* dest, int size) {
       const char* run = reader.buffer + reader.position;
       int room = reader.count - reader.position;
       if (room > size - 1 - n) room = size - 1 - n;
-      int k = 0;
-      while (k < room && run[k] != '\n' && run[k] != '\r' && run[k] != 0x1A) ++k;
+      // The run ends at the first of them (memchr scans fast).
+      int k = room;
+      if (const void* at = std::memchr(run, '\n', static_cast<size_t>(k))) k = static_cast<int>(static_cast<const char*>(at) - run);
+      if (const void* at = std::memchr(run, '\r', static_cast<size_t>(k))) k = static_cast<int>(static_cast<const char*>(at) - run);
+      if (const void* at = std::memchr(run, 0x1A, static_cast<size_t>(k))) k = static_cast<int>(static_cast<const char*>(at) - run);
       std::memcpy(dest + n, run, static_cast<size_t>(k));
       n += k;
       reader.position += k;
