@@ -25,10 +25,6 @@ DefineResult DefineMacro(MacroTable& table, const char* name, const char* value)
 
 namespace {
 
-bool Starts(const MacroIndex& index, unsigned char byte) {
-  return (index.starts[byte >> 5] >> (byte & 31)) & 1u;
-}
-
 // Up to four bytes of text as one word, stopping at its end: a name never
 // holds a zero byte, so what lies behind the end is never compared.
 unsigned Word(const unsigned char* text) {
@@ -52,15 +48,15 @@ bool NameAt(const char* name, const unsigned char* p, size_t* length) {
 void IndexMacros(const MacroTable& table, MacroIndex* index) {
   static_assert(kMaxMacros < 128, "entry numbers fit a signed char");
   static_assert(kMacroBuckets == 64, "Bucket() keeps six bits");
-  for (unsigned& bits : index->starts) bits = 0;
-  index->starts[0] = 1u;  // the terminating zero stops the copying loop too
+  for (bool& starts : index->starts) starts = false;
+  index->starts[0] = true;  // the terminating zero stops the copying loop too
   for (signed char& head : index->bucket) head = -1;
   index->short_count = 0;
   // Backwards, so that each chain comes out in table order.
   for (int i = table.count - 1; i >= 0; --i) {
     const unsigned char* name = reinterpret_cast<const unsigned char*>(table.entries[i].name);
     if (name[0] == '\0') continue;  // an empty name never matches
-    index->starts[name[0] >> 5] |= 1u << (name[0] & 31);
+    index->starts[name[0]] = true;
     if (name[1] != '\0' && name[2] != '\0' && name[3] != '\0') {
       int b = Bucket(Word(name));
       index->next[i] = index->bucket[b];
@@ -83,14 +79,19 @@ bool ExpandMacros(const MacroTable& table, const MacroIndex& index, const char* 
   bool fitted = true;
   for (;;) {
     // Bytes no name begins with are copied as they are.
-    while (!Starts(index, *p)) {
-      if (out >= limit) {
-        fitted = false;
-        break;
-      }
-      dest[out++] = static_cast<char>(*p++);
+    unsigned room = limit - out;
+    unsigned k = 0;
+    while (k < room && !index.starts[p[k]]) {
+      dest[out + k] = static_cast<char>(p[k]);
+      ++k;
     }
-    if (!fitted || *p == '\0') break;
+    out += k;
+    p += k;
+    if (*p == '\0') break;
+    if (k == room && !index.starts[*p]) {
+      fitted = false;  // a byte to copy and no room for it
+      break;
+    }
     // The first entry in table order that matches wins, as without the
     // index: the long names of the bucket and the short names are two lists
     // in table order, walked together by entry number.

@@ -34,7 +34,7 @@ bool ExpandMacros(const MacroTable& table, const char* source, char* dest, unsig
 // only where one of them can match. Valid until the table next changes.
 inline constexpr int kMacroBuckets = 64;
 struct MacroIndex {
-  unsigned starts[8] = {};  // bit b: some name begins with byte b (bit 0 always)
+  bool starts[256] = {};  // some name begins with the byte (and 0: the end stops a run)
   // Names of four bytes or more, by a hash of their first four bytes: each
   // bucket chains its entries in table order (-1 ends a chain).
   signed char bucket[kMacroBuckets];
