@@ -24,6 +24,7 @@ struct OpenFile {
   int fd = -1;
   std::string temp_path;  // set for a replacement: the temporary file
   std::string dest_path;  // set for a replacement: the file it replaces
+  bool replaces = false;  // dest_path existed when the replacement began
 };
 
 OpenFile* FromHandle(FileHandle file) { return reinterpret_cast<OpenFile*>(file); }
@@ -87,12 +88,16 @@ void SyncFolderOf(const std::string& path) {
 }
 
 // Closes the temporary, renames it over the destination; removes it on
-// failure.
-bool Finish(int fd, const std::string& temp_path, const std::string& dest_path) {
-  bool ok = fsync(fd) == 0;
+// failure. When it replaces a file (replaces), the new contents reach the
+// disk before the rename, so a crash never trades the old file for a
+// truncated one. A new file has nothing to lose that way and is left to the
+// system's own write-back, as CopyFileA leaves it: a sync per file would
+// make an installation of many small files wait on the disk for each.
+bool Finish(int fd, const std::string& temp_path, const std::string& dest_path, bool replaces) {
+  bool ok = !replaces || fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
   if (ok && rename(temp_path.c_str(), dest_path.c_str()) == 0) {
-    SyncFolderOf(dest_path);
+    if (replaces) SyncFolderOf(dest_path);
     return true;
   }
   int saved = errno;
@@ -298,13 +303,15 @@ FileHandle PosixFileSystem::CreateReplacement(const char* path) {
   file->fd = fd;
   file->temp_path = temp_path;
   file->dest_path = host;
+  file->replaces = exists;
   return ToHandle(file);
 }
 
 bool PosixFileSystem::CommitReplacement(FileHandle file) {
   if (file == kNoFile) return false;
   OpenFile* open_file = FromHandle(file);
-  bool ok = Finish(open_file->fd, open_file->temp_path, open_file->dest_path);
+  bool ok = Finish(open_file->fd, open_file->temp_path, open_file->dest_path,
+                   open_file->replaces);
   delete open_file;
   return ok;
 }
@@ -354,7 +361,7 @@ bool PosixFileSystem::CopyFile(const char* source, const char* dest) {
     unlink(temp_path.c_str());
     return false;
   }
-  return Finish(out, temp_path, dest_host);
+  return Finish(out, temp_path, dest_host, exists);
 }
 
 bool PosixFileSystem::GetStatus(const char* path, FileStatus* status) {
