@@ -43,8 +43,8 @@ int CheckFresh() {
       ERROR_SUCCESS) {
     return Fail("HKCU\\Software\\Wine\\X11 Driver is missing");
   }
-  LONG rc = RegQueryValueExA(key, "Managed", nullptr, nullptr, reinterpret_cast<BYTE*>(value),
-                             &size);
+  LONG rc =
+      RegQueryValueExA(key, "Managed", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size);
   RegCloseKey(key);
   if (rc != ERROR_SUCCESS || std::strcmp(value, "N") != 0) return Fail("Managed is not N");
   std::printf("fresh prefix\n");
