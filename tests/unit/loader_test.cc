@@ -113,6 +113,14 @@ TEST_F(LoaderTest, LongSettingsAreCutOrRefused) {
             "error: " + Format(kMsgFolderTooLong, "D:\\Setup.Inf", 2, 255) + "\n");
 }
 
+TEST_F(LoaderTest, LongMessagesAreCutWholeCharactersAtATime) {
+  engine->ReportError("%s", std::string(300, 'x').c_str());
+  EXPECT_EQ(ui.events.back(), "error: " + std::string(255, 'x'));
+  // 254 single bytes and a double-byte character that would need 256.
+  engine->ReportError("%s\x82\xA0", std::string(254, 'x').c_str());
+  EXPECT_EQ(ui.events.back(), "error: " + std::string(254, 'x'));
+}
+
 // The start-up sequence over the fake machine.
 class StartUpTest : public EngineTest {
  protected:
