@@ -78,6 +78,12 @@ void DropTrailingSeparator(char* text);
 // "C:\" -> "C:". The buffer must hold at least four bytes.
 void StripTrailingBackslash(char* path);
 
+// Splits path into its drive ("C:" when the second byte is a colon, else
+// empty) and its folder part (up to and including the last backslash or
+// slash, double-byte characters stepped over whole). drive holds at least 3
+// bytes, folder size bytes; false when the folder part does not fit.
+bool SplitDriveAndFolder(const char* path, char* drive, char* folder, unsigned size);
+
 // Copies at most size-1 bytes of source into dest and terminates it, never
 // cutting a double-byte character in two. True when all of source fitted.
 bool CopyBounded(char* dest, unsigned size, const char* source);

@@ -6,6 +6,7 @@
 #include "actions/text_copier.h"
 #include "engine/lexicon.h"
 #include "engine/macro_table.h"
+#include "engine/text_reader.h"
 #include "platform/platform.h"
 
 namespace setup {
@@ -74,14 +75,20 @@ class ScriptEngine {
   // The whole start-up: macros, program folder, script, setup dialog. Always
   // returns false, so the program ends afterwards.
   bool InitInstance();
-  // Sets program_folder from the program's path.
-  void FindProgramFolder();
+  // Sets program_folder from the program's path; false (reported) when the
+  // path does not fit.
+  bool FindProgramFolder();
   // Loads and pre-scans Setup.Inf; 0 loaded, 1 failed (reported).
   int LoadScript();
   // Loads script text given as bytes (the file's contents), as LoadScript.
   int LoadScriptText(const char* bytes, int size);
-  // Fills one folder and label from a SetupDir(2) line's argument text.
-  void ParseSetupDir(const char* arguments, char* folder, char* label);
+  // Fills one folder and label from a SetupDir(2) line's argument text;
+  // 1 (reported) when the folder does not fit its 255 bytes.
+  int ParseSetupDir(const char* arguments, char* folder, char* label);
+  // Stores every line of reader and pre-scans it; 0 loaded, 1 failed.
+  int LoadLines(TextReader& reader);
+  // The pre-scan of one stored line: SetupDir, SetupDir2, WindowTitle.
+  int PrescanLine(const char* stored);
   // Copies the next stored line into dest (size bytes); nullptr when none is
   // left. A line that does not fit is reported and ends the reading too;
   // *too_long tells the two apart.
@@ -106,6 +113,12 @@ class ScriptEngine {
   // One dispatch step on an expanded line or a tail command; on kTail,
   // *tail is the tail command to execute next.
   Outcome ExecuteCommand(char* text, char** tail);
+  Outcome GotoCommand(char* rest);
+  Outcome DefineCommand(char* rest);
+  Outcome DefineRegistryCommand(char* rest, char** tail);
+  Outcome IfCommand(CommandCode code, char* rest, char** tail);
+  // DefineMacro with the failures reported; 0 stored, 1 not.
+  int Define(const char* name, const char* value);
 
   // --- conditions (conditions.cc) ---
   bool TestFileVersion(const char* file, const char* version, int op, const char* sense,
@@ -138,9 +151,10 @@ class ScriptEngine {
   // --- registry (registry_access.cc) ---
   int SetRegistryCommand(char* arguments);
   int DeleteRegistryCommand(char* arguments);
-  // The Registry form of SetupDir: stores the folder, returns the position
-  // behind the default folder (nullptr: nothing follows).
-  char* ParseRegistrySetupDir(char* cursor, char* folder);
+  // The Registry form of SetupDir, cursor behind the word "Registry": puts
+  // the folder (at most 255 bytes) into folder and the position behind the
+  // default folder (nullptr: nothing follows) into *next. 1 when reported.
+  int ParseRegistrySetupDir(char* cursor, char* folder, char** next);
 
   // --- registration (registration.cc) ---
   int RegsvrCommand(char* arguments);

@@ -1,0 +1,274 @@
+// The run: run-time macros, the line loop with Goto and skip mode, and the
+// dispatch of each command to its handler.
+#include <cstring>
+
+#include "actions/registry_access.h"
+#include "engine/conditions.h"
+#include "engine/messages.h"
+#include "engine/script_engine.h"
+
+namespace setup {
+namespace {
+
+// Builds the root of a destination folder: drive and folder part, without
+// its final separator ("C:\Program Files\App" -> "C:\Program Files").
+void FolderRoot(const char* folder, char* root) {
+  char drive[3];
+  char part[kTextSize];
+  SplitDriveAndFolder(folder, drive, part, kTextSize - 2);  // folder fits 255 bytes
+  std::strcpy(root, drive);
+  std::strcat(root, part);
+  DropTrailingSeparator(root);
+}
+
+}  // namespace
+
+int ScriptEngine::RunScript(LanguageMode run_mode) {
+  mode = run_mode;
+  DefineMacro(macros, "$$SETUPDIR$$", params.folder1);
+  DefineMacro(macros, "$$SETUPDIR2$$", params.folder2);
+  char root[kTextSize];
+  FolderRoot(params.folder1, root);
+  DefineMacro(macros, "$$SETUPROOT$$", root);
+  FolderRoot(params.folder2, root);
+  DefineMacro(macros, "$$SETUPROOT2$$", root);
+
+  ui_.SetProgressRange(lines.line_count);
+  ui_.SetProgressPos(0);
+  if (InterpretScript(run_mode) != 0) return 1;
+  ui_.SetProgressPos(lines.line_count);
+  ui_.ShowCompleted();
+  return 0;
+}
+
+int ScriptEngine::InterpretScript(LanguageMode run_mode) {
+  mode = run_mode;
+  line_number = 1;
+  skip_mode = false;
+  lines.cursor = 0;
+  bool too_long = false;
+  while (NextLine(line, kWorkLineSize, &too_long) != nullptr) {
+    ui_.SetProgressPos(line_number);
+    if (!ExpandMacros(macros, line, expanded, kWorkLineSize)) {
+      ReportError(kMsgExpansionTooLong, script_path, line_number, kWorkLineSize - 1);
+      return 1;
+    }
+    char* text = expanded;
+    for (;;) {
+      char* tail = nullptr;
+      Outcome outcome = ExecuteCommand(text, &tail);
+      if (outcome == Outcome::kStop) return 1;
+      if (outcome == Outcome::kNextLine) break;
+      text = tail;
+    }
+    ++line_number;
+  }
+  if (too_long) {
+    ui_.SetProgressPos(line_number);
+    ReportError(kMsgLineTooLong, script_path, line_number, kWorkLineSize - 1);
+    return 1;
+  }
+  // A Goto whose label never came: said, but the run still counts as done.
+  if (skip_mode) ReportError(kMsgNothingLabel, goto_target);
+  return 0;
+}
+
+Outcome ScriptEngine::ExecuteCommand(char* text, char** tail) {
+  while (IsBlank(*text)) ++text;
+  char* rest = text;
+  CommandCode code = ClassifyLine(text, &rest);
+
+  if (skip_mode) {
+    if (code != kLabelLine) return Outcome::kNextLine;
+    char* label = text + 1;
+    NextArg(&label, false);  // quoted, up to a blank, or the rest of the line
+    if (*label == '\0') {
+      ReportError(kMsgColonNoLabel, script_path, line_number);
+      return Outcome::kStop;
+    }
+    if (std::strcmp(label, goto_target) == 0) skip_mode = false;
+    return Outcome::kNextLine;
+  }
+
+  while (IsBlank(*rest)) ++rest;
+  switch (code) {
+    case kNoKeyword:
+      ReportError(kMsgScriptError, text);
+      return Outcome::kStop;
+    case kEmptyLine:
+    case kLabelLine:
+    case kCommentLine:
+    case kSetupDir:
+    case kSetupDir2:
+    case kWindowTitle:
+      return Outcome::kNextLine;
+    case kDefine:
+      return DefineCommand(rest);
+    case kDefineRegistry:
+      return DefineRegistryCommand(rest, tail);
+    case kTextCopy:
+      return TextCopyCommand(rest, mode) == 0 ? Outcome::kNextLine : Outcome::kStop;
+    case kJapanCopy:
+      if (mode != kJapanese) return Outcome::kNextLine;  // not read at all
+      return TextCopyCommand(rest, kJapanese) == 0 ? Outcome::kNextLine : Outcome::kStop;
+    case kEnglishCopy:
+      if (mode != kEnglish) return Outcome::kNextLine;
+      return TextCopyCommand(rest, kEnglish) == 0 ? Outcome::kNextLine : Outcome::kStop;
+    case kBinCopy:
+      return BinCopy(rest) == 0 ? Outcome::kNextLine : Outcome::kStop;
+    case kMakeDir:
+      return MakeDir(rest) == 0 ? Outcome::kNextLine : Outcome::kStop;
+    case kDiskCheck:
+      return DiskCheck(rest) == 0 ? Outcome::kNextLine : Outcome::kStop;
+    case kRegsvr:
+      return RegsvrCommand(rest) == 0 ? Outcome::kNextLine : Outcome::kStop;
+    case kSetRegistry:
+      return SetRegistryCommand(rest) == 0 ? Outcome::kNextLine : Outcome::kStop;
+    case kDeleteRegistry:
+      return DeleteRegistryCommand(rest) == 0 ? Outcome::kNextLine : Outcome::kStop;
+    case kIfFileVersion:
+    case kIfProductVersion:
+    case kIfFileDate:
+    case kIfString:
+    case kIfFileFind:
+    case kIfRegistryFind:
+    case kIfLanguage:
+      return IfCommand(code, rest, tail);
+    case kMessage:
+      ui_.ShowInformation(rest);
+      return Outcome::kNextLine;
+    case kMessageBox: {
+      char* message = rest;
+      NextArg(&message, false);
+      for (char* p = message; *p != '\0'; ++p) {
+        if (*p == '\x01') *p = '\n';
+      }
+      return ui_.AskScriptMessage(message) ? Outcome::kNextLine : Outcome::kStop;
+    }
+    case kGoto:
+      return GotoCommand(rest);
+    case kErrorExit:
+      ui_.ShowError(rest);
+      return Outcome::kStop;
+    case kOpEqual:
+    case kOpLessEqual:
+    case kOpLess:
+    case kOpGreaterEqual:
+    case kOpGreater:
+    case kRegistry:
+      ReportError(kMsgScriptError, rest);
+      return Outcome::kStop;
+  }
+  ReportError(kMsgScriptError, text);
+  return Outcome::kStop;
+}
+
+Outcome ScriptEngine::GotoCommand(char* rest) {
+  char* label = rest;
+  if (*label == ':') ++label;
+  NextArg(&label, false);
+  if (*label == '\0') {
+    ReportError("%s", kMsgGotoNoLabel);
+    return Outcome::kStop;
+  }
+  if (std::strlen(label) >= kGotoTargetSize) {
+    ReportError(kMsgLabelTooLong, script_path, line_number, kGotoTargetSize - 1);
+    return Outcome::kStop;
+  }
+  std::strcpy(goto_target, label);
+  skip_mode = true;
+  return Outcome::kNextLine;
+}
+
+int ScriptEngine::Define(const char* name, const char* value) {
+  switch (DefineMacro(macros, name, value)) {
+    case DefineResult::kStored:
+      return 0;
+    case DefineResult::kTableFull:
+      ReportError(kMsgTooManyMacros, kMaxMacros);
+      return 1;
+    case DefineResult::kTooLong:
+      ReportError(kMsgMacroTooLong, script_path, line_number, kMacroTextSize - 1);
+      return 1;
+  }
+  return 1;
+}
+
+Outcome ScriptEngine::DefineCommand(char* rest) {
+  char* name = rest;
+  char* value = NextArg(&name, true);
+  if (value == nullptr) return Outcome::kStop;
+  return Define(name, value) == 0 ? Outcome::kNextLine : Outcome::kStop;
+}
+
+Outcome ScriptEngine::DefineRegistryCommand(char* rest, char** tail) {
+  char* name = rest;
+  char* path = NextArg(&name, true);
+  if (path == nullptr) return Outcome::kStop;
+  char* sense = NextArg(&path, true);
+  if (sense == nullptr) return Outcome::kStop;
+  char* after = NextArg(&sense, true);
+  if (after == nullptr) return Outcome::kStop;
+  // One byte more than a macro value holds, so a value that is too long is
+  // seen as such rather than cut.
+  char value[kMacroTextSize + 1];
+  ReadRegistryString(*platform_.registry, path, value, sizeof value);
+  if (Define(name, value) != 0) return Outcome::kStop;
+  if (!ApplySense(value[0] == '\0', sense)) return Outcome::kNextLine;
+  *tail = after;
+  return Outcome::kTail;
+}
+
+Outcome ScriptEngine::IfCommand(CommandCode code, char* rest, char** tail) {
+  char* first = rest;
+  char* next = NextArg(&first, true);
+  if (next == nullptr) return Outcome::kStop;
+  int op = 0;
+  char* second = nullptr;
+  bool two_sided = code == kIfFileVersion || code == kIfProductVersion || code == kIfFileDate ||
+                   code == kIfString;
+  if (two_sided) {
+    op = IsOperator(next);
+    if (op != 0) {
+      char* op_token = next;
+      next = NextArg(&op_token, true);
+      if (next == nullptr) return Outcome::kStop;
+    }
+    second = next;
+    next = NextArg(&second, true);
+    if (next == nullptr) return Outcome::kStop;
+  }
+  char* sense = next;
+  next = NextArg(&sense, true);
+  if (next == nullptr) return Outcome::kStop;
+
+  bool result = false;
+  switch (code) {
+    case kIfFileVersion:
+      result = TestFileVersion(first, second, op, sense, "FileVersion");
+      break;
+    case kIfProductVersion:
+      result = TestFileVersion(first, second, op, sense, "ProductVersion");
+      break;
+    case kIfFileDate:
+      result = TestFileDate(first, second, op, sense);
+      break;
+    case kIfString:
+      result = TestString(first, second, op, sense);
+      break;
+    case kIfFileFind:
+      result = TestFileFind(first, sense);
+      break;
+    case kIfRegistryFind:
+      result = TestRegistryFind(first, sense);
+      break;
+    default:
+      result = TestLanguage(first, sense);
+      break;
+  }
+  if (!result) return Outcome::kNextLine;
+  *tail = next;
+  return Outcome::kTail;
+}
+
+}  // namespace setup

@@ -1,0 +1,211 @@
+// Classifying script lines, cutting arguments, and path helpers.
+#include "engine/lexicon.h"
+
+#include "engine/messages.h"
+#include "engine/script_engine.h"
+
+namespace setup {
+
+// ORDER: tried in this order; see CommandCode. "SetupDir2" precedes
+// "SetupDir" and "MessageBox" precedes "Message" only by history: the
+// delimiter rule alone keeps the shorter words from matching longer ones.
+const Keyword kKeywordTable[] = {
+    {"#define", kDefine},
+    {"TextCopy", kTextCopy},
+    {"BinCopy", kBinCopy},
+    {"MakeDir", kMakeDir},
+    {"JapanCopy", kJapanCopy},
+    {"EnglishCopy", kEnglishCopy},
+    {"DiskCheck", kDiskCheck},
+    {"SetupDir2", kSetupDir2},
+    {"SetupDir", kSetupDir},
+    {"WindowTitle", kWindowTitle},
+    {"IfFileVersion", kIfFileVersion},
+    {"IfProductVersion", kIfProductVersion},
+    {"MessageBox", kMessageBox},
+    {"Message", kMessage},
+    {"Goto", kGoto},
+    {"=", kOpEqual},
+    {"<=", kOpLessEqual},
+    {"<", kOpLess},
+    {">=", kOpGreaterEqual},
+    {">", kOpGreater},
+    {"IfFileDate", kIfFileDate},
+    {"ErrorExit", kErrorExit},
+    {"IfFileFind", kIfFileFind},
+    {"#define_registry", kDefineRegistry},
+    {"Registry", kRegistry},
+    {"Regsvr", kRegsvr},
+    {"IfString", kIfString},
+    {"IfRegistryFind", kIfRegistryFind},
+    {"IfLanguage", kIfLanguage},
+    {"SetRegistry", kSetRegistry},
+    {"DeleteRegistry", kDeleteRegistry},
+    {nullptr, kNoKeyword},
+};
+
+namespace {
+
+bool g_lead_bytes[256];
+
+bool IsKeywordDelimiter(char c) { return c == '\0' || c == ' ' || c == '\t' || c == '\n'; }
+
+}  // namespace
+
+unsigned char ToUpperAscii(unsigned char byte) {
+  return (byte >= 'a' && byte <= 'z') ? static_cast<unsigned char>(byte - 0x20) : byte;
+}
+
+CommandCode ClassifyLine(const char* text, char** rest) {
+  char first = text[0];
+  if (first == '\0' || first == '\n') return kEmptyLine;
+  if (first == '\'') return kCommentLine;
+  if (first == ':') return kLabelLine;
+  for (const Keyword* k = kKeywordTable; k->text != nullptr; ++k) {
+    const char* p = text;
+    const char* w = k->text;
+    while (*w != '\0' && ToUpperAscii(static_cast<unsigned char>(*p)) ==
+                             ToUpperAscii(static_cast<unsigned char>(*w))) {
+      ++p;
+      ++w;
+    }
+    if (*w != '\0' || !IsKeywordDelimiter(*p)) continue;
+    while (IsBlank(*p)) ++p;
+    if (rest != nullptr) *rest = const_cast<char*>(p);
+    return k->code;
+  }
+  return kNoKeyword;
+}
+
+void SetLeadBytes(const bool (&lead)[256]) {
+  for (int i = 0; i < 256; ++i) g_lead_bytes[i] = lead[i];
+}
+
+bool IsLeadByte(unsigned char byte) { return g_lead_bytes[byte]; }
+
+unsigned LastChar(const char* text) {
+  unsigned last = 0;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+  while (*p != 0) {
+    // A lead byte cut off by the terminator stands alone: never step past
+    // the end of the string.
+    if (IsLeadByte(*p) && p[1] != 0) {
+      last = static_cast<unsigned>(p[0]) * 256 + p[1];
+      p += 2;
+    } else {
+      last = *p++;
+    }
+  }
+  return last;
+}
+
+bool EndsWithSeparator(const char* text) {
+  unsigned last = LastChar(text);
+  return last == '\\' || last == '/';
+}
+
+void DropTrailingSeparator(char* text) {
+  if (!EndsWithSeparator(text)) return;
+  int n = 0;
+  while (text[n] != '\0') ++n;
+  text[n - 1] = '\0';
+}
+
+void StripTrailingBackslash(char* path) {
+  int n = 0;
+  while (path[n] != '\0') ++n;
+  if (n == 1 && path[0] == '\\') {
+    path[0] = '\0';
+    return;
+  }
+  if (n == 2 && path[1] == ':') {  // "C:" names the drive's current folder: "C:."
+    path[2] = '.';
+    path[3] = '\0';
+    return;
+  }
+  if (n == 3 && path[1] == ':' && path[2] == '\\') {
+    path[2] = '\0';
+    return;
+  }
+  if (n >= 2 && LastChar(path) == '\\') path[n - 1] = '\0';
+}
+
+bool CopyBounded(char* dest, unsigned size, const char* source) {
+  if (size == 0) return source[0] == '\0';
+  unsigned i = 0;
+  while (source[i] != '\0') {
+    unsigned width = (IsLeadByte(static_cast<unsigned char>(source[i])) && source[i + 1] != '\0') ? 2 : 1;
+    if (i + width > size - 1) {
+      dest[i] = '\0';
+      return false;
+    }
+    for (unsigned k = 0; k < width; ++k) dest[i + k] = source[i + k];
+    i += width;
+  }
+  dest[i] = '\0';
+  return true;
+}
+
+char* ScriptEngine::NextArg(char** cursor, bool strict) {
+  char* p = *cursor;
+  if (*p == '"') {
+    ++p;
+    *cursor = p;  // the step past the opening quote stands even when malformed
+    while (*p != '\0' && *p != '"') {
+      // A lead byte takes its trail byte along; a lead byte cut off by the
+      // terminator leaves the quote unclosed.
+      if (IsLeadByte(static_cast<unsigned char>(*p)) && p[1] != '\0') ++p;
+      ++p;
+    }
+    if (*p == '\0') {
+      if (strict) ReportError(kMsgNoQuote, script_path, line_number);
+      return nullptr;
+    }
+    *p++ = '\0';
+    while (IsBlank(*p)) ++p;
+    return p;
+  }
+  while (*p != '\0' && !IsBlank(*p)) ++p;
+  if (*p == '\0') {
+    if (strict) ReportError(kMsgNoTab, script_path, line_number);
+    return nullptr;
+  }
+  *p++ = '\0';
+  while (IsBlank(*p)) ++p;
+  return p;
+}
+
+}  // namespace setup
+
+namespace setup {
+
+bool SplitDriveAndFolder(const char* path, char* drive, char* folder, unsigned size) {
+  drive[0] = '\0';
+  if (path[0] != '\0' && path[1] == ':') {
+    drive[0] = path[0];
+    drive[1] = ':';
+    drive[2] = '\0';
+    path += 2;
+  }
+  // The folder part ends after the last separator that is a character of
+  // its own, not the second byte of a double-byte character.
+  unsigned end = 0;
+  unsigned i = 0;
+  while (path[i] != '\0') {
+    if (IsLeadByte(static_cast<unsigned char>(path[i])) && path[i + 1] != '\0') {
+      i += 2;
+      continue;
+    }
+    if (path[i] == '\\' || path[i] == '/') end = i + 1;
+    ++i;
+  }
+  if (end >= size) {
+    folder[0] = '\0';
+    return false;
+  }
+  for (unsigned k = 0; k < end; ++k) folder[k] = path[k];
+  folder[end] = '\0';
+  return true;
+}
+
+}  // namespace setup
