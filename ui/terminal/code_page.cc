@@ -7,7 +7,7 @@
 namespace setup::terminal {
 namespace {
 
-constexpr iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);  // iconv_open's failure
 
 // Runs one whole conversion. On an unconvertible or malformed sequence the
 // result is false, unless replace is set: then the offending byte becomes

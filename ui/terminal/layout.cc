@@ -21,6 +21,7 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // Wraps one line (no line feeds in it) into out.
 void WrapLine(std::string_view line, int width, int code_page, std::vector<std::string>* out) {
+  size_t first = out->size();
   while (AnsiWidth(line, code_page) > width) {
     // Walk characters up to the width, remembering the last blank.
     size_t i = 0;
@@ -45,7 +46,8 @@ void WrapLine(std::string_view line, int width, int code_page, std::vector<std::
     line.remove_prefix(resume);
     while (!line.empty() && IsBlank(line.front())) line.remove_prefix(1);
   }
-  out->emplace_back(line);
+  // A line that wrapped to its very end leaves no empty piece behind.
+  if (!line.empty() || out->size() == first) out->emplace_back(line);
 }
 
 }  // namespace
