@@ -24,6 +24,8 @@ void FolderRoot(const char* folder, char* root) {
 }  // namespace
 
 int ScriptEngine::RunScript(LanguageMode run_mode) {
+  if (run_started_) return 1;
+  run_started_ = true;
   mode = run_mode;
   DefineMacro(macros, "$$SETUPDIR$$", params.folder1);
   DefineMacro(macros, "$$SETUPDIR2$$", params.folder2);

@@ -107,8 +107,11 @@ class ScriptEngine {
 
   // --- interpreter (interpreter.cc) ---
   // The run: run-time macros, progress, the script, the completion notice.
-  // 0 completed, 1 stopped.
+  // 0 completed, 1 stopped. There is one run per program: a second call (a
+  // click that arrives while Regsvr waits, say) returns 1 and does nothing.
   int RunScript(LanguageMode mode);
+  // True from the start of the run on; front ends ignore their buttons then.
+  bool run_started() const { return run_started_; }
   int InterpretScript(LanguageMode mode);
   // One dispatch step on an expanded line or a tail command; on kTail,
   // *tail is the tail command to execute next.
@@ -184,6 +187,7 @@ class ScriptEngine {
  private:
   Platform platform_;
   SetupUi& ui_;
+  bool run_started_ = false;
 };
 
 }  // namespace setup

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -13,6 +15,16 @@
 #include "tests/fakes/recording_ui.h"
 
 namespace setup::testing {
+
+// printf into a std::string, for expected messages.
+inline std::string Format(const char* format, ...) {
+  char out[1024];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(out, sizeof out, format, args);
+  va_end(args);
+  return out;
+}
 
 class EngineTest : public ::testing::Test {
  protected:
