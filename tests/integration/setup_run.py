@@ -44,6 +44,7 @@ class SetupTestCase(unittest.TestCase):
         for name in ("LC_ALL", "LC_CTYPE", "LC_MESSAGES", "LANGUAGE"):
             env.pop(name, None)
         env["LANG"] = lang
+        env["COLUMNS"] = "300"  # boxes wide enough that no message wraps
         return env
 
     def run_setup(self, answers, medium=SAMPLE, lang="en_US.UTF-8", args=None):

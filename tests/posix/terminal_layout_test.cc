@@ -54,6 +54,8 @@ INSTANTIATE_TEST_SUITE_P(
         WrapCase{"Fits", "short line", 10, 1252, {"short line"}},
         WrapCase{"AtBlank", "one two three", 8, 1252, {"one two", "three"}},
         WrapCase{"NoBlank", "abcdefghij", 4, 1252, {"abcd", "efgh", "ij"}},
+        // A long path breaks inside rather than leave a short first line.
+        WrapCase{"LongWord", "(!) averyverylongpath", 10, 1252, {"(!) averyv", "erylongpat", "h"}},
         WrapCase{"LineFeeds", "a\n\nb", 10, 1252, {"a", "", "b"}},
         WrapCase{"TrailingBlanks", "aaaa    ", 4, 1252, {"aaaa"}},
         WrapCase{"BlanksDropped", "aaaa    bbbb", 4, 1252, {"aaaa", "bbbb"}},

@@ -38,7 +38,9 @@ void WrapLine(std::string_view line, int width, int code_page, std::vector<std::
     if (i == 0) i = CharBytes(line, 0, code_page);  // width below one character
     size_t cut = i;
     size_t resume = i;
-    if (last_blank != std::string_view::npos && last_blank > 0) {
+    // Break at the last blank unless that leaves the line less than half
+    // full (a long path): then the word itself is broken.
+    if (last_blank != std::string_view::npos && AnsiWidth(line.substr(0, last_blank), code_page) * 2 >= width) {
       cut = last_blank;
       resume = last_blank + 1;
     }

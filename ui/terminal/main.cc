@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <clocale>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -41,9 +42,15 @@ bool BuildPlatform(const Options& options, Machine* machine, std::string* error)
   return false;
 }
 
+// Columns of the terminal; for other output $COLUMNS when set, else 80.
 int TerminalWidth() {
   winsize size{};
   if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  const char* columns = std::getenv("COLUMNS");
+  if (columns != nullptr) {
+    int n = std::atoi(columns);
+    if (n >= 20 && n <= 1000) return n;
+  }
   return 80;
 }
 

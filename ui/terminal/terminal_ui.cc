@@ -16,7 +16,6 @@ constexpr char kCancelledText[] = "Setup was cancelled. Nothing was installed.";
 
 // Boxes are at least this wide inside, so short notices still look like one.
 constexpr int kMinBoxInner = 44;
-constexpr int kMaxBoxInner = 76;
 
 }  // namespace
 
@@ -44,7 +43,7 @@ void TerminalUi::BreakProgressLine() {
 
 void TerminalUi::PrintBox(const std::string& caption, const std::string& text, Align align) {
   BreakProgressLine();
-  int max_inner = std::min(kMaxBoxInner, io_.width - 3);
+  int max_inner = io_.width - 3;  // the frame, and a free last column
   std::string all = "\n";
   for (const std::string& line :
        Box(caption, text, align, kMinBoxInner, max_inner, converter_.code_page())) {
