@@ -206,6 +206,7 @@ class DiskPromptTest(SetupTestCase):
         process = subprocess.Popen([SETUP, "--medium", medium, "--machine", self.machine],
                                    stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                    stderr=subprocess.STDOUT, env=env)
+        self.addCleanup(process.stdout.close)
         self.addCleanup(process.kill)
         seen = b""
 

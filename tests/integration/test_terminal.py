@@ -29,7 +29,10 @@ class TerminalSessionTest(SetupTestCase):
         return self.tmux("capture-pane", "-p", "-t", "setup")
 
     def wait_for(self, text, timeout=30):
-        """Waits until text is on the screen; returns the screen."""
+        """Waits until text is on the screen; returns the screen. The pane
+        shows no blanks at the ends of lines, so text is compared without its
+        own."""
+        text = text.rstrip()
         deadline = time.time() + timeout
         while True:
             shown = self.screen()
