@@ -183,6 +183,16 @@ TEST(CodePageTest, JapaneseLocalesUseShiftJis) {
   EXPECT_EQ(AnsiCodePageForLocale(nullptr), 1252);
 }
 
+TEST(CodePageTest, LeadBytes) {
+  EXPECT_TRUE(IsAnsiLeadByte(932, 0x81));
+  EXPECT_TRUE(IsAnsiLeadByte(932, 0xFC));
+  EXPECT_FALSE(IsAnsiLeadByte(932, 0xA1));  // half-width katakana
+  EXPECT_FALSE(IsAnsiLeadByte(932, 0xFD));
+  EXPECT_TRUE(IsAnsiLeadByte(949, 0xB0));
+  EXPECT_FALSE(IsAnsiLeadByte(1252, 0x81));
+  EXPECT_EQ(IconvName(1251), "CP1251");
+}
+
 TEST(CodePageTest, ShiftJisToUtf8AndBack) {
   CodePageConverter converter(932, "UTF-8");
   EXPECT_EQ(converter.ToTerminal(kNihongo), "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E");

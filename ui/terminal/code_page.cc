@@ -57,10 +57,19 @@ int AnsiCodePageForLocale(const char* locale_name) {
   return 1252;
 }
 
-const char* IconvName(int code_page) { return code_page == 932 ? "CP932" : "CP1252"; }
+std::string IconvName(int code_page) { return "CP" + std::to_string(code_page); }
 
 bool IsAnsiLeadByte(int code_page, unsigned char byte) {
-  return code_page == 932 && ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC));
+  switch (code_page) {
+    case 932:  // Shift-JIS; 0xA1 to 0xDF are half-width katakana, one byte each
+      return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+    case 936:  // GBK, Unified Hangul, Big5
+    case 949:
+    case 950:
+      return byte >= 0x81 && byte <= 0xFE;
+    default:
+      return false;
+  }
 }
 
 CodePageConverter::CodePageConverter(int code_page, const char* terminal_charset)
@@ -70,9 +79,10 @@ CodePageConverter::CodePageConverter(int code_page, const char* terminal_charset
                            : "ANSI_X3.4-1968";
   // Transliteration lets a C-locale terminal show "e" for an accented letter
   // instead of a question mark, where glibc knows one.
-  to_terminal_ = iconv_open((target + "//TRANSLIT").c_str(), IconvName(code_page));
-  if (to_terminal_ == kNoConverter) to_terminal_ = iconv_open(target.c_str(), IconvName(code_page));
-  from_terminal_ = iconv_open(IconvName(code_page), target.c_str());
+  std::string ansi = IconvName(code_page);
+  to_terminal_ = iconv_open((target + "//TRANSLIT").c_str(), ansi.c_str());
+  if (to_terminal_ == kNoConverter) to_terminal_ = iconv_open(target.c_str(), ansi.c_str());
+  from_terminal_ = iconv_open(ansi.c_str(), target.c_str());
 }
 
 CodePageConverter::~CodePageConverter() {

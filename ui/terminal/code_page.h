@@ -14,9 +14,10 @@ namespace setup::terminal {
 int AnsiCodePageForLocale(const char* locale_name);
 
 // The iconv name of an ANSI code page ("CP932", "CP1252").
-const char* IconvName(int code_page);
+std::string IconvName(int code_page);
 
-// True when byte starts a double-byte character in code_page.
+// True when byte starts a double-byte character in code_page (932, 936, 949,
+// 950); never in a single-byte code page.
 bool IsAnsiLeadByte(int code_page, unsigned char byte);
 
 // Converts between one ANSI code page and the terminal's character set.
