@@ -63,8 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
         WrapCase{"DoubleByte", kNihongo, 5, 932, {kNihongo.substr(0, 4), kNihongo.substr(4)}},
         // A trail byte that looks like a backslash stays with its lead byte.
         WrapCase{"TrailBackslash", "x" + kHyo + kHyo, 2, 932, {"x", kHyo, kHyo}},
-        WrapCase{"NarrowerThanACharacter", kNihongo.substr(0, 2), 1, 932,
-                 {kNihongo.substr(0, 2)}}),
+        WrapCase{"NarrowerThanACharacter", kNihongo.substr(0, 2), 1, 932, {kNihongo.substr(0, 2)}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BoxTest, FramesCaptionAndLines) {
@@ -86,8 +85,8 @@ TEST(BoxTest, CentresEachLine) {
 TEST(BoxTest, AllLinesHaveTheSameWidthWithDoubleByteText) {
   std::string text = kNihongo + " " + kNihongo + " " + kNihongo + " and more words to wrap";
   for (int max_inner : {8, 12, 20, 60}) {
-    std::vector<std::string> box = Box(kNihongo + kNihongo + kNihongo, text, Align::kCenter, 0,
-                                       max_inner, 932);
+    std::vector<std::string> box =
+        Box(kNihongo + kNihongo + kNihongo, text, Align::kCenter, 0, max_inner, 932);
     int width = AnsiWidth(box[0], 932);
     EXPECT_LE(width, max_inner + 2) << max_inner;
     for (const std::string& line : box) EXPECT_EQ(AnsiWidth(line, 932), width) << line;
@@ -147,8 +146,7 @@ TEST_P(OptionsTest, Parses) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, OptionsTest,
     ::testing::Values(
-        OptionsCase{{}, false, false, "", "", ""},
-        OptionsCase{{"--help"}, true, false, "", "", ""},
+        OptionsCase{{}, false, false, "", "", ""}, OptionsCase{{"--help"}, true, false, "", "", ""},
         OptionsCase{{"-h"}, true, false, "", "", ""},
         OptionsCase{{"--version"}, false, true, "", "", ""},
         OptionsCase{{"-V"}, false, true, "", "", ""},
@@ -170,7 +168,8 @@ TEST(OptionsTest, CaptionIsTheProgramNameWithoutExtension) {
 
 TEST(OptionsTest, UsageNamesEveryOption) {
   std::string usage = UsageText("setup");
-  for (const char* word : {"--medium DIR", "--machine DIR", "--help", "--version", "registry.reg"}) {
+  for (const char* word :
+       {"--medium DIR", "--machine DIR", "--help", "--version", "registry.reg"}) {
     EXPECT_NE(usage.find(word), std::string::npos) << word;
   }
 }

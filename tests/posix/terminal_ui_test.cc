@@ -100,7 +100,8 @@ TEST_F(TerminalUiTest, FolderLongerThan255BytesIsRefusedAndAskedAgain) {
   std::string too_long = "C:\\" + std::string(253, 'a');  // 256 bytes
   std::string longest = "C:\\" + std::string(252, 'b');   // 255 bytes
   std::string f1, f2;
-  ASSERT_TRUE(Start(too_long + "\n" + longest + "\n\n").AskFolders(params_, "C:\\", "C:\\", &f1, &f2));
+  ASSERT_TRUE(
+      Start(too_long + "\n" + longest + "\n\n").AskFolders(params_, "C:\\", "C:\\", &f1, &f2));
   EXPECT_EQ(f1, longest);
   std::string out = Output();
   EXPECT_THAT(out, HasSubstr("The folder is longer than 255 bytes."));
@@ -121,14 +122,15 @@ TEST_F(TerminalUiTest, TypedFolderIsConvertedToTheAnsiCodePageAndMeasuredThere) 
 
 TEST_F(TerminalUiTest, TextTheCodePageCannotHoldIsAFolderInputError) {
   std::string f1, f2;
-  ASSERT_TRUE(Start("C:\\\xE6\x97\xA5\nC:\\Plain\n\n", 1252)
-                  .AskFolders(params_, "C:\\", "C:\\", &f1, &f2));
+  ASSERT_TRUE(
+      Start("C:\\\xE6\x97\xA5\nC:\\Plain\n\n", 1252).AskFolders(params_, "C:\\", "C:\\", &f1, &f2));
   EXPECT_EQ(f1, "C:\\Plain");
   EXPECT_THAT(Output(), HasSubstr("| Folder input error"));
 }
 
 TEST_F(TerminalUiTest, ShiftJisTextIsShownInUtf8) {
-  std::strcpy(params_.label1, "\x83\x43\x83\x93\x83\x58\x83\x67\x81\x5B\x83\x8B\x90\xE6");  // インストール先
+  std::strcpy(params_.label1,
+              "\x83\x43\x83\x93\x83\x58\x83\x67\x81\x5B\x83\x8B\x90\xE6");  // インストール先
   std::string f1, f2;
   ASSERT_TRUE(Start("\n\n").AskFolders(params_, "C:\\\x95\x5C", "C:\\", &f1, &f2));
   EXPECT_EQ(f1, "C:\\\x95\x5C");  // the default keeps its bytes exactly
@@ -142,7 +144,7 @@ TEST_F(TerminalUiTest, DiskPromptAnswers) {
     const char* answers;
     bool ok;
     int questions;
-  } cases[] = {{"ok\n", true, 1},      {"\n", true, 1},   {"cancel\n", false, 1},
+  } cases[] = {{"ok\n", true, 1},        {"\n", true, 1}, {"cancel\n", false, 1},
                {"maybe\nc\n", false, 2}, {"", false, 1},  {"what\n", false, 2}};
   for (const Case& c : cases) {
     TerminalUi& ui = Start(c.answers);

@@ -74,9 +74,8 @@ bool IsAnsiLeadByte(int code_page, unsigned char byte) {
 
 CodePageConverter::CodePageConverter(int code_page, const char* terminal_charset)
     : code_page_(code_page) {
-  std::string target = terminal_charset != nullptr && *terminal_charset != '\0'
-                           ? terminal_charset
-                           : "ANSI_X3.4-1968";
+  std::string target = terminal_charset != nullptr && *terminal_charset != '\0' ? terminal_charset
+                                                                                : "ANSI_X3.4-1968";
   // Transliteration lets a C-locale terminal show "e" for an accented letter
   // instead of a question mark, where glibc knows one.
   std::string ansi = IconvName(code_page);

@@ -40,7 +40,8 @@ void WrapLine(std::string_view line, int width, int code_page, std::vector<std::
     size_t resume = i;
     // Break at the last blank unless that leaves the line less than half
     // full (a long path): then the word itself is broken.
-    if (last_blank != std::string_view::npos && AnsiWidth(line.substr(0, last_blank), code_page) * 2 >= width) {
+    if (last_blank != std::string_view::npos &&
+        AnsiWidth(line.substr(0, last_blank), code_page) * 2 >= width) {
       cut = last_blank;
       resume = last_blank + 1;
     }

@@ -6,8 +6,8 @@
 
 #include <cerrno>
 #include <clocale>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>

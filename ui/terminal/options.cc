@@ -45,8 +45,8 @@ Options ParseOptions(int argc, const char* const* argv) {
       continue;
     }
     bool matched = false;
-    for (auto [name, field] : {std::pair{"--medium", &options.medium},
-                               std::pair{"--machine", &options.machine}}) {
+    for (auto [name, field] :
+         {std::pair{"--medium", &options.medium}, std::pair{"--machine", &options.machine}}) {
       if (!TakeValue(name, argc, argv, &i, field, &matched)) {
         options.error = std::string("option '") + name + "' needs a folder";
         return options;

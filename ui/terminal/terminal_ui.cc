@@ -59,8 +59,10 @@ bool TerminalUi::ReadLine(std::string* line) {
   while ((c = std::fgetc(io_.in)) != EOF && c != '\n') line->push_back(static_cast<char>(c));
   if (c == EOF && line->empty()) {
     input_ended_ = true;
-    if (!io_.input_is_terminal) Print("(end of input)\n");
-    else Print("\n");
+    if (!io_.input_is_terminal)
+      Print("(end of input)\n");
+    else
+      Print("\n");
     return false;
   }
   // Answers from a pipe do not appear on the screen by themselves.
@@ -190,7 +192,9 @@ void TerminalUi::DrawProgress() {
   progress_on_line_ = true;
 }
 
-void TerminalUi::ShowError(const char* text) { Notice(caption_, std::string("(!) ") + text, Align::kLeft); }
+void TerminalUi::ShowError(const char* text) {
+  Notice(caption_, std::string("(!) ") + text, Align::kLeft);
+}
 
 void TerminalUi::ShowTopmostError(const char* text) { ShowError(text); }
 
