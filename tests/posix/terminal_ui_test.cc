@@ -128,6 +128,18 @@ TEST_F(TerminalUiTest, TextTheCodePageCannotHoldIsAFolderInputError) {
   EXPECT_THAT(Output(), HasSubstr("| Folder input error"));
 }
 
+TEST_F(TerminalUiTest, ControlCharactersInATypedFolderAreRefused) {
+  std::string f1, f2;
+  using namespace std::string_literals;  // the answers hold a NUL byte
+  ASSERT_TRUE(
+      Start("C:\\a\x1b[2Jb\nC:\\a\0b\nC:\\ok\n\n"s).AskFolders(params_, "C:\\", "C:\\", &f1, &f2));
+  EXPECT_EQ(f1, "C:\\ok");
+  std::string out = Output();
+  EXPECT_EQ(out.find("Folder input error"), out.find("| Folder input error") + 2);
+  EXPECT_NE(out.find("Folder input error", out.find("Folder input error") + 1), std::string::npos);
+  EXPECT_EQ(out.find('\x1b'), std::string::npos);  // not even in the echo
+}
+
 TEST_F(TerminalUiTest, ShiftJisTextIsShownInUtf8) {
   std::strcpy(params_.label1,
               "\x83\x43\x83\x93\x83\x58\x83\x67\x81\x5B\x83\x8B\x90\xE6");  // インストール先

@@ -114,7 +114,10 @@ bool TerminalUi::AskFolder(const std::string& label, const std::string& current,
       return true;
     }
     std::string ansi;
-    if (!converter_.FromTerminal(typed, &ansi)) {
+    // Control characters have no place in a folder name (and a NUL would cut it).
+    bool control = std::any_of(typed.begin(), typed.end(),
+                               [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+    if (control || !converter_.FromTerminal(typed, &ansi)) {
       PrintBox(caption_, kMsgFolderInput, Align::kLeft);
       continue;
     }
