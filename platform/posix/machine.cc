@@ -8,6 +8,10 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/posix/code_page.h"
 
 namespace setup::posix {
 namespace {
@@ -27,105 +31,217 @@ bool MakeFolders(const std::string& path) {
   return true;
 }
 
+std::string CurrentFolder() {
+  char cwd[4096];
+  if (getcwd(cwd, sizeof cwd) == nullptr) return "";
+  return cwd;
+}
+
+std::string DriveC() { return MachineRoot() + "/drive_c"; }
+
+// True when host lies at or below folder.
+bool IsBelow(const std::string& host, const std::string& folder) {
+  return host.compare(0, folder.size(), folder) == 0 &&
+         (host.size() == folder.size() || host[folder.size()] == '/');
+}
+
+// Splits a host path at its slashes, dropping empty and "." parts and
+// resolving ".." by name.
+std::vector<std::string> SplitHost(const std::string& path) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    std::string part = path.substr(start, end - start);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  return parts;
+}
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool IsForbidden(unsigned char c) { return c < 0x20 || std::strchr("<>:\"|*?", c) != nullptr; }
+
+// Splits the part of a Windows path after its drive or root into components,
+// stepping over the second byte of each double-byte character. False when a
+// component holds a character Windows forbids in names.
+bool SplitWindows(const std::string& path, std::vector<std::string>* parts) {
+  unsigned code_page = AnsiCodePage();
+  std::string part;
+  for (size_t i = 0; i <= path.size(); ++i) {
+    if (i == path.size() || IsSeparator(path[i])) {
+      if (!part.empty()) parts->push_back(part);
+      part.clear();
+      continue;
+    }
+    unsigned char c = static_cast<unsigned char>(path[i]);
+    if (IsLeadByteOf(code_page, c) && i + 1 < path.size()) {
+      part += path[i];
+      part += path[++i];  // the trail byte may be 0x5C or 0x7C, never a separator
+      continue;
+    }
+    if (IsForbidden(c)) return false;
+    part += path[i];
+  }
+  return true;
+}
+
+// Drops trailing dots and spaces, as Windows does with the names it is given
+// ("name." is "name"); "." and ".." stay.
+std::string TrimName(const std::string& name) {
+  if (name == "." || name == "..") return name;
+  size_t end = name.size();
+  while (end > 0 && (name[end - 1] == '.' || name[end - 1] == ' ')) --end;
+  return name.substr(0, end);
+}
+
 // Appends one component to host, taking an existing entry that differs only
-// in the case of its letters when the exact name does not exist.
+// in the case of its (ASCII) letters when the exact name does not exist; of
+// several such entries the first in byte order, so the choice is stable.
 void AppendComponent(std::string* host, const std::string& name) {
-  std::string exact = *host + (host->empty() || host->back() != '/' ? "/" : "") + name;
+  std::string folder = host->empty() ? "/" : *host;
+  std::string prefix = folder.back() == '/' ? folder : folder + "/";
+  std::string exact = prefix + name;
   struct stat st;
-  if (name == "." || name == ".." || lstat(exact.c_str(), &st) == 0) {
+  if (lstat(exact.c_str(), &st) == 0) {
     *host = exact;
     return;
   }
-  DIR* dir = opendir(host->empty() ? "/" : host->c_str());
-  if (dir != nullptr) {
+  std::string best;
+  if (DIR* dir = opendir(folder.c_str())) {
     while (dirent* entry = readdir(dir)) {
-      if (strcasecmp(entry->d_name, name.c_str()) == 0) {
-        exact = *host + (host->empty() || host->back() != '/' ? "/" : "") + entry->d_name;
-        break;
+      if (strcasecmp(entry->d_name, name.c_str()) == 0 &&
+          (best.empty() || std::strcmp(entry->d_name, best.c_str()) < 0)) {
+        best = entry->d_name;
       }
     }
     closedir(dir);
   }
-  *host = exact;
+  *host = best.empty() ? exact : prefix + best;
 }
 
 }  // namespace
 
 std::string DefaultMachineRoot() {
-  const char* data = getenv("XDG_DATA_HOME");
-  if (data != nullptr && *data != '\0') return std::string(data) + "/setup-machine";
-  const char* home = getenv("HOME");
-  return std::string(home != nullptr ? home : "/tmp") + "/.local/share/setup-machine";
+  const char* data = std::getenv("XDG_DATA_HOME");
+  if (data != nullptr && *data == '/') return std::string(data) + "/setup-machine";
+  const char* home = std::getenv("HOME");
+  return std::string(home != nullptr && *home != '\0' ? home : "/tmp") +
+         "/.local/share/setup-machine";
 }
 
 bool SetMachineRoot(const std::string& folder) {
-  std::string root = folder;
-  while (root.size() > 1 && root.back() == '/') root.pop_back();
-  if (root.empty() || root[0] != '/') {
-    char cwd[4096];
-    if (getcwd(cwd, sizeof cwd) == nullptr) return false;
-    root = std::string(cwd) + "/" + root;
+  std::string absolute = folder;
+  if (absolute.empty() || absolute[0] != '/') {
+    std::string cwd = CurrentFolder();
+    if (cwd.empty()) return false;
+    absolute = cwd + "/" + absolute;
   }
+  std::string root;
+  for (const std::string& part : SplitHost(absolute)) root += "/" + part;
+  if (root.empty()) root = "/";
   if (!MakeFolders(root + "/drive_c/Windows/System32")) return false;
   g_root = root;
   return true;
 }
 
 const std::string& MachineRoot() {
-  if (g_root.empty()) SetMachineRoot(DefaultMachineRoot());
+  if (g_root.empty() && !SetMachineRoot(DefaultMachineRoot())) g_root = DefaultMachineRoot();
   return g_root;
 }
 
 bool ToHostPath(const char* windows_path, std::string* host_path) {
   std::string path(windows_path);
-  std::string host;
+  std::string drive_root;          // host folder of the drive's root; "" is the host root
+  std::vector<std::string> parts;  // components below drive_root, host bytes
   size_t start = 0;
-  if (path.size() >= 2 && path[1] == ':') {
+  if (path.size() >= 2 && path[1] == ':' && static_cast<unsigned char>(path[0]) < 0x80) {
     char drive = static_cast<char>(path[0] & ~0x20);
     if (drive == 'C') {
-      host = MachineRoot() + "/drive_c";
-    } else if (drive == 'Z') {
-      host = "";
-    } else {
+      drive_root = DriveC();
+    } else if (drive != 'Z') {
       return false;
     }
-    start = 2;
-  } else if (!path.empty() && (path[0] == '\\' || path[0] == '/')) {
-    host = MachineRoot() + "/drive_c";  // a rooted path is on the current drive, C:
+    start = 2;  // "C:name" is taken from the root as well: no per-drive folders here
+  } else if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+    return false;  // \\server\share and \\?\ paths have no counterpart
+  } else if (!path.empty() && IsSeparator(path[0])) {
+    drive_root = DriveC();  // a rooted path is on the current drive, C:
   } else {
-    char cwd[4096];
-    if (getcwd(cwd, sizeof cwd) == nullptr) return false;
-    host = cwd;
-  }
-  std::string name;
-  for (size_t i = start; i <= path.size(); ++i) {
-    if (i == path.size() || path[i] == '\\' || path[i] == '/') {
-      if (!name.empty()) AppendComponent(&host, name);
-      name.clear();
-    } else {
-      name += path[i];
+    std::string cwd = CurrentFolder();
+    if (cwd.empty()) return false;
+    std::string drive_c = DriveC();
+    if (IsBelow(cwd, drive_c)) {
+      drive_root = drive_c;
+      cwd = cwd.substr(drive_c.size());
     }
+    parts = SplitHost(cwd);
   }
-  if (host.empty()) host = "/";
-  *host_path = host;
+  std::vector<std::string> names;
+  if (!SplitWindows(path.substr(start), &names)) return false;
+  for (const std::string& raw : names) {
+    std::string name = TrimName(raw);
+    if (name.empty() || name == ".") continue;
+    if (name == "..") {
+      if (!parts.empty()) parts.pop_back();  // ".." at a drive root stays there
+      continue;
+    }
+    parts.push_back(AnsiToHost(name));
+  }
+  std::string host = drive_root;
+  for (const std::string& part : parts) AppendComponent(&host, part);
+  *host_path = host.empty() ? "/" : host;
   return true;
 }
 
 std::string ToWindowsPath(const std::string& host_path) {
-  std::string drive_c = MachineRoot() + "/drive_c";
+  std::string absolute = host_path;
+  if (absolute.empty() || absolute[0] != '/') absolute = CurrentFolder() + "/" + absolute;
+  std::string normal;
+  for (const std::string& part : SplitHost(absolute)) normal += "/" + part;
+  std::string drive_c = DriveC();
   std::string rest;
   std::string result;
-  if (host_path.compare(0, drive_c.size(), drive_c) == 0 &&
-      (host_path.size() == drive_c.size() || host_path[drive_c.size()] == '/')) {
+  if (IsBelow(normal, drive_c)) {
     result = "C:";
-    rest = host_path.substr(drive_c.size());
+    rest = normal.substr(drive_c.size());
   } else {
     result = "Z:";
-    rest = host_path;
+    rest = normal;
   }
-  for (char c : rest) result += (c == '/') ? '\\' : c;
+  for (const std::string& part : SplitHost(rest)) result += "\\" + HostToAnsi(part);
   if (result.size() == 2) result += '\\';
   return result;
+}
+
+void SplitLastComponent(const std::string& windows_path, std::string* folder, std::string* name) {
+  unsigned code_page = AnsiCodePage();
+  size_t last = std::string::npos;  // position of the last separator
+  for (size_t i = 0; i < windows_path.size(); ++i) {
+    if (IsLeadByteOf(code_page, static_cast<unsigned char>(windows_path[i])) &&
+        i + 1 < windows_path.size()) {
+      ++i;
+    } else if (IsSeparator(windows_path[i])) {
+      last = i;
+    }
+  }
+  if (last == std::string::npos) {
+    bool has_drive = windows_path.size() >= 2 && windows_path[1] == ':' &&
+                     static_cast<unsigned char>(windows_path[0]) < 0x80;
+    *folder = has_drive ? windows_path.substr(0, 2) : "";
+    *name = windows_path.substr(folder->size());
+    return;
+  }
+  *name = windows_path.substr(last + 1);
+  // Keep the separator when it is the root's own: "C:\b" -> "C:\", "\b" -> "\".
+  bool root = last == 0 || (last == 2 && windows_path[1] == ':');
+  *folder = windows_path.substr(0, root ? last + 1 : last);
 }
 
 }  // namespace setup::posix

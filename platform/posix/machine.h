@@ -1,8 +1,8 @@
 // The simulated Windows machine of the POSIX stand-ins: a folder that holds
 // drive C: (drive_c) and the registry (registry.reg). Windows-form paths map
-// onto the host: C:\x -> <machine>/drive_c/x, Z:\x -> /x, relative paths
-// against the current folder; a component missing with its exact case is
-// found case-insensitively, as Windows would.
+// onto the host: C:\x -> <machine>/drive_c/x, Z:\x -> /x, rooted paths
+// (\x) on C:, relative paths against the current folder; a component missing
+// with its exact case is found case-insensitively, as Windows would.
 #pragma once
 
 #include <string>
@@ -13,15 +13,24 @@ namespace setup::posix {
 // drive_c/Windows/System32 when missing. False (with errno) on failure.
 bool SetMachineRoot(const std::string& folder);
 // The machine folder in use; the default is $XDG_DATA_HOME/setup-machine
-// (or ~/.local/share/setup-machine).
+// (or ~/.local/share/setup-machine), created at first use.
 const std::string& MachineRoot();
 std::string DefaultMachineRoot();
 
-// Maps a Windows-form path to a host path. False for a drive other than C:
-// and Z: or a path that cannot be mapped.
+// Maps a Windows-form path (ANSI bytes of AnsiCodePage) to a host path in
+// UTF-8. Separators are \ and /, never the second byte of a double-byte
+// character; "." and ".." are resolved by name and never leave the drive;
+// trailing dots and spaces of a component are dropped as Windows does.
+// False for a drive other than C: and Z:, a UNC path, or a component holding
+// a character Windows does not allow in names (< > : " | * ? and controls).
 bool ToHostPath(const char* windows_path, std::string* host_path);
-// Maps an absolute host path to Windows form (C:\... inside drive_c, else
-// Z:\...).
+// Maps a host path (relative ones against the current folder) to Windows
+// form: C:\... inside drive_c, else Z:\...; a drive root ends in \.
 std::string ToWindowsPath(const std::string& host_path);
+
+// Splits a Windows-form path into the text before its last separator and the
+// last component, double-byte aware: "C:\a\b*" -> "C:\a", "b*";
+// "C:\b" -> "C:\", "b"; "\b" -> "\", "b"; "b" -> "", "b"; "C:b" -> "C:", "b".
+void SplitLastComponent(const std::string& windows_path, std::string* folder, std::string* name);
 
 }  // namespace setup::posix

@@ -1,0 +1,16 @@
+// The POSIX stand-in for Components.
+#pragma once
+
+#include <memory>
+
+#include "platform/components.h"
+
+namespace setup::posix {
+
+// Modules are shared objects loaded with dlopen (the export is an
+// int(void) function); programs are native executables started with
+// posix_spawn. Paths are Windows-form and mapped onto the simulated machine.
+// There is no message queue, so DispatchPendingMessages does nothing.
+std::unique_ptr<Components> NewComponents();
+
+}  // namespace setup::posix

@@ -1,0 +1,385 @@
+// Files and folders of the simulated machine on the host file system.
+#include "platform/posix/file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/sendfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <string>
+
+#include "platform/posix/code_page.h"
+#include "platform/posix/machine.h"
+
+namespace setup::posix {
+namespace {
+
+// What a FileHandle points to.
+struct OpenFile {
+  int fd = -1;
+  std::string temp_path;  // set for a replacement: the temporary file
+  std::string dest_path;  // set for a replacement: the file it replaces
+};
+
+OpenFile* FromHandle(FileHandle file) { return reinterpret_cast<OpenFile*>(file); }
+FileHandle ToHandle(OpenFile* file) { return reinterpret_cast<FileHandle>(file); }
+
+bool IsReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
+
+// Permissions of a newly created file under the process's umask.
+mode_t NewFileMode() {
+  mode_t mask = umask(0);
+  umask(mask);  // reading the umask means setting it; put it back at once
+  return 0666 & ~mask;
+}
+
+// Follows a symbolic link at path to the file it names, so that renaming
+// replaces the file and keeps the link.
+std::string Target(const std::string& path) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+  char* real = realpath(path.c_str(), nullptr);
+  if (real == nullptr) return path;
+  std::string target(real);
+  std::free(real);
+  return target;
+}
+
+// Checks that dest may be overwritten or created; *existing gets its status
+// when it exists. Sets errno and returns false otherwise.
+bool CanReplace(const std::string& dest, struct stat* existing, bool* exists) {
+  *exists = stat(dest.c_str(), existing) == 0;
+  if (!*exists) return errno == ENOENT;
+  if (S_ISDIR(existing->st_mode)) {
+    errno = EISDIR;
+    return false;
+  }
+  if (IsReadOnly(*existing)) {
+    errno = EACCES;  // the read-only attribute stops every writer, root included
+    return false;
+  }
+  return true;
+}
+
+// Creates the temporary ".<name>.XXXXXX" beside dest; -1 on failure (a
+// missing folder among them).
+int MakeTemporary(const std::string& dest, std::string* temp_path) {
+  size_t slash = dest.rfind('/');
+  std::string name = dest.substr(slash + 1);
+  if (name.size() > 200) name.resize(200);  // keep the temporary's name below NAME_MAX
+  std::string pattern = dest.substr(0, slash + 1) + "." + name + ".XXXXXX";
+  int fd = mkostemp(pattern.data(), O_CLOEXEC);
+  if (fd >= 0) *temp_path = pattern;
+  return fd;
+}
+
+void SyncFolderOf(const std::string& path) {
+  std::string folder = path.substr(0, path.rfind('/') + 1);
+  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);  // the rename itself reaches the disk; a failure here loses nothing
+  close(fd);
+}
+
+// Closes the temporary, renames it over the destination; removes it on
+// failure.
+bool Finish(int fd, const std::string& temp_path, const std::string& dest_path) {
+  bool ok = fsync(fd) == 0;
+  ok = close(fd) == 0 && ok;
+  if (ok && rename(temp_path.c_str(), dest_path.c_str()) == 0) {
+    SyncFolderOf(dest_path);
+    return true;
+  }
+  int saved = errno;
+  unlink(temp_path.c_str());
+  errno = saved;
+  return false;
+}
+
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t written = write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+bool CopyByReadWrite(int in, int out) {
+  char buffer[65536];
+  for (;;) {
+    ssize_t got = read(in, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) return true;
+    if (!WriteAll(out, buffer, static_cast<size_t>(got))) return false;
+  }
+}
+
+// True for the errors that mean "this way of copying is not available here".
+bool IsUnsupported(int error) {
+  return error == EXDEV || error == ENOSYS || error == EOPNOTSUPP || error == EINVAL;
+}
+
+// Copies the rest of in to out: copy_file_range (which may share blocks),
+// else sendfile, else read and write. Each later way goes on from where the
+// file offsets stand.
+bool CopyData(int in, int out) {
+  bool first = true;
+  for (;;) {
+    ssize_t copied = copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+    if (copied > 0) {
+      first = false;
+      continue;
+    }
+    if (copied == 0 && !first) return true;
+    if (copied < 0 && errno == EINTR) continue;
+    if (copied < 0 && !IsUnsupported(errno)) return false;
+    break;  // unsupported, or 0 at once, which some file systems give for files with content
+  }
+  for (;;) {
+    ssize_t sent = sendfile(out, in, nullptr, 1 << 30);
+    if (sent > 0) continue;
+    if (sent == 0) return CopyByReadWrite(in, out);  // reads once more to be sure of the end
+    if (errno == EINTR) continue;
+    if (!IsUnsupported(errno)) return false;
+    return CopyByReadWrite(in, out);
+  }
+}
+
+bool HasWildcard(const std::string& name) { return name.find_first_of("*?") != std::string::npos; }
+
+// Length of the UTF-8 character that starts with byte (1 for a stray byte).
+size_t CharLength(unsigned char byte) {
+  if (byte >= 0xF0 && byte <= 0xF7) return 4;
+  if (byte >= 0xE0) return byte <= 0xEF ? 3 : 1;
+  if (byte >= 0xC0) return 2;
+  return 1;
+}
+
+char Fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
+
+// Matches a host name against a pattern of * (any run) and ? (one
+// character), ASCII letters case-insensitively; a pattern ending in ".*" also
+// matches where the name ends ("setup.*" finds "setup"), as on Windows.
+bool Matches(const char* pattern, const char* name) {
+  const char* star = nullptr;   // the last * seen, to retry from
+  const char* retry = nullptr;  // where in name that * resumes
+  for (;;) {
+    if (*name == '\0') {
+      while (*pattern == '*') ++pattern;
+      if (pattern[0] == '.' && pattern[1] == '*') {
+        pattern += 2;
+        while (*pattern == '*') ++pattern;
+      }
+      if (*pattern == '\0') return true;
+    } else if (*pattern == '*') {
+      star = ++pattern;
+      retry = name;
+      continue;
+    } else if (*pattern == '?') {
+      ++pattern;
+      name += CharLength(static_cast<unsigned char>(*name));
+      continue;
+    } else if (Fold(*pattern) == Fold(*name)) {
+      ++pattern;
+      ++name;
+      continue;
+    }
+    if (star == nullptr || *retry == '\0') return false;
+    retry += CharLength(static_cast<unsigned char>(*retry));
+    pattern = star;
+    name = retry;
+  }
+}
+
+void FillStatus(const struct stat& st, FileStatus* status) {
+  status->attributes = 0;
+  if (S_ISDIR(st.st_mode)) status->attributes |= kAttrDirectory;
+  if (IsReadOnly(st)) status->attributes |= kAttrReadOnly;
+  status->last_write_time = static_cast<std::int64_t>(st.st_mtime);
+}
+
+// The first entry of folder matching pattern, in case-insensitive name order.
+bool FindFirst(const std::string& folder, const std::string& pattern, FileStatus* status) {
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return false;
+  std::string best;
+  struct stat best_stat = {};
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name == "." || name == ".." || !Matches(pattern.c_str(), name.c_str())) continue;
+    if (!best.empty()) {
+      int order = strcasecmp(name.c_str(), best.c_str());
+      if (order > 0 || (order == 0 && name > best)) continue;
+    }
+    struct stat st;
+    if (stat((folder + "/" + name).c_str(), &st) != 0) continue;  // a dangling link
+    best = name;
+    best_stat = st;
+  }
+  closedir(dir);
+  if (best.empty()) return false;
+  FillStatus(best_stat, status);
+  return true;
+}
+
+}  // namespace
+
+FileHandle PosixFileSystem::OpenRead(const char* path) {
+  std::string host;
+  if (!ToHostPath(path, &host)) return kNoFile;
+  int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return kNoFile;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    close(fd);  // a folder is no file to read, as on Windows
+    return kNoFile;
+  }
+  OpenFile* file = new OpenFile;
+  file->fd = fd;
+  return ToHandle(file);
+}
+
+long PosixFileSystem::Read(FileHandle file, void* buffer, unsigned long size) {
+  if (file == kNoFile) return -1;
+  if (size > LONG_MAX) size = LONG_MAX;  // the count must fit the result
+  for (;;) {
+    ssize_t got = read(FromHandle(file)->fd, buffer, size);
+    if (got >= 0) return static_cast<long>(got);
+    if (errno != EINTR) return -1;
+  }
+}
+
+bool PosixFileSystem::Write(FileHandle file, const void* data, unsigned long size) {
+  if (file == kNoFile) return false;
+  return WriteAll(FromHandle(file)->fd, static_cast<const char*>(data), size);
+}
+
+void PosixFileSystem::Close(FileHandle file) {
+  if (file == kNoFile) return;
+  OpenFile* open_file = FromHandle(file);
+  if (!open_file->temp_path.empty()) {
+    AbandonReplacement(file);
+    return;
+  }
+  close(open_file->fd);
+  delete open_file;
+}
+
+FileHandle PosixFileSystem::CreateReplacement(const char* path) {
+  std::string host;
+  if (!ToHostPath(path, &host)) return kNoFile;
+  host = Target(host);
+  struct stat existing;
+  bool exists;
+  if (!CanReplace(host, &existing, &exists)) return kNoFile;
+  std::string temp_path;
+  int fd = MakeTemporary(host, &temp_path);
+  if (fd < 0) return kNoFile;
+  if (exists) {
+    fchmod(fd, existing.st_mode & 07777);
+    if (fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+      // Only root may give the file away; the new version then stays ours.
+    }
+  } else {
+    fchmod(fd, NewFileMode());
+  }
+  OpenFile* file = new OpenFile;
+  file->fd = fd;
+  file->temp_path = temp_path;
+  file->dest_path = host;
+  return ToHandle(file);
+}
+
+bool PosixFileSystem::CommitReplacement(FileHandle file) {
+  if (file == kNoFile) return false;
+  OpenFile* open_file = FromHandle(file);
+  bool ok = Finish(open_file->fd, open_file->temp_path, open_file->dest_path);
+  delete open_file;
+  return ok;
+}
+
+void PosixFileSystem::AbandonReplacement(FileHandle file) {
+  if (file == kNoFile) return;
+  OpenFile* open_file = FromHandle(file);
+  close(open_file->fd);
+  if (!open_file->temp_path.empty()) unlink(open_file->temp_path.c_str());
+  delete open_file;
+}
+
+CreateFolderResult PosixFileSystem::CreateFolder(const char* path) {
+  std::string host;
+  if (!ToHostPath(path, &host)) return CreateFolderResult::kFailed;
+  if (mkdir(host.c_str(), 0777) == 0) return CreateFolderResult::kCreated;
+  return errno == EEXIST ? CreateFolderResult::kAlreadyExists : CreateFolderResult::kFailed;
+}
+
+bool PosixFileSystem::CopyFile(const char* source, const char* dest) {
+  std::string source_host, dest_host;
+  if (!ToHostPath(source, &source_host) || !ToHostPath(dest, &dest_host)) return false;
+  dest_host = Target(dest_host);
+  int in = open(source_host.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  struct stat source_stat, existing;
+  bool exists;
+  bool ok =
+      fstat(in, &source_stat) == 0 && !S_ISDIR(source_stat.st_mode) &&
+      CanReplace(dest_host, &existing, &exists) &&
+      // Copying a file onto itself fails, as it does on Windows.
+      !(exists && existing.st_dev == source_stat.st_dev && existing.st_ino == source_stat.st_ino);
+  std::string temp_path;
+  int out = ok ? MakeTemporary(dest_host, &temp_path) : -1;
+  if (out < 0) {
+    close(in);
+    return false;
+  }
+  // The copy's times are the source's; its permissions carry the read-only
+  // attribute along, as CopyFileA copies the attributes.
+  struct timespec times[2] = {source_stat.st_atim, source_stat.st_mtim};
+  ok = CopyData(in, out) && fchmod(out, source_stat.st_mode & 07777) == 0 &&
+       futimens(out, times) == 0;
+  close(in);
+  if (!ok) {
+    close(out);
+    unlink(temp_path.c_str());
+    return false;
+  }
+  return Finish(out, temp_path, dest_host);
+}
+
+bool PosixFileSystem::GetStatus(const char* path, FileStatus* status) {
+  std::string folder, name;
+  SplitLastComponent(path, &folder, &name);
+  if (name.empty()) return false;  // "C:\x\" and "C:\" name no entry to find
+  if (HasWildcard(name)) {
+    std::string host;
+    if (!ToHostPath(folder.empty() ? "." : folder.c_str(), &host)) return false;
+    return FindFirst(host, AnsiToHost(name), status);
+  }
+  std::string host;
+  struct stat st;
+  if (!ToHostPath(path, &host) || stat(host.c_str(), &st) != 0) return false;
+  FillStatus(st, status);
+  return true;
+}
+
+bool PosixFileSystem::SetAttributes(const char* path, unsigned attributes) {
+  std::string host;
+  struct stat st;
+  if (!ToHostPath(path, &host) || stat(host.c_str(), &st) != 0) return false;
+  mode_t mode = st.st_mode & 07777;
+  mode = (attributes & kAttrReadOnly) != 0 ? (mode & ~0222) : (mode | S_IWUSR);
+  return mode == (st.st_mode & 07777) || chmod(host.c_str(), mode) == 0;
+}
+
+}  // namespace setup::posix

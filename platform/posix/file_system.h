@@ -1,0 +1,48 @@
+// The file operations of the engine over the host file system, through the
+// drive mapping of the simulated machine.
+#pragma once
+
+#include "platform/file_system.h"
+
+namespace setup::posix {
+
+// Files and folders as Windows would treat them: the read-only attribute is
+// the owner's write bit (a clear bit makes a file read-only for root too),
+// names are found case-insensitively, and a file is only ever replaced
+// whole: writers and copies go to a temporary beside the destination that is
+// renamed over it at the end, so a failure never leaves a truncated file.
+class PosixFileSystem : public FileSystem {
+ public:
+  // Fails for a missing file and for a folder.
+  FileHandle OpenRead(const char* path) override;
+  long Read(FileHandle file, void* buffer, unsigned long size) override;
+  bool Write(FileHandle file, const void* data, unsigned long size) override;
+  // Closing a replacement abandons it.
+  void Close(FileHandle file) override;
+
+  // A temporary ".<name>.XXXXXX" in path's folder. Fails when the folder is
+  // missing, path is a folder or an existing path is read-only. The new file
+  // gets the old one's permissions, or the default ones of a new file.
+  FileHandle CreateReplacement(const char* path) override;
+  // Flushes the temporary to disk and renames it over path.
+  bool CommitReplacement(FileHandle file) override;
+  void AbandonReplacement(FileHandle file) override;
+
+  // mkdir of the last level; kAlreadyExists for any existing entry, file or
+  // folder (ERROR_ALREADY_EXISTS).
+  CreateFolderResult CreateFolder(const char* path) override;
+  // As CopyFileA with FALSE: fails for a missing source or destination
+  // folder, a source that is a folder, a destination that is a folder, is
+  // read-only or is the source itself. The copy keeps the source's
+  // permissions (so its read-only attribute) and times.
+  bool CopyFile(const char* source, const char* dest) override;
+  // As FindFirstFileA: * and ? in the last component match case-insensitively
+  // ("name.*" also matches "name"; "." and ".." never match); of several
+  // matches the first in case-insensitive name order. A path ending in a
+  // separator finds nothing.
+  bool GetStatus(const char* path, FileStatus* status) override;
+  // kAttrReadOnly set clears every write bit, clear gives the owner's back.
+  bool SetAttributes(const char* path, unsigned attributes) override;
+};
+
+}  // namespace setup::posix

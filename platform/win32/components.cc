@@ -1,0 +1,87 @@
+// Components over the module, process and message calls of the Windows API.
+#include "platform/win32/components_win32.h"
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+// The interface uses the plain name that <windows.h> defines as a macro.
+#undef FreeModule
+
+#include <cstring>
+#include <vector>
+
+namespace setup::win32 {
+namespace {
+
+// The self-registration exports are STDAPI functions without arguments.
+using ExportFunction = HRESULT(STDAPICALLTYPE*)();
+
+// What a ProcessHandle stands for: both handles CreateProcessA returns.
+struct StartedProcess {
+  HANDLE process;
+  HANDLE thread;
+};
+
+class Win32Components : public Components {
+ public:
+  ModuleHandle LoadModule(const char* path) override {
+    return reinterpret_cast<ModuleHandle>(::LoadLibraryA(path));
+  }
+
+  bool CallExport(ModuleHandle module, const char* name, long* status) override {
+    FARPROC address = ::GetProcAddress(reinterpret_cast<HMODULE>(module), name);
+    if (address == nullptr) return false;
+    // GetProcAddress returns a generic function pointer; the caller names an
+    // export of the known shape.
+    ExportFunction function = reinterpret_cast<ExportFunction>(reinterpret_cast<void*>(address));
+    *status = function();
+    return true;
+  }
+
+  void FreeModule(ModuleHandle module) override {
+    ::FreeLibrary(reinterpret_cast<HMODULE>(module));
+  }
+
+  ProcessHandle StartProcess(const char* command_line, const char* folder) override {
+    // CreateProcessA may write into the command line, so it gets a copy.
+    std::vector<char> line(command_line, command_line + strlen(command_line) + 1);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION info = {};
+    const char* current = (folder != nullptr && folder[0] != '\0') ? folder : nullptr;
+    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, current,
+                          &startup, &info)) {
+      return 0;
+    }
+    return reinterpret_cast<ProcessHandle>(new StartedProcess{info.hProcess, info.hThread});
+  }
+
+  bool HasEnded(ProcessHandle process) override {
+    // Anything but "still running" ends the wait, so a failing handle can
+    // never keep the caller waiting for ever.
+    return ::WaitForSingleObject(reinterpret_cast<StartedProcess*>(process)->process, 0) !=
+           WAIT_TIMEOUT;
+  }
+
+  void DispatchPendingMessages() override {
+    MSG message;
+    // No TranslateMessage: keys reach the windows untranslated.
+    while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&message);
+  }
+
+  void Sleep(unsigned milliseconds) override { ::Sleep(milliseconds); }
+
+  void CloseProcess(ProcessHandle process) override {
+    StartedProcess* started = reinterpret_cast<StartedProcess*>(process);
+    ::CloseHandle(started->thread);
+    ::CloseHandle(started->process);
+    delete started;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<Components> NewComponents() { return std::make_unique<Win32Components>(); }
+
+}  // namespace setup::win32

@@ -1,0 +1,41 @@
+// The real back end of this build for the behavioural tests that every back
+// end must pass alike, and the scratch folders they run in. Each platform
+// implements this header in a file of its own (tests/posix, tests/win32).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/file_system.h"
+
+namespace setup::testing {
+
+// The FileSystem of this build's back end; one instance for the process.
+FileSystem& RealFileSystem();
+
+// A new empty folder for one test; removed with all it holds (read-only
+// entries included) when the object goes.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  // The folder in Windows form, without a final backslash.
+  const std::string& path() const { return path_; }
+  // The Windows-form path of name inside the folder.
+  std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
+
+ private:
+  std::string path_;
+};
+
+// The back end's own name of a Windows-form path, for reading and writing
+// test files with the C library (fopen) and std::filesystem.
+std::string NativePath(const std::string& windows_path);
+
+// Sets the last-write time of a file, in seconds since 1970 (UTC).
+bool SetLastWriteTime(const std::string& windows_path, std::int64_t seconds);
+
+}  // namespace setup::testing

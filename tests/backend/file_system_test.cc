@@ -1,0 +1,245 @@
+// Behaviour of the file system that every back end shares: folders, reading,
+// replacing, copying, finding and attributes, in a scratch folder.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/backend/backend.h"
+
+namespace setup::testing {
+namespace {
+
+constexpr unsigned kKnownAttributes = kAttrReadOnly | kAttrDirectory;
+// 2001-09-09 01:46:40 UTC, far from the time the tests run.
+constexpr std::int64_t kOldTime = 1000000000;
+
+bool WriteFile(const std::string& path, const std::string& bytes) {
+  std::FILE* file = std::fopen(NativePath(path).c_str(), "wb");
+  if (file == nullptr) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && ok;
+}
+
+// The whole file, or "<missing>".
+std::string ReadFile(const std::string& path) {
+  std::FILE* file = std::fopen(NativePath(path).c_str(), "rb");
+  if (file == nullptr) return "<missing>";
+  std::string bytes;
+  char buffer[4096];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
+  std::fclose(file);
+  return bytes;
+}
+
+// The names in a folder, so that tests see temporaries left behind.
+std::vector<std::string> Names(const ScratchFolder& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(NativePath(folder.path()))) {
+    names.push_back(entry.path().filename().string());
+  }
+  return names;
+}
+
+// The known attribute bits of path, or -1 when GetStatus finds nothing.
+int Attributes(const std::string& path) {
+  FileStatus status;
+  if (!RealFileSystem().GetStatus(path.c_str(), &status)) return -1;
+  return static_cast<int>(status.attributes & kKnownAttributes);
+}
+
+// Bytes that text-mode I/O would change.
+const std::string kBinary("line\r\nnext\n\x1A\0end\xFF", 18);
+
+class BackendFileSystemTest : public ::testing::Test {
+ protected:
+  FileSystem& files_ = RealFileSystem();
+  ScratchFolder scratch_;
+};
+
+TEST_F(BackendFileSystemTest, CreateFolderMakesTheLastLevelOnly) {
+  std::string folder = scratch_ / "new";
+  EXPECT_EQ(files_.CreateFolder(folder.c_str()), CreateFolderResult::kCreated);
+  EXPECT_EQ(Attributes(folder), static_cast<int>(kAttrDirectory));
+  EXPECT_EQ(files_.CreateFolder(folder.c_str()), CreateFolderResult::kAlreadyExists);
+  std::string two_levels = scratch_ / "missing\\below";
+  EXPECT_EQ(files_.CreateFolder(two_levels.c_str()), CreateFolderResult::kFailed);
+  EXPECT_EQ(Attributes(scratch_ / "missing"), -1);
+}
+
+TEST_F(BackendFileSystemTest, CreateFolderOnAFileReportsItExists) {
+  ASSERT_TRUE(WriteFile(scratch_ / "file", "x"));
+  EXPECT_EQ(files_.CreateFolder((scratch_ / "file").c_str()), CreateFolderResult::kAlreadyExists);
+  EXPECT_EQ(ReadFile(scratch_ / "file"), "x");
+}
+
+TEST_F(BackendFileSystemTest, CreateFolderAcceptsAFinalBackslash) {
+  EXPECT_EQ(files_.CreateFolder((scratch_ / "dir\\").c_str()), CreateFolderResult::kCreated);
+  EXPECT_EQ(Attributes(scratch_ / "dir"), static_cast<int>(kAttrDirectory));
+}
+
+TEST_F(BackendFileSystemTest, ReadGivesTheBytesUnchanged) {
+  ASSERT_TRUE(WriteFile(scratch_ / "data.bin", kBinary));
+  FileHandle file = files_.OpenRead((scratch_ / "data.bin").c_str());
+  ASSERT_NE(file, kNoFile);
+  char buffer[64];
+  std::string bytes;
+  long got;
+  while ((got = files_.Read(file, buffer, 5)) > 0) bytes.append(buffer, got);
+  EXPECT_EQ(got, 0);
+  EXPECT_EQ(bytes, kBinary);
+  files_.Close(file);
+}
+
+TEST_F(BackendFileSystemTest, OpenReadFailsForMissingFilesAndFolders) {
+  EXPECT_EQ(files_.OpenRead((scratch_ / "missing").c_str()), kNoFile);
+  EXPECT_EQ(files_.OpenRead(scratch_.path().c_str()), kNoFile);
+}
+
+TEST_F(BackendFileSystemTest, CommittedReplacementTakesThePlaceOfTheFile) {
+  std::string path = scratch_ / "target.txt";
+  ASSERT_TRUE(WriteFile(path, "old contents that are longer"));
+  FileHandle file = files_.CreateReplacement(path.c_str());
+  ASSERT_NE(file, kNoFile);
+  ASSERT_TRUE(files_.Write(file, kBinary.data(), kBinary.size()));
+  EXPECT_EQ(ReadFile(path), "old contents that are longer");  // untouched until the commit
+  EXPECT_TRUE(files_.CommitReplacement(file));
+  EXPECT_EQ(ReadFile(path), kBinary);
+  EXPECT_EQ(Names(scratch_), std::vector<std::string>{"target.txt"});
+}
+
+TEST_F(BackendFileSystemTest, ReplacementCreatesAMissingFile) {
+  std::string path = scratch_ / "new.txt";
+  FileHandle file = files_.CreateReplacement(path.c_str());
+  ASSERT_NE(file, kNoFile);
+  ASSERT_TRUE(files_.Write(file, "abc", 3));
+  EXPECT_TRUE(files_.CommitReplacement(file));
+  EXPECT_EQ(ReadFile(path), "abc");
+  EXPECT_EQ(Attributes(path), 0);
+}
+
+TEST_F(BackendFileSystemTest, AbandonedOrClosedReplacementLeavesTheOldFile) {
+  std::string path = scratch_ / "keep.txt";
+  ASSERT_TRUE(WriteFile(path, "old"));
+  FileHandle abandoned = files_.CreateReplacement(path.c_str());
+  ASSERT_NE(abandoned, kNoFile);
+  ASSERT_TRUE(files_.Write(abandoned, "new", 3));
+  files_.AbandonReplacement(abandoned);
+  FileHandle closed = files_.CreateReplacement(path.c_str());
+  ASSERT_NE(closed, kNoFile);
+  ASSERT_TRUE(files_.Write(closed, "new", 3));
+  files_.Close(closed);
+  EXPECT_EQ(ReadFile(path), "old");
+  EXPECT_EQ(Names(scratch_), std::vector<std::string>{"keep.txt"});
+}
+
+TEST_F(BackendFileSystemTest, ReplacementFailsWhereTheFileCannotBeWritten) {
+  ASSERT_TRUE(WriteFile(scratch_ / "locked.txt", "old"));
+  ASSERT_TRUE(files_.SetAttributes((scratch_ / "locked.txt").c_str(), kAttrReadOnly));
+  ASSERT_EQ(files_.CreateFolder((scratch_ / "folder").c_str()), CreateFolderResult::kCreated);
+  for (const std::string& path :
+       {scratch_ / "missing\\file.txt", scratch_ / "locked.txt", scratch_ / "folder"}) {
+    SCOPED_TRACE(path);
+    EXPECT_EQ(files_.CreateReplacement(path.c_str()), kNoFile);
+  }
+  EXPECT_EQ(ReadFile(scratch_ / "locked.txt"), "old");
+  EXPECT_TRUE(files_.SetAttributes((scratch_ / "locked.txt").c_str(), 0));
+}
+
+TEST_F(BackendFileSystemTest, CopyOverwritesAndKeepsTheTime) {
+  std::string source = scratch_ / "source.bin";
+  std::string dest = scratch_ / "dest.bin";
+  ASSERT_TRUE(WriteFile(source, kBinary));
+  ASSERT_TRUE(WriteFile(dest, "an older and longer destination"));
+  ASSERT_TRUE(SetLastWriteTime(source, kOldTime));
+  EXPECT_TRUE(files_.CopyFile(source.c_str(), dest.c_str()));
+  EXPECT_EQ(ReadFile(dest), kBinary);
+  FileStatus status;
+  ASSERT_TRUE(files_.GetStatus(dest.c_str(), &status));
+  EXPECT_EQ(status.last_write_time, kOldTime);
+  EXPECT_EQ(status.attributes & kKnownAttributes, 0u);
+}
+
+// CopyFileA gives the copy the source's attributes, whether the destination
+// existed or not (Wine's own CopyFileA drops them when it overwrites).
+TEST_F(BackendFileSystemTest, CopyKeepsReadOnly) {
+  std::string source = scratch_ / "source.txt";
+  ASSERT_TRUE(WriteFile(source, "x"));
+  ASSERT_TRUE(WriteFile(scratch_ / "existing.txt", "old"));
+  ASSERT_TRUE(files_.SetAttributes(source.c_str(), kAttrReadOnly));
+  for (const std::string& dest : {scratch_ / "new.txt", scratch_ / "existing.txt"}) {
+    SCOPED_TRACE(dest);
+    EXPECT_TRUE(files_.CopyFile(source.c_str(), dest.c_str()));
+    EXPECT_EQ(ReadFile(dest), "x");
+    EXPECT_EQ(Attributes(dest), static_cast<int>(kAttrReadOnly));
+  }
+}
+
+TEST_F(BackendFileSystemTest, CopyFailsWithoutSourceOrDestinationFolder) {
+  ASSERT_TRUE(WriteFile(scratch_ / "dest.txt", "old"));
+  ASSERT_TRUE(WriteFile(scratch_ / "source.txt", "new"));
+  struct Case {
+    std::string source, dest;
+  } cases[] = {
+      {scratch_ / "missing.txt", scratch_ / "dest.txt"},
+      {scratch_ / "source.txt", scratch_ / "no folder\\dest.txt"},
+      {scratch_.path(), scratch_ / "copy of folder"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.source + " -> " + c.dest);
+    EXPECT_FALSE(files_.CopyFile(c.source.c_str(), c.dest.c_str()));
+  }
+  EXPECT_EQ(ReadFile(scratch_ / "dest.txt"), "old");
+  EXPECT_EQ(Attributes(scratch_ / "copy of folder"), -1);
+}
+
+TEST_F(BackendFileSystemTest, GetStatusFindsFilesAndFolders) {
+  ASSERT_TRUE(WriteFile(scratch_ / "ReadMe.txt", "x"));
+  ASSERT_TRUE(SetLastWriteTime(scratch_ / "ReadMe.txt", kOldTime));
+  ASSERT_EQ(files_.CreateFolder((scratch_ / "Sub").c_str()), CreateFolderResult::kCreated);
+  FileStatus status;
+  ASSERT_TRUE(files_.GetStatus((scratch_ / "README.TXT").c_str(), &status));
+  EXPECT_EQ(status.attributes & kKnownAttributes, 0u);
+  EXPECT_EQ(status.last_write_time, kOldTime);
+  EXPECT_EQ(Attributes(scratch_ / "sub"), static_cast<int>(kAttrDirectory));
+  EXPECT_EQ(Attributes(scratch_.path()), static_cast<int>(kAttrDirectory));
+  EXPECT_EQ(Attributes(scratch_ / "missing.txt"), -1);
+  EXPECT_EQ(Attributes(scratch_ / "missing\\ReadMe.txt"), -1);
+}
+
+TEST_F(BackendFileSystemTest, GetStatusMatchesWildcardsCaseInsensitively) {
+  ASSERT_TRUE(WriteFile(scratch_ / "ReadMe.txt", "x"));
+  ASSERT_TRUE(SetLastWriteTime(scratch_ / "ReadMe.txt", kOldTime));
+  ASSERT_EQ(files_.CreateFolder((scratch_ / "Data").c_str()), CreateFolderResult::kCreated);
+  struct Case {
+    const char* pattern;
+    int attributes;  // -1: nothing matches
+  } cases[] = {
+      {"*.TXT", 0},      {"readme.*", 0}, {"r?adm?.txt", 0},      {"*ME*", 0},
+      {"re?me.txt", -1}, {"*.doc", -1},   {"d*", kAttrDirectory}, {"DAT?", kAttrDirectory},
+      {"x*", -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pattern);
+    EXPECT_EQ(Attributes(scratch_ / c.pattern), c.attributes);
+  }
+  FileStatus status;
+  ASSERT_TRUE(files_.GetStatus((scratch_ / "*.txt").c_str(), &status));
+  EXPECT_EQ(status.last_write_time, kOldTime);
+}
+
+TEST_F(BackendFileSystemTest, SetAttributesTogglesReadOnly) {
+  std::string path = scratch_ / "file.txt";
+  ASSERT_TRUE(WriteFile(path, "x"));
+  EXPECT_TRUE(files_.SetAttributes(path.c_str(), kAttrReadOnly));
+  EXPECT_EQ(Attributes(path), static_cast<int>(kAttrReadOnly));
+  EXPECT_TRUE(files_.SetAttributes(path.c_str(), 0));
+  EXPECT_EQ(Attributes(path), 0);
+  EXPECT_FALSE(files_.SetAttributes((scratch_ / "missing.txt").c_str(), kAttrReadOnly));
+}
+
+}  // namespace
+}  // namespace setup::testing

@@ -1,0 +1,53 @@
+/* A test component with a DllRegisterServer export that returns
+   REGISTER_STATUS and leaves "<its own file>.ran" beside itself, so a test
+   can tell that it ran. Built as a Windows DLL and as a shared object. */
+#if defined(_WIN32)
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#define EXPORT __declspec(dllexport)
+#define CALLING __stdcall
+#else
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#define EXPORT __attribute__((visibility("default")))
+#define CALLING
+#endif
+
+#include <stdio.h>
+#include <string.h>
+
+#ifndef REGISTER_STATUS
+#define REGISTER_STATUS 0
+#endif
+
+static int OwnPath(char* path, size_t size) {
+#if defined(_WIN32)
+  HMODULE self = NULL;
+  if (!GetModuleHandleExA(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          (LPCSTR)(void*)&OwnPath, &self)) {
+    return 0;
+  }
+  DWORD length = GetModuleFileNameA(self, path, (DWORD)size);
+  return length > 0 && length < size;
+#else
+  Dl_info info;
+  if (dladdr((void*)&OwnPath, &info) == 0 || info.dli_fname == NULL) return 0;
+  if (strlen(info.dli_fname) >= size) return 0;
+  strcpy(path, info.dli_fname);
+  return 1;
+#endif
+}
+
+EXPORT long CALLING DllRegisterServer(void) {
+  char marker[4096];
+  if (OwnPath(marker, sizeof marker - 8)) {
+    strcat(marker, ".ran");
+    FILE* file = fopen(marker, "ab");
+    if (file != NULL) {
+      fputs("DllRegisterServer\n", file);
+      fclose(file);
+    }
+  }
+  return REGISTER_STATUS;
+}

@@ -1,0 +1,86 @@
+// tests/backend/backend.h over the POSIX stand-ins: the tests run in a
+// machine folder of their own below /tmp, removed when the process ends.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "platform/posix/file_system.h"
+#include "platform/posix/machine.h"
+#include "tests/backend/backend.h"
+#include "tests/posix/test_machine.h"
+
+namespace setup::testing {
+namespace {
+
+// The temporary machine folder; set up at first use, removed at exit.
+class TestMachine {
+ public:
+  TestMachine() {
+    char pattern[] = "/tmp/setup-test-machine-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) std::abort();
+    root_ = pattern;
+    if (!posix::SetMachineRoot(root_)) std::abort();
+  }
+  ~TestMachine() {
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+  }
+  const std::string& root() const { return root_; }
+
+ private:
+  std::string root_;
+};
+
+}  // namespace
+
+const std::string& UseTestMachine() {
+  static TestMachine machine;
+  return machine.root();
+}
+
+FileSystem& RealFileSystem() {
+  UseTestMachine();
+  static posix::PosixFileSystem files;
+  return files;
+}
+
+ScratchFolder::ScratchFolder() {
+  static int count = 0;
+  std::string root = UseTestMachine();
+  path_ = "C:\\scratch" + std::to_string(++count);
+  std::string host = root + "/drive_c/scratch" + std::to_string(count);
+  if (mkdir(host.c_str(), 0777) != 0) std::abort();
+}
+
+ScratchFolder::~ScratchFolder() {
+  std::error_code ignored;
+  std::string host = NativePath(path_);
+  // Folders made read-only would stop the removal for a user other than root.
+  std::filesystem::permissions(host, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ignored);
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(host, ignored)) {
+    if (entry.is_directory(ignored)) {
+      std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
+                                   std::filesystem::perm_options::add, ignored);
+    }
+  }
+  std::filesystem::remove_all(host, ignored);
+}
+
+std::string NativePath(const std::string& windows_path) {
+  UseTestMachine();
+  std::string host;
+  if (!posix::ToHostPath(windows_path.c_str(), &host)) return "/nonexistent-" + windows_path;
+  return host;
+}
+
+bool SetLastWriteTime(const std::string& windows_path, std::int64_t seconds) {
+  struct timespec times[2] = {{static_cast<time_t>(seconds), 0}, {static_cast<time_t>(seconds), 0}};
+  return utimensat(AT_FDCWD, NativePath(windows_path).c_str(), times, 0) == 0;
+}
+
+}  // namespace setup::testing

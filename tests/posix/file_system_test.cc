@@ -1,0 +1,254 @@
+// What the POSIX file system adds to the shared behaviour: failures that
+// leave the old file whole, the read-only attribute for root, permissions,
+// links, the order of wildcard matches and double-byte names.
+#include "platform/posix/file_system.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/backend/backend.h"
+#include "tests/posix/test_machine.h"
+
+namespace setup::testing {
+namespace {
+
+bool WriteFile(const std::string& path, const std::string& bytes) {
+  std::FILE* file = std::fopen(NativePath(path).c_str(), "wb");
+  if (file == nullptr) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && ok;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::FILE* file = std::fopen(NativePath(path).c_str(), "rb");
+  if (file == nullptr) return "<missing>";
+  std::string bytes;
+  char buffer[4096];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
+  std::fclose(file);
+  return bytes;
+}
+
+size_t EntryCount(const ScratchFolder& folder) {
+  size_t count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(NativePath(folder.path()))) {
+    (void)entry;
+    ++count;
+  }
+  return count;
+}
+
+mode_t Mode(const std::string& path) {
+  struct stat st;
+  return stat(NativePath(path).c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// Lowers the file size limit for one test, so that writes fail with EFBIG
+// part way, as on a full disk.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    old_handler_ = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    signal(SIGXFSZ, old_handler_);
+  }
+
+ private:
+  struct rlimit saved_;
+  sighandler_t old_handler_;
+};
+
+class PosixFileSystemTest : public ::testing::Test {
+ protected:
+  posix::PosixFileSystem files_;
+  ScratchFolder scratch_;
+};
+
+TEST_F(PosixFileSystemTest, InterruptedCopyLeavesTheOldDestination) {
+  std::string source = scratch_ / "big.bin";
+  std::string dest = scratch_ / "dest.bin";
+  ASSERT_TRUE(WriteFile(source, std::string(1 << 20, 'n')));
+  ASSERT_TRUE(WriteFile(dest, "old"));
+  {
+    FileSizeLimit limit(64 * 1024);
+    EXPECT_FALSE(files_.CopyFile(source.c_str(), dest.c_str()));
+  }
+  EXPECT_EQ(ReadFile(dest), "old");
+  EXPECT_EQ(EntryCount(scratch_), 2u);  // no temporary left behind
+}
+
+TEST_F(PosixFileSystemTest, InterruptedReplacementLeavesTheOldFile) {
+  std::string path = scratch_ / "file.txt";
+  ASSERT_TRUE(WriteFile(path, "old"));
+  FileHandle file = files_.CreateReplacement(path.c_str());
+  ASSERT_NE(file, kNoFile);
+  {
+    FileSizeLimit limit(1024);
+    std::string big(4096, 'x');
+    EXPECT_FALSE(files_.Write(file, big.data(), big.size()));
+  }
+  files_.AbandonReplacement(file);
+  EXPECT_EQ(ReadFile(path), "old");
+  EXPECT_EQ(EntryCount(scratch_), 1u);
+}
+
+TEST_F(PosixFileSystemTest, ReadOnlyDestinationStopsRootToo) {
+  std::string source = scratch_ / "source.txt";
+  std::string dest = scratch_ / "dest.txt";
+  ASSERT_TRUE(WriteFile(source, "new"));
+  ASSERT_TRUE(WriteFile(dest, "old"));
+  ASSERT_TRUE(files_.SetAttributes(dest.c_str(), kAttrReadOnly));
+  EXPECT_FALSE(files_.CopyFile(source.c_str(), dest.c_str()));
+  EXPECT_EQ(files_.CreateReplacement(dest.c_str()), kNoFile);
+  EXPECT_EQ(ReadFile(dest), "old");
+  ASSERT_TRUE(files_.SetAttributes(dest.c_str(), 0));
+  EXPECT_TRUE(files_.CopyFile(source.c_str(), dest.c_str()));
+  EXPECT_EQ(ReadFile(dest), "new");
+}
+
+TEST_F(PosixFileSystemTest, CopyOntoItselfFailsAndKeepsTheFile) {
+  std::string path = scratch_ / "same.txt";
+  ASSERT_TRUE(WriteFile(path, "data"));
+  EXPECT_FALSE(files_.CopyFile(path.c_str(), (scratch_ / "SAME.TXT").c_str()));
+  EXPECT_EQ(ReadFile(path), "data");
+  EXPECT_EQ(EntryCount(scratch_), 1u);
+}
+
+TEST_F(PosixFileSystemTest, ReadOnlyIsTheOwnersWriteBit) {
+  std::string path = scratch_ / "file.txt";
+  ASSERT_TRUE(WriteFile(path, "x"));
+  chmod(NativePath(path).c_str(), 0664);
+  ASSERT_TRUE(files_.SetAttributes(path.c_str(), kAttrReadOnly));
+  EXPECT_EQ(Mode(path), 0444u);
+  ASSERT_TRUE(files_.SetAttributes(path.c_str(), 0));
+  EXPECT_EQ(Mode(path), 0644u);
+  chmod(NativePath(path).c_str(), 0466);  // others may write, the owner may not
+  FileStatus status;
+  ASSERT_TRUE(files_.GetStatus(path.c_str(), &status));
+  EXPECT_EQ(status.attributes, kAttrReadOnly);
+}
+
+TEST_F(PosixFileSystemTest, ReplacementKeepsPermissionsAndNewFilesFollowTheUmask) {
+  std::string tool = scratch_ / "tool.sh";
+  ASSERT_TRUE(WriteFile(tool, "old"));
+  chmod(NativePath(tool).c_str(), 0750);
+  FileHandle file = files_.CreateReplacement(tool.c_str());
+  ASSERT_NE(file, kNoFile);
+  ASSERT_TRUE(files_.CommitReplacement(file));
+  EXPECT_EQ(Mode(tool), 0750u);
+  mode_t old_mask = umask(027);
+  file = files_.CreateReplacement((scratch_ / "new.txt").c_str());
+  umask(old_mask);
+  ASSERT_NE(file, kNoFile);
+  ASSERT_TRUE(files_.CommitReplacement(file));
+  EXPECT_EQ(Mode(scratch_ / "new.txt"), 0640u);
+}
+
+TEST_F(PosixFileSystemTest, ReplacementIsAHiddenTemporaryInTheSameFolder) {
+  std::string path = scratch_ / "Setup.log";
+  FileHandle file = files_.CreateReplacement(path.c_str());
+  ASSERT_NE(file, kNoFile);
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(NativePath(scratch_.path()))) {
+    names.push_back(entry.path().filename().string());
+  }
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_EQ(names[0].compare(0, 11, ".Setup.log."), 0) << names[0];
+  files_.AbandonReplacement(file);
+  EXPECT_EQ(EntryCount(scratch_), 0u);
+}
+
+TEST_F(PosixFileSystemTest, WritingThroughALinkKeepsTheLink) {
+  ASSERT_TRUE(WriteFile(scratch_ / "real.txt", "old"));
+  ASSERT_TRUE(WriteFile(scratch_ / "source.txt", "copied"));
+  ASSERT_EQ(symlink("real.txt", NativePath(scratch_ / "link.txt").c_str()), 0);
+  ASSERT_TRUE(files_.CopyFile((scratch_ / "source.txt").c_str(), (scratch_ / "link.txt").c_str()));
+  EXPECT_TRUE(std::filesystem::is_symlink(NativePath(scratch_ / "link.txt")));
+  EXPECT_EQ(ReadFile(scratch_ / "real.txt"), "copied");
+}
+
+TEST_F(PosixFileSystemTest, WildcardsFindTheFirstNameInCaseInsensitiveOrder) {
+  for (const char* name : {"b.txt", "C.txt", "A.txt"}) {
+    ASSERT_TRUE(WriteFile(scratch_ / name, "x"));
+  }
+  ASSERT_TRUE(SetLastWriteTime(scratch_ / "A.txt", 1000000000));
+  FileStatus status;
+  ASSERT_TRUE(files_.GetStatus((scratch_ / "*.txt").c_str(), &status));
+  EXPECT_EQ(status.last_write_time, 1000000000);
+}
+
+TEST_F(PosixFileSystemTest, WildcardSpecialCases) {
+  ASSERT_EQ(files_.CreateFolder((scratch_ / "empty").c_str()), CreateFolderResult::kCreated);
+  ASSERT_TRUE(WriteFile(scratch_ / "README", "x"));
+  ASSERT_TRUE(WriteFile(scratch_ / "setup", "x"));
+  struct Case {
+    const char* pattern;
+    bool found;
+  } cases[] = {
+      {"empty\\*", false},                       // "." and ".." are no matches
+      {"empty\\*.*", false}, {"READ*.*", true},  // ".*" also matches a name without a dot
+      {"setup.*", true},     {"setu?.*", true},
+      {"setup.?", false},    {"*\\README", false},  // wildcards only in the last component
+      {"se*p", true},        {"s*x*", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pattern);
+    FileStatus status;
+    EXPECT_EQ(files_.GetStatus((scratch_ / c.pattern).c_str(), &status), c.found);
+  }
+}
+
+TEST_F(PosixFileSystemTest, QuestionMarkMatchesOneWholeCharacter) {
+  CodePageScope japanese(932);
+  ASSERT_EQ(files_.CreateFolder((scratch_ / "\x83\x5C\x83\x74\x83\x67").c_str()),
+            CreateFolderResult::kCreated);  // "software" in katakana
+  FileStatus status;
+  EXPECT_TRUE(files_.GetStatus((scratch_ / "?\x83\x74?").c_str(), &status));
+  EXPECT_EQ(status.attributes, kAttrDirectory);
+  EXPECT_TRUE(files_.GetStatus((scratch_ / "\x83\x5C*").c_str(), &status));
+  EXPECT_FALSE(files_.GetStatus((scratch_ / "??").c_str(), &status));
+}
+
+TEST_F(PosixFileSystemTest, DoubleByteNamesEndingIn5CStayWhole) {
+  CodePageScope japanese(932);
+  std::string folder = scratch_ / "\x95\x5C";  // the kanji for "table"
+  EXPECT_EQ(files_.CreateFolder(folder.c_str()), CreateFolderResult::kCreated);
+  ASSERT_TRUE(WriteFile(folder + "\\\x83\x5C.txt", "so"));
+  FileStatus status;
+  EXPECT_TRUE(files_.GetStatus((folder + "\\\x83\x5C.txt").c_str(), &status));
+  EXPECT_TRUE(files_.CopyFile((folder + "\\\x83\x5C.txt").c_str(), (folder + "\\copy").c_str()));
+  EXPECT_EQ(ReadFile(folder + "\\copy"), "so");
+  EXPECT_TRUE(
+      std::filesystem::exists(NativePath(scratch_.path()) + "/\xE8\xA1\xA8/\xE3\x82\xBD.txt"));
+}
+
+TEST_F(PosixFileSystemTest, PathsNamingNoEntryFindNothing) {
+  ASSERT_EQ(files_.CreateFolder((scratch_ / "dir").c_str()), CreateFolderResult::kCreated);
+  FileStatus status;
+  for (const std::string& path :
+       {scratch_ / "dir\\", std::string("C:\\"), std::string("Q:\\x"), scratch_ / "a|b"}) {
+    SCOPED_TRACE(path);
+    EXPECT_FALSE(files_.GetStatus(path.c_str(), &status));
+  }
+  EXPECT_EQ(files_.CreateFolder("Q:\\x"), CreateFolderResult::kFailed);
+  EXPECT_FALSE(files_.CopyFile("Q:\\x", (scratch_ / "x").c_str()));
+  EXPECT_EQ(files_.OpenRead("Q:\\x"), kNoFile);
+}
+
+}  // namespace
+}  // namespace setup::testing

@@ -1,0 +1,199 @@
+// Drive mapping of the simulated machine: Windows-form paths to host paths
+// and back.
+#include "platform/posix/machine.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+
+#include "tests/posix/test_machine.h"
+
+namespace setup::testing {
+namespace {
+
+using posix::ToHostPath;
+using posix::ToWindowsPath;
+
+class MachineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = UseTestMachine();
+    drive_c_ = root_ + "/drive_c";
+  }
+  // Expected host paths are written "C|rest" for <drive_c>rest.
+  std::string Expand(const std::string& expected) const {
+    return expected.compare(0, 2, "C|") == 0 ? drive_c_ + expected.substr(2) : expected;
+  }
+  std::string Map(const std::string& windows) const {
+    std::string host;
+    return ToHostPath(windows.c_str(), &host) ? host : "<fails>";
+  }
+  std::string root_;
+  std::string drive_c_;
+};
+
+TEST_F(MachineTest, MachineFolderHoldsWindowsAndSystem32) {
+  struct stat st;
+  EXPECT_EQ(stat((drive_c_ + "/Windows/System32").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+}
+
+TEST_F(MachineTest, MapsDrivesRootsAndSeparators) {
+  struct Case {
+    const char* windows;
+    const char* host;
+  } cases[] = {
+      {"C:\\", "C|"},
+      {"c:", "C|"},
+      {"C:\\Windows\\System32", "C|/Windows/System32"},
+      {"C:\\WINDOWS\\system32\\new.dll", "C|/Windows/System32/new.dll"},  // case found
+      {"C:/Program Files/App", "C|/Program Files/App"},
+      {"C:\\a\\\\b\\", "C|/a/b"},
+      {"C:name", "C|/name"},
+      {"\\Program Files\\App", "C|/Program Files/App"},  // rooted: drive C:
+      {"/x", "C|/x"},
+      {"Z:\\home\\me\\medium", "/home/me/medium"},
+      {"z:\\", "/"},
+      {"Z:", "/"},
+      {"D:\\Setup", "<fails>"},
+      {"\\\\server\\share\\file", "<fails>"},
+      {"\\\\?\\C:\\x", "<fails>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.windows);
+    EXPECT_EQ(Map(c.windows), Expand(c.host));
+  }
+}
+
+TEST_F(MachineTest, DotsResolveByNameAndNeverLeaveTheDrive) {
+  struct Case {
+    const char* windows;
+    const char* host;
+  } cases[] = {
+      {"C:\\a\\.\\b", "C|/a/b"},
+      {"C:\\a\\..\\b", "C|/b"},
+      {"C:\\..\\..\\etc\\passwd", "C|/etc/passwd"},
+      {"\\..\\registry.reg", "C|/registry.reg"},
+      {"Z:\\..\\tmp", "/tmp"},
+      {"C:\\name.", "C|/name"},
+      {"C:\\name. . ", "C|/name"},
+      {"C:\\dir.\\file", "C|/dir/file"},
+      {"C:\\...\\x", "C|/x"},
+      {"C:\\.hidden", "C|/.hidden"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.windows);
+    EXPECT_EQ(Map(c.windows), Expand(c.host));
+  }
+}
+
+TEST_F(MachineTest, NamesWithCharactersWindowsForbidsFail) {
+  for (const char* windows : {"C:\\a*b", "C:\\dir?\\x", "C:\\a|b", "C:\\a\"b", "C:\\a<b", "C:\\a>b",
+                              "C:\\a:b", "C:\\tab\there"}) {
+    SCOPED_TRACE(windows);
+    EXPECT_EQ(Map(windows), "<fails>");
+  }
+}
+
+TEST_F(MachineTest, RelativePathsFollowTheCurrentFolder) {
+  std::string folder = drive_c_ + "/work";
+  mkdir(folder.c_str(), 0777);
+  CurrentFolderScope in_work(folder);
+  EXPECT_EQ(Map("sub\\file.txt"), drive_c_ + "/work/sub/file.txt");
+  EXPECT_EQ(Map(".\\file.txt"), drive_c_ + "/work/file.txt");
+  EXPECT_EQ(Map("..\\..\\..\\file.txt"), drive_c_ + "/file.txt");  // stops at C:'s root
+  EXPECT_EQ(Map(""), drive_c_ + "/work");
+  CurrentFolderScope in_tmp("/tmp");
+  EXPECT_EQ(Map("..\\..\\x"), "/x");
+}
+
+TEST_F(MachineTest, MissingCaseIsFoundCaseInsensitively) {
+  mkdir((drive_c_ + "/Mixed").c_str(), 0777);
+  mkdir((drive_c_ + "/Mixed/Foo").c_str(), 0777);
+  mkdir((drive_c_ + "/Mixed/FOO").c_str(), 0777);
+  EXPECT_EQ(Map("C:\\MIXED\\Foo"), drive_c_ + "/Mixed/Foo");  // the exact name wins
+  EXPECT_EQ(Map("C:\\mixed\\foo"), drive_c_ + "/Mixed/FOO");  // else the first in byte order
+  EXPECT_EQ(Map("C:\\mixed\\new\\file"), drive_c_ + "/Mixed/new/file");  // missing: as written
+}
+
+TEST_F(MachineTest, DoubleByteNamesAreNotSplitAtTheirSecondByte) {
+  CodePageScope japanese(932);
+  // 0x83 0x5C is KATAKANA SO, 0x95 0x5C is the kanji for "table", 0x83 0x7C is PO.
+  EXPECT_EQ(Map("C:\\\x83\x5C\\x"), drive_c_ + "/\xE3\x82\xBD/x");
+  EXPECT_EQ(Map("C:\\\x95\x5C\\"), drive_c_ + "/\xE8\xA1\xA8");
+  EXPECT_EQ(Map("C:\\\x83\x7C"), drive_c_ + "/\xE3\x83\x9D");
+  EXPECT_EQ(Map("C:\\ab\\\x83\x5C."), drive_c_ + "/ab/\xE3\x82\xBD");
+}
+
+TEST_F(MachineTest, SingleByteCodePagesSplitAtEveryBackslash) {
+  CodePageScope western(1252);
+  // 0x83 is the small f with hook in 1252; the 0x5C after it separates.
+  EXPECT_EQ(Map("C:\\\x83\x5C\x78"), drive_c_ + "/\xC6\x92/x");
+  EXPECT_EQ(Map("C:\\caf\xE9"), drive_c_ + "/caf\xC3\xA9");
+}
+
+TEST_F(MachineTest, HostPathsBackToWindowsForm) {
+  CodePageScope japanese(932);
+  struct Case {
+    const char* host;
+    const char* windows;
+  } cases[] = {
+      {"C|", "C:\\"},
+      {"C|/", "C:\\"},
+      {"C|/Windows/System32", "C:\\Windows\\System32"},
+      {"C|/a/../b/./c/", "C:\\b\\c"},
+      {"/home/me/medium", "Z:\\home\\me\\medium"},
+      {"/", "Z:\\"},
+      {"//tmp//x", "Z:\\tmp\\x"},
+      {"C|/\xE3\x82\xBD", "C:\\\x83\x5C"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.host);
+    EXPECT_EQ(ToWindowsPath(Expand(c.host)), c.windows);
+  }
+  EXPECT_EQ(ToWindowsPath(root_ + "/drive_cx"),
+            "Z:" + ToWindowsPath(root_).substr(2) + "\\drive_cx");
+  CurrentFolderScope in_tmp("/tmp");
+  EXPECT_EQ(ToWindowsPath("medium/setup"), "Z:\\tmp\\medium\\setup");
+}
+
+TEST_F(MachineTest, WindowsPathsSurviveTheRoundTrip) {
+  CodePageScope japanese(932);
+  for (const char* windows :
+       {"C:\\Windows", "C:\\Program Files\\\x83\x5C\x83\x74\x83\x67", "Z:\\tmp\\\x95\x5C"}) {
+    SCOPED_TRACE(windows);
+    std::string host;
+    ASSERT_TRUE(ToHostPath(windows, &host));
+    EXPECT_EQ(ToWindowsPath(host), windows);
+  }
+}
+
+TEST(SplitLastComponentTest, CutsAtTheLastSeparator) {
+  CodePageScope japanese(932);
+  struct Case {
+    const char* path;
+    const char* folder;
+    const char* name;
+  } cases[] = {
+      {"C:\\a\\b*", "C:\\a", "b*"},
+      {"C:\\b", "C:\\", "b"},
+      {"\\b", "\\", "b"},
+      {"b", "", "b"},
+      {"C:b", "C:", "b"},
+      {"C:\\a\\", "C:\\a", ""},
+      {"C:/a/b?", "C:/a", "b?"},
+      {"C:\\\x83\x5C", "C:\\", "\x83\x5C"},
+      {"C:\\\x83\x5C\\*", "C:\\\x83\x5C", "*"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    std::string folder, name;
+    posix::SplitLastComponent(c.path, &folder, &name);
+    EXPECT_EQ(folder, c.folder);
+    EXPECT_EQ(name, c.name);
+  }
+}
+
+}  // namespace
+}  // namespace setup::testing
