@@ -174,14 +174,6 @@ TEST(OptionsTest, UsageNamesEveryOption) {
   }
 }
 
-TEST(CodePageTest, JapaneseLocalesUseShiftJis) {
-  EXPECT_EQ(AnsiCodePageForLocale("ja_JP.UTF-8"), 932);
-  EXPECT_EQ(AnsiCodePageForLocale("ja"), 932);
-  EXPECT_EQ(AnsiCodePageForLocale("en_US.UTF-8"), 1252);
-  EXPECT_EQ(AnsiCodePageForLocale("C"), 1252);
-  EXPECT_EQ(AnsiCodePageForLocale(nullptr), 1252);
-}
-
 TEST(CodePageTest, LeadBytes) {
   EXPECT_TRUE(IsAnsiLeadByte(932, 0x81));
   EXPECT_TRUE(IsAnsiLeadByte(932, 0xFC));

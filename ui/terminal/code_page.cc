@@ -2,7 +2,6 @@
 #include "ui/terminal/code_page.h"
 
 #include <cerrno>
-#include <cstring>
 
 namespace setup::terminal {
 namespace {
@@ -51,11 +50,6 @@ bool Convert(iconv_t cd, std::string_view in, bool replace, std::string* out) {
 }
 
 }  // namespace
-
-int AnsiCodePageForLocale(const char* locale_name) {
-  if (locale_name != nullptr && std::strncmp(locale_name, "ja", 2) == 0) return 932;
-  return 1252;
-}
 
 std::string IconvName(int code_page) { return "CP" + std::to_string(code_page); }
 

@@ -9,10 +9,6 @@
 
 namespace setup::terminal {
 
-// The ANSI code page a locale name implies: 932 (Shift-JIS) for a Japanese
-// locale ("ja", "ja_JP.UTF-8", ...), 1252 for every other one, C included.
-int AnsiCodePageForLocale(const char* locale_name);
-
 // The iconv name of an ANSI code page ("CP932", "CP1252").
 std::string IconvName(int code_page);
 

@@ -13,7 +13,11 @@
 #include <string>
 
 #include "engine/script_engine.h"
+#include "platform/posix/code_page.h"
+#include "platform/posix/components_posix.h"
+#include "platform/posix/file_system.h"
 #include "platform/posix/machine.h"
+#include "platform/posix/system_info.h"
 #include "ui/terminal/code_page.h"
 #include "ui/terminal/options.h"
 #include "ui/terminal/terminal_ui.h"
@@ -30,16 +34,27 @@ constexpr int kExitCancelled = 3;
 
 // The back ends of the simulated machine, alive for the whole program.
 struct Machine {
+  setup::posix::PosixSystemInfo system;
+  setup::posix::PosixFileSystem files;
+  std::unique_ptr<setup::Components> components;
   setup::Platform platform;
 };
 
 // Wires the POSIX stand-ins into machine->platform, the medium folder
 // becoming the program folder. False with *error set when it cannot.
-bool BuildPlatform(const Options& options, Machine* machine, std::string* error) {
-  (void)options;
-  (void)machine;
-  *error = "the POSIX back ends are not built in yet";
-  return false;
+bool BuildPlatform(const Options& options, const std::string& caption, Machine* machine,
+                   std::string* error) {
+  (void)caption;
+  if (!options.medium.empty() && !machine->system.SetProgramFolder(options.medium)) {
+    *error = "the medium folder '" + options.medium + "' does not exist";
+    return false;
+  }
+  machine->components = setup::posix::NewComponents();
+  machine->platform.system = &machine->system;
+  machine->platform.files = &machine->files;
+  machine->platform.components = machine->components.get();
+  // Still to come: the registry store and the version-resource reader.
+  return true;
 }
 
 // Columns of the terminal; for other output $COLUMNS when set, else 80.
@@ -83,12 +98,14 @@ int main(int argc, char** argv) {
   }
   static Machine machine;  // static: the back ends outlive every message
   std::string error;
-  if (!BuildPlatform(options, &machine, &error)) {
+  if (!BuildPlatform(options, caption, &machine, &error)) {
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), error.c_str());
     return kExitUsage;
   }
 
-  int code_page = setup::terminal::AnsiCodePageForLocale(std::setlocale(LC_CTYPE, nullptr));
+  // The engine's texts are in the machine's ANSI code page, which follows the
+  // locale (932 under a Japanese one); the terminal shows the locale's charset.
+  int code_page = static_cast<int>(setup::posix::AnsiCodePage());
   setup::terminal::CodePageConverter converter(code_page, nl_langinfo(CODESET));
   setup::terminal::TerminalIo io;
   io.input_is_terminal = isatty(STDIN_FILENO) == 1;
