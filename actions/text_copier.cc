@@ -1,5 +1,346 @@
-// Placeholder: the text copier is being written on its own branch.
+// TextCopy, JapanCopy and EnglishCopy: copies a text file with macros
+// expanded, CR LF line ends and one language's half of each comment.
+#include "actions/text_copier.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "engine/messages.h"
 #include "engine/script_engine.h"
+
 namespace setup {
-int ScriptEngine::TextCopyCommand(char*, LanguageMode) { return 1; }
+namespace {
+
+constexpr unsigned char kCtrlZ = 0x1A;
+
+// The copier always uses the fixed Shift-JIS ranges, whatever the code page.
+bool IsShiftJisLead(unsigned byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+FileSystem& Files(ScriptEngine& engine) { return *engine.platform().files; }
+
+// The two file messages are shown directly, not through ReportError.
+void ShowFileMessage(ScriptEngine& engine, const char* format, const char* path) {
+  char text[kTextSize];
+  std::snprintf(text, sizeof text, format, path);
+  engine.ui().ShowError(text);
+}
+
+void ReportSyntaxError(ScriptEngine& engine) {
+  TextCopier& t = engine.text_copy;
+  t.failed = true;
+  engine.ReportError(kMsgCommentSyntax, t.source_name, t.source_line);
+}
+
+// ---- reader ----
+
+// The next byte of the macro-expanded source; 0x1A at the end of the input.
+unsigned char NextChar(ScriptEngine& engine) {
+  TextCopier& t = engine.text_copy;
+  if (t.end_of_input) return kCtrlZ;
+  // A line whose expanded text is empty (it began with a NUL byte) has
+  // nothing to deliver: go on with the next one instead of reading past it.
+  while (t.unread_count <= 0) {
+    t.read_position = t.expanded_line;
+    if (TextReaderReadLine(t.reader, t.raw_line, kTextBufferSize) < 0) {
+      t.end_of_input = true;
+      return kCtrlZ;
+    }
+    ++t.source_line;
+    if (!ExpandMacros(engine.macros, t.raw_line, t.expanded_line, kTextBufferSize)) {
+      // A cut line would silently corrupt the copy: it stops with the
+      // copier's syntax error, which names the file and its counter.
+      ReportSyntaxError(engine);
+      t.end_of_input = true;
+      return kCtrlZ;
+    }
+    t.unread_count = static_cast<int>(std::strlen(t.expanded_line));
+  }
+  --t.unread_count;
+  unsigned char c = static_cast<unsigned char>(*t.read_position);
+  if (c == kCtrlZ) {
+    t.end_of_input = true;  // a Ctrl-Z that came in with a macro value
+    return c;
+  }
+  ++t.read_position;
+  return c;
+}
+
+// ---- tokenizer ----
+
+// Reads the byte after first: the mark when it is second (or second2), else
+// gives it back and returns first alone.
+unsigned Mark(ScriptEngine& engine, unsigned char first, unsigned char second, unsigned mark,
+              unsigned char second2, unsigned mark2) {
+  TextCopier& t = engine.text_copy;
+  unsigned char d = NextChar(engine);
+  t.look_ahead = d;
+  if (d == second) return mark;
+  if (second2 != 0 && d == second2) return mark2;
+  t.look_ahead_valid = true;
+  return first;
+}
+
+unsigned NextToken(ScriptEngine& engine) {
+  TextCopier& t = engine.text_copy;
+  unsigned char c;
+  if (t.look_ahead_valid) {
+    c = t.look_ahead;
+    t.look_ahead_valid = false;
+  } else {
+    c = NextChar(engine);
+  }
+  switch (c) {
+    case kCtrlZ:
+      return kTokenEndOfInput;
+    case '$':
+      return Mark(engine, '$', '#', kTokenSplitMark, '$', kTokenRawMark);
+    case '*':
+      return Mark(engine, '*', '/', kTokenCommentClose, 0, 0);
+    case '/':
+      return Mark(engine, '/', '*', kTokenCommentOpen, 0, 0);
+    default:
+      break;
+  }
+  // A lead byte takes the next byte whatever it is, so no mark is ever seen
+  // inside a double-byte character; at the end it pairs with 0x1A.
+  if (IsShiftJisLead(c)) return c * 256u + NextChar(engine);
+  return c;
+}
+
+// ---- writer ----
+
+void WriteBytes(ScriptEngine& engine, const char* bytes, int count) {
+  TextCopier& t = engine.text_copy;
+  if (t.destination == kNoFile || count <= 0 || t.write_failed) return;
+  if (!Files(engine).Write(t.destination, bytes, static_cast<unsigned long>(count))) {
+    t.write_failed = true;  // the copy goes on; the replacement is not committed
+  }
+}
+
+bool IsBlankOutput(const TextCopier& t) {
+  for (int i = 0; i < t.output_count; ++i) {
+    char c = t.output[i];
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return false;
+  }
+  return true;
+}
+
+// Writes the buffered line, or drops it when a comment was removed from it
+// and nothing but blanks is left.
+void FlushOutput(ScriptEngine& engine) {
+  TextCopier& t = engine.text_copy;
+  if (t.drop_blank) {
+    if (IsBlankOutput(t)) t.output_count = 0;
+    t.drop_blank = false;
+  }
+  WriteBytes(engine, t.output, t.output_count);
+  t.output_count = 0;
+  t.output_position = t.output;
+}
+
+void Store(TextCopier& t, char c) {
+  *t.output_position++ = c;
+  ++t.output_count;
+}
+
+void PutChar(ScriptEngine& engine, char c) {
+  TextCopier& t = engine.text_copy;
+  if (t.output_count >= kTextBufferSize) FlushOutput(engine);
+  if (c == '\n') {
+    if (t.output_count > kTextBufferSize - 2) FlushOutput(engine);  // keep CR LF together
+    Store(t, '\r');
+    Store(t, '\n');
+    FlushOutput(engine);
+    return;
+  }
+  Store(t, c);
+}
+
+void PutToken(ScriptEngine& engine, unsigned token) {
+  if ((token >> 8) != 0) PutChar(engine, static_cast<char>(token >> 8));
+  PutChar(engine, static_cast<char>(token & 0xFF));
+}
+
+void PutString(ScriptEngine& engine, const char* text) {
+  for (; *text != '\0'; ++text) PutChar(engine, *text);
+}
+
+// The body goes straight to the file, so its line ends stay single LFs.
+void WriteComment(ScriptEngine& engine, bool with_marks) {
+  TextCopier& t = engine.text_copy;
+  if (with_marks) PutString(engine, "/*");
+  FlushOutput(engine);
+  WriteBytes(engine, t.body, t.body_length);
+  if (with_marks) PutString(engine, "*/");
+}
+
+// ---- comment filter ----
+
+int AppendBody(ScriptEngine& engine, unsigned token) {
+  TextCopier& t = engine.text_copy;
+  if (t.body_length > kTextBufferSize - 2) {  // room is kept for a double-byte token
+    ReportSyntaxError(engine);
+    return 1;
+  }
+  if ((token >> 8) != 0) {
+    *t.body_position++ = static_cast<char>(token >> 8);
+    ++t.body_length;
+  }
+  *t.body_position++ = static_cast<char>(token & 0xFF);
+  ++t.body_length;
+  return 0;
+}
+
+// Collects a comment's text, starting with token, up to its close mark.
+int ReadCommentBody(ScriptEngine& engine, unsigned token) {
+  TextCopier& t = engine.text_copy;
+  t.double_byte = false;
+  t.split_position = -1;
+  t.body_length = 0;
+  t.body_position = t.body;
+  for (;; token = NextToken(engine)) {
+    if (token == kTokenCommentClose) return 0;
+    if (token == kTokenEndOfInput) {
+      if (!t.failed) ReportSyntaxError(engine);  // a reader failure was reported already
+      return 1;
+    }
+    if (token == kTokenSplitMark) {
+      t.split_position = t.body_length;  // the last mark counts
+      continue;
+    }
+    if (IsShiftJisLead(token >> 8)) t.double_byte = true;
+    if (AppendBody(engine, token) != 0) return 1;
+  }
+}
+
+int FilterComments(ScriptEngine& engine, LanguageMode selection) {
+  TextCopier& t = engine.text_copy;
+  const bool japanese = selection == kJapanese;
+  for (unsigned token = NextToken(engine); token != kTokenEndOfInput; token = NextToken(engine)) {
+    if (token != kTokenCommentOpen) {
+      PutToken(engine, token);
+      continue;
+    }
+    unsigned first = NextToken(engine);
+    if (first == kTokenSplitMark) {  // "/*$#": English only
+      if (ReadCommentBody(engine, NextToken(engine)) != 0) return 1;
+      if (japanese) {
+        t.drop_blank = true;
+      } else {
+        WriteComment(engine, true);
+      }
+    } else if (first == kTokenRawMark) {  // "/*$$": raw text in both
+      if (ReadCommentBody(engine, NextToken(engine)) != 0) return 1;
+      PutString(engine, "$$");
+      WriteComment(engine, false);
+    } else {
+      if (ReadCommentBody(engine, first) != 0) return 1;
+      if (t.split_position != -1) {
+        if (japanese) {
+          t.body_length = t.split_position;
+        } else {
+          t.body_length -= t.split_position;
+          std::memmove(t.body, t.body + t.split_position, static_cast<size_t>(t.body_length));
+        }
+        WriteComment(engine, true);
+      } else if (!japanese && t.double_byte) {
+        t.drop_blank = true;  // a Japanese-only comment
+      } else {
+        WriteComment(engine, true);
+      }
+    }
+  }
+  return t.failed ? 1 : 0;
+}
+
+}  // namespace
+
+int ScriptEngine::TextCopyCommand(char* arguments, LanguageMode selection) {
+  char* source = arguments;
+  char* destination = NextArg(&source, true);
+  if (destination == nullptr) return 1;
+  // The destination is the rest of the line as it stands, blanks included.
+  int result = CopyText(source, destination, selection);
+  CloseSource();
+  CloseDestination(result != 0);
+  return result;
+}
+
+int ScriptEngine::CopyText(const char* source, const char* destination, LanguageMode selection) {
+  TextCopier& t = text_copy;
+  FileSystem& files = Files(*this);
+  t.source = kNoFile;
+  t.destination = kNoFile;
+  t.drop_blank = false;
+  t.failed = false;
+  t.write_failed = false;
+
+  // The destination comes first, as a replacement: the old file stays until
+  // the copy has succeeded.
+  t.destination = files.CreateReplacement(destination);
+  if (t.destination == kNoFile) {
+    ShowFileMessage(*this, kMsgCantCreate, destination);
+    return 1;
+  }
+  t.output_count = 0;
+  t.output_position = t.output;
+
+  t.source = files.OpenRead(source);
+  if (t.source == kNoFile) {
+    ShowFileMessage(*this, kMsgCantOpenSource, source);
+    return 1;
+  }
+  TextReaderStart(t.reader, &files, t.source);
+  t.source_name = source;
+  t.unread_count = 0;
+  t.read_position = t.expanded_line;
+  t.end_of_input = false;
+  t.look_ahead_valid = false;
+  t.source_line = 1;
+
+  if (FilterComments(*this, selection) != 0) return 1;
+  if (t.reader.error) {
+    // A read error is no end of the file: a cut copy must not replace the old one.
+    ShowFileMessage(*this, kMsgCantOpenSource, source);
+    return 1;
+  }
+
+  CloseSource();
+  FlushOutput(*this);
+  FileHandle file = t.destination;
+  t.destination = kNoFile;
+  if (t.write_failed) {
+    files.AbandonReplacement(file);
+    ShowFileMessage(*this, kMsgCantCreate, destination);
+    return 1;
+  }
+  if (!files.CommitReplacement(file)) {
+    ShowFileMessage(*this, kMsgCantCreate, destination);
+    return 1;
+  }
+  return 0;
+}
+
+void ScriptEngine::CloseSource() {
+  TextCopier& t = text_copy;
+  if (t.source == kNoFile) return;
+  Files(*this).Close(t.source);
+  t.source = kNoFile;
+}
+
+void ScriptEngine::CloseDestination(bool abandon) {
+  TextCopier& t = text_copy;
+  if (t.destination == kNoFile) return;
+  FileHandle file = t.destination;
+  if (!abandon) FlushOutput(*this);
+  t.destination = kNoFile;
+  if (abandon || t.write_failed) {
+    Files(*this).AbandonReplacement(file);
+  } else {
+    Files(*this).CommitReplacement(file);
+  }
+}
+
 }  // namespace setup

@@ -37,7 +37,9 @@ struct TextCopier {
   bool end_of_input = false;
   unsigned char look_ahead = 0;
   bool look_ahead_valid = false;
-  TextReader reader;  // the source in text mode
+  TextReader reader;          // the source in text mode
+  bool failed = false;        // a failure was reported; the input counts as ended
+  bool write_failed = false;  // a write to the replacement failed; it must not be committed
 };
 
 }  // namespace setup

@@ -9,6 +9,7 @@ bool Fill(TextReader& reader) {
   if (reader.ended) return false;
   long n = reader.files->Read(reader.file, reader.buffer, sizeof reader.buffer);
   if (n <= 0) {
+    if (n < 0) reader.error = true;
     reader.ended = true;
     return false;
   }
@@ -45,6 +46,7 @@ void TextReaderStart(TextReader& reader, FileSystem* files, FileHandle file) {
   reader.count = 0;
   reader.position = 0;
   reader.ended = false;
+  reader.error = false;
 }
 
 int TextReaderReadLine(TextReader& reader, char* dest, int size) {

@@ -16,6 +16,7 @@ struct TextReader {
   int count = 0;     // bytes in buffer
   int position = 0;  // next unread byte in buffer
   bool ended = false;
+  bool error = false;  // a read failed: the end met was not the file's end
 };
 
 // Starts reading file (already open) from its beginning.

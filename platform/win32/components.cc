@@ -7,7 +7,6 @@
 #undef FreeModule
 
 #include <cstring>
-#include <vector>
 
 namespace setup::win32 {
 namespace {
@@ -42,15 +41,19 @@ class Win32Components : public Components {
   }
 
   ProcessHandle StartProcess(const char* command_line, const char* folder) override {
-    // CreateProcessA may write into the command line, so it gets a copy.
-    std::vector<char> line(command_line, command_line + strlen(command_line) + 1);
+    // CreateProcessA may write into the command line, so it gets a copy; the
+    // system's own limit is 32767 characters.
+    static char line[32768];
+    size_t length = strlen(command_line);
+    if (length >= sizeof line) return 0;
+    memcpy(line, command_line, length + 1);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION info = {};
     const char* current = (folder != nullptr && folder[0] != '\0') ? folder : nullptr;
-    if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, current,
+    if (!::CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, current,
                           &startup, &info)) {
       return 0;
     }

@@ -7,7 +7,7 @@
 #undef CopyFile
 
 #include <cstdint>
-#include <string>
+#include <cstring>
 
 namespace setup::win32 {
 namespace {
@@ -20,8 +20,8 @@ constexpr std::int64_t kFileTimeTicksPerSecond = 10000000LL;
 // and the file it is to replace.
 struct OpenFile {
   HANDLE handle = INVALID_HANDLE_VALUE;
-  std::string temp_path;  // empty for a file opened for reading
-  std::string dest_path;
+  char temp_path[MAX_PATH] = "";  // empty for a file opened for reading
+  char dest_path[MAX_PATH] = "";
 };
 
 OpenFile* FromHandle(FileHandle file) { return reinterpret_cast<OpenFile*>(file); }
@@ -30,8 +30,9 @@ FileHandle ToHandle(OpenFile* open) { return reinterpret_cast<FileHandle>(open);
 
 // Splits path into its folder part (up to and including the last separator)
 // and the name behind it, without taking the second byte of a double-byte
-// character for a backslash.
-void SplitFolder(const char* path, std::string* folder, std::string* name) {
+// character for a backslash. folder holds MAX_PATH bytes; false when the
+// path does not fit it.
+bool SplitFolder(const char* path, char* folder, const char** name) {
   size_t name_start = 0;
   size_t i = 0;
   while (path[i] != '\0') {
@@ -43,8 +44,11 @@ void SplitFolder(const char* path, std::string* folder, std::string* name) {
     if (c == '\\' || c == '/' || (c == ':' && i == 1)) name_start = i + 1;
     ++i;
   }
-  folder->assign(path, name_start);
-  name->assign(path + name_start);
+  if (i >= MAX_PATH) return false;
+  std::memcpy(folder, path, name_start);
+  folder[name_start] = '\0';
+  *name = path + name_start;
+  return true;
 }
 
 // True when path names nothing, or an ordinary file that may be written.
@@ -100,7 +104,7 @@ class Win32FileSystem : public FileSystem {
   void Close(FileHandle file) override {
     if (file == kNoFile) return;
     // A replacement closed without a commit must not leave its temporary.
-    if (!FromHandle(file)->temp_path.empty()) {
+    if (FromHandle(file)->temp_path[0] != '\0') {
       AbandonReplacement(file);
       return;
     }
@@ -109,16 +113,16 @@ class Win32FileSystem : public FileSystem {
   }
 
   FileHandle CreateReplacement(const char* path) override {
-    std::string folder;
-    std::string name;
-    SplitFolder(path, &folder, &name);
-    if (name.empty() || !CanReplace(path)) return kNoFile;
-    if (folder.empty()) folder = ".";
+    char folder[MAX_PATH];
+    const char* name = nullptr;
+    if (!SplitFolder(path, folder, &name)) return kNoFile;
+    if (name[0] == '\0' || !CanReplace(path)) return kNoFile;
+    if (folder[0] == '\0') std::strcpy(folder, ".");
     // GetTempFileNameA creates the file with a fresh name in the destination's
     // own folder, so the commit is a rename on one volume; a missing folder
     // fails here.
     char temp[MAX_PATH];
-    if (::GetTempFileNameA(folder.c_str(), "stp", 0, temp) == 0) return kNoFile;
+    if (::GetTempFileNameA(folder, "stp", 0, temp) == 0) return kNoFile;
     HANDLE handle = ::CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -127,8 +131,8 @@ class Win32FileSystem : public FileSystem {
     }
     OpenFile* open = new OpenFile;
     open->handle = handle;
-    open->temp_path = temp;
-    open->dest_path = path;
+    std::strcpy(open->temp_path, temp);  // both fit: checked by SplitFolder
+    std::strcpy(open->dest_path, path);
     return ToHandle(open);
   }
 
@@ -136,9 +140,9 @@ class Win32FileSystem : public FileSystem {
     if (file == kNoFile) return false;
     OpenFile* open = FromHandle(file);
     bool ok = ::CloseHandle(open->handle) != FALSE &&
-              ::MoveFileExA(open->temp_path.c_str(), open->dest_path.c_str(),
+              ::MoveFileExA(open->temp_path, open->dest_path,
                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-    if (!ok) ::DeleteFileA(open->temp_path.c_str());
+    if (!ok) ::DeleteFileA(open->temp_path);
     delete open;
     return ok;
   }
@@ -147,7 +151,7 @@ class Win32FileSystem : public FileSystem {
     if (file == kNoFile) return;
     OpenFile* open = FromHandle(file);
     ::CloseHandle(open->handle);
-    ::DeleteFileA(open->temp_path.c_str());
+    ::DeleteFileA(open->temp_path);
     delete open;
   }
 

@@ -1,2 +1,54 @@
+// WinMain: wires the Win32 back ends of the machine into the application and
+// runs its start-up.
 #include <windows.h>
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
+// windows.h makes FreeModule a macro; the Components interface has a member
+// of that name.
+#undef FreeModule
+
+#include <stdlib.h>
+
+#include <new>
+
+#include "platform/win32/components_win32.h"
+#include "platform/win32/file_system_win32.h"
+#include "platform/win32/registry_win32.h"
+#include "platform/win32/system_info_win32.h"
+#include "platform/win32/version_info_win32.h"
+#include "ui/win32/setup_app.h"
+
+// The program is built without exceptions: allocation failure ends it at once
+// instead of pulling in the C++ runtime's exception machinery for bad_alloc.
+void* operator new(size_t size) {
+  void* block = malloc(size != 0 ? size : 1);
+  if (block == nullptr) abort();
+  return block;
+}
+void* operator new[](size_t size) { return operator new(size); }
+void operator delete(void* block) noexcept { free(block); }
+void operator delete[](void* block) noexcept { free(block); }
+void operator delete(void* block, size_t) noexcept { free(block); }
+void operator delete[](void* block, size_t) noexcept { free(block); }
+
+namespace {
+
+using namespace setup;
+
+// The back ends live as long as the program; the application holds pointers.
+// Objects of one file are constructed in the order they are defined.
+const auto system_info = win32::NewSystemInfo();
+const auto file_system = win32::NewFileSystem();
+const auto registry = win32::MakeWin32Registry();
+const auto version_info = win32::NewVersionInfo();
+const auto components = win32::NewComponents();
+
+// The one application object. Its engine state (about 100 KB) is static data,
+// not stack.
+win32::CSetupApp the_app(Platform{system_info.get(), file_system.get(), registry.get(),
+                                  version_info.get(), components.get()});
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  the_app.InitInstance();  // false: the program ends when the dialog has closed
+  return 0;
+}

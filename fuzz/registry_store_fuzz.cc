@@ -1,0 +1,48 @@
+// The registry file's parser on any bytes: it never crashes, and whatever it
+// accepts is written back in a form that reads back to the same contents.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "platform/posix/code_page.h"
+#include "platform/posix/registry_file.h"
+
+namespace {
+
+std::string Dump(const setup::posix::StoredRegistry& registry) {
+  std::string out;
+  for (const auto& entry : registry.keys()) {
+    out += "[" + entry.second.path + "]\n";
+    for (const auto& value : entry.second.values) {
+      out += value.name + "=" + std::to_string(value.type) + ":" +
+             std::to_string(value.data.size()) + ":" + value.data + "\n";
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // The first byte picks the machine's code page: Shift-JIS, or single-byte.
+  setup::posix::SetAnsiCodePage(size > 0 && (data[0] & 1) != 0 ? 932 : 1252);
+  if (size > 0) {
+    ++data;
+    --size;
+  }
+  setup::posix::StoredRegistry registry;
+  std::string error;
+  if (!setup::posix::ParseRegistryText(reinterpret_cast<const char*>(data), size, "fuzz.reg",
+                                       &registry, &error)) {
+    if (error.compare(0, 9, "fuzz.reg:") != 0) std::abort();  // every error names file and line
+    return 0;
+  }
+  std::string text = setup::posix::FormatRegistryText(registry);
+  setup::posix::StoredRegistry again;
+  if (!setup::posix::ParseRegistryText(text.data(), text.size(), "again.reg", &again, &error)) {
+    std::abort();
+  }
+  if (Dump(again) != Dump(registry)) std::abort();
+  return 0;
+}

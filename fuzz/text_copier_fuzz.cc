@@ -1,0 +1,106 @@
+// Random text files and macro tables through the text copier, in both
+// selections: no crash, no temporary left behind, output of bounded size.
+//
+// Input: byte 0 holds the selection (bit 0) and the number of macros (bits
+// 1-3); each macro is a name length byte (mod 16), a value length byte and
+// the bytes of both; the rest is the source file.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "engine/script_engine.h"
+#include "tests/fakes/fake_file_system.h"
+#include "tests/fakes/fake_system.h"
+#include "tests/fakes/recording_ui.h"
+
+namespace {
+
+using setup::testing::FakeFileSystem;
+
+// Takes count bytes from the input; fewer when it runs out.
+std::string Take(const std::uint8_t*& data, std::size_t& size, std::size_t count) {
+  if (count > size) count = size;
+  std::string bytes(reinterpret_cast<const char*>(data), count);
+  data += count;
+  size -= count;
+  return bytes;
+}
+
+void Check(bool condition, const char* what) {
+  if (!condition) {
+    std::fprintf(stderr, "text_copier_fuzz: %s\n", what);
+    std::abort();
+  }
+}
+
+// True when the text has nothing the copier treats specially, so that the
+// copy must equal the source with LF turned into CR LF.
+bool IsPlain(const std::string& text) {
+  for (unsigned char c : text) {
+    if (c == '/' || c == '$' || c == '*' || c == 0x1A || c == 0 || c == '\r' || c >= 0x80) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  const std::uint8_t flags = data[0];
+  ++data;
+  --size;
+
+  setup::testing::FakeSystem system;
+  FakeFileSystem files;
+  setup::testing::RecordingUi ui;
+  setup::Platform platform;
+  platform.system = &system;
+  platform.files = &files;
+  auto engine = std::make_unique<setup::ScriptEngine>(platform, ui);
+
+  const int macro_count = (flags >> 1) & 7;
+  std::size_t longest_value = 0;
+  for (int i = 0; i < macro_count && size >= 2; ++i) {
+    std::size_t name_length = data[0] % 16;
+    std::size_t value_length = data[1];
+    data += 2;
+    size -= 2;
+    std::string name = Take(data, size, name_length);
+    std::string value = Take(data, size, value_length);
+    // Names and values end at a NUL byte, as C strings do.
+    setup::DefineMacro(engine->macros, name.c_str(), value.c_str());
+    if (value.size() > longest_value) longest_value = value.size();
+  }
+  const std::string source = Take(data, size, size);
+  files.AddFile("D:\\SRC.TXT", source);
+  files.AddFolder("C:\\OUT");
+
+  const setup::LanguageMode selection = (flags & 1) ? setup::kJapanese : setup::kEnglish;
+  char line[] = "D:\\SRC.TXT C:\\OUT\\DEST.TXT";
+  const int result = engine->TextCopyCommand(line, selection);
+
+  Check(files.OpenCount() == 0, "a file was left open");
+  Check(files.largest_write <= setup::kTextBufferSize, "a write beyond the output buffer");
+  Check(files.Listing().size() == (result == 0 ? 3u : 2u), "a temporary was left behind");
+  Check(ui.events.size() == (result == 0 ? 0u : 1u), "not exactly one message per failure");
+  if (result == 0) {
+    // Every source byte becomes at most one macro value, every byte of which
+    // at most a CR LF; a lead byte at the very end gains its 0x1A partner.
+    const std::string output = files.Contents("C:\\OUT\\DEST.TXT");
+    const std::size_t per_byte = longest_value > 1 ? longest_value : 1;
+    Check(output.size() <= 2 * per_byte * source.size() + 2, "output out of bounds");
+    if (macro_count == 0 && IsPlain(source)) {
+      std::string expected;
+      for (char c : source) expected += c == '\n' ? std::string("\r\n") : std::string(1, c);
+      Check(output == expected, "plain text not copied as it is");
+    }
+  } else {
+    Check(!files.Exists("C:\\OUT\\DEST.TXT"), "a failed copy left a destination");
+  }
+  return 0;
+}

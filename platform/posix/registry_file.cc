@@ -1,0 +1,447 @@
+// Contents of the simulated registry and their registry-editor text form.
+#include "platform/posix/registry_file.h"
+
+#include <cstdio>
+
+#include "platform/posix/code_page.h"
+
+namespace setup::posix {
+
+const char* const kStoredRootNames[5] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",
+                                         "HKEY_LOCAL_MACHINE", "HKEY_USERS", "HKEY_CURRENT_CONFIG"};
+
+namespace {
+
+constexpr char kHeader[] = "Windows Registry Editor Version 5.00";
+constexpr unsigned kRegSz = 1;
+constexpr unsigned kRegDword = 4;
+constexpr unsigned kRegBinary = 3;
+constexpr size_t kHexLineWidth = 76;  // where the editor wraps hex data
+
+// Lead bytes of the machine's ANSI code page, as the ANSI registry calls of
+// Windows see names.
+bool IsLead(unsigned char byte) { return IsLeadByteOf(AnsiCodePage(), byte); }
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Reads a quoted string starting at line[*pos] == '"', where a backslash
+// escapes a backslash or a quote; *pos ends behind the closing quote.
+bool ReadQuoted(const std::string& line, size_t* pos, std::string* text, std::string* what) {
+  text->clear();
+  size_t i = *pos + 1;
+  for (;;) {
+    if (i >= line.size()) {
+      *what = "a quoted text has no closing quote";
+      return false;
+    }
+    char c = line[i];
+    if (c == '"') break;
+    if (c == '\\') {
+      if (i + 1 >= line.size() || (line[i + 1] != '\\' && line[i + 1] != '"')) {
+        *what = "a backslash in a quoted text is not followed by \\ or \"";
+        return false;
+      }
+      c = line[++i];
+    }
+    text->push_back(c);
+    ++i;
+  }
+  *pos = i + 1;
+  return true;
+}
+
+void WriteQuoted(const std::string& text, std::string* out) {
+  out->push_back('"');
+  for (char c : text) {
+    if (c == '\\' || c == '"') out->push_back('\\');
+    out->push_back(c);
+  }
+  out->push_back('"');
+}
+
+// True when data reads back exactly from a quoted string: one final zero and
+// no other zero, no line break.
+bool IsPlainString(unsigned type, const std::string& data) {
+  if (type != kRegSz || data.empty() || data.back() != '\0') return false;
+  for (size_t i = 0; i + 1 < data.size(); ++i) {
+    if (data[i] == '\0' || data[i] == '\r' || data[i] == '\n') return false;
+  }
+  return true;
+}
+
+void WriteHex(const std::string& prefix, const std::string& data, std::string* out) {
+  std::string line = prefix;
+  char byte[4];
+  for (size_t i = 0; i < data.size(); ++i) {
+    std::snprintf(byte, sizeof byte, "%02x", static_cast<unsigned char>(data[i]));
+    line += byte;
+    if (i + 1 < data.size()) {
+      line += ',';
+      if (line.size() + 3 > kHexLineWidth) {  // wrap as the editor does
+        *out += line + "\\\r\n";
+        line = "  ";
+      }
+    }
+  }
+  *out += line + "\r\n";
+}
+
+// The line-by-line reader of the text form.
+class Parser {
+ public:
+  Parser(const char* bytes, size_t size, const std::string& file_name, StoredRegistry* registry)
+      : bytes_(bytes), size_(size), file_name_(file_name), registry_(registry) {}
+
+  bool Run(std::string* error) {
+    if (!Parse()) {
+      *error = file_name_ + ":" + std::to_string(line_number_) + ": " + what_;
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  // The next line without its line end into line_; false at the end of the
+  // text or on a malformed line end (what_ set).
+  bool NextLine(bool* got) {
+    *got = false;
+    if (pos_ >= size_) return true;
+    ++line_number_;
+    line_.clear();
+    while (pos_ < size_) {
+      char c = bytes_[pos_++];
+      if (c == '\n') {
+        *got = true;
+        return true;
+      }
+      if (c == '\r' && pos_ < size_ && bytes_[pos_] == '\n') continue;
+      if (c == '\r') return Fail("a carriage return inside a line");
+      if (c == '\0') return Fail("a zero byte inside a line");
+      line_.push_back(c);
+    }
+    // Every line the store writes ends in a line end; one without it is the
+    // sign of a file cut short.
+    return Fail("the file is truncated (its last line has no line end)");
+  }
+
+  bool Fail(const std::string& what) {
+    what_ = what;
+    return false;
+  }
+
+  bool Parse() {
+    bool got = false;
+    if (!NextLine(&got)) return false;
+    if (!got) {
+      line_number_ = 1;
+      return Fail("the file is empty; expected \"" + std::string(kHeader) + "\"");
+    }
+    if (line_ != kHeader) return Fail("expected \"" + std::string(kHeader) + "\"");
+    for (;;) {
+      if (!NextLine(&got)) return false;
+      if (!got) return true;
+      if (line_.empty() || line_[0] == ';') {
+        continue;  // blank lines end a section; ";" lines are comments
+      } else if (line_[0] == '[') {
+        if (!ParseKey()) return false;
+      } else if (line_[0] == '"' || line_[0] == '@') {
+        if (!ParseValue()) return false;
+      } else {
+        return Fail("expected a [key], a \"value\"= or @= line");
+      }
+    }
+  }
+
+  bool ParseKey() {
+    if (line_.size() < 2 || line_.back() != ']') return Fail("a key line does not end in ]");
+    std::string path = line_.substr(1, line_.size() - 2);
+    if (!path.empty() && path[0] == '-') {
+      return Fail("a key deletion ([-...]) has no place in a stored registry");
+    }
+    key_ = registry_->AddKey(path);
+    if (key_ == nullptr) return Fail("\"" + path + "\" is not a valid key path");
+    return true;
+  }
+
+  bool ParseValue() {
+    if (key_ == nullptr) return Fail("a value line comes before any [key] line");
+    size_t pos = 0;
+    std::string name;
+    if (line_[0] == '@') {
+      pos = 1;
+    } else if (!ReadQuoted(line_, &pos, &name, &what_)) {
+      return false;
+    }
+    if (pos >= line_.size() || line_[pos] != '=') return Fail("a value name is not followed by =");
+    ++pos;
+    unsigned type = 0;
+    std::string data;
+    std::string rest = line_.substr(pos);
+    if (!rest.empty() && rest[0] == '"') {
+      size_t end = 0;
+      if (!ReadQuoted(rest, &end, &data, &what_)) return false;
+      if (end != rest.size()) return Fail("text follows a quoted value");
+      type = kRegSz;
+      data.push_back('\0');
+    } else if (rest.compare(0, 6, "dword:") == 0) {
+      if (!ParseDword(rest.substr(6), &data)) return false;
+      type = kRegDword;
+    } else if (rest.compare(0, 4, "hex:") == 0) {
+      type = kRegBinary;
+      if (!ParseHex(rest.substr(4), &data)) return false;
+    } else if (rest.compare(0, 4, "hex(") == 0) {
+      size_t close = rest.find("):");
+      if (close == std::string::npos || close == 4 || close > 12) {
+        return Fail("a hex(type) value has no valid type");
+      }
+      unsigned long long parsed = 0;
+      for (size_t i = 4; i < close; ++i) {
+        int digit = HexDigit(rest[i]);
+        if (digit < 0) return Fail("a hex(type) value has no valid type");
+        parsed = parsed * 16 + digit;
+      }
+      type = static_cast<unsigned>(parsed);
+      if (!ParseHex(rest.substr(close + 2), &data)) return false;
+    } else if (rest == "-") {
+      return Fail("a value deletion (=-) has no place in a stored registry");
+    } else {
+      return Fail("a value is neither a quoted text, dword: nor hex:");
+    }
+    key_->SetValue(name, type, data);
+    return true;
+  }
+
+  bool ParseDword(const std::string& digits, std::string* data) {
+    if (digits.empty() || digits.size() > 8) return Fail("dword: needs 1 to 8 hex digits");
+    unsigned value = 0;
+    for (char c : digits) {
+      int digit = HexDigit(c);
+      if (digit < 0) return Fail("dword: needs 1 to 8 hex digits");
+      value = value * 16 + digit;
+    }
+    for (int i = 0; i < 4; ++i) data->push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    return true;
+  }
+
+  // Comma-separated two-digit bytes; a line that ends in ",\" goes on in the
+  // next line (after its leading blanks).
+  bool ParseHex(std::string text, std::string* data) {
+    for (;;) {
+      size_t i = 0;
+      while (i < text.size()) {
+        if (i + 1 >= text.size() || HexDigit(text[i]) < 0 || HexDigit(text[i + 1]) < 0) {
+          return Fail("hex data is not a list of two-digit bytes");
+        }
+        data->push_back(static_cast<char>(HexDigit(text[i]) * 16 + HexDigit(text[i + 1])));
+        i += 2;
+        if (i == text.size()) return true;
+        if (text[i] != ',') return Fail("hex bytes are not separated by commas");
+        ++i;
+        if (i + 1 == text.size() && text[i] == '\\') break;  // continued in the next line
+        if (i == text.size()) return Fail("hex data ends in a comma");
+      }
+      if (i == text.size() && text.empty()) return true;  // no bytes at all
+      bool got = false;
+      if (!NextLine(&got)) return false;
+      if (!got) return Fail("the file is truncated (hex data goes on past its end)");
+      size_t start = line_.find_first_not_of(" \t");
+      text = start == std::string::npos ? std::string() : line_.substr(start);
+      if (text.empty()) return Fail("hex data goes on into an empty line");
+    }
+  }
+
+  const char* bytes_;
+  size_t size_;
+  size_t pos_ = 0;
+  const std::string& file_name_;
+  StoredRegistry* registry_;
+  StoredKey* key_ = nullptr;
+  std::string line_;
+  int line_number_ = 0;
+  std::string what_;
+};
+
+}  // namespace
+
+std::string FoldName(const std::string& name) {
+  std::string folded = name;
+  for (size_t i = 0; i < folded.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(folded[i]);
+    if (IsLead(c)) {
+      ++i;  // the second byte stays as it is
+    } else if (c >= 'a' && c <= 'z') {
+      folded[i] = static_cast<char>(c - 'a' + 'A');
+    }
+  }
+  return folded;
+}
+
+std::vector<std::string> SplitKeyPath(const std::string& path) {
+  std::vector<std::string> names(1);
+  for (size_t i = 0; i < path.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(path[i]);
+    if (c == '\\') {
+      names.emplace_back();
+    } else if (IsLead(c) && i + 1 < path.size()) {
+      names.back() += path[i];
+      names.back() += path[++i];
+    } else {
+      names.back() += path[i];
+    }
+  }
+  return names;
+}
+
+bool IsValidKeyName(const std::string& name) {
+  if (name.empty() || name.size() > 255) return false;
+  for (char c : name) {
+    if (c == '\r' || c == '\n') return false;
+  }
+  return SplitKeyPath(name).size() == 1;
+}
+
+StoredValue* StoredKey::FindValue(const std::string& name) {
+  std::string folded = FoldName(name);
+  for (StoredValue& value : values) {
+    if (FoldName(value.name) == folded) return &value;
+  }
+  return nullptr;
+}
+
+const StoredValue* StoredKey::FindValue(const std::string& name) const {
+  return const_cast<StoredKey*>(this)->FindValue(name);
+}
+
+void StoredKey::SetValue(const std::string& name, unsigned type, const std::string& data) {
+  if (StoredValue* value = FindValue(name)) {
+    value->type = type;
+    value->data = data;
+  } else {
+    values.push_back(StoredValue{name, type, data});
+  }
+}
+
+bool StoredKey::RemoveValue(const std::string& name) {
+  std::string folded = FoldName(name);
+  for (auto it = values.begin(); it != values.end(); ++it) {
+    if (FoldName(it->name) == folded) {
+      values.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+bool StoredRegistry::TreeOrder::operator()(const std::string& a, const std::string& b) const {
+  // The separator sorts before every other byte, so a key's subkeys follow it
+  // directly, before any sibling whose name merely starts the same way.
+  size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (size_t i = 0; i < n; ++i) {
+    unsigned x = a[i] == '\\' ? 0 : static_cast<unsigned char>(a[i]) + 1u;
+    unsigned y = b[i] == '\\' ? 0 : static_cast<unsigned char>(b[i]) + 1u;
+    if (x != y) return x < y;
+  }
+  return a.size() < b.size();
+}
+
+StoredRegistry::StoredRegistry() {
+  for (const char* root : kStoredRootNames) keys_[root] = StoredKey{root, {}};
+}
+
+StoredKey* StoredRegistry::FindKey(const std::string& path) {
+  auto it = keys_.find(FoldName(path));
+  return it == keys_.end() ? nullptr : &it->second;
+}
+
+const StoredKey* StoredRegistry::FindKey(const std::string& path) const {
+  return const_cast<StoredRegistry*>(this)->FindKey(path);
+}
+
+StoredKey* StoredRegistry::AddKey(const std::string& path, bool* created) {
+  if (created != nullptr) *created = false;
+  std::vector<std::string> names = SplitKeyPath(path);
+  StoredKey* key = FindKey(names[0]);
+  if (key == nullptr) return nullptr;  // not a root
+  std::string current = key->path;     // the root's own spelling
+  for (size_t i = 1; i < names.size(); ++i) {
+    if (!IsValidKeyName(names[i])) return nullptr;
+  }
+  for (size_t i = 1; i < names.size(); ++i) {
+    current += "\\" + names[i];
+    std::string folded = FoldName(current);
+    auto it = keys_.find(folded);
+    if (it == keys_.end()) {
+      it = keys_.emplace(folded, StoredKey{current, {}}).first;
+      if (created != nullptr) *created = true;
+    }
+    key = &it->second;
+    current = key->path;  // keep the spelling of existing ancestors
+  }
+  return key;
+}
+
+bool StoredRegistry::HasSubkeys(const std::string& path) const {
+  std::string prefix = FoldName(path) + "\\";
+  for (auto it = keys_.upper_bound(FoldName(path)); it != keys_.end(); ++it) {
+    if (it->first.compare(0, prefix.size(), prefix) != 0) continue;
+    // A real separator, not the second byte of a double-byte character.
+    if (SplitKeyPath(it->first).size() > SplitKeyPath(path).size()) return true;
+  }
+  return false;
+}
+
+bool StoredRegistry::RemoveKey(const std::string& path) {
+  std::string folded = FoldName(path);
+  auto it = keys_.find(folded);
+  if (it == keys_.end() || SplitKeyPath(path).size() < 2) return false;
+  keys_.erase(it);
+  return true;
+}
+
+bool ParseRegistryText(const char* bytes, size_t size, const std::string& file_name,
+                       StoredRegistry* registry, std::string* error) {
+  Parser parser(bytes, size, file_name, registry);
+  return parser.Run(error);
+}
+
+std::string FormatRegistryText(const StoredRegistry& registry) {
+  std::string out = std::string(kHeader) + "\r\n\r\n";
+  char number[32];
+  for (const auto& entry : registry.keys()) {
+    const StoredKey& key = entry.second;
+    out += "[" + key.path + "]\r\n";
+    for (const StoredValue& value : key.values) {
+      std::string name;
+      if (value.name.empty()) {
+        name = "@=";
+      } else {
+        WriteQuoted(value.name, &name);
+        name += "=";
+      }
+      if (IsPlainString(value.type, value.data)) {
+        out += name;
+        WriteQuoted(value.data.substr(0, value.data.size() - 1), &out);
+        out += "\r\n";
+      } else if (value.type == kRegDword && value.data.size() == 4) {
+        unsigned dword = 0;
+        for (int i = 3; i >= 0; --i) dword = dword << 8 | static_cast<unsigned char>(value.data[i]);
+        std::snprintf(number, sizeof number, "dword:%08x\r\n", dword);
+        out += name + number;
+      } else if (value.type == kRegBinary) {
+        WriteHex(name + "hex:", value.data, &out);
+      } else {
+        std::snprintf(number, sizeof number, "hex(%x):", value.type);
+        WriteHex(name + number, value.data, &out);
+      }
+    }
+    out += "\r\n";
+  }
+  return out;
+}
+
+}  // namespace setup::posix

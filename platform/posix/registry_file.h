@@ -1,0 +1,90 @@
+// The contents of the simulated machine's registry and its text form, the
+// layout of the Windows registry editor's export ("Windows Registry Editor
+// Version 5.00"): one "[key path]" section per key, then its values.
+//
+// Text encoding: unlike the editor's own export of this version, which is
+// UTF-16, the file is a byte file in the machine's ANSI code page, as the
+// installer's ANSI registry calls see the registry. Key paths, value names and
+// string data are written as their bytes; in names and string data a
+// backslash and a double quote are escaped ("\\", "\"") byte by byte, so the
+// escaping never depends on the code page. Data that does not read back
+// exactly from a quoted string (no final zero, inner zeros, line breaks) is
+// written in hex(1) form, so every value round-trips byte for byte. Lines end
+// in CR LF; LF alone is accepted when reading.
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace setup::posix {
+
+struct StoredValue {
+  std::string name;  // "" is the key's default value
+  unsigned type = 0;
+  std::string data;  // the bytes exactly as set
+};
+
+struct StoredKey {
+  std::string path;                 // full path with its root, in the case it was created
+  std::vector<StoredValue> values;  // in the order they were first set
+
+  // The value whose name equals name without regard to ASCII case.
+  StoredValue* FindValue(const std::string& name);
+  const StoredValue* FindValue(const std::string& name) const;
+  // Sets or replaces a value.
+  void SetValue(const std::string& name, unsigned type, const std::string& data);
+  // False when there was no such value.
+  bool RemoveValue(const std::string& name);
+};
+
+// The root key names, in the order of the root enumeration of the registry
+// interface.
+extern const char* const kStoredRootNames[5];
+
+// ASCII letters folded to upper case; double-byte characters (by the lead
+// bytes of the machine's ANSI code page, AnsiCodePage()) are kept whole, so
+// their second bytes never fold.
+std::string FoldName(const std::string& name);
+// Splits a key path at backslashes that are not second bytes of double-byte
+// characters (of the machine's ANSI code page).
+std::vector<std::string> SplitKeyPath(const std::string& path);
+// True when name can be stored as one key name: 1 to 255 bytes, no
+// backslash, no line break.
+bool IsValidKeyName(const std::string& name);
+
+// The whole registry: the five roots and every key below them.
+class StoredRegistry {
+ public:
+  StoredRegistry();
+
+  // The key with this full path (case-insensitive), or nullptr.
+  StoredKey* FindKey(const std::string& path);
+  const StoredKey* FindKey(const std::string& path) const;
+  // The key, created with its missing ancestors when needed; nullptr when the
+  // path does not start with a root name or holds an invalid key name.
+  // *created tells whether anything was added.
+  StoredKey* AddKey(const std::string& path, bool* created = nullptr);
+  bool HasSubkeys(const std::string& path) const;
+  // Removes a key without subkeys (never a root); false when it is missing.
+  bool RemoveKey(const std::string& path);
+
+  // Keys in tree order: every key directly before its subkeys.
+  struct TreeOrder {
+    bool operator()(const std::string& a, const std::string& b) const;
+  };
+  const std::map<std::string, StoredKey, TreeOrder>& keys() const { return keys_; }
+
+ private:
+  std::map<std::string, StoredKey, TreeOrder> keys_;  // by folded path
+};
+
+// Parses the text form; on failure *error is "file:line: what is wrong" and
+// *registry is unspecified. Accepts any bytes without crashing.
+bool ParseRegistryText(const char* bytes, size_t size, const std::string& file_name,
+                       StoredRegistry* registry, std::string* error);
+// The text form of registry; ParseRegistryText gives back the same contents.
+std::string FormatRegistryText(const StoredRegistry& registry);
+
+}  // namespace setup::posix

@@ -1,0 +1,311 @@
+// The simulated machine's registry file: durable, locked changes over the
+// registry-editor text form.
+#include "platform/posix/registry_store.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/posix/machine.h"
+
+namespace setup::posix {
+namespace {
+
+// The predefined handles, as Windows numbers them (in RootKey order).
+constexpr RegKey kRootHandles[5] = {0x80000000u, 0x80000001u, 0x80000002u, 0x80000003u,
+                                    0x80000005u};
+constexpr size_t kMaxHandles = 256;
+
+int RootIndex(RegKey key) {
+  for (int i = 0; i < 5; ++i) {
+    if (key == kRootHandles[i]) return i;
+  }
+  return -1;
+}
+
+bool HasLineBreak(const char* text) {
+  return std::strchr(text, '\r') != nullptr || std::strchr(text, '\n') != nullptr;
+}
+
+std::string Describe(const std::string& what, const std::string& file) {
+  return file + ": " + what + ": " + std::strerror(errno);
+}
+
+// Writes all of text to fd; false with errno set.
+bool WriteAll(int fd, const std::string& text) {
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = write(fd, text.data() + done, text.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// The exclusive lock of a change; released when it goes out of scope.
+class FileLock {
+ public:
+  explicit FileLock(const std::string& path) {
+    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd_ < 0) return;
+    while (flock(fd_, LOCK_EX) != 0) {
+      if (errno != EINTR) {
+        close(fd_);
+        fd_ = -1;
+        return;
+      }
+    }
+  }
+  ~FileLock() {
+    if (fd_ >= 0) close(fd_);  // closing releases the lock
+  }
+  bool held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace
+
+RegistryStore::RegistryStore(std::string file) : file_(std::move(file)) {
+  sink_ = [](const std::string& message) { std::fprintf(stderr, "setup: %s\n", message.c_str()); };
+}
+
+void RegistryStore::SetDiagnosticSink(std::function<void(const std::string&)> sink) {
+  sink_ = std::move(sink);
+}
+
+std::string RegistryStore::FilePath() const {
+  return file_.empty() ? MachineRoot() + "/registry.reg" : file_;
+}
+
+void RegistryStore::Diagnose(const std::string& message) {
+  if (message == last_diagnostic_) return;  // once, not at every operation
+  last_diagnostic_ = message;
+  if (sink_) sink_(message);
+}
+
+long RegistryStore::Load(StoredRegistry* registry) {
+  std::string path = FilePath();
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return kErrorSuccess;  // a new machine: an empty registry
+    Diagnose(Describe("cannot open the registry", path));
+    return kErrorRegistryIoFailed;
+  }
+  std::string text;
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      Diagnose(Describe("cannot read the registry", path));
+      close(fd);
+      return kErrorRegistryIoFailed;
+    }
+    if (n == 0) break;
+    text.append(buffer, static_cast<size_t>(n));
+  }
+  close(fd);
+  std::string error;
+  if (!ParseRegistryText(text.data(), text.size(), path, registry, &error)) {
+    Diagnose(error +
+             " (the registry is damaged; it is left as it is and registry operations "
+             "fail until it is repaired)");
+    return kErrorRegistryCorrupt;
+  }
+  return kErrorSuccess;
+}
+
+long RegistryStore::Save(const StoredRegistry& registry) {
+  std::string path = FilePath();
+  std::string temporary = path + ".tmp";  // one writer at a time: the lock is held
+  int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    Diagnose(Describe("cannot write the registry", temporary));
+    return kErrorRegistryIoFailed;
+  }
+  // The new text must be on disk before its name replaces the old file, and
+  // the rename itself on disk before the change counts as made.
+  bool written = WriteAll(fd, FormatRegistryText(registry)) && fsync(fd) == 0;
+  written = close(fd) == 0 && written;
+  if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
+    Diagnose(Describe("cannot write the registry", temporary));
+    unlink(temporary.c_str());
+    return kErrorRegistryIoFailed;
+  }
+  std::string folder = path.substr(0, path.find_last_of('/') + 1);
+  int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0 || fsync(dir) != 0) {
+    Diagnose(Describe("cannot flush the folder of the registry", path));
+    if (dir >= 0) close(dir);
+    return kErrorRegistryIoFailed;
+  }
+  close(dir);
+  return kErrorSuccess;
+}
+
+long RegistryStore::Modify(const std::function<long(StoredRegistry*, bool*)>& change) {
+  FileLock lock(FilePath() + ".lock");
+  if (!lock.held()) {
+    Diagnose(Describe("cannot lock the registry", FilePath() + ".lock"));
+    return kErrorRegistryIoFailed;
+  }
+  StoredRegistry registry;
+  long result = Load(&registry);
+  if (result != kErrorSuccess) return result;
+  bool changed = false;
+  result = change(&registry, &changed);
+  if (result != kErrorSuccess || !changed) return result;
+  return Save(registry);
+}
+
+bool RegistryStore::PathOf(RegKey key, std::string* path) const {
+  int root = RootIndex(key);
+  if (root >= 0) {
+    *path = kStoredRootNames[root];
+    return true;
+  }
+  if (key == 0 || key > handles_.size() || handles_[key - 1].empty()) return false;
+  *path = handles_[key - 1];
+  return true;
+}
+
+std::string RegistryStore::Join(const std::string& parent, const char* name) {
+  std::string path = parent;
+  for (const std::string& part : SplitKeyPath(name)) {
+    if (!part.empty()) path += "\\" + part;  // an empty name is the same key again
+  }
+  return path;
+}
+
+long RegistryStore::NewHandle(const std::string& path, RegKey* key) {
+  for (size_t i = 0; i < handles_.size(); ++i) {
+    if (handles_[i].empty()) {
+      handles_[i] = path;
+      *key = i + 1;
+      return kErrorSuccess;
+    }
+  }
+  if (handles_.size() >= kMaxHandles) return kErrorNoSystemResources;
+  handles_.push_back(path);
+  *key = handles_.size();
+  return kErrorSuccess;
+}
+
+RegKey RegistryStore::Root(RootKey root) { return kRootHandles[static_cast<int>(root)]; }
+
+long RegistryStore::OpenKey(RegKey parent, const char* name, unsigned, RegKey* key) {
+  *key = 0;
+  std::string parent_path;
+  if (!PathOf(parent, &parent_path)) return kErrorInvalidHandle;
+  StoredRegistry registry;
+  long result = Load(&registry);
+  if (result != kErrorSuccess) return result;
+  if (registry.FindKey(parent_path) == nullptr) return kErrorKeyDeleted;
+  const StoredKey* found = registry.FindKey(Join(parent_path, name));
+  if (found == nullptr) return kErrorFileNotFound;
+  return NewHandle(found->path, key);
+}
+
+long RegistryStore::CreateKey(RegKey parent, const char* name, unsigned, RegKey* key) {
+  *key = 0;
+  std::string parent_path;
+  if (!PathOf(parent, &parent_path)) return kErrorInvalidHandle;
+  for (const std::string& part : SplitKeyPath(name)) {
+    if (!part.empty() && !IsValidKeyName(part)) return kErrorInvalidParameter;
+  }
+  std::string path = Join(parent_path, name);
+  std::string created_path;
+  long result = Modify([&](StoredRegistry* registry, bool* changed) {
+    if (registry->FindKey(parent_path) == nullptr) return kErrorKeyDeleted;
+    StoredKey* created = registry->AddKey(path, changed);
+    if (created == nullptr) return kErrorInvalidParameter;
+    created_path = created->path;
+    return kErrorSuccess;
+  });
+  if (result != kErrorSuccess) return result;
+  return NewHandle(created_path, key);
+}
+
+long RegistryStore::QueryValue(RegKey key, const char* name, unsigned* type, void* data,
+                               unsigned* size) {
+  std::string path;
+  if (!PathOf(key, &path)) return kErrorInvalidHandle;
+  StoredRegistry registry;
+  long result = Load(&registry);
+  if (result != kErrorSuccess) return result;
+  const StoredKey* stored = registry.FindKey(path);
+  if (stored == nullptr) return kErrorKeyDeleted;
+  const StoredValue* value = stored->FindValue(name != nullptr ? name : "");
+  if (value == nullptr) return kErrorFileNotFound;
+  if (type != nullptr) *type = value->type;
+  if (data != nullptr) {
+    if (size == nullptr) return kErrorInvalidParameter;
+    if (*size < value->data.size()) {
+      *size = static_cast<unsigned>(value->data.size());
+      return kErrorMoreData;
+    }
+    std::memcpy(data, value->data.data(), value->data.size());
+  }
+  if (size != nullptr) *size = static_cast<unsigned>(value->data.size());
+  return kErrorSuccess;
+}
+
+long RegistryStore::SetValue(RegKey key, const char* name, unsigned type, const void* data,
+                             unsigned size) {
+  std::string path;
+  if (!PathOf(key, &path)) return kErrorInvalidHandle;
+  if (name == nullptr) name = "";
+  // A name with a line break cannot be written as one line of the file.
+  if (HasLineBreak(name) || (data == nullptr && size != 0)) return kErrorInvalidParameter;
+  std::string bytes(static_cast<const char*>(data), data != nullptr ? size : 0);
+  return Modify([&](StoredRegistry* registry, bool* changed) {
+    StoredKey* stored = registry->FindKey(path);
+    if (stored == nullptr) return kErrorKeyDeleted;
+    stored->SetValue(name, type, bytes);
+    *changed = true;
+    return kErrorSuccess;
+  });
+}
+
+long RegistryStore::DeleteValue(RegKey key, const char* name) {
+  std::string path;
+  if (!PathOf(key, &path)) return kErrorInvalidHandle;
+  return Modify([&](StoredRegistry* registry, bool* changed) {
+    StoredKey* stored = registry->FindKey(path);
+    if (stored == nullptr) return kErrorKeyDeleted;
+    if (!stored->RemoveValue(name != nullptr ? name : "")) return kErrorFileNotFound;
+    *changed = true;
+    return kErrorSuccess;
+  });
+}
+
+long RegistryStore::DeleteKey(RegKey key, const char* subkey) {
+  std::string parent_path;
+  if (!PathOf(key, &parent_path)) return kErrorInvalidHandle;
+  std::string path = Join(parent_path, subkey != nullptr ? subkey : "");
+  return Modify([&](StoredRegistry* registry, bool* changed) {
+    if (registry->FindKey(parent_path) == nullptr) return kErrorKeyDeleted;
+    if (registry->FindKey(path) == nullptr) return kErrorFileNotFound;
+    // As on Windows NT: a root, or a key that still has subkeys, stays.
+    if (SplitKeyPath(path).size() < 2 || registry->HasSubkeys(path)) return kErrorAccessDenied;
+    *changed = registry->RemoveKey(path);
+    return kErrorSuccess;
+  });
+}
+
+void RegistryStore::CloseKey(RegKey key) {
+  if (RootIndex(key) >= 0 || key == 0 || key > handles_.size()) return;
+  handles_[key - 1].clear();
+}
+
+}  // namespace setup::posix

@@ -1,0 +1,77 @@
+// The registry of the simulated machine: a Registry kept in the file
+// registry.reg of the machine folder (see registry_file.h for its form).
+//
+// Every change is durable when the call returns: the whole file is written
+// to registry.reg.tmp, flushed to disk and renamed over registry.reg, and the
+// folder is flushed too, so a crash leaves either the old or the new file.
+// Changes hold an exclusive flock on registry.reg.lock across read, change and
+// write, so concurrent processes never lose each other's changes. Reads take
+// no lock: the rename makes every version of the file appear whole.
+//
+// A damaged file (not in the format, truncated, garbage) is never emptied or
+// overwritten: every operation fails with kErrorRegistryCorrupt, and the
+// diagnostic sink (standard error by default) receives "file:line: what is
+// wrong" once. The engine sees only failed registry operations.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/posix/registry_file.h"
+#include "platform/registry.h"
+
+namespace setup::posix {
+
+inline constexpr long kErrorAccessDenied = 5;
+inline constexpr long kErrorInvalidHandle = 6;
+inline constexpr long kErrorInvalidParameter = 87;
+inline constexpr long kErrorNoSystemResources = 1450;
+inline constexpr long kErrorKeyDeleted = 1018;
+inline constexpr long kErrorRegistryCorrupt = 1015;
+inline constexpr long kErrorRegistryIoFailed = 1016;
+
+class RegistryStore : public Registry {
+ public:
+  // file: the store's path; empty means registry.reg in MachineRoot(), looked
+  // up at every operation (so the machine folder may be chosen later).
+  explicit RegistryStore(std::string file = "");
+
+  // Where diagnostics go (damaged file, failed writes); each distinct message
+  // is delivered once per store.
+  void SetDiagnosticSink(std::function<void(const std::string&)> sink);
+  // The path of the store file in use.
+  std::string FilePath() const;
+
+  RegKey Root(RootKey root) override;
+  long OpenKey(RegKey parent, const char* name, unsigned access, RegKey* key) override;
+  long CreateKey(RegKey parent, const char* name, unsigned access, RegKey* key) override;
+  long QueryValue(RegKey key, const char* name, unsigned* type, void* data,
+                  unsigned* size) override;
+  long SetValue(RegKey key, const char* name, unsigned type, const void* data,
+                unsigned size) override;
+  long DeleteValue(RegKey key, const char* name) override;
+  long DeleteKey(RegKey key, const char* subkey) override;
+  void CloseKey(RegKey key) override;
+
+ private:
+  // Reads the file (a missing file is an empty registry).
+  long Load(StoredRegistry* registry);
+  // Lock, load, apply change, and when it reports a change write the file
+  // back. change returns a Windows error code and sets *changed.
+  long Modify(const std::function<long(StoredRegistry*, bool* changed)>& change);
+  long Save(const StoredRegistry& registry);
+  void Diagnose(const std::string& message);
+  // The key path a handle stands for; false for an unknown handle.
+  bool PathOf(RegKey key, std::string* path) const;
+  // parent's path joined with a relative name ("" = parent itself).
+  static std::string Join(const std::string& parent, const char* name);
+  long NewHandle(const std::string& path, RegKey* key);
+
+  std::string file_;
+  std::function<void(const std::string&)> sink_;
+  std::string last_diagnostic_;
+  std::vector<std::string> handles_;  // slot i is handle i+1; "" is free
+};
+
+}  // namespace setup::posix

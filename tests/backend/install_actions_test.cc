@@ -1,0 +1,123 @@
+// MakeDir, BinCopy, DiskCheck and TextCopy over the real file system of the
+// build: the bytes that land on disk and what a failed copy leaves behind.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/script_engine.h"
+#include "tests/backend/backend.h"
+#include "tests/fakes/fake_system.h"
+#include "tests/fakes/recording_ui.h"
+
+namespace setup::testing {
+namespace {
+
+bool WriteFile(const std::string& path, const std::string& bytes) {
+  std::FILE* file = std::fopen(NativePath(path).c_str(), "wb");
+  if (file == nullptr) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && ok;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::FILE* file = std::fopen(NativePath(path).c_str(), "rb");
+  if (file == nullptr) return "<missing>";
+  std::string bytes;
+  char buffer[4096];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
+  std::fclose(file);
+  return bytes;
+}
+
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(NativePath(folder))) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class BackendInstallTest : public ::testing::Test {
+ protected:
+  BackendInstallTest() {
+    platform.system = &system;
+    platform.files = &RealFileSystem();
+    engine = std::make_unique<ScriptEngine>(platform, ui);
+    std::snprintf(engine->program_folder, kTextSize, "%s", medium.path().c_str());
+    std::snprintf(engine->script_path, kTextSize, "%s\\Setup.Inf", medium.path().c_str());
+  }
+
+  // Runs a command on a writable copy of its arguments.
+  int Run(int (ScriptEngine::*command)(char*), const std::string& arguments) {
+    std::snprintf(line, sizeof line, "%s", arguments.c_str());
+    return ((*engine).*command)(line);
+  }
+  // Scratch paths may hold blanks, so arguments that may be quoted are.
+  static std::string Q(const std::string& path) { return "\"" + path + "\""; }
+  int Copy(const std::string& arguments, LanguageMode selection) {
+    std::snprintf(line, sizeof line, "%s", arguments.c_str());
+    return engine->TextCopyCommand(line, selection);
+  }
+
+  ScratchFolder medium;  // the distribution medium
+  ScratchFolder target;
+  FakeSystem system;
+  RecordingUi ui;
+  Platform platform;
+  std::unique_ptr<ScriptEngine> engine;
+  char line[kWorkLineSize];
+};
+
+TEST_F(BackendInstallTest, InstallsFoldersAndFiles) {
+  const std::string binary("MZ\r\n\x1A\0\xFF", 7);
+  ASSERT_TRUE(WriteFile(medium / "APP.EXE", binary));
+  ASSERT_TRUE(
+      WriteFile(medium / "README.TXT", "one\r\n/* \x90\xe0\x96\xbe $# Notes */\ntwo\x1Alost"));
+  const std::string app = target / "App";
+  EXPECT_EQ(Run(&ScriptEngine::MakeDir, Q(app)), 0);
+  EXPECT_EQ(Run(&ScriptEngine::MakeDir, Q(app)), 0);  // already there
+  EXPECT_EQ(Run(&ScriptEngine::BinCopy, Q(medium / "APP.EXE") + " " + Q(app + "\\APP.EXE")), 0);
+  EXPECT_EQ(Copy(Q(medium / "README.TXT") + " " + app + "\\README.TXT", kEnglish), 0);
+  EXPECT_EQ(ui.Transcript(), "");
+  EXPECT_EQ(ReadFile(app + "\\APP.EXE"), binary);
+  EXPECT_EQ(ReadFile(app + "\\README.TXT"), "one\r\n/* Notes */\r\ntwo");
+  EXPECT_EQ(Names(app), (std::vector<std::string>{"APP.EXE", "README.TXT"}));
+}
+
+TEST_F(BackendInstallTest, BinCopyReplacesAReadOnlyFile) {
+  ASSERT_TRUE(WriteFile(medium / "A.DLL", "new"));
+  ASSERT_TRUE(WriteFile(target / "A.DLL", "old"));
+  ASSERT_TRUE(RealFileSystem().SetAttributes((target / "A.DLL").c_str(), kAttrReadOnly));
+  EXPECT_EQ(Run(&ScriptEngine::BinCopy, Q(medium / "A.DLL") + " " + Q(target / "A.DLL")), 0);
+  EXPECT_EQ(ReadFile(target / "A.DLL"), "new");
+}
+
+TEST_F(BackendInstallTest, FailedTextCopyKeepsTheOldFile) {
+  ASSERT_TRUE(WriteFile(medium / "BAD.TXT", "text\n/* never closed\n"));
+  ASSERT_TRUE(WriteFile(target / "OUT.TXT", "old"));
+  EXPECT_EQ(Copy(Q(medium / "BAD.TXT") + " " + (target / "OUT.TXT"), kJapanese), 1);
+  EXPECT_EQ(Copy(Q(medium / "NONE.TXT") + " " + (target / "OUT.TXT"), kJapanese), 1);
+  EXPECT_EQ(ui.Transcript(), "error: " + (medium / "BAD.TXT") + ":(3) /* */ Syntax Error\n" +
+                                 "error: Can't open " + (medium / "NONE.TXT") + " file\n");
+  EXPECT_EQ(ReadFile(target / "OUT.TXT"), "old");
+  EXPECT_EQ(Names(target.path()), std::vector<std::string>{"OUT.TXT"});
+}
+
+TEST_F(BackendInstallTest, DiskCheckProbesTheProgramFolder) {
+  ui.answers = {false};
+  EXPECT_EQ(Run(&ScriptEngine::DiskCheck, "DISK2.TAG Disk 2"), 1);
+  ASSERT_TRUE(WriteFile(medium / "DISK2.TAG", ""));
+  EXPECT_EQ(Run(&ScriptEngine::DiskCheck, "DISK2.TAG Disk 2"), 0);
+  EXPECT_EQ(ui.Transcript(), "disk: Cheng at 'Disk 2'\nerror: Making a setup was stopped.\n");
+}
+
+}  // namespace
+}  // namespace setup::testing

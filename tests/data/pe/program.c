@@ -1,0 +1,2 @@
+/* The code of the test EXE: an entry point that returns at once. */
+int entry(void) { return 0; }

@@ -1,0 +1,38 @@
+// The program formats with the system C runtime's printf (msvcrt) rather than
+// the larger C99 one that the C++ headers of mingw select: the messages use
+// only %s, %d and %X, which both format alike.
+#include <stdarg.h>
+#include <stddef.h>
+
+extern "C" {
+
+// From msvcrt.dll: _vsnprintf writes at most count bytes and returns -1 when
+// the text did not fit (without terminating it); _vscprintf measures.
+int __cdecl _vsnprintf(char* buffer, size_t count, const char* format, va_list args);
+int __cdecl _vscprintf(const char* format, va_list args);
+
+// As C99 vsnprintf: the result is always terminated within size bytes, and
+// the return value is the length the whole text has.
+int __cdecl __mingw_vsnprintf(char* buffer, size_t size, const char* format, va_list args) {
+  va_list measure;
+  va_copy(measure, args);
+  int length = -1;
+  if (size > 0) {
+    length = _vsnprintf(buffer, size - 1, format, args);
+    buffer[size - 1] = '\0';
+    if (length >= 0 && static_cast<size_t>(length) < size) buffer[length] = '\0';
+  }
+  if (length < 0 || static_cast<size_t>(length) >= size) length = _vscprintf(format, measure);
+  va_end(measure);
+  return length;
+}
+
+int __cdecl __mingw_snprintf(char* buffer, size_t size, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  int length = __mingw_vsnprintf(buffer, size, format, args);
+  va_end(args);
+  return length;
+}
+
+}  // extern "C"

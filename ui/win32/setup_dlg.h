@@ -1,0 +1,54 @@
+// The setup dialog: the installer's main window, where the user confirms the
+// destination folders and OK runs the script beside a progress bar.
+#pragma once
+
+#include "engine/script_engine.h"
+#include "ui/win32/framework.h"
+
+namespace setup::win32 {
+
+class CSetupDlg : public CDialog {
+ public:
+  // The dialog over engine's settings; the texts start as the settings'
+  // folders and labels and the icon is the program's icon.
+  explicit CSetupDlg(ScriptEngine& engine);
+
+  // True while OK's run is in progress (clicks that arrive during it, from the
+  // registration wait's message dispatch, are ignored).
+  bool running() const { return running_; }
+
+  CProgressCtrl m_progress;
+  CString m_strFolder1;
+  CString m_strLabel1;
+  CString m_strLabel2;
+  CString m_strFolder2;
+  HICON m_hIcon;
+
+ protected:
+  void DoDataExchange(CDataExchange* dx) override;
+  BOOL OnInitDialog() override;
+  // Stores the folders, runs the script, then closes the dialog.
+  void OnOK() override;
+  // Closes without installing, unless a run is in progress.
+  void OnCancel() override;
+  bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam, INT_PTR* result) override;
+
+ private:
+  void OnSysCommand(WPARAM command);
+  // True when the icon was painted (the window is minimised).
+  bool OnPaint();
+  void OnBrowseFolder1();
+  void OnBrowseFolder2();
+  // Lets the user pick a folder in the shell's folder picker, opening on
+  // folder; title is the picker's instruction line.
+  void BrowseForFolder(CString& folder, const char* title);
+  static int CALLBACK BrowseCallback(HWND picker, UINT message, LPARAM lparam, LPARAM data);
+  // True when folder fits a settings field; otherwise reports it, naming the
+  // row by its label.
+  bool FolderFits(const CString& folder, const CString& label);
+
+  ScriptEngine& engine_;
+  bool running_ = false;
+};
+
+}  // namespace setup::win32

@@ -1,0 +1,31 @@
+// SetupUi for Windows: the setup dialog, its progress bar, message boxes and
+// the small prompts.
+#pragma once
+
+#include "engine/script_engine.h"
+#include "ui/win32/setup_dlg.h"
+
+namespace setup::win32 {
+
+class Win32Ui : public SetupUi {
+ public:
+  // The engine whose settings and run the dialogs use; set before the
+  // engine's start-up calls RunSetupDialog.
+  void Attach(ScriptEngine* engine) { engine_ = engine; }
+
+  void RunSetupDialog(const char* folder1, const char* folder2) override;
+  void SetProgressRange(int count) override;
+  void SetProgressPos(int position) override;
+  void ShowError(const char* text) override;
+  void ShowTopmostError(const char* text) override;
+  void ShowInformation(const char* text) override;
+  bool AskScriptMessage(const char* text) override;
+  bool PromptDisk(const char* text) override;
+  void ShowCompleted() override;
+
+ private:
+  ScriptEngine* engine_ = nullptr;
+  CSetupDlg* dialog_ = nullptr;  // while the setup dialog exists
+};
+
+}  // namespace setup::win32
