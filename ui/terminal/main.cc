@@ -17,6 +17,8 @@
 #include "platform/posix/components_posix.h"
 #include "platform/posix/file_system.h"
 #include "platform/posix/machine.h"
+#include "platform/posix/pe_version.h"
+#include "platform/posix/registry_store.h"
 #include "platform/posix/system_info.h"
 #include "ui/terminal/code_page.h"
 #include "ui/terminal/options.h"
@@ -36,6 +38,8 @@ constexpr int kExitCancelled = 3;
 struct Machine {
   setup::posix::PosixSystemInfo system;
   setup::posix::PosixFileSystem files;
+  setup::posix::RegistryStore registry;  // registry.reg of the machine folder
+  setup::posix::PeVersionInfo versions;  // texts in the machine's code page
   std::unique_ptr<setup::Components> components;
   setup::Platform platform;
 };
@@ -44,16 +48,21 @@ struct Machine {
 // becoming the program folder. False with *error set when it cannot.
 bool BuildPlatform(const Options& options, const std::string& caption, Machine* machine,
                    std::string* error) {
-  (void)caption;
   if (!options.medium.empty() && !machine->system.SetProgramFolder(options.medium)) {
     *error = "the medium folder '" + options.medium + "' does not exist";
     return false;
   }
+  // A damaged registry file is said once on standard error; the engine only
+  // sees registry operations fail.
+  machine->registry.SetDiagnosticSink([caption](const std::string& message) {
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), message.c_str());
+  });
   machine->components = setup::posix::NewComponents();
   machine->platform.system = &machine->system;
   machine->platform.files = &machine->files;
   machine->platform.components = machine->components.get();
-  // Still to come: the registry store and the version-resource reader.
+  machine->platform.registry = &machine->registry;
+  machine->platform.versions = &machine->versions;
   return true;
 }
 
