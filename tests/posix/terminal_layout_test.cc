@@ -84,9 +84,9 @@ TEST(BoxTest, CentresEachLine) {
 
 TEST(BoxTest, AllLinesHaveTheSameWidthWithDoubleByteText) {
   std::string text = kNihongo + " " + kNihongo + " " + kNihongo + " and more words to wrap";
+  const std::string caption = kNihongo + kNihongo;
   for (int max_inner : {8, 12, 20, 60}) {
-    std::vector<std::string> box =
-        Box(kNihongo + kNihongo + kNihongo, text, Align::kCenter, 0, max_inner, 932);
+    std::vector<std::string> box = Box(caption, text, Align::kCenter, 0, max_inner, 932);
     int width = AnsiWidth(box[0], 932);
     EXPECT_LE(width, max_inner + 2) << max_inner;
     for (const std::string& line : box) EXPECT_EQ(AnsiWidth(line, 932), width) << line;

@@ -6,7 +6,8 @@
 namespace setup::terminal {
 namespace {
 
-const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);  // iconv_open's failure
+// iconv_open's failure value, (iconv_t)-1.
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
 
 // Runs one whole conversion. On an unconvertible or malformed sequence the
 // result is false, unless replace is set: then the offending byte becomes

@@ -59,10 +59,8 @@ bool TerminalUi::ReadLine(std::string* line) {
   while ((c = std::fgetc(io_.in)) != EOF && c != '\n') line->push_back(static_cast<char>(c));
   if (c == EOF && line->empty()) {
     input_ended_ = true;
-    if (!io_.input_is_terminal)
-      Print("(end of input)\n");
-    else
-      Print("\n");
+    // A person's Ctrl-D leaves the cursor behind the prompt; end the line.
+    Print(io_.input_is_terminal ? "\n" : "(end of input)\n");
     return false;
   }
   // Answers from a pipe do not appear on the screen by themselves.
