@@ -45,7 +45,8 @@ class MemoryFile : public FileSystem {
 ScriptEngine::ScriptEngine(const Platform& platform, SetupUi& ui) : platform_(platform), ui_(ui) {
   bool lead[256];
   for (int i = 0; i < 256; ++i) {
-    lead[i] = platform_.system != nullptr && platform_.system->IsLeadByte(static_cast<unsigned char>(i));
+    lead[i] =
+        platform_.system != nullptr && platform_.system->IsLeadByte(static_cast<unsigned char>(i));
   }
   SetLeadBytes(lead);
   line[0] = expanded[0] = '\0';

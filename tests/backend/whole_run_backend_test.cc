@@ -63,7 +63,9 @@ TEST(WholeRunBackendTest, EveryCommandGivesTheSameMessagesOnEveryBackEnd) {
   const std::string pe = PePath("version_ja.dll");
   const std::string script =
       "WindowTitle Back end run\n"
-      "SetupDir \"" + target.path() + "\\App\" Folder\n"
+      "SetupDir \"" +
+      target.path() +
+      "\\App\" Folder\n"
       "MakeDir \"$$SETUPDIR$$\"\n"
       "BinCopy \"$$FD$$\\old.txt\" \"$$SETUPDIR$$\\old.txt\"\n"
       "TextCopy \"$$FD$$\\readme.txt\" $$SETUPDIR$$\\readme.txt\n"
@@ -74,16 +76,32 @@ TEST(WholeRunBackendTest, EveryCommandGivesTheSameMessagesOnEveryBackEnd) {
       ":SKIP\n"
       "IfFileDate \"$$FD$$\\old.txt\" < \"$$FD$$\\new.txt\" x Message older\n"
       "IfFileDate \"$$SETUPDIR$$\\old.txt\" = \"$$FD$$\\old.txt\" x Message copy keeps time\n"
-      "IfFileVersion \"" + pe + "\" >= 1.2 x Message version\n"
-      "IfFileVersion \"" + pe + "\" = 1.2.3.4 x Message exact\n"
-      "IfProductVersion \"" + pe + "\" = 2.0 x Message product\n"
+      "IfFileVersion \"" +
+      pe +
+      "\" >= 1.2 x Message version\n"
+      "IfFileVersion \"" +
+      pe +
+      "\" = 1.2.3.4 x Message exact\n"
+      "IfProductVersion \"" +
+      pe +
+      "\" = 2.0 x Message product\n"
       "IfProductVersion \"$$FD$$\\old.txt\" 1 E Message no version\n"
-      "SetRegistry \"" + k + "\\Sub\\Name\" \"value\" \n"
-      "IfRegistryFind \"" + k + "\\Sub\" x Message key\n"
-      "#define_registry V \"" + k + "\\Sub\\Name\" E Message defined\n"
+      "SetRegistry \"" +
+      k +
+      "\\Sub\\Name\" \"value\" \n"
+      "IfRegistryFind \"" +
+      k +
+      "\\Sub\" x Message key\n"
+      "#define_registry V \"" +
+      k +
+      "\\Sub\\Name\" E Message defined\n"
       "Message [V]\n"
-      "DeleteRegistry \"" + k + "\\Sub\\Name\" \n"
-      "#define_registry W \"" + k + "\\Sub\\Name\" x Message gone\n"
+      "DeleteRegistry \"" +
+      k +
+      "\\Sub\\Name\" \n"
+      "#define_registry W \"" +
+      k +
+      "\\Sub\\Name\" x Message gone\n"
       "IfString a < b x IfLanguage 17 x Message chained\n"
       "DiskCheck old.txt Disk 2\n"
       "MessageBox \"done\x01ok\"\n";
@@ -106,22 +124,23 @@ TEST(WholeRunBackendTest, EveryCommandGivesTheSameMessagesOnEveryBackEnd) {
 
   EXPECT_FALSE(engine->InitInstance());
   EXPECT_EQ(run.result, 0);
-  EXPECT_EQ(ui.Transcript(), "dialog: " + target.path() + "\\App | C:\\\n"
-                             "info: found\n"
-                             "info: folder\n"
-                             "info: older\n"
-                             "info: copy keeps time\n"
-                             "info: version\n"
-                             "info: exact\n"
-                             "info: product\n"
-                             "info: no version\n"
-                             "info: key\n"
-                             "info: defined\n"
-                             "info: [value]\n"
-                             "info: gone\n"
-                             "info: chained\n"
-                             "message: done\nok\n"
-                             "completed\n");
+  EXPECT_EQ(ui.Transcript(), "dialog: " + target.path() +
+                                 "\\App | C:\\\n"
+                                 "info: found\n"
+                                 "info: folder\n"
+                                 "info: older\n"
+                                 "info: copy keeps time\n"
+                                 "info: version\n"
+                                 "info: exact\n"
+                                 "info: product\n"
+                                 "info: no version\n"
+                                 "info: key\n"
+                                 "info: defined\n"
+                                 "info: [value]\n"
+                                 "info: gone\n"
+                                 "info: chained\n"
+                                 "message: done\nok\n"
+                                 "completed\n");
   EXPECT_EQ(ReadFile(target / "App\\old.txt"), "old");
   EXPECT_EQ(ReadFile(target / "App\\readme.txt"), "a /* \x93\xfa\x96\x7b */ b\r\n");
 }
