@@ -122,8 +122,8 @@ bool ScriptEngine::QueryVersionString(const char* file, const char* value_name, 
   return found;
 }
 
-bool ScriptEngine::TestFileVersion(const char* file, const char* version, int op,
-                                   const char* sense, const char* value_name) {
+bool ScriptEngine::TestFileVersion(const char* file, const char* version, int op, const char* sense,
+                                   const char* value_name) {
   char file_version[kTextSize];
   bool result = false;
   if (QueryVersionString(file, value_name, file_version, kTextSize)) {

@@ -134,7 +134,8 @@ bool CopyBounded(char* dest, unsigned size, const char* source) {
   if (size == 0) return source[0] == '\0';
   unsigned i = 0;
   while (source[i] != '\0') {
-    unsigned width = (IsLeadByte(static_cast<unsigned char>(source[i])) && source[i + 1] != '\0') ? 2 : 1;
+    unsigned width =
+        (IsLeadByte(static_cast<unsigned char>(source[i])) && source[i + 1] != '\0') ? 2 : 1;
     if (i + width > size - 1) {
       dest[i] = '\0';
       return false;

@@ -45,7 +45,8 @@ class MemoryFile : public FileSystem {
 ScriptEngine::ScriptEngine(const Platform& platform, SetupUi& ui) : platform_(platform), ui_(ui) {
   bool lead[256];
   for (int i = 0; i < 256; ++i) {
-    lead[i] = platform_.system != nullptr && platform_.system->IsLeadByte(static_cast<unsigned char>(i));
+    lead[i] =
+        platform_.system != nullptr && platform_.system->IsLeadByte(static_cast<unsigned char>(i));
   }
   SetLeadBytes(lead);
   line[0] = expanded[0] = '\0';
@@ -58,6 +59,16 @@ void ScriptEngine::ReportError(const char* format, ...) {
   std::vsnprintf(message, sizeof message, format, args);
   va_end(args);
   message[kTextSize - 1] = '\0';  // some C runtimes leave a cut message unterminated
+  // A message cut at its 255th byte may end in half a double-byte character.
+  for (int i = 0; message[i] != '\0'; ++i) {
+    if (IsLeadByte(static_cast<unsigned char>(message[i]))) {
+      if (message[i + 1] == '\0') {
+        message[i] = '\0';
+        break;
+      }
+      ++i;
+    }
+  }
   ui_.ShowError(message);
 }
 

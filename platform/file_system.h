@@ -16,7 +16,7 @@ inline constexpr unsigned kAttrDirectory = 0x10;
 
 // What GetStatus finds out about a file or folder.
 struct FileStatus {
-  unsigned attributes = 0;          // kAttr* bits
+  unsigned attributes = 0;           // kAttr* bits
   std::int64_t last_write_time = 0;  // seconds since 1970 (UTC)
 };
 

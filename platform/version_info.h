@@ -16,8 +16,7 @@ class VersionInfo {
   // VerQueryValueA: finds sub_block ("\VarFileInfo\Translation",
   // "\StringFileInfo\041104B0\FileVersion") inside block; strings come back
   // NUL-terminated in the ANSI code page. The result points into block.
-  virtual bool Query(void* block, const char* sub_block, const void** value,
-                     unsigned* length) = 0;
+  virtual bool Query(void* block, const char* sub_block, const void** value, unsigned* length) = 0;
 };
 
 }  // namespace setup

@@ -53,8 +53,8 @@ class Win32Components : public Components {
     startup.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION info = {};
     const char* current = (folder != nullptr && folder[0] != '\0') ? folder : nullptr;
-    if (!::CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, current,
-                          &startup, &info)) {
+    if (!::CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, current, &startup,
+                          &info)) {
       return 0;
     }
     return reinterpret_cast<ProcessHandle>(new StartedProcess{info.hProcess, info.hThread});

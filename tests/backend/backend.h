@@ -35,6 +35,11 @@ class ScratchFolder {
 // test files with the C library (fopen) and std::filesystem.
 std::string NativePath(const std::string& windows_path);
 
+// Writes a test file through the C library; false on failure.
+bool WriteFile(const std::string& windows_path, const std::string& bytes);
+// The whole file, or "<missing>".
+std::string ReadFile(const std::string& windows_path);
+
 // Sets the last-write time of a file, in seconds since 1970 (UTC).
 bool SetLastWriteTime(const std::string& windows_path, std::int64_t seconds);
 

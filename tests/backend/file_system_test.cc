@@ -16,25 +16,6 @@ constexpr unsigned kKnownAttributes = kAttrReadOnly | kAttrDirectory;
 // 2001-09-09 01:46:40 UTC, far from the time the tests run.
 constexpr std::int64_t kOldTime = 1000000000;
 
-bool WriteFile(const std::string& path, const std::string& bytes) {
-  std::FILE* file = std::fopen(NativePath(path).c_str(), "wb");
-  if (file == nullptr) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && ok;
-}
-
-// The whole file, or "<missing>".
-std::string ReadFile(const std::string& path) {
-  std::FILE* file = std::fopen(NativePath(path).c_str(), "rb");
-  if (file == nullptr) return "<missing>";
-  std::string bytes;
-  char buffer[4096];
-  size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
-  std::fclose(file);
-  return bytes;
-}
-
 // The names in a folder, so that tests see temporaries left behind.
 std::vector<std::string> Names(const ScratchFolder& folder) {
   std::vector<std::string> names;

@@ -18,24 +18,6 @@
 namespace setup::testing {
 namespace {
 
-bool WriteFile(const std::string& path, const std::string& bytes) {
-  std::FILE* file = std::fopen(NativePath(path).c_str(), "wb");
-  if (file == nullptr) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && ok;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::FILE* file = std::fopen(NativePath(path).c_str(), "rb");
-  if (file == nullptr) return "<missing>";
-  std::string bytes;
-  char buffer[4096];
-  size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
-  std::fclose(file);
-  return bytes;
-}
-
 std::vector<std::string> Names(const std::string& folder) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(NativePath(folder))) {

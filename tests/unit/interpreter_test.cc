@@ -64,12 +64,17 @@ TEST_F(InterpreterTest, ControlFlowTable) {
       {"Goto L\n:L more\nMessage one\n", "info: one\ncompleted\n", 0},
       // A label line without a name is harmless, except while skipping.
       {":\n: x\nMessage ok\n", "info: ok\ncompleted\n", 0},
-      {"Goto L\n: L\n:L\n", "error: D:\\Setup.Inf\x82\xCC" "2\x8Ds\x96\xDA\x82\xC9:\x82\xAA\x82\xA0"
-       "\x82\xE9\x82\xCC\x82\xC9\x83\x89\x83x\x83\x8B\x82\xAA\x97L\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n",
+      {"Goto L\n: L\n:L\n",
+       "error: D:\\Setup.Inf\x82\xCC"
+       "2\x8Ds\x96\xDA\x82\xC9:\x82\xAA\x82\xA0"
+       "\x82\xE9\x82\xCC\x82\xC9\x83\x89\x83x\x83\x8B\x82\xAA\x97L\x82\xE8\x82\xDC\x82\xB9\x82\xF1"
+       "\n",
        1},
-      {"Goto\n", "error: GOTO \x82\xC9\x83\x89\x83x\x83\x8B\x82\xAA\x97L\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n",
+      {"Goto\n",
+       "error: GOTO \x82\xC9\x83\x89\x83x\x83\x8B\x82\xAA\x97L\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n",
        1},
-      {"Goto :\n", "error: GOTO \x82\xC9\x83\x89\x83x\x83\x8B\x82\xAA\x97L\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n",
+      {"Goto :\n",
+       "error: GOTO \x82\xC9\x83\x89\x83x\x83\x8B\x82\xAA\x97L\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n",
        1},
       // MessageBox: quoted whole, unquoted up to the first blank, 0x01 breaks lines.
       {"MessageBox Insert disk 2\n", "message: Insert\ncompleted\n", 0},
@@ -83,8 +88,11 @@ TEST_F(InterpreterTest, ControlFlowTable) {
       {"IfString a = a x Goto L\nMessage no\n:L\n", "completed\n", 0},
       {"IfString a = a x   \n", "completed\n", 0},
       {"IfString a = a x :label\nIfString a = a x 'comment\n", "completed\n", 0},
-      {"IfString a = a x\n", "error: D:\\Setup.Inf\x82\xCC" "1\x8Ds\x96\xDA\x82\xC9TAB\x82\xAA\x97L"
-       "\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n", 1},
+      {"IfString a = a x\n",
+       "error: D:\\Setup.Inf\x82\xCC"
+       "1\x8Ds\x96\xDA\x82\xC9TAB\x82\xAA\x97L"
+       "\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n",
+       1},
       {"IfString A <=B E Message inverted\n", "info: inverted\ncompleted\n", 0},
       {"IfString a b E Message always\n", "info: always\ncompleted\n", 0},
       {"IfString a = a x Frobnicate\n", "error: Setup script Error (Frobnicate)\n", 1},
@@ -109,12 +117,8 @@ TEST_F(InterpreterTest, RunTimeMacrosAndRoots) {
     const char* folder;
     const char* root;
   } cases[] = {
-      {"C:\\Program Files\\Tool", "C:\\Program Files"},
-      {"C:\\Tool", "C:"},
-      {"C:\\", "C:"},
-      {"D:\\Apps\\Tool\\", "D:\\Apps\\Tool"},
-      {"Tool", ""},
-      {"D:/a/b", "D:/a"},
+      {"C:\\Program Files\\Tool", "C:\\Program Files"}, {"C:\\Tool", "C:"}, {"C:\\", "C:"},
+      {"D:\\Apps\\Tool\\", "D:\\Apps\\Tool"},           {"Tool", ""},       {"D:/a/b", "D:/a"},
   };
   for (const Case& c : cases) {
     Reset();
@@ -142,7 +146,8 @@ TEST_F(InterpreterTest, DefineTakesTheRestOfTheExpandedLine) {
 }
 
 TEST_F(InterpreterTest, SecondDefineOfANameDefinesItsValue) {
-  EXPECT_EQ(Run("#define A 1\n#define A 2\nMessage A\nMessage 1\n"), "info: 1\ninfo: 2\ncompleted\n");
+  EXPECT_EQ(Run("#define A 1\n#define A 2\nMessage A\nMessage 1\n"),
+            "info: 1\ninfo: 2\ncompleted\n");
   EXPECT_EQ(Macro("A"), "1");
   EXPECT_EQ(Macro("1"), "2");
 }

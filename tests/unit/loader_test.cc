@@ -20,7 +20,9 @@ std::vector<std::string> StoredLines(ScriptEngine& engine) {
 }
 
 TEST_F(LoaderTest, LineEndsAndTextMode) {
-  ASSERT_EQ(Load("a\r\nb\nc\rd\n\r\n\x1A" "after"), 0);
+  ASSERT_EQ(Load("a\r\nb\nc\rd\n\r\n\x1A"
+                 "after"),
+            0);
   EXPECT_EQ(StoredLines(*engine), (std::vector<std::string>{"a", "b", "c\rd", ""}));
   EXPECT_EQ(engine->lines.line_count, 4);
 }
@@ -69,19 +71,19 @@ struct PrescanCase {
 TEST_F(LoaderTest, PrescanTable) {
   const PrescanCase cases[] = {
       {"", "Setup", "C:\\", "Setup Directory", "C:\\", 1},
-      {"SetupDir D:\\A Label\nSetupDir E:\\B \"Second label\"\n", "Setup", "E:\\B",
-       "Second label", "C:\\", 1},
+      {"SetupDir D:\\A Label\nSetupDir E:\\B \"Second label\"\n", "Setup", "E:\\B", "Second label",
+       "C:\\", 1},
       {"SetupDir2\n", "Setup", "C:\\", "Setup Directory", "", 2},
       {"WindowTitle \"My Tool\"  \n", "\"My Tool\"  ", "C:\\", "Setup Directory", "C:\\", 1},
       {"WindowTitle\n", "", "C:\\", "Setup Directory", "C:\\", 1},
-      {"SetupDir \"C:\\Program Files\\Tool\" \"Install to\"\n", "Setup",
-       "C:\\Program Files\\Tool", "Install to", "C:\\", 1},
+      {"SetupDir \"C:\\Program Files\\Tool\" \"Install to\"\n", "Setup", "C:\\Program Files\\Tool",
+       "Install to", "C:\\", 1},
       {"SetupDir C:\\Tool Two words\n", "Setup", "C:\\Tool", "Two", "C:\\", 1},
       {"SetupDir C:\\Tool\n", "Setup", "C:\\Tool", "Setup Directory", "C:\\", 1},
       {"SetupDir\n", "Setup", "", "Setup Directory", "C:\\", 1},
       {"SetupDir = C:\\X \n", "Setup", "C:\\X", "Setup Directory", "C:\\", 1},
-      {"  setupdir $$WINDOWS$$\\Fonts\n", "Setup", "$$WINDOWS$$\\Fonts", "Setup Directory",
-       "C:\\", 1},
+      {"  setupdir $$WINDOWS$$\\Fonts\n", "Setup", "$$WINDOWS$$\\Fonts", "Setup Directory", "C:\\",
+       1},
       {"Goto x\nSetupDir2 D:\\Two L2\n:x\n", "Setup", "C:\\", "Setup Directory", "D:\\Two", 2},
   };
   for (const PrescanCase& c : cases) {
@@ -109,8 +111,15 @@ TEST_F(LoaderTest, LongSettingsAreCutOrRefused) {
 
   Reset();
   EXPECT_EQ(Load("'x\nSetupDir C:\\" + long_text + "\n"), 1);
-  EXPECT_EQ(ui.Transcript(),
-            "error: " + Format(kMsgFolderTooLong, "D:\\Setup.Inf", 2, 255) + "\n");
+  EXPECT_EQ(ui.Transcript(), "error: " + Format(kMsgFolderTooLong, "D:\\Setup.Inf", 2, 255) + "\n");
+}
+
+TEST_F(LoaderTest, LongMessagesAreCutWholeCharactersAtATime) {
+  engine->ReportError("%s", std::string(300, 'x').c_str());
+  EXPECT_EQ(ui.events.back(), "error: " + std::string(255, 'x'));
+  // 254 single bytes and a double-byte character that would need 256.
+  engine->ReportError("%s\x82\xA0", std::string(254, 'x').c_str());
+  EXPECT_EQ(ui.events.back(), "error: " + std::string(254, 'x'));
 }
 
 // The start-up sequence over the fake machine.

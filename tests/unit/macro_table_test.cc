@@ -33,12 +33,12 @@ TEST_F(MacroTableTest, ExpansionCases) {
   } cases[] = {
       {"", ""},
       {"$$SETUPDIR$$\\bin", "C:\\App\\bin"},
-      {"$$SETUPDIR2$$\\bin", "D:\\Data\\bin"},   // differs at the eleventh byte
-      {"ABC", "xC"},                              // the earlier name shadows the later
-      {"V", "$$SETUPDIR$$"},                      // values are not expanded again
-      {"$$setupdir$$", "$$setupdir$$"},           // names are case-sensitive
+      {"$$SETUPDIR2$$\\bin", "D:\\Data\\bin"},  // differs at the eleventh byte
+      {"ABC", "xC"},                            // the earlier name shadows the later
+      {"V", "$$SETUPDIR$$"},                    // values are not expanded again
+      {"$$setupdir$$", "$$setupdir$$"},         // names are case-sensitive
       {"aEMPTYb", "ab"},
-      {"\"$$SETUPDIR$$\"", "\"C:\\App\""},        // quotes make no difference
+      {"\"$$SETUPDIR$$\"", "\"C:\\App\""},  // quotes make no difference
   };
   for (const Case& c : cases) EXPECT_EQ(Expand(*table, c.source), c.expected) << c.source;
 }

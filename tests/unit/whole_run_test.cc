@@ -29,7 +29,8 @@ class WholeRunTest : public EngineTest {
   static void PressOk(void* context, const char* folder1, const char* folder2) {
     auto* self = static_cast<WholeRunTest*>(context);
     if (!self->press_ok) return;
-    std::strcpy(self->engine->params.folder1, self->typed1.empty() ? folder1 : self->typed1.c_str());
+    std::strcpy(self->engine->params.folder1,
+                self->typed1.empty() ? folder1 : self->typed1.c_str());
     std::strcpy(self->engine->params.folder2, folder2);
     self->result = self->engine->RunScript(kJapanese);
   }
@@ -63,7 +64,8 @@ TEST_F(WholeRunTest, EveryControlAndIfCommand) {
   files.AddFile("D:\\new.txt", "", 0, 200);
   files.AddFolder("D:\\DISK2");
   versions.AddFile("D:\\app.dll", "1.10.0.0", "2.0");
-  registry.SetValueAt("HKEY_CURRENT_USER\\Software\\Acme", "Dir", kRegSz, std::string("C:\\Acme\\", 9));
+  registry.SetValueAt("HKEY_CURRENT_USER\\Software\\Acme", "Dir", kRegSz,
+                      std::string("C:\\Acme\\", 9));
   registry.SetValueAt("HKEY_CURRENT_USER\\Software\\Acme", "Count", kRegDword,
                       std::string("\x41\x00\x00\x00", 4));
   const std::string script =
@@ -126,19 +128,22 @@ TEST_F(WholeRunTest, FolderTypedByHandIsTakenAsTyped) {
 }
 
 TEST_F(WholeRunTest, RegistryFormOfSetupDir) {
-  registry.SetValueAt("HKEY_LOCAL_MACHINE\\Software\\Acme", "Path", kRegSz, std::string("E:\\\0", 4));
+  registry.SetValueAt("HKEY_LOCAL_MACHINE\\Software\\Acme", "Path", kRegSz,
+                      std::string("E:\\\0", 4));
   press_ok = false;
-  EXPECT_EQ(Start("SetupDir Registry HKEY_LOCAL_MACHINE\\Software\\Acme\\Path C:\\Default\\ Label\n"
-                  "SetupDir2 Registry HKEY_LOCAL_MACHINE\\Software\\Acme\\None $$FD$$\\Default\\ \n"),
-            "dialog: E: | D:\\Default\\\n");
+  EXPECT_EQ(
+      Start("SetupDir Registry HKEY_LOCAL_MACHINE\\Software\\Acme\\Path C:\\Default\\ Label\n"
+            "SetupDir2 Registry HKEY_LOCAL_MACHINE\\Software\\Acme\\None $$FD$$\\Default\\ \n"),
+      "dialog: E: | D:\\Default\\\n");
   EXPECT_STREQ(engine->params.label1, "Label");
 }
 
 TEST_F(WholeRunTest, IfFileDateWithoutOperatorIsFalse) {
   files.AddFile("D:\\a.txt", "", 0, 100);
-  Start("IfFileDate $$FD$$\\a.txt $$FD$$\\a.txt x Message no\n"
-        "IfFileDate $$FD$$\\a.txt $$FD$$\\a.txt E Message inverted\n"
-        "IfFileDate $$FD$$\\x.txt = $$FD$$\\y.txt x Message both missing\n");
+  Start(
+      "IfFileDate $$FD$$\\a.txt $$FD$$\\a.txt x Message no\n"
+      "IfFileDate $$FD$$\\a.txt $$FD$$\\a.txt E Message inverted\n"
+      "IfFileDate $$FD$$\\x.txt = $$FD$$\\y.txt x Message both missing\n");
   EXPECT_EQ(ui.events.at(1), "info: inverted");
   EXPECT_EQ(ui.events.at(2), "info: both missing");
 }
@@ -151,9 +156,10 @@ TEST_F(WholeRunTest, StoppedRunShowsNoCompletionNotice) {
 
 TEST_F(WholeRunTest, SetRegistryFailureGoesOn) {
   Start("SetRegistry HKEY_NOWHERE\\x v \nMessage next\n");
-  EXPECT_EQ(ui.Transcript(), "dialog: C:\\ | C:\\\n"
-                             "error: Registry write error : (HKEY_NOWHERE\\x , v)\n"
-                             "info: next\ncompleted\n");
+  EXPECT_EQ(ui.Transcript(),
+            "dialog: C:\\ | C:\\\n"
+            "error: Registry write error : (HKEY_NOWHERE\\x , v)\n"
+            "info: next\ncompleted\n");
 }
 
 }  // namespace

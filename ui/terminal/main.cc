@@ -1,1 +1,139 @@
-int main() { return 0; }
+// The Linux setup program: reads its options, wires the POSIX stand-ins of
+// the machine into the engine and runs the installation on the terminal.
+#include <langinfo.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "engine/script_engine.h"
+#include "platform/posix/code_page.h"
+#include "platform/posix/components_posix.h"
+#include "platform/posix/file_system.h"
+#include "platform/posix/machine.h"
+#include "platform/posix/pe_version.h"
+#include "platform/posix/registry_store.h"
+#include "platform/posix/system_info.h"
+#include "ui/terminal/code_page.h"
+#include "ui/terminal/options.h"
+#include "ui/terminal/terminal_ui.h"
+
+namespace {
+
+using setup::terminal::Options;
+using setup::terminal::RunResult;
+
+constexpr int kExitInstalled = 0;
+constexpr int kExitStopped = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitCancelled = 3;
+
+// The back ends of the simulated machine, alive for the whole program.
+struct Machine {
+  setup::posix::PosixSystemInfo system;
+  setup::posix::PosixFileSystem files;
+  setup::posix::RegistryStore registry;  // registry.reg of the machine folder
+  setup::posix::PeVersionInfo versions;  // texts in the machine's code page
+  std::unique_ptr<setup::Components> components;
+  setup::Platform platform;
+};
+
+// Wires the POSIX stand-ins into machine->platform, the medium folder
+// becoming the program folder. False with *error set when it cannot.
+bool BuildPlatform(const Options& options, const std::string& caption, Machine* machine,
+                   std::string* error) {
+  if (!options.medium.empty() && !machine->system.SetProgramFolder(options.medium)) {
+    *error = "the medium folder '" + options.medium + "' does not exist";
+    return false;
+  }
+  // A damaged registry file is said once on standard error; the engine only
+  // sees registry operations fail.
+  machine->registry.SetDiagnosticSink([caption](const std::string& message) {
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), message.c_str());
+  });
+  machine->components = setup::posix::NewComponents();
+  machine->platform.system = &machine->system;
+  machine->platform.files = &machine->files;
+  machine->platform.components = machine->components.get();
+  machine->platform.registry = &machine->registry;
+  machine->platform.versions = &machine->versions;
+  return true;
+}
+
+// Columns of the terminal; for other output $COLUMNS when set, else 80.
+int TerminalWidth() {
+  winsize size{};
+  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  const char* columns = std::getenv("COLUMNS");
+  if (columns != nullptr) {
+    int n = std::atoi(columns);
+    if (n >= 20 && n <= 1000) return n;
+  }
+  return 80;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  std::string caption = setup::terminal::ProgramCaption(argc > 0 ? argv[0] : nullptr);
+  Options options = setup::terminal::ParseOptions(argc, argv);
+  if (!options.error.empty()) {
+    std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", caption.c_str(),
+                 options.error.c_str(), caption.c_str());
+    return kExitUsage;
+  }
+  if (options.help) {
+    std::fputs(setup::terminal::UsageText(caption).c_str(), stdout);
+    return kExitInstalled;
+  }
+  if (options.version) {
+    std::fputs(setup::terminal::VersionText().c_str(), stdout);
+    return kExitInstalled;
+  }
+
+  std::string machine_folder =
+      options.machine.empty() ? setup::posix::DefaultMachineRoot() : options.machine;
+  if (!setup::posix::SetMachineRoot(machine_folder)) {
+    std::fprintf(stderr, "%s: cannot use the machine folder '%s': %s\n", caption.c_str(),
+                 machine_folder.c_str(), std::strerror(errno));
+    return kExitStopped;
+  }
+  static Machine machine;  // static: the back ends outlive every message
+  std::string error;
+  if (!BuildPlatform(options, caption, &machine, &error)) {
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), error.c_str());
+    return kExitUsage;
+  }
+
+  // The engine's texts are in the machine's ANSI code page, which follows the
+  // locale (932 under a Japanese one); the terminal shows the locale's charset.
+  int code_page = static_cast<int>(setup::posix::AnsiCodePage());
+  setup::terminal::CodePageConverter converter(code_page, nl_langinfo(CODESET));
+  setup::terminal::TerminalIo io;
+  io.input_is_terminal = isatty(STDIN_FILENO) == 1;
+  io.output_is_terminal = isatty(STDOUT_FILENO) == 1;
+  io.width = TerminalWidth();
+  setup::terminal::TerminalUi ui(io, converter, caption);
+  // The engine holds the 64 KiB line store and the macro table: not for the stack.
+  auto engine = std::make_unique<setup::ScriptEngine>(machine.platform, ui);
+  ui.Attach(engine.get());
+  engine->InitInstance();
+
+  switch (ui.result()) {
+    case RunResult::kCompleted:
+      return kExitInstalled;
+    case RunResult::kCancelled:
+      return kExitCancelled;
+    case RunResult::kNotStarted:
+    case RunResult::kStopped:
+      break;
+  }
+  return kExitStopped;
+}

@@ -1,0 +1,102 @@
+// Command-line options, usage and version text of the terminal program.
+#include "ui/terminal/options.h"
+
+#include <cstring>
+
+#ifndef SETUP_VERSION
+#define SETUP_VERSION "9"
+#endif
+
+namespace setup::terminal {
+namespace {
+
+// Takes the value of an option that needs one, from "--name=value" or from
+// the next argument. False when there is none.
+bool TakeValue(const char* name, int argc, const char* const* argv, int* i, std::string* value,
+               bool* matched) {
+  const char* arg = argv[*i];
+  size_t n = std::strlen(name);
+  *matched = false;
+  if (std::strncmp(arg, name, n) != 0) return true;
+  if (arg[n] == '=') {
+    *matched = true;
+    *value = arg + n + 1;
+    return !value->empty();
+  }
+  if (arg[n] != '\0') return true;  // a longer option that begins alike
+  *matched = true;
+  if (*i + 1 >= argc) return false;
+  *value = argv[++*i];
+  return !value->empty();
+}
+
+}  // namespace
+
+Options ParseOptions(int argc, const char* const* argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+      options.help = true;
+      continue;
+    }
+    if (std::strcmp(arg, "--version") == 0 || std::strcmp(arg, "-V") == 0) {
+      options.version = true;
+      continue;
+    }
+    bool matched = false;
+    for (auto [name, field] :
+         {std::pair{"--medium", &options.medium}, std::pair{"--machine", &options.machine}}) {
+      if (!TakeValue(name, argc, argv, &i, field, &matched)) {
+        options.error = std::string("option '") + name + "' needs a folder";
+        return options;
+      }
+      if (matched) break;
+    }
+    if (matched) continue;
+    if (arg[0] == '-') {
+      options.error = std::string("unknown option '") + arg + "'";
+    } else {
+      options.error = std::string("unexpected argument '") + arg + "'";
+    }
+    return options;
+  }
+  return options;
+}
+
+std::string UsageText(const std::string& program) {
+  return "Usage: " + program +
+         " [--medium DIR] [--machine DIR]\n"
+         "Installs the product described by Setup.Inf on the medium into a simulated\n"
+         "Windows machine.\n"
+         "\n"
+         "  --medium DIR   the distribution medium: the folder that holds Setup.Inf\n"
+         "                 and the files it names (default: the folder of this program)\n"
+         "  --machine DIR  the simulated machine: DIR/drive_c is drive C: and\n"
+         "                 DIR/registry.reg the registry (default:\n"
+         "                 $XDG_DATA_HOME/setup-machine or ~/.local/share/setup-machine)\n"
+         "  -h, --help     show this text and exit\n"
+         "  -V, --version  show the version and exit\n"
+         "\n"
+         "Questions are read from standard input, one answer per line: a folder (an\n"
+         "empty line keeps the one shown), then OK or Cancel (an empty line is OK).\n"
+         "The end of the input answers Cancel.\n"
+         "\n"
+         "Exit status: 0 installed, 1 the installation stopped or could not start,\n"
+         "2 wrong command line, 3 cancelled in the setup dialog.\n";
+}
+
+std::string VersionText() {
+  return std::string("Setup Version ") + SETUP_VERSION + " (terminal)\n";
+}
+
+std::string ProgramCaption(const char* argv0) {
+  std::string name = argv0 != nullptr && *argv0 != '\0' ? argv0 : "setup";
+  size_t slash = name.find_last_of('/');
+  if (slash != std::string::npos) name.erase(0, slash + 1);
+  size_t dot = name.find_last_of('.');
+  if (dot != std::string::npos && dot > 0) name.erase(dot);
+  return name.empty() ? "setup" : name;
+}
+
+}  // namespace setup::terminal

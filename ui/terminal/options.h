@@ -1,0 +1,31 @@
+// The command line of the terminal setup program.
+#pragma once
+
+#include <string>
+
+namespace setup::terminal {
+
+struct Options {
+  bool help = false;
+  bool version = false;
+  std::string medium;   // folder holding Setup.Inf; empty: the program's folder
+  std::string machine;  // folder of the simulated machine; empty: the default
+  std::string error;    // set when the command line is wrong
+};
+
+// Reads argv[1..argc-1]: --help (-h), --version (-V), --medium DIR,
+// --machine DIR (also written --medium=DIR). Anything else sets error to a
+// one-line explanation.
+Options ParseOptions(int argc, const char* const* argv);
+
+// The text --help prints; program is the name the program was started as.
+std::string UsageText(const std::string& program);
+
+// The text --version prints.
+std::string VersionText();
+
+// The program's name without folder and extension ("setup"): the caption of
+// its message boxes.
+std::string ProgramCaption(const char* argv0);
+
+}  // namespace setup::terminal

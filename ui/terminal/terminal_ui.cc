@@ -1,0 +1,218 @@
+// The SetupUi operations on a terminal: boxes for the notices, questions
+// answered one per line, a progress bar redrawn in place.
+#include "ui/terminal/terminal_ui.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/messages.h"
+
+namespace setup::terminal {
+namespace {
+
+constexpr char kCompletedText[] = "Setup completed.";
+constexpr char kFolderTooLong[] = "The folder is longer than %d bytes. Please enter a shorter one.";
+constexpr char kCancelledText[] = "Setup was cancelled. Nothing was installed.";
+
+// Boxes are at least this wide inside, so short notices still look like one.
+constexpr int kMinBoxInner = 44;
+
+}  // namespace
+
+TerminalUi::TerminalUi(const TerminalIo& io, const CodePageConverter& converter,
+                       std::string caption)
+    : io_(io), converter_(converter), caption_(std::move(caption)) {
+  if (io_.width < 20) io_.width = 20;
+}
+
+std::string TerminalUi::WindowTitle() const {
+  return engine_ != nullptr ? engine_->params.window_title : "Setup";
+}
+
+void TerminalUi::Print(const std::string& ansi) {
+  std::string shown = converter_.ToTerminal(ansi);
+  std::fwrite(shown.data(), 1, shown.size(), io_.out);
+  std::fflush(io_.out);
+}
+
+void TerminalUi::BreakProgressLine() {
+  if (!progress_on_line_) return;
+  std::fputc('\n', io_.out);
+  progress_on_line_ = false;
+}
+
+void TerminalUi::PrintBox(const std::string& caption, const std::string& text, Align align) {
+  BreakProgressLine();
+  int max_inner = io_.width - 3;  // the frame, and a free last column
+  std::string all = "\n";
+  for (const std::string& line :
+       Box(caption, text, align, kMinBoxInner, max_inner, converter_.code_page())) {
+    all += line + "\n";
+  }
+  Print(all);
+}
+
+bool TerminalUi::ReadLine(std::string* line) {
+  line->clear();
+  if (input_ended_) return false;
+  int c;
+  while ((c = std::fgetc(io_.in)) != EOF && c != '\n') line->push_back(static_cast<char>(c));
+  if (c == EOF && line->empty()) {
+    input_ended_ = true;
+    // A person's Ctrl-D leaves the cursor behind the prompt; end the line.
+    Print(io_.input_is_terminal ? "\n" : "(end of input)\n");
+    return false;
+  }
+  // Answers from a pipe do not appear on the screen by themselves.
+  if (!io_.input_is_terminal) {
+    std::string echo = Sanitize(Trim(*line));
+    std::fwrite(echo.data(), 1, echo.size(), io_.out);
+    std::fputc('\n', io_.out);
+    std::fflush(io_.out);
+  }
+  return true;
+}
+
+bool TerminalUi::AskOkCancel() {
+  while (true) {
+    Print("OK or Cancel? [OK]: ");
+    std::string line;
+    if (!ReadLine(&line)) return false;
+    switch (ParseOkCancel(line)) {
+      case Answer::kOk:
+        return true;
+      case Answer::kCancel:
+        return false;
+      case Answer::kInvalid:
+        Print("Please answer OK or Cancel (Enter is OK).\n");
+        break;
+    }
+  }
+}
+
+void TerminalUi::Notice(const std::string& caption, const std::string& text, Align align) {
+  PrintBox(caption, text, align);
+  // Only a person needs to confirm; a scripted run goes on by itself.
+  if (io_.input_is_terminal && !input_ended_) {
+    Print("[OK] Press Enter: ");
+    std::string line;
+    ReadLine(&line);
+  }
+}
+
+bool TerminalUi::AskFolder(const std::string& label, const std::string& current,
+                           std::string* folder) {
+  while (true) {
+    Print(Sanitize(label) + " [" + Sanitize(current) + "]: ");
+    std::string line;
+    if (!ReadLine(&line)) return false;
+    std::string typed = Trim(line);
+    if (typed.empty()) {
+      *folder = current;  // the bytes as shown, with no round trip through iconv
+      return true;
+    }
+    std::string ansi;
+    // Control characters have no place in a folder name (and a NUL would cut it).
+    bool control = std::any_of(typed.begin(), typed.end(),
+                               [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+    if (control || !converter_.FromTerminal(typed, &ansi)) {
+      PrintBox(caption_, kMsgFolderInput, Align::kLeft);
+      continue;
+    }
+    if (ansi.size() > static_cast<size_t>(kTextSize - 1)) {
+      char message[128];
+      std::snprintf(message, sizeof message, kFolderTooLong, kTextSize - 1);
+      PrintBox(caption_, message, Align::kLeft);
+      continue;
+    }
+    *folder = ansi;
+    return true;
+  }
+}
+
+bool TerminalUi::AskFolders(const SetupParams& params, const char* folder1, const char* folder2,
+                            std::string* out1, std::string* out2) {
+  bool two = params.folder_count >= 2;
+  std::string text = std::string(params.label1) + ": " + folder1;
+  if (two) text += std::string("\n") + params.label2 + ": " + folder2;
+  PrintBox(params.window_title, text, Align::kLeft);
+  Print("Press Enter to keep a folder, or type another one.\n");
+  if (!AskFolder(params.label1, folder1, out1)) return false;
+  // A hidden second row keeps the folder it was given.
+  if (!two) {
+    *out2 = folder2;
+  } else if (!AskFolder(params.label2, folder2, out2)) {
+    return false;
+  }
+  // The expanded folder handed in may be longer than a SetupParams field
+  // holds when the engine did not cut it; never copy past the field.
+  if (out2->size() > static_cast<size_t>(kTextSize - 1)) out2->resize(kTextSize - 1);
+  if (out1->size() > static_cast<size_t>(kTextSize - 1)) out1->resize(kTextSize - 1);
+  return AskOkCancel();
+}
+
+void TerminalUi::RunSetupDialog(const char* folder1, const char* folder2) {
+  if (engine_ == nullptr || running_) return;  // one run per program, never nested
+  std::string f1;
+  std::string f2;
+  if (!AskFolders(engine_->params, folder1, folder2, &f1, &f2)) {
+    result_ = RunResult::kCancelled;
+    Print(std::string("\n") + kCancelledText + "\n");
+    return;
+  }
+  std::memcpy(engine_->params.folder1, f1.c_str(), f1.size() + 1);
+  std::memcpy(engine_->params.folder2, f2.c_str(), f2.size() + 1);
+  running_ = true;
+  int stopped = engine_->RunScript(kJapanese);
+  running_ = false;
+  BreakProgressLine();
+  result_ = stopped == 0 ? RunResult::kCompleted : RunResult::kStopped;
+}
+
+void TerminalUi::SetProgressRange(int count) {
+  progress_range_ = count & 0xFFFF;  // the bar's upper bound is a 16-bit value
+  progress_pos_ = 0;
+  DrawProgress();
+}
+
+void TerminalUi::SetProgressPos(int position) {
+  progress_pos_ = position;
+  DrawProgress();
+}
+
+void TerminalUi::DrawProgress() {
+  if (!io_.output_is_terminal) return;
+  int shown = std::clamp(progress_pos_, 0, progress_range_);
+  std::string counter =
+      "  line " + std::to_string(shown) + " of " + std::to_string(progress_range_);
+  // One column is left free so the cursor never wraps onto the next line.
+  int bar_width = io_.width - 1 - static_cast<int>(counter.size());
+  std::string text = "\r" + ProgressBar(progress_pos_, progress_range_, bar_width) + counter;
+  std::fwrite(text.data(), 1, text.size(), io_.out);
+  std::fflush(io_.out);
+  progress_on_line_ = true;
+}
+
+void TerminalUi::ShowError(const char* text) {
+  Notice(caption_, std::string("(!) ") + text, Align::kLeft);
+}
+
+void TerminalUi::ShowTopmostError(const char* text) { ShowError(text); }
+
+void TerminalUi::ShowInformation(const char* text) {
+  Notice(caption_, std::string("(i) ") + text, Align::kLeft);
+}
+
+bool TerminalUi::AskScriptMessage(const char* text) {
+  PrintBox("", text, Align::kCenter);  // the script message has no caption bar
+  return AskOkCancel();
+}
+
+bool TerminalUi::PromptDisk(const char* text) {
+  PrintBox(WindowTitle(), text, Align::kLeft);
+  return AskOkCancel();
+}
+
+void TerminalUi::ShowCompleted() { Notice(WindowTitle(), kCompletedText, Align::kCenter); }
+
+}  // namespace setup::terminal

@@ -1,0 +1,93 @@
+// The terminal front end: every SetupUi operation as text on a terminal, or
+// as questions answered one per line from piped standard input.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "engine/script_engine.h"
+#include "ui/terminal/code_page.h"
+#include "ui/terminal/layout.h"
+
+namespace setup::terminal {
+
+// Where the front end talks and how.
+struct TerminalIo {
+  FILE* in = stdin;
+  FILE* out = stdout;
+  // Input from a person at a terminal: notices wait for Enter. Otherwise
+  // answers come one per line and are echoed behind their question.
+  bool input_is_terminal = false;
+  // Output to a terminal: the progress bar is drawn (and redrawn in place).
+  bool output_is_terminal = false;
+  int width = 80;  // columns of the terminal
+};
+
+// How a program run ended, for the exit status.
+enum class RunResult {
+  kNotStarted,  // the setup dialog was never shown (start-up failed)
+  kCancelled,   // Cancel in the setup dialog: nothing was installed
+  kCompleted,   // the script ran to its end
+  kStopped,     // a command stopped the run
+};
+
+class TerminalUi : public SetupUi {
+ public:
+  // caption: the program's name without extension, the caption of message
+  // boxes. converter: the engine's code page to the terminal and back.
+  TerminalUi(const TerminalIo& io, const CodePageConverter& converter, std::string caption);
+
+  // The engine whose script OK runs; set before the engine starts.
+  void Attach(ScriptEngine* engine) { engine_ = engine; }
+  RunResult result() const { return result_; }
+
+  // The setup dialog without the run: shows the title and folder rows of
+  // params with folder1/folder2 (expanded, ANSI) as the folders, lets each be
+  // changed and asks OK or Cancel. True on OK, with the folders as confirmed
+  // (ANSI, at most kTextSize - 1 bytes) in *out1 and *out2.
+  bool AskFolders(const SetupParams& params, const char* folder1, const char* folder2,
+                  std::string* out1, std::string* out2);
+
+  // --- SetupUi ---
+  void RunSetupDialog(const char* folder1, const char* folder2) override;
+  void SetProgressRange(int count) override;
+  void SetProgressPos(int position) override;
+  void ShowError(const char* text) override;
+  void ShowTopmostError(const char* text) override;
+  void ShowInformation(const char* text) override;
+  bool AskScriptMessage(const char* text) override;
+  bool PromptDisk(const char* text) override;
+  void ShowCompleted() override;
+
+ private:
+  // Reads one answer line; false at the end of the input (which stays ended).
+  bool ReadLine(std::string* line);
+  // Asks question until the answer is OK or Cancel; the end of input is Cancel.
+  bool AskOkCancel();
+  // Asks for one folder; the empty answer keeps current. False at the end of
+  // the input.
+  bool AskFolder(const std::string& label, const std::string& current, std::string* folder);
+  // A notice with one OK button: the box, then (from a terminal) Enter.
+  void Notice(const std::string& caption, const std::string& text, Align align);
+  // Writes a box of ANSI lines, converted for the terminal.
+  void PrintBox(const std::string& caption, const std::string& text, Align align);
+  // Prints ANSI text converted for the terminal.
+  void Print(const std::string& ansi);
+  // Ends a progress bar that stands on the current line, so text can follow.
+  void BreakProgressLine();
+  void DrawProgress();
+  std::string WindowTitle() const;
+
+  TerminalIo io_;
+  const CodePageConverter& converter_;
+  std::string caption_;
+  ScriptEngine* engine_ = nullptr;
+  RunResult result_ = RunResult::kNotStarted;
+  bool input_ended_ = false;
+  bool running_ = false;  // a run is in progress: no second one starts
+  int progress_range_ = 0;
+  int progress_pos_ = 0;
+  bool progress_on_line_ = false;
+};
+
+}  // namespace setup::terminal
