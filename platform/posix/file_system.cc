@@ -74,7 +74,9 @@ int MakeTemporary(const std::string& dest, std::string* temp_path) {
   std::string name = dest.substr(slash + 1);
   if (name.size() > 200) name.resize(200);  // keep the temporary's name below NAME_MAX
   std::string pattern = dest.substr(0, slash + 1) + "." + name + ".XXXXXX";
+  FolderChange change = BeginFolderChange(pattern);
   int fd = mkostemp(pattern.data(), O_CLOEXEC);
+  EndFolderChange(change, "");
   if (fd >= 0) *temp_path = pattern;
   return fd;
 }
@@ -96,10 +98,13 @@ void SyncFolderOf(const std::string& path) {
 bool Finish(int fd, const std::string& temp_path, const std::string& dest_path, bool replaces) {
   bool ok = !replaces || fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
+  FolderChange change = BeginFolderChange(dest_path);
   if (ok && rename(temp_path.c_str(), dest_path.c_str()) == 0) {
+    EndFolderChange(change, dest_path);
     if (replaces) SyncFolderOf(dest_path);
     return true;
   }
+  EndFolderChange(change, "");
   int saved = errno;
   unlink(temp_path.c_str());
   errno = saved;
@@ -327,7 +332,11 @@ void PosixFileSystem::AbandonReplacement(FileHandle file) {
 CreateFolderResult PosixFileSystem::CreateFolder(const char* path) {
   std::string host;
   if (!ToHostPath(path, &host)) return CreateFolderResult::kFailed;
-  if (mkdir(host.c_str(), 0777) == 0) return CreateFolderResult::kCreated;
+  FolderChange change = BeginFolderChange(host);
+  if (mkdir(host.c_str(), 0777) == 0) {
+    EndFolderChange(change, host);
+    return CreateFolderResult::kCreated;
+  }
   return errno == EEXIST ? CreateFolderResult::kAlreadyExists : CreateFolderResult::kFailed;
 }
 

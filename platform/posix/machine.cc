@@ -8,7 +8,9 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cctype>
 #include <cstring>
+#include <map>
 #include <vector>
 
 #include "platform/posix/code_page.h"
@@ -101,6 +103,60 @@ std::string TrimName(const std::string& name) {
   return name.substr(0, end);
 }
 
+// What the case-insensitive lookup knows of one folder: for each name
+// folded with tolower (as strcasecmp folds), the first such entry in byte
+// order, as of the folder's change time when it was read.
+struct FolderListing {
+  dev_t device = 0;
+  ino_t inode = 0;
+  struct timespec changed = {};
+  std::map<std::string, std::string> first;
+};
+
+// Folders read lately. Reading a folder costs time in proportion to its
+// entries, and a new file's name is looked up that way each time: without
+// this, copying n files into one folder would take time in n squared.
+std::map<std::string, FolderListing> g_listings;
+constexpr size_t kMaxListings = 64;
+
+std::string Fold(const std::string& name) {
+  std::string folded = name;
+  for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return folded;
+}
+
+bool SameFolder(const FolderListing& listing, const struct stat& st) {
+  return listing.device == st.st_dev && listing.inode == st.st_ino &&
+         listing.changed.tv_sec == st.st_mtim.tv_sec &&
+         listing.changed.tv_nsec == st.st_mtim.tv_nsec;
+}
+
+// The folder's listing, read again when the folder changed since; nullptr
+// when it cannot be read.
+const FolderListing* Listing(const std::string& folder) {
+  struct stat st;
+  if (stat(folder.c_str(), &st) != 0) return nullptr;
+  auto found = g_listings.find(folder);
+  if (found != g_listings.end() && SameFolder(found->second, st)) return &found->second;
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return nullptr;
+  if (g_listings.size() >= kMaxListings) g_listings.clear();
+  FolderListing& listing = g_listings[folder];
+  listing = FolderListing{st.st_dev, st.st_ino, st.st_mtim, {}};
+  while (dirent* entry = readdir(dir)) {
+    std::string& first = listing.first[Fold(entry->d_name)];
+    if (first.empty() || std::strcmp(entry->d_name, first.c_str()) < 0) first = entry->d_name;
+  }
+  closedir(dir);
+  return &listing;
+}
+
+std::string FolderOf(const std::string& host_path) {
+  size_t slash = host_path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : host_path.substr(0, slash);
+}
+
 // Appends one component to host, taking an existing entry that differs only
 // in the case of its (ASCII) letters when the exact name does not exist; of
 // several such entries the first in byte order, so the choice is stable.
@@ -114,19 +170,42 @@ void AppendComponent(std::string* host, const std::string& name) {
     return;
   }
   std::string best;
-  if (DIR* dir = opendir(folder.c_str())) {
-    while (dirent* entry = readdir(dir)) {
-      if (strcasecmp(entry->d_name, name.c_str()) == 0 &&
-          (best.empty() || std::strcmp(entry->d_name, best.c_str()) < 0)) {
-        best = entry->d_name;
-      }
-    }
-    closedir(dir);
+  if (const FolderListing* listing = Listing(folder)) {
+    auto found = listing->first.find(Fold(name));
+    if (found != listing->first.end()) best = found->second;
   }
   *host = best.empty() ? exact : prefix + best;
 }
 
 }  // namespace
+
+FolderChange BeginFolderChange(const std::string& host_path) {
+  FolderChange change;
+  change.folder = FolderOf(host_path);
+  struct stat st;
+  auto found = g_listings.find(change.folder);
+  change.known = found != g_listings.end() && stat(change.folder.c_str(), &st) == 0 &&
+                 SameFolder(found->second, st);
+  return change;
+}
+
+void EndFolderChange(const FolderChange& change, const std::string& added) {
+  if (!change.known) return;
+  auto found = g_listings.find(change.folder);
+  struct stat st;
+  if (found == g_listings.end()) return;
+  if (stat(change.folder.c_str(), &st) != 0) {
+    g_listings.erase(found);
+    return;
+  }
+  FolderListing& listing = found->second;
+  if (!added.empty()) {
+    std::string name = added.substr(added.rfind('/') + 1);
+    std::string& first = listing.first[Fold(name)];
+    if (first.empty() || name < first) first = name;
+  }
+  listing.changed = st.st_mtim;  // the folder as this change left it
+}
 
 std::string DefaultMachineRoot() {
   const char* data = std::getenv("XDG_DATA_HOME");

@@ -28,6 +28,22 @@ bool ToHostPath(const char* windows_path, std::string* host_path);
 // form: C:\... inside drive_c, else Z:\...; a drive root ends in \.
 std::string ToWindowsPath(const std::string& host_path);
 
+// The case-insensitive lookup of ToHostPath remembers what it read of each
+// folder until the folder changes. A change this process makes itself is
+// bracketed by these two calls, with the host path of the entry it creates,
+// renames, makes or removes: when the folder had not changed otherwise
+// before it, the lookup's knowledge follows (added: a new entry's host path,
+// or "" for a temporary or a removal, which names never resolve to) instead
+// of the folder being read again. A change from elsewhere always makes the
+// next lookup read the folder again, up to the clock's resolution for the
+// folder's change time.
+struct FolderChange {
+  std::string folder;
+  bool known = false;
+};
+FolderChange BeginFolderChange(const std::string& host_path);
+void EndFolderChange(const FolderChange& change, const std::string& added);
+
 // Splits a Windows-form path into the text before its last separator and the
 // last component, double-byte aware: "C:\a\b*" -> "C:\a", "b*";
 // "C:\b" -> "C:\", "b"; "\b" -> "\", "b"; "b" -> "", "b"; "C:b" -> "C:", "b".

@@ -117,6 +117,29 @@ TEST_F(MachineTest, MissingCaseIsFoundCaseInsensitively) {
   EXPECT_EQ(Map("C:\\mixed\\new\\file"), drive_c_ + "/Mixed/new/file");  // missing: as written
 }
 
+// The lookup remembers what it read of a folder; every change must still show.
+TEST_F(MachineTest, CaseInsensitiveLookupSeesEveryChange) {
+  std::string folder = drive_c_ + "/Cached";
+  mkdir(folder.c_str(), 0777);
+  EXPECT_EQ(Map("C:\\Cached\\Name"), folder + "/Name");  // read: no such entry
+  // Made elsewhere, past the bookkeeping: the folder is read again.
+  mkdir((folder + "/NAME").c_str(), 0777);
+  EXPECT_EQ(Map("C:\\Cached\\name"), folder + "/NAME");
+  mkdir((folder + "/Another").c_str(), 0777);
+  EXPECT_EQ(Map("C:\\Cached\\ANOTHER"), folder + "/Another");
+  // Made by the back end, inside the bookkeeping: known without reading.
+  posix::FolderChange change = posix::BeginFolderChange(folder + "/Third");
+  mkdir((folder + "/Third").c_str(), 0777);
+  posix::EndFolderChange(change, folder + "/Third");
+  EXPECT_EQ(Map("C:\\Cached\\THIRD"), folder + "/Third");
+  // An earlier name in byte order made elsewhere takes over.
+  mkdir((folder + "/NAMe").c_str(), 0777);
+  EXPECT_EQ(Map("C:\\Cached\\name"), folder + "/NAME");
+  mkdir((folder + "/Aaa").c_str(), 0777);
+  mkdir((folder + "/AAA").c_str(), 0777);
+  EXPECT_EQ(Map("C:\\Cached\\aaa"), folder + "/AAA");
+}
+
 TEST_F(MachineTest, DoubleByteNamesAreNotSplitAtTheirSecondByte) {
   CodePageScope japanese(932);
   // 0x83 0x5C is KATAKANA SO, 0x95 0x5C is the kanji for "table", 0x83 0x7C is PO.
