@@ -286,10 +286,10 @@ int ReadCommentBody(ScriptEngine& engine, unsigned token) {
     }
     if (token == kTokenSplitMark) {
       t.split_position = t.body_length;  // the last mark counts
-      continue;
+    } else {
+      if (IsShiftJisLead(token >> 8)) t.double_byte = true;
+      if (AppendBody(engine, token) != 0) return 1;
     }
-    if (IsShiftJisLead(token >> 8)) t.double_byte = true;
-    if (AppendBody(engine, token) != 0) return 1;
     // Plain bytes as AppendBody would store them, while it would accept
     // them (below 4095 bytes); the byte-wise path reports the overflow.
     bool pairs = false;

@@ -79,12 +79,12 @@ bool ExpandMacros(const MacroTable& table, const MacroIndex& index, const char* 
   bool fitted = true;
   for (;;) {
     // Bytes no name begins with are copied as they are.
+    // Found first, then copied whole: a byte loop that also stores runs
+    // at half the speed.
     unsigned room = limit - out;
     unsigned k = 0;
-    while (k < room && !index.starts[p[k]]) {
-      dest[out + k] = static_cast<char>(p[k]);
-      ++k;
-    }
+    while (k < room && !index.starts[p[k]]) ++k;
+    std::memcpy(dest + out, p, k);
     out += k;
     p += k;
     if (*p == '\0') break;
