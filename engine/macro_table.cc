@@ -52,17 +52,22 @@ void IndexMacros(const MacroTable& table, MacroIndex* index) {
   index->starts[0] = true;  // the terminating zero stops the copying loop too
   for (signed char& head : index->bucket) head = -1;
   index->short_count = 0;
+  index->single_start = -1;
+  bool several = false;
   // Backwards, so that each chain comes out in table order.
   for (int i = table.count - 1; i >= 0; --i) {
     const unsigned char* name = reinterpret_cast<const unsigned char*>(table.entries[i].name);
     if (name[0] == '\0') continue;  // an empty name never matches
     index->starts[name[0]] = true;
+    if (index->single_start >= 0 && index->single_start != name[0]) several = true;
+    index->single_start = name[0];
     if (name[1] != '\0' && name[2] != '\0' && name[3] != '\0') {
       int b = Bucket(Word(name));
       index->next[i] = index->bucket[b];
       index->bucket[b] = static_cast<signed char>(i);
     }
   }
+  if (several) index->single_start = -1;
   for (int i = 0; i < table.count; ++i) {
     const char* name = table.entries[i].name;
     if (name[0] != '\0' && (name[1] == '\0' || name[2] == '\0' || name[3] == '\0')) {
@@ -76,14 +81,23 @@ bool ExpandMacros(const MacroTable& table, const MacroIndex& index, const char* 
   unsigned out = 0;
   const unsigned limit = size - 1;  // room for the terminator
   const unsigned char* p = reinterpret_cast<const unsigned char*>(source);
+  // Where all names begin with one byte (scripts write "$$NAME$$"), memchr
+  // finds the next candidate much faster than a byte loop.
+  const unsigned char* end = index.single_start >= 0 ? p + std::strlen(source) : nullptr;
   bool fitted = true;
   for (;;) {
-    // Bytes no name begins with are copied as they are.
-    // Found first, then copied whole: a byte loop that also stores runs
-    // at half the speed.
+    // Bytes no name begins with are found first, then copied whole: a byte
+    // loop that also stores runs at half the speed.
     unsigned room = limit - out;
     unsigned k = 0;
-    while (k < room && !index.starts[p[k]]) ++k;
+    if (end != nullptr) {
+      size_t left = static_cast<size_t>(end - p);
+      unsigned span = left < room ? static_cast<unsigned>(left) : room;
+      const void* at = std::memchr(p, index.single_start, span);
+      k = at != nullptr ? static_cast<unsigned>(static_cast<const unsigned char*>(at) - p) : span;
+    } else {
+      while (k < room && !index.starts[p[k]]) ++k;
+    }
     std::memcpy(dest + out, p, k);
     out += k;
     p += k;

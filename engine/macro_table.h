@@ -35,6 +35,7 @@ bool ExpandMacros(const MacroTable& table, const char* source, char* dest, unsig
 inline constexpr int kMacroBuckets = 64;
 struct MacroIndex {
   bool starts[256] = {};  // some name begins with the byte (and 0: the end stops a run)
+  int single_start = -1;  // the one byte all names begin with, if it is one
   // Names of four bytes or more, by a hash of their first four bytes: each
   // bucket chains its entries in table order (-1 ends a chain).
   signed char bucket[kMacroBuckets];
