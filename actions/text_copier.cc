@@ -77,8 +77,8 @@ unsigned char NextChar(ScriptEngine& engine) {
 // writer stores unchanged: everything but the end of input, the first bytes
 // of the marks, lead bytes and the line feed (which becomes CR LF).
 constexpr bool IsPlainOutput(unsigned byte) {
-  return byte != 0 && byte != kCtrlZ && byte != '$' && byte != '*' && byte != '/' &&
-         byte != '\n' && !((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC));
+  return byte != 0 && byte != kCtrlZ && byte != '$' && byte != '*' && byte != '/' && byte != '\n' &&
+         !((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC));
 }
 
 // Inside a comment a line feed is stored as it is.
@@ -293,8 +293,8 @@ int ReadCommentBody(ScriptEngine& engine, unsigned token) {
     // Plain bytes as AppendBody would store them, while it would accept
     // them (below 4095 bytes); the byte-wise path reports the overflow.
     bool pairs = false;
-    int k = TakePlainRun(t, kPlain.body, kTextBufferSize - 1 - t.body_length, t.body_position,
-                         &pairs);
+    int k =
+        TakePlainRun(t, kPlain.body, kTextBufferSize - 1 - t.body_length, t.body_position, &pairs);
     if (pairs) t.double_byte = true;
     t.body_position += k;
     t.body_length += k;
@@ -309,8 +309,8 @@ int FilterComments(ScriptEngine& engine, LanguageMode selection) {
     // PutChar would store them one by one; the buffer is flushed as before
     // by the PutChar that finds it full.
     bool pairs = false;
-    int k = TakePlainRun(t, kPlain.output, kTextBufferSize - t.output_count, t.output_position,
-                         &pairs);
+    int k =
+        TakePlainRun(t, kPlain.output, kTextBufferSize - t.output_count, t.output_position, &pairs);
     t.output_position += k;
     t.output_count += k;
     unsigned token = NextToken(engine);

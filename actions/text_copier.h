@@ -42,9 +42,9 @@ struct TextCopier {
   bool end_of_input = false;
   unsigned char look_ahead = 0;
   bool look_ahead_valid = false;
-  TextReader reader;          // the source in text mode
-  MacroIndex macro_index;     // of the macro table, which a copy does not change
-  int pending_count = 0;      // bytes waiting in pending
+  TextReader reader;       // the source in text mode
+  MacroIndex macro_index;  // of the macro table, which a copy does not change
+  int pending_count = 0;   // bytes waiting in pending
   char pending[kTextWriteBehindSize];
   bool failed = false;        // a failure was reported; the input counts as ended
   bool write_failed = false;  // a write to the replacement failed; it must not be committed

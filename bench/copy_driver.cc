@@ -110,7 +110,8 @@ int main(int argc, char** argv) {
     return MakeFiles(argv[2], std::atol(argv[3])) ? 0 : 1;
   }
   if (argc != 4) {
-    std::fprintf(stderr, "usage: copy_driver make-text FILE MIB | make-files FOLDER COUNT |\n"
+    std::fprintf(stderr,
+                 "usage: copy_driver make-text FILE MIB | make-files FOLDER COUNT |\n"
                  "       copy_driver bincopy|textcopy SOURCE DEST\n");
     return 2;
   }

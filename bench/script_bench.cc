@@ -88,8 +88,8 @@ void BM_InterpretScript(benchmark::State& state) {
   }
   state.counters["lines"] = engine->lines.line_count;
   state.counters["script_bytes"] = static_cast<double>(engine->lines.end);
-  state.counters["lines_per_s"] = benchmark::Counter(static_cast<double>(lines),
-                                                     benchmark::Counter::kIsRate);
+  state.counters["lines_per_s"] =
+      benchmark::Counter(static_cast<double>(lines), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_InterpretScript)->Unit(benchmark::kMillisecond);
 

@@ -12,14 +12,13 @@ namespace {
 #define SJ_SETTEI "\x90\xdd\x92\xe8"
 
 const char* const kMacroNames[] = {
-    "WINDOWS", "SYSTEM",   "FD",       "SETUPDIR", "SETUPDIR2", "SETUPROOT", "SETUPROOT2",
-    "APPNAME", "VERSION",  "COMPANY",  "PRODUCT",  "DATADIR",   "HELPDIR",   "FONTDIR",
-    "TEMPDIR", "LANG",     "BUILD",    "PLUGINS",  "SKINS",     "SAMPLES",   "DOCS",
-    "LICENSE", "README",   "CONFIG",   "CACHE",    "LOGDIR",    "USER",      "HOST",
-    "PORT",    "SERVER",   "DATABASE", "SCHEMA",   "TABLE",     "INDEX",     "KEY",
-    "VALUE",   "SECTION",  "GROUP",    "ROLE",     "REGION",    "ZONE",      "MODULE",
-    "LIBRARY", "RUNTIME",  "DRIVER",   "SERVICE",  "THEME",     "ICON",      "SOUND",
-    "FINAL"};
+    "WINDOWS", "SYSTEM",  "FD",      "SETUPDIR", "SETUPDIR2", "SETUPROOT", "SETUPROOT2", "APPNAME",
+    "VERSION", "COMPANY", "PRODUCT", "DATADIR",  "HELPDIR",   "FONTDIR",   "TEMPDIR",    "LANG",
+    "BUILD",   "PLUGINS", "SKINS",   "SAMPLES",  "DOCS",      "LICENSE",   "README",     "CONFIG",
+    "CACHE",   "LOGDIR",  "USER",    "HOST",     "PORT",      "SERVER",    "DATABASE",   "SCHEMA",
+    "TABLE",   "INDEX",   "KEY",     "VALUE",    "SECTION",   "GROUP",     "ROLE",       "REGION",
+    "ZONE",    "MODULE",  "LIBRARY", "RUNTIME",  "DRIVER",    "SERVICE",   "THEME",      "ICON",
+    "SOUND",   "FINAL"};
 static_assert(sizeof kMacroNames / sizeof kMacroNames[0] == kMaxMacros);
 
 }  // namespace
@@ -40,8 +39,8 @@ void AppendSampleText(std::string& text, long bytes) {
     int length = 0;
     switch (n % 8) {
       case 0:
-        length = std::snprintf(line, sizeof line, "int value_%ld = %ld; /* " SJ_SUUCHI
-                               " $# the value */\n", n, n * 7);
+        length = std::snprintf(line, sizeof line,
+                               "int value_%ld = %ld; /* " SJ_SUUCHI " $# the value */\n", n, n * 7);
         break;
       case 1:
         length = std::snprintf(line, sizeof line, "/*$# English only: option %ld */\n", n);
@@ -50,8 +49,8 @@ void AppendSampleText(std::string& text, long bytes) {
         length = std::snprintf(line, sizeof line, "/* " SJ_SETSUMEI " */\n");
         break;
       case 3:
-        length = std::snprintf(line, sizeof line, "path_%ld = \"$$%s$$\\data\\file%ld.dat\";\n",
-                               n, macro, n);
+        length = std::snprintf(line, sizeof line, "path_%ld = \"$$%s$$\\data\\file%ld.dat\";\n", n,
+                               macro, n);
         break;
       case 4:
         length = std::snprintf(line, sizeof line,
@@ -61,8 +60,9 @@ void AppendSampleText(std::string& text, long bytes) {
         length = std::snprintf(line, sizeof line, "/*$$raw %ld*/ x = y; /*$# note */\n", n);
         break;
       case 6:
-        length = std::snprintf(line, sizeof line, "\t" SJ_SETTEI " = %ld; /* " SJ_SETTEI
-                               " $# setting $$%s$$ */\n", n, macro);
+        length = std::snprintf(line, sizeof line,
+                               "\t" SJ_SETTEI " = %ld; /* " SJ_SETTEI " $# setting $$%s$$ */\n", n,
+                               macro);
         break;
       default:
         length = std::snprintf(line, sizeof line, "\n");

@@ -76,8 +76,8 @@ void IndexMacros(const MacroTable& table, MacroIndex* index) {
   }
 }
 
-bool ExpandMacros(const MacroTable& table, const MacroIndex& index, const char* source,
-                  char* dest, unsigned size, unsigned* length) {
+bool ExpandMacros(const MacroTable& table, const MacroIndex& index, const char* source, char* dest,
+                  unsigned size, unsigned* length) {
   unsigned out = 0;
   const unsigned limit = size - 1;  // room for the terminator
   const unsigned char* p = reinterpret_cast<const unsigned char*>(source);

@@ -49,7 +49,7 @@ void IndexMacros(const MacroTable& table, MacroIndex* index);
 
 // ExpandMacros with an index of table built since its last change; the same
 // result byte for byte. *length (when not null) gets the length written.
-bool ExpandMacros(const MacroTable& table, const MacroIndex& index, const char* source,
-                  char* dest, unsigned size, unsigned* length = nullptr);
+bool ExpandMacros(const MacroTable& table, const MacroIndex& index, const char* source, char* dest,
+                  unsigned size, unsigned* length = nullptr);
 
 }  // namespace setup

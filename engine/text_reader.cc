@@ -62,9 +62,12 @@ int TextReaderReadLine(TextReader& reader, char* dest, int size) {
       if (room > size - 1 - n) room = size - 1 - n;
       // The run ends at the first of them (memchr scans fast).
       int k = room;
-      if (const void* at = std::memchr(run, '\n', static_cast<size_t>(k))) k = static_cast<int>(static_cast<const char*>(at) - run);
-      if (const void* at = std::memchr(run, '\r', static_cast<size_t>(k))) k = static_cast<int>(static_cast<const char*>(at) - run);
-      if (const void* at = std::memchr(run, 0x1A, static_cast<size_t>(k))) k = static_cast<int>(static_cast<const char*>(at) - run);
+      if (const void* at = std::memchr(run, '\n', static_cast<size_t>(k)))
+        k = static_cast<int>(static_cast<const char*>(at) - run);
+      if (const void* at = std::memchr(run, '\r', static_cast<size_t>(k)))
+        k = static_cast<int>(static_cast<const char*>(at) - run);
+      if (const void* at = std::memchr(run, 0x1A, static_cast<size_t>(k)))
+        k = static_cast<int>(static_cast<const char*>(at) - run);
       std::memcpy(dest + n, run, static_cast<size_t>(k));
       n += k;
       reader.position += k;

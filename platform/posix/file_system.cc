@@ -315,8 +315,7 @@ FileHandle PosixFileSystem::CreateReplacement(const char* path) {
 bool PosixFileSystem::CommitReplacement(FileHandle file) {
   if (file == kNoFile) return false;
   OpenFile* open_file = FromHandle(file);
-  bool ok = Finish(open_file->fd, open_file->temp_path, open_file->dest_path,
-                   open_file->replaces);
+  bool ok = Finish(open_file->fd, open_file->temp_path, open_file->dest_path, open_file->replaces);
   delete open_file;
   return ok;
 }

@@ -6,9 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
-#include <cctype>
 #include <cstring>
 #include <map>
 #include <vector>

@@ -70,8 +70,7 @@ TEST(MacroIndexTest, IndexedExpansionMatchesTheReference) {
       std::memset(indexed, 'x', sizeof indexed);
       bool expected_fits = ReferenceExpand(*table, source.c_str(), expected, size);
       unsigned length = 9999;
-      ASSERT_EQ(ExpandMacros(*table, index, source.c_str(), indexed, size, &length),
-                expected_fits)
+      ASSERT_EQ(ExpandMacros(*table, index, source.c_str(), indexed, size, &length), expected_fits)
           << "round " << round << ", source '" << source << "', size " << size;
       ASSERT_STREQ(indexed, expected) << "round " << round << ", source '" << source << "'";
       ASSERT_EQ(length, std::strlen(expected));

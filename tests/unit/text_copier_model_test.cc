@@ -189,9 +189,11 @@ class CopierModel {
 // Texts rich in the bytes the copier treats specially.
 std::string RandomText(std::mt19937& random, size_t length) {
   static const char* const kPieces[] = {
-      "/*", "*/", "$#", "$$", "/", "*", "$", " ", "\t", "\n", "\r\n", "\r", "a", "word ",
-      "\x82\xa0", "\x95\x5c", "\x82\n", "\x82*", "\x82/", "\x82$", "\xb6", "$$M$$", "$$LONGNAME$$",
-      "$#$$", "/*$#", "/*$$", "\x1a", std::string("\0", 1).c_str(), "\xe0\x40"};
+      "/*",       "*/",           "$#",     "$$",    "/",     "*",     "$",
+      " ",        "\t",           "\n",     "\r\n",  "\r",    "a",     "word ",
+      "\x82\xa0", "\x95\x5c",     "\x82\n", "\x82*", "\x82/", "\x82$", "\xb6",
+      "$$M$$",    "$$LONGNAME$$", "$#$$",   "/*$#",  "/*$$",  "\x1a",  std::string("\0", 1).c_str(),
+      "\xe0\x40"};
   std::string text;
   while (text.size() < length) {
     size_t pick = random() % (sizeof kPieces / sizeof kPieces[0]);
