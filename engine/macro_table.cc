@@ -46,11 +46,11 @@ bool NameAt(const char* name, const unsigned char* p, size_t* length) {
 }  // namespace
 
 void IndexMacros(const MacroTable& table, MacroIndex* index) {
-  static_assert(kMaxMacros < 128, "entry numbers fit a signed char");
+  static_assert(kMaxMacros < 32768, "entry numbers fit a short");
   static_assert(kMacroBuckets == 64, "Bucket() keeps six bits");
   for (bool& starts : index->starts) starts = false;
   index->starts[0] = true;  // the terminating zero stops the copying loop too
-  for (signed char& head : index->bucket) head = -1;
+  for (short& head : index->bucket) head = -1;
   index->short_count = 0;
   index->single_start = -1;
   bool several = false;
@@ -64,14 +64,14 @@ void IndexMacros(const MacroTable& table, MacroIndex* index) {
     if (name[1] != '\0' && name[2] != '\0' && name[3] != '\0') {
       int b = Bucket(Word(name));
       index->next[i] = index->bucket[b];
-      index->bucket[b] = static_cast<signed char>(i);
+      index->bucket[b] = static_cast<short>(i);
     }
   }
   if (several) index->single_start = -1;
   for (int i = 0; i < table.count; ++i) {
     const char* name = table.entries[i].name;
     if (name[0] != '\0' && (name[1] == '\0' || name[2] == '\0' || name[3] == '\0')) {
-      index->short_names[index->short_count++] = static_cast<signed char>(i);
+      index->short_names[index->short_count++] = static_cast<short>(i);
     }
   }
 }

@@ -38,11 +38,11 @@ struct MacroIndex {
   int single_start = -1;  // the one byte all names begin with, if it is one
   // Names of four bytes or more, by a hash of their first four bytes: each
   // bucket chains its entries in table order (-1 ends a chain).
-  signed char bucket[kMacroBuckets];
-  signed char next[kMaxMacros];
+  short bucket[kMacroBuckets];
+  short next[kMaxMacros];
   // The shorter names, in table order.
   int short_count = 0;
-  signed char short_names[kMaxMacros];
+  short short_names[kMaxMacros];
 };
 // Builds the index of table's current entries.
 void IndexMacros(const MacroTable& table, MacroIndex* index);

@@ -55,7 +55,7 @@ TEST(MacroIndexTest, IndexedExpansionMatchesTheReference) {
       std::string name = RandomText(random, round % 3 == 0 ? 9 : 5);
       // Every fourth table has all its names begin with one byte, as
       // "$$NAME$$" scripts do (and the index finds such names another way).
-      if (round % 4 == 0) name = "$" + name;
+      if (round % 4 == 0) name.insert(0, "$");
       std::string value = RandomText(random, 12);
       std::strcpy(table->entries[i].name, name.c_str());
       std::strcpy(table->entries[i].value, value.c_str());

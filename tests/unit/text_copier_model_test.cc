@@ -192,14 +192,14 @@ std::string RandomText(std::mt19937& random, size_t length) {
       "/*",       "*/",           "$#",     "$$",    "/",     "*",     "$",
       " ",        "\t",           "\n",     "\r\n",  "\r",    "a",     "word ",
       "\x82\xa0", "\x95\x5c",     "\x82\n", "\x82*", "\x82/", "\x82$", "\xb6",
-      "$$M$$",    "$$LONGNAME$$", "$#$$",   "/*$#",  "/*$$",  "\x1a",  std::string("\0", 1).c_str(),
+      "$$M$$",    "$$LONGNAME$$", "$#$$",   "/*$#",  "/*$$",  "\x1a",  "<NUL>",
       "\xe0\x40"};
   std::string text;
   while (text.size() < length) {
     size_t pick = random() % (sizeof kPieces / sizeof kPieces[0]);
     // Ctrl-Z and NUL rarely, so that most texts run to their end.
     if ((pick == 26 || pick == 27) && random() % 8 != 0) continue;
-    text += pick == 27 ? std::string(1, '\0') : std::string(kPieces[pick]);
+    text += pick == 27 ? std::string(1, '\0') : std::string(kPieces[pick]);  // "<NUL>": a zero byte
   }
   return text;
 }
@@ -233,7 +233,7 @@ TEST_F(TextCopierModelTest, CopiesAsTheModelDoes) {
     // Mostly short texts; some with lines past the 4096-byte buffers.
     size_t length = round % 50 == 0 ? 4000 + random() % 9000 : random() % 300;
     std::string text = RandomText(random, length);
-    if (round % 50 == 1) text = std::string(4090 + random() % 20, 'x') + text;
+    if (round % 50 == 1) text.insert(0, std::string(4090 + random() % 20, 'x'));
     for (LanguageMode selection : {kJapanese, kEnglish}) {
       std::string expected = CopierModel(engine->macros, text, selection == kJapanese).Run();
       ASSERT_EQ(Copy(text, selection), expected)
