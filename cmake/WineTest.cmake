@@ -26,10 +26,15 @@
 #   Test data is best copied into the prefix by the test itself
 #   ($WINEPREFIX/drive_c/...), so every test starts from the same machine.
 #
+# * Where the machine cannot run 32-bit programs, the harness runs nothing
+#   for a win32 prefix and exits 77 with the reason: every test that goes
+#   through it has SKIP_RETURN_CODE 77 and is reported as skipped.
+#
 # * The `wine_template` test (setup_wine_finish, called once by the top-level
 #   file) makes the template before the tests that require its fixture:
 #   those of setup_add_wine_test, and those of a folder that calls
-#   setup_wine_require_template() after its add_test calls. Any other test
+#   setup_wine_require_template() after its add_test calls (that also gives
+#   them the skip code). Any other test
 #   makes the template itself on first use (under a lock), so nothing breaks
 #   without the fixture; it only makes the first test slower.
 
@@ -72,15 +77,18 @@ function(setup_add_wine_test)
   if(arg_TIMEOUT)
     set_tests_properties(${arg_NAME} PROPERTIES TIMEOUT ${arg_TIMEOUT})
   endif()
-  set_tests_properties(${arg_NAME} PROPERTIES FIXTURES_REQUIRED wine_template)
+  set_tests_properties(${arg_NAME} PROPERTIES FIXTURES_REQUIRED wine_template
+                                             SKIP_RETURN_CODE 77)
 endfunction()
 
-# Makes every test of the calling folder wait for the template fixture
-# (tests added with setup_add_wine_test already do).
+# Makes every test of the calling folder wait for the template fixture and
+# report the harness's 77 as skipped (tests added with setup_add_wine_test
+# already do). Only for folders whose tests all run under Wine.
 function(setup_wine_require_template)
   get_property(tests DIRECTORY PROPERTY TESTS)
   foreach(test IN LISTS tests)
     if(NOT test STREQUAL "wine_template")
+      set_tests_properties(${test} PROPERTIES SKIP_RETURN_CODE 77)
       get_test_property(${test} FIXTURES_REQUIRED required)
       if(NOT required)
         set(required)
@@ -96,5 +104,6 @@ endfunction()
 function(setup_wine_finish)
   add_test(NAME wine_template COMMAND ${SETUP_WINE_RUNNER} --template ${SETUP_WINE_TEMPLATE}
                                       --arch ${SETUP_WINE_ARCH} --prepare)
-  set_tests_properties(wine_template PROPERTIES FIXTURES_SETUP wine_template TIMEOUT 300)
+  set_tests_properties(wine_template PROPERTIES FIXTURES_SETUP wine_template TIMEOUT 300
+                                                SKIP_RETURN_CODE 77)
 endfunction()
