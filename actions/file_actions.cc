@@ -77,7 +77,7 @@ bool ScriptEngine::ClearReadOnly(const char* path) {
   FileStatus status;
   if (!platform().files->GetStatus(path, &status)) return true;  // nothing to clear
   if ((status.attributes & kAttrReadOnly) == 0) return true;
-  if ((status.attributes & kAttrDirectory) != 0) return true;  // the copy fails on a folder anyway
+  // A folder too: the copy over it then fails with its own message.
   return platform().files->SetAttributes(path, status.attributes & ~kAttrReadOnly);
 }
 

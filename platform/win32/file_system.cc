@@ -51,14 +51,14 @@ bool SplitFolder(const char* path, char* folder, const char** name) {
   return true;
 }
 
-// True when path names nothing, or an ordinary file that may be written.
+// True when path names nothing, or a file that fopen(path, "wb") could open.
 bool CanReplace(const char* path) {
   DWORD attributes = ::GetFileAttributesA(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     DWORD error = ::GetLastError();
     return error == ERROR_FILE_NOT_FOUND;
   }
-  if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) return false;
+  if (!CanWriteOver(attributes)) return false;
   // Opening for writing (without changing anything) finds a file that is
   // locked by another program or closed to this user.
   HANDLE probe =
@@ -69,11 +69,75 @@ bool CanReplace(const char* path) {
   return true;
 }
 
+// Creates a new, empty temporary in folder (which ends in a separator, or is
+// empty for the current folder) and returns its handle, its path in temp.
+// The name is "~" and base-36 digits, no longer than the destination's own
+// name (name_length) where one is free: any destination path that fits
+// MAX_PATH then has a temporary that fits too, which GetTempFileNameA, with
+// its 14 bytes of name, cannot promise.
+HANDLE CreateTemporary(const char* folder, size_t name_length, char* temp) {
+  static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+  size_t folder_length = std::strlen(folder);
+  size_t digits = (name_length < 9 ? name_length : 9) - 1;
+  DWORD seed = ::GetTickCount() ^ (::GetCurrentProcessId() << 16);
+  for (DWORD attempt = 0; attempt < 64; ++attempt) {
+    // Only one name has no digits; the next attempts take a digit more.
+    if (digits == 0 && attempt > 0) digits = 1;
+    if (folder_length + 1 + digits >= MAX_PATH) return INVALID_HANDLE_VALUE;
+    std::memcpy(temp, folder, folder_length);
+    char* name = temp + folder_length;
+    *name++ = '~';
+    DWORD value = seed + attempt * 7919;
+    for (size_t i = 0; i < digits; ++i, value /= 36) *name++ = kDigits[value % 36];
+    *name = '\0';
+    HANDLE handle = ::CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) return handle;
+    DWORD error = ::GetLastError();
+    // A name in use, by a file or a folder, is passed over; anything else
+    // (a missing folder, a full disk) ends the search.
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS &&
+        error != ERROR_ACCESS_DENIED) {
+      return INVALID_HANDLE_VALUE;
+    }
+  }
+  return INVALID_HANDLE_VALUE;
+}
+
+// Writes the finished temporary's bytes over dest in place, as fopen(dest,
+// "wb") would: for a destination another program holds open without delete
+// sharing, which refuses the rename but not the write.
+bool OverwriteInPlace(const char* temp, const char* dest) {
+  HANDLE from = ::CreateFileA(temp, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (from == INVALID_HANDLE_VALUE) return false;
+  HANDLE to = ::CreateFileA(dest, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  bool ok = to != INVALID_HANDLE_VALUE;
+  char buffer[4096];
+  while (ok) {
+    DWORD got = 0;
+    if (!::ReadFile(from, buffer, sizeof buffer, &got, nullptr)) {
+      ok = false;
+    } else if (got == 0) {
+      break;
+    } else {
+      DWORD written = 0;
+      ok = ::WriteFile(to, buffer, got, &written, nullptr) && written == got;
+    }
+  }
+  if (to != INVALID_HANDLE_VALUE && !::CloseHandle(to)) ok = false;
+  ::CloseHandle(from);
+  return ok;
+}
+
 class Win32FileSystem : public FileSystem {
  public:
   FileHandle OpenRead(const char* path) override {
-    HANDLE handle = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+    // The sharing of fopen(path, "r"): a file that another program holds
+    // open for writing, a log say, is still read.
+    HANDLE handle = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return kNoFile;
     OpenFile* open = new OpenFile;
     open->handle = handle;
@@ -117,18 +181,11 @@ class Win32FileSystem : public FileSystem {
     const char* name = nullptr;
     if (!SplitFolder(path, folder, &name)) return kNoFile;
     if (name[0] == '\0' || !CanReplace(path)) return kNoFile;
-    if (folder[0] == '\0') std::strcpy(folder, ".");
-    // GetTempFileNameA creates the file with a fresh name in the destination's
-    // own folder, so the commit is a rename on one volume; a missing folder
-    // fails here.
+    // The temporary lies in the destination's own folder, so the commit is a
+    // rename on one volume; a missing folder fails here.
     char temp[MAX_PATH];
-    if (::GetTempFileNameA(folder, "stp", 0, temp) == 0) return kNoFile;
-    HANDLE handle = ::CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-      ::DeleteFileA(temp);
-      return kNoFile;
-    }
+    HANDLE handle = CreateTemporary(folder, std::strlen(name), temp);
+    if (handle == INVALID_HANDLE_VALUE) return kNoFile;
     OpenFile* open = new OpenFile;
     open->handle = handle;
     std::strcpy(open->temp_path, temp);  // both fit: checked by SplitFolder
@@ -139,10 +196,17 @@ class Win32FileSystem : public FileSystem {
   bool CommitReplacement(FileHandle file) override {
     if (file == kNoFile) return false;
     OpenFile* open = FromHandle(file);
-    bool ok = ::CloseHandle(open->handle) != FALSE &&
-              ::MoveFileExA(open->temp_path, open->dest_path,
-                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-    if (!ok) ::DeleteFileA(open->temp_path);
+    bool ok = ::CloseHandle(open->handle) != FALSE;
+    if (ok && !::MoveFileExA(open->temp_path, open->dest_path,
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      // Refused for sharing: the temporary is complete, so writing it over
+      // the destination leaves nothing half done that fopen would not.
+      DWORD error = ::GetLastError();
+      ok = (error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) &&
+           OverwriteInPlace(open->temp_path, open->dest_path);
+    }
+    // Renamed away, or no longer needed.
+    ::DeleteFileA(open->temp_path);
     delete open;
     return ok;
   }
@@ -197,6 +261,11 @@ class Win32FileSystem : public FileSystem {
 };
 
 }  // namespace
+
+bool CanWriteOver(unsigned long attributes) {
+  return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY |
+                        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0;
+}
 
 std::unique_ptr<FileSystem> NewFileSystem() { return std::make_unique<Win32FileSystem>(); }
 

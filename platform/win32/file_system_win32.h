@@ -10,4 +10,10 @@ namespace setup::win32 {
 // Files and folders through the ANSI file calls of the Windows API.
 std::unique_ptr<FileSystem> NewFileSystem();
 
+// Whether the C runtime's fopen(path, "wb") would open an existing entry
+// with these attributes (GetFileAttributesA's bits). It creates with
+// CREATE_ALWAYS and normal attributes, which Windows refuses for a folder, a
+// read-only file, and a hidden or system one; a replacement refuses the same.
+bool CanWriteOver(unsigned long attributes);
+
 }  // namespace setup::win32

@@ -22,6 +22,7 @@ class Win32SystemInfo : public SystemInfo {
 
   bool GetProgramPath(char* buffer, unsigned size) override {
     if (size == 0) return false;
+    // The module's path, not argv[0], which has no folder when run as "setup".
     DWORD length = ::GetModuleFileNameA(nullptr, buffer, size);
     // A path that fills the whole buffer has been cut (and on older systems
     // is not terminated), so only a shorter one is usable.

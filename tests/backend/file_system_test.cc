@@ -2,6 +2,7 @@
 // replacing, copying, finding and attributes, in a scratch folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -128,6 +129,58 @@ TEST_F(BackendFileSystemTest, ReplacementFailsWhereTheFileCannotBeWritten) {
   }
   EXPECT_EQ(ReadFile(scratch_ / "locked.txt"), "old");
   EXPECT_TRUE(files_.SetAttributes((scratch_ / "locked.txt").c_str(), 0));
+}
+
+// As fopen does: a file another program holds open for writing is read, and
+// a destination held open (without delete sharing, as fopen holds it) is
+// replaced; on Windows the commit then writes over it in place.
+TEST_F(BackendFileSystemTest, FilesHeldOpenElsewhereAreReadAndReplaced) {
+  const std::string log = scratch_ / "log.txt";
+  const std::string dest = scratch_ / "dest.txt";
+  ASSERT_TRUE(WriteFile(log, "logged"));
+  ASSERT_TRUE(WriteFile(dest, "old and longer"));
+  std::FILE* writer = std::fopen(NativePath(log).c_str(), "ab");
+  std::FILE* reader = std::fopen(NativePath(dest).c_str(), "rb");
+  ASSERT_NE(writer, nullptr);
+  ASSERT_NE(reader, nullptr);
+
+  FileHandle file = files_.OpenRead(log.c_str());
+  ASSERT_NE(file, kNoFile);
+  char buffer[16];
+  EXPECT_EQ(files_.Read(file, buffer, sizeof buffer), 6);
+  files_.Close(file);
+  file = files_.CreateReplacement(dest.c_str());
+  ASSERT_NE(file, kNoFile);
+  ASSERT_TRUE(files_.Write(file, "new", 3));
+  EXPECT_TRUE(files_.CommitReplacement(file));
+
+  std::fclose(writer);
+  std::fclose(reader);
+  EXPECT_EQ(ReadFile(dest), "new");
+  std::vector<std::string> names = Names(scratch_);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"dest.txt", "log.txt"}));
+}
+
+// Every destination path that fits MAX_PATH (259 bytes and the end) can be
+// replaced: the temporary beside it fits too.
+TEST_F(BackendFileSystemTest, ReplacementOfTheLongestPath) {
+  const std::string folder = scratch_ / std::string(200, 'd');
+  ASSERT_EQ(files_.CreateFolder(folder.c_str()), CreateFolderResult::kCreated);
+  for (size_t name_length : {1u, 20u}) {
+    SCOPED_TRACE(name_length);
+    std::string path = folder + "\\" + std::string(name_length, 'n');
+    path.insert(folder.size() + 1, 259 - path.size(), 'p');
+    ASSERT_EQ(path.size(), 259u);
+    ASSERT_TRUE(WriteFile(path, "old"));
+    FileHandle file = files_.CreateReplacement(path.c_str());
+    ASSERT_NE(file, kNoFile);
+    ASSERT_TRUE(files_.Write(file, "new", 3));
+    EXPECT_TRUE(files_.CommitReplacement(file));
+    EXPECT_EQ(ReadFile(path), "new");
+    EXPECT_EQ(Names(scratch_).size(), 1u);
+    ASSERT_EQ(std::remove(NativePath(path).c_str()), 0);
+  }
 }
 
 TEST_F(BackendFileSystemTest, CopyOverwritesAndKeepsTheTime) {

@@ -82,6 +82,20 @@ TEST_F(BackendInstallTest, BinCopyReplacesAReadOnlyFile) {
   EXPECT_EQ(ReadFile(target / "A.DLL"), "new");
 }
 
+// The read-only bit of an existing destination is cleared before the copy,
+// a folder's too; the copy over the folder then fails as before.
+TEST_F(BackendInstallTest, BinCopyOverAReadOnlyFolderClearsItsBit) {
+  ASSERT_TRUE(WriteFile(medium / "A.DLL", "new"));
+  ASSERT_EQ(RealFileSystem().CreateFolder((target / "A.DLL").c_str()), CreateFolderResult::kCreated);
+  ASSERT_TRUE(RealFileSystem().SetAttributes((target / "A.DLL").c_str(), kAttrReadOnly));
+  EXPECT_EQ(Run(&ScriptEngine::BinCopy, Q(medium / "A.DLL") + " " + Q(target / "A.DLL")), 1);
+  EXPECT_EQ(ui.Transcript(), "error: It failed in the copy form " + (medium / "A.DLL") + " to " +
+                                 (target / "A.DLL") + "\n");
+  FileStatus status;
+  ASSERT_TRUE(RealFileSystem().GetStatus((target / "A.DLL").c_str(), &status));
+  EXPECT_EQ(status.attributes & (kAttrReadOnly | kAttrDirectory), kAttrDirectory);
+}
+
 TEST_F(BackendInstallTest, FailedTextCopyKeepsTheOldFile) {
   ASSERT_TRUE(WriteFile(medium / "BAD.TXT", "text\n/* never closed\n"));
   ASSERT_TRUE(WriteFile(target / "OUT.TXT", "old"));

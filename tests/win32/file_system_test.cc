@@ -1,24 +1,29 @@
 // What the shared file-system suite cannot say about the Win32 back end: the
 // replacement's temporary lies beside its file, also when a name ends in a
 // double-byte character whose second byte is 0x5C (code page 932, chosen by
-// SETUP_EXPECT_ANSI_CODEPAGE=932 and the locale Wine runs in).
+// SETUP_EXPECT_ANSI_CODEPAGE=932 and the locale Wine runs in); and which
+// files a replacement refuses, as fopen does, which Wine does not enforce.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "platform/win32/file_system_win32.h"
 #include "tests/backend/backend.h"
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
 
 namespace setup::testing {
 namespace {
 
 class Win32FileSystemTest : public ::testing::Test {
  protected:
-  // True when a temporary (GetTempFileNameA's "stp*.tmp") is in folder.
+  // True when a temporary ("~" and digits) is in folder.
   bool HasTemporary(const std::string& folder) {
     FileStatus status;
-    return files_.GetStatus((folder + "\\stp*.tmp").c_str(), &status);
+    return files_.GetStatus((folder + "\\~*").c_str(), &status);
   }
 
   // Writes bytes through a replacement of path and commits it.
@@ -35,6 +40,27 @@ class Win32FileSystemTest : public ::testing::Test {
   FileSystem& files_ = RealFileSystem();
   ScratchFolder scratch_;
 };
+
+// fopen(path, "wb") is refused for a folder, a read-only file, and a hidden
+// or system file; a replacement follows it.
+TEST(Win32ReplaceRuleTest, WritesOverWhatFopenWould) {
+  struct Case {
+    DWORD attributes;
+    bool writable;
+  } cases[] = {
+      {FILE_ATTRIBUTE_NORMAL, true},
+      {FILE_ATTRIBUTE_ARCHIVE, true},
+      {FILE_ATTRIBUTE_NOT_CONTENT_INDEXED | FILE_ATTRIBUTE_ARCHIVE, true},
+      {FILE_ATTRIBUTE_READONLY, false},
+      {FILE_ATTRIBUTE_HIDDEN, false},
+      {FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE, false},
+      {FILE_ATTRIBUTE_DIRECTORY, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.attributes);
+    EXPECT_EQ(win32::CanWriteOver(c.attributes), c.writable);
+  }
+}
 
 TEST_F(Win32FileSystemTest, TemporaryLiesInTheDestinationsFolder) {
   ASSERT_EQ(files_.CreateFolder((scratch_ / "sub").c_str()), CreateFolderResult::kCreated);
