@@ -90,8 +90,8 @@ HANDLE CreateTemporary(const char* folder, size_t name_length, char* temp) {
     DWORD value = seed + attempt * 7919;
     for (size_t i = 0; i < digits; ++i, value /= 36) *name++ = kDigits[value % 36];
     *name = '\0';
-    HANDLE handle = ::CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle =
+        ::CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE) return handle;
     DWORD error = ::GetLastError();
     // A name in use, by a file or a folder, is passed over; anything else
@@ -263,8 +263,8 @@ class Win32FileSystem : public FileSystem {
 }  // namespace
 
 bool CanWriteOver(unsigned long attributes) {
-  return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY |
-                        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) == 0;
+  return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                        FILE_ATTRIBUTE_SYSTEM)) == 0;
 }
 
 std::unique_ptr<FileSystem> NewFileSystem() { return std::make_unique<Win32FileSystem>(); }

@@ -86,7 +86,8 @@ TEST_F(BackendInstallTest, BinCopyReplacesAReadOnlyFile) {
 // a folder's too; the copy over the folder then fails as before.
 TEST_F(BackendInstallTest, BinCopyOverAReadOnlyFolderClearsItsBit) {
   ASSERT_TRUE(WriteFile(medium / "A.DLL", "new"));
-  ASSERT_EQ(RealFileSystem().CreateFolder((target / "A.DLL").c_str()), CreateFolderResult::kCreated);
+  ASSERT_EQ(RealFileSystem().CreateFolder((target / "A.DLL").c_str()),
+            CreateFolderResult::kCreated);
   ASSERT_TRUE(RealFileSystem().SetAttributes((target / "A.DLL").c_str(), kAttrReadOnly));
   EXPECT_EQ(Run(&ScriptEngine::BinCopy, Q(medium / "A.DLL") + " " + Q(target / "A.DLL")), 1);
   EXPECT_EQ(ui.Transcript(), "error: It failed in the copy form " + (medium / "A.DLL") + " to " +
