@@ -84,7 +84,7 @@ HANDLE CreateTemporary(const char* folder, size_t name_length, char* temp) {
     // Only one name has no digits; the next attempts take a digit more.
     if (digits == 0 && attempt > 0) digits = 1;
     if (folder_length + 1 + digits >= MAX_PATH) return INVALID_HANDLE_VALUE;
-    std::memcpy(temp, folder, folder_length);
+    std::memcpy(temp, folder, folder_length + 1);  // the name follows the folder
     char* name = temp + folder_length;
     *name++ = '~';
     DWORD value = seed + attempt * 7919;
