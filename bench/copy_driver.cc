@@ -15,9 +15,9 @@
 
 #include "bench/text_sample.h"
 #include "engine/script_engine.h"
-#include "platform/posix/file_system.h"
+#include "platform/posix/file_system_posix.h"
 #include "platform/posix/machine.h"
-#include "platform/posix/system_info.h"
+#include "platform/posix/system_info_posix.h"
 
 namespace {
 

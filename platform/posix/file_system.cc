@@ -1,5 +1,5 @@
 // Files and folders of the simulated machine on the host file system.
-#include "platform/posix/file_system.h"
+#include "platform/posix/file_system_posix.h"
 
 #include <dirent.h>
 #include <fcntl.h>

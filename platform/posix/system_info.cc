@@ -1,5 +1,5 @@
 // Folders, code page, language and program path of the simulated machine.
-#include "platform/posix/system_info.h"
+#include "platform/posix/system_info_posix.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/posix/file_system.h"
+#include "platform/posix/file_system_posix.h"
 #include "platform/posix/machine.h"
 #include "tests/backend/backend.h"
 #include "tests/posix/test_machine.h"

@@ -1,7 +1,7 @@
 // What the POSIX file system adds to the shared behaviour: failures that
 // leave the old file whole, the read-only attribute for root, permissions,
 // links, the order of wildcard matches and double-byte names.
-#include "platform/posix/file_system.h"
+#include "platform/posix/file_system_posix.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

@@ -1,5 +1,5 @@
 // Folders, locale, language and program path of the POSIX system info.
-#include "platform/posix/system_info.h"
+#include "platform/posix/system_info_posix.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
