@@ -71,7 +71,7 @@ std::string ExpectedProbeLog(const std::string&, const std::string& folder) {
 ScratchFolder::ScratchFolder() {
   static int count = 0;
   path_ = "C:\\scratch" + std::to_string(++count);
-  std::string host = TestMachineRoot() + "/drive_c/scratch" + std::to_string(count);
+  std::string host = BackendMachine().root() + "/drive_c/scratch" + std::to_string(count);
   if (mkdir(host.c_str(), 0777) != 0) std::abort();
 }
 

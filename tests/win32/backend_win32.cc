@@ -2,6 +2,8 @@
 // user's temporary folder.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+// platform/components.h uses the plain name that <windows.h> defines as a macro.
+#undef FreeModule
 
 #include <cstdlib>
 #include <memory>
