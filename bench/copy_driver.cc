@@ -15,9 +15,9 @@
 
 #include "bench/text_sample.h"
 #include "engine/script_engine.h"
-#include "platform/posix/file_system.h"
+#include "platform/posix/file_system_posix.h"
 #include "platform/posix/machine.h"
-#include "platform/posix/system_info.h"
+#include "platform/posix/system_info_posix.h"
 
 namespace {
 
@@ -38,11 +38,11 @@ class QuietUi : public setup::SetupUi {
 };
 
 // Host path -> Windows form of the simulated machine (Z:\ for the host root).
-std::string Windows(const std::string& host) {
+std::string Windows(setup::posix::Machine& machine, const std::string& host) {
   char* real = realpath(host.c_str(), nullptr);
   std::string path = real != nullptr ? real : host;
   std::free(real);
-  return setup::posix::ToWindowsPath(path);
+  return machine.ToWindowsPath(path);
 }
 
 // Runs one command line (keyword, TAB, arguments) through the interpreter's
@@ -55,11 +55,13 @@ bool Run(ScriptEngine& engine, const std::string& command) {
   return engine.ExecuteCommand(text, &tail) != setup::Outcome::kStop;
 }
 
-int BinCopy(ScriptEngine& engine, const std::string& source, const std::string& dest) {
+int BinCopy(setup::posix::Machine& machine, ScriptEngine& engine, const std::string& source,
+            const std::string& dest) {
   struct stat st;
   if (stat(source.c_str(), &st) != 0) return 1;
   if (!S_ISDIR(st.st_mode)) {
-    return Run(engine, "BinCopy\t" + Windows(source) + "\t" + Windows(dest)) ? 0 : 1;
+    return Run(engine, "BinCopy\t" + Windows(machine, source) + "\t" + Windows(machine, dest)) ? 0
+                                                                                               : 1;
   }
   // A folder: every file in it, as a script of BinCopy lines would.
   std::vector<std::string> names;
@@ -69,17 +71,19 @@ int BinCopy(ScriptEngine& engine, const std::string& source, const std::string& 
     if (entry->d_name[0] != '.') names.push_back(entry->d_name);
   }
   closedir(dir);
-  std::string from = Windows(source) + "\\", to = Windows(dest) + "\\";
+  std::string from = Windows(machine, source) + "\\", to = Windows(machine, dest) + "\\";
   for (const std::string& name : names) {
     if (!Run(engine, "BinCopy\t" + from + name + "\t" + to + name)) return 1;
   }
   return 0;
 }
 
-int TextCopy(ScriptEngine& engine, const std::string& source, const std::string& dest) {
+int TextCopy(setup::posix::Machine& machine, ScriptEngine& engine, const std::string& source,
+             const std::string& dest) {
   setup::bench::DefineSampleMacros(engine.macros);
   engine.mode = setup::kJapanese;
-  return Run(engine, "TextCopy\t" + Windows(source) + "\t" + Windows(dest)) ? 0 : 1;
+  return Run(engine, "TextCopy\t" + Windows(machine, source) + "\t" + Windows(machine, dest)) ? 0
+                                                                                              : 1;
 }
 
 // count files of 1 to 8 KiB of varying bytes, named f00000.bin and on.
@@ -116,11 +120,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   // The simulated machine lives where bench/run says, not in the home folder.
-  if (const char* machine = std::getenv("SETUP_BENCH_MACHINE")) {
-    if (!setup::posix::SetMachineRoot(machine)) return 2;
+  setup::posix::Machine machine;
+  if (const char* folder = std::getenv("SETUP_BENCH_MACHINE")) {
+    if (!machine.SetRoot(folder)) return 2;
   }
-  setup::posix::PosixSystemInfo system;
-  setup::posix::PosixFileSystem files;
+  setup::posix::PosixSystemInfo system(machine);
+  setup::posix::PosixFileSystem files(machine);
   setup::Platform platform;
   platform.system = &system;
   platform.files = &files;
@@ -129,8 +134,8 @@ int main(int argc, char** argv) {
   auto* engine = new ScriptEngine(platform, ui);
   std::strcpy(engine->script_path, "Z:\\bench\\Setup.Inf");
   int result = 2;
-  if (std::strcmp(argv[1], "bincopy") == 0) result = BinCopy(*engine, argv[2], argv[3]);
-  if (std::strcmp(argv[1], "textcopy") == 0) result = TextCopy(*engine, argv[2], argv[3]);
+  if (std::strcmp(argv[1], "bincopy") == 0) result = BinCopy(machine, *engine, argv[2], argv[3]);
+  if (std::strcmp(argv[1], "textcopy") == 0) result = TextCopy(machine, *engine, argv[2], argv[3]);
   delete engine;
   return result;
 }

@@ -13,6 +13,7 @@
 #include "engine/lexicon.h"
 #include "engine/macro_table.h"
 #include "engine/script_engine.h"
+#include "platform/shift_jis.h"
 #include "tests/fakes/fake_system.h"
 #include "tests/fakes/recording_ui.h"
 
@@ -95,8 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   bool lead[256] = {};
   if (flags & 1) {
-    for (int b = 0x81; b <= 0x9F; ++b) lead[b] = true;
-    for (int b = 0xE0; b <= 0xFC; ++b) lead[b] = true;
+    for (int b = 0; b < 256; ++b)
+      lead[b] = setup::IsShiftJisLeadByte(static_cast<unsigned char>(b));
   }
   setup::SetLeadBytes(lead);
 

@@ -14,7 +14,7 @@ namespace {
 // as Read lays it out, in both code pages.
 void QueryAll(std::vector<unsigned char>* buffer) {
   for (unsigned code_page : {932u, 1252u}) {
-    setup::posix::PeVersionInfo reader(code_page);
+    setup::posix::PeVersionInfo reader(nullptr, code_page);  // blocks only, no files
     const void* value = nullptr;
     unsigned length = 0;
     reader.Query(buffer->data(), "\\", &value, &length);

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/posix/code_page.h"
 #include "platform/posix/registry_file.h"
 
 namespace {
@@ -26,12 +25,12 @@ std::string Dump(const setup::posix::StoredRegistry& registry) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The first byte picks the machine's code page: Shift-JIS, or single-byte.
-  setup::posix::SetAnsiCodePage(size > 0 && (data[0] & 1) != 0 ? 932 : 1252);
+  unsigned code_page = size > 0 && (data[0] & 1) != 0 ? 932 : 1252;
   if (size > 0) {
     ++data;
     --size;
   }
-  setup::posix::StoredRegistry registry;
+  setup::posix::StoredRegistry registry(code_page);
   std::string error;
   if (!setup::posix::ParseRegistryText(reinterpret_cast<const char*>(data), size, "fuzz.reg",
                                        &registry, &error)) {
@@ -39,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   std::string text = setup::posix::FormatRegistryText(registry);
-  setup::posix::StoredRegistry again;
+  setup::posix::StoredRegistry again(code_page);
   if (!setup::posix::ParseRegistryText(text.data(), text.size(), "again.reg", &again, &error)) {
     std::abort();
   }

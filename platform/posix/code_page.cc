@@ -1,16 +1,15 @@
 // Code page, lead bytes and language id of the simulated machine, from the
-// POSIX locale.
+// POSIX locale, and the conversions of ANSI text through iconv.
 #include "platform/posix/code_page.h"
 
-#include <iconv.h>
-
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/shift_jis.h"
+
 namespace setup::posix {
 namespace {
-
-unsigned g_code_page = 0;  // 0 until chosen or read from the locale
 
 struct LanguageEntry {
   const char* name;  // "ll" or "ll_TT"; a language's main entry comes first
@@ -70,32 +69,10 @@ bool ListHas(const char* list, const std::string& word) {
   return false;
 }
 
-std::string IconvName(unsigned code_page) { return "CP" + std::to_string(code_page); }
-
 bool IsAscii(const std::string& text) {
   for (unsigned char c : text) {
     if (c >= 0x80) return false;
   }
-  return true;
-}
-
-// Converts all of input; false when iconv cannot (unknown code page, a byte
-// sequence without a counterpart).
-bool Convert(const std::string& to, const std::string& from, const std::string& input,
-             std::string* output) {
-  iconv_t cd = iconv_open(to.c_str(), from.c_str());
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  std::string result(input.size() * 4 + 4, '\0');  // UTF-8 needs at most 3 bytes per byte
-  char* in = const_cast<char*>(input.data());
-  size_t in_left = input.size();
-  char* out = result.data();
-  size_t out_left = result.size();
-  bool ok = iconv(cd, &in, &in_left, &out, &out_left) != static_cast<size_t>(-1) &&
-            iconv(cd, nullptr, nullptr, &out, &out_left) != static_cast<size_t>(-1);
-  iconv_close(cd);
-  if (!ok || in_left != 0) return false;
-  result.resize(result.size() - out_left);
-  *output = result;
   return true;
 }
 
@@ -138,18 +115,11 @@ unsigned short LangIdForLocale(const std::string& locale) {
   return 0x0409;
 }
 
-unsigned AnsiCodePage() {
-  if (g_code_page == 0) g_code_page = CodePageForLocale(LocaleName("LC_CTYPE"));
-  return g_code_page;
-}
-
-void SetAnsiCodePage(unsigned code_page) { g_code_page = code_page; }
-
 bool IsLeadByteOf(unsigned code_page, unsigned char byte) {
   switch (code_page) {
     case 932:
-      return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-    case 936:
+      return IsShiftJisLeadByte(byte);
+    case 936:  // GBK, Unified Hangul, Big5
     case 949:
     case 950:
       return byte >= 0x81 && byte <= 0xFE;
@@ -158,16 +128,97 @@ bool IsLeadByteOf(unsigned code_page, unsigned char byte) {
   }
 }
 
-std::string AnsiToHost(const std::string& ansi) {
+std::string IconvName(unsigned code_page) { return "CP" + std::to_string(code_page); }
+
+Iconv::~Iconv() {
+  if (ok()) iconv_close(cd_);
+}
+
+bool Iconv::Open(const std::string& to, const std::string& from) {
+  if (ok()) iconv_close(cd_);
+  cd_ = iconv_open(to.c_str(), from.c_str());
+  return ok();
+}
+
+bool Iconv::ok() const {
+  return cd_ != reinterpret_cast<iconv_t>(-1);
+}  // NOLINT(performance-no-int-to-ptr)
+
+bool Iconv::Convert(std::string_view in, bool replace, std::string* out) const {
+  out->clear();
+  if (!ok()) {
+    for (char c : in) {
+      if (static_cast<unsigned char>(c) < 0x80) {
+        out->push_back(c);
+      } else if (replace) {
+        out->push_back('?');
+      } else {
+        return false;
+      }
+    }
+    return true;
+  }
+  iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // initial shift state
+  char* src = const_cast<char*>(in.data());        // iconv's signature is not const
+  size_t src_left = in.size();
+  char chunk[256];
+  while (true) {
+    char* dst = chunk;
+    size_t dst_left = sizeof chunk;
+    size_t done = src_left == 0 ? iconv(cd_, nullptr, nullptr, &dst, &dst_left)
+                                : iconv(cd_, &src, &src_left, &dst, &dst_left);
+    out->append(chunk, dst - chunk);
+    if (done != static_cast<size_t>(-1)) {
+      if (src_left == 0) return true;
+      continue;
+    }
+    if (errno == E2BIG) continue;
+    // EILSEQ or EINVAL (a cut double-byte character at the end).
+    if (!replace) return false;
+    out->push_back('?');
+    ++src;
+    --src_left;
+  }
+}
+
+std::string AnsiToHost(unsigned code_page, const std::string& ansi) {
   std::string host;
-  if (IsAscii(ansi) || !Convert("UTF-8", IconvName(AnsiCodePage()), ansi, &host)) return ansi;
+  if (IsAscii(ansi) || !Iconv("UTF-8", IconvName(code_page)).Convert(ansi, false, &host)) {
+    return ansi;
+  }
   return host;
 }
 
-std::string HostToAnsi(const std::string& host) {
+std::string HostToAnsi(unsigned code_page, const std::string& host) {
   std::string ansi;
-  if (IsAscii(host) || !Convert(IconvName(AnsiCodePage()), "UTF-8", host, &ansi)) return host;
+  if (IsAscii(host) || !Iconv(IconvName(code_page), "UTF-8").Convert(host, false, &ansi)) {
+    return host;
+  }
   return ansi;
+}
+
+CodePageConverter::CodePageConverter(unsigned code_page, const char* terminal_charset)
+    : code_page_(code_page) {
+  std::string target = terminal_charset != nullptr && *terminal_charset != '\0' ? terminal_charset
+                                                                                : "ANSI_X3.4-1968";
+  // Transliteration lets a C-locale terminal show "e" for an accented letter
+  // instead of a question mark, where glibc knows one.
+  std::string ansi = IconvName(code_page);
+  if (!to_terminal_.Open(target + "//TRANSLIT", ansi)) to_terminal_.Open(target, ansi);
+  from_terminal_.Open(ansi, target);
+}
+
+std::string CodePageConverter::ToTerminal(std::string_view ansi) const {
+  std::string out;
+  to_terminal_.Convert(ansi, true, &out);
+  return out;
+}
+
+bool CodePageConverter::FromTerminal(std::string_view text, std::string* ansi) const {
+  std::string out;
+  if (!from_terminal_.Convert(text, false, &out)) return false;
+  *ansi = out;
+  return true;
 }
 
 }  // namespace setup::posix

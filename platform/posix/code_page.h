@@ -1,9 +1,12 @@
-// The locale of the simulated machine: its ANSI code page, the lead bytes of
-// that code page, the user's language id and the conversion between ANSI
-// byte strings and the host's UTF-8 file names.
+// The locale of the simulated machine and its texts: the ANSI code page and
+// its lead bytes, the user's language id, and every conversion of ANSI text
+// (to the host's UTF-8 file names, to and from the terminal) through iconv.
 #pragma once
 
+#include <iconv.h>
+
 #include <string>
+#include <string_view>
 
 namespace setup::posix {
 
@@ -22,20 +25,62 @@ unsigned CodePageForLocale(const std::string& locale);
 // main id; C, POSIX and unknown names give 0x0409.
 unsigned short LangIdForLocale(const std::string& locale);
 
-// The ANSI code page in use: taken from the LC_CTYPE locale at first use
-// unless SetAnsiCodePage chose one.
-unsigned AnsiCodePage();
-// Overrides the ANSI code page (a command-line option, tests).
-void SetAnsiCodePage(unsigned code_page);
-
-// True when byte starts a double-byte character in code_page; always false
-// for single-byte code pages.
+// True when byte starts a double-byte character in code_page (932, 936, 949,
+// 950); always false for single-byte code pages.
 bool IsLeadByteOf(unsigned code_page, unsigned char byte);
 
-// ANSI bytes (of AnsiCodePage) to the host's UTF-8, and back. Text that does
-// not convert completely is passed on unchanged, so ASCII and names that are
+// The iconv name of an ANSI code page ("CP932", "CP1252").
+std::string IconvName(unsigned code_page);
+
+// One direction of iconv conversion, open for the object's life.
+class Iconv {
+ public:
+  // to and from are iconv names; ok() tells whether iconv knows the pair.
+  Iconv(const std::string& to, const std::string& from) { Open(to, from); }
+  Iconv() = default;
+  ~Iconv();
+  Iconv(const Iconv&) = delete;
+  Iconv& operator=(const Iconv&) = delete;
+
+  // Closes the pair in use and opens this one; false when iconv lacks it.
+  bool Open(const std::string& to, const std::string& from);
+  bool ok() const;
+  // Converts the whole of in into *out. On a byte sequence without a
+  // counterpart (or cut short at the end) the result is false, unless
+  // replace is set: then the offending byte becomes "?" and the conversion
+  // goes on behind it. Without a converter ASCII passes and other bytes count
+  // as having no counterpart.
+  bool Convert(std::string_view in, bool replace, std::string* out) const;
+
+ private:
+  iconv_t cd_ = reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr): none open
+};
+
+// ANSI bytes of code_page to the host's UTF-8, and back. Text that does not
+// convert completely is passed on unchanged, so ASCII and names that are
 // already host bytes keep working.
-std::string AnsiToHost(const std::string& ansi);
-std::string HostToAnsi(const std::string& host);
+std::string AnsiToHost(unsigned code_page, const std::string& ansi);
+std::string HostToAnsi(unsigned code_page, const std::string& host);
+
+// Converts between one ANSI code page and the terminal's character set.
+// Conversion never fails as a whole: bytes that have no counterpart come out
+// as "?" towards the terminal; the other way FromTerminal reports them.
+class CodePageConverter {
+ public:
+  // terminal_charset as nl_langinfo(CODESET) gives it ("UTF-8").
+  CodePageConverter(unsigned code_page, const char* terminal_charset);
+
+  unsigned code_page() const { return code_page_; }
+  // The ANSI text as the terminal shows it.
+  std::string ToTerminal(std::string_view ansi) const;
+  // Text typed on the terminal in the ANSI code page; false (ansi unchanged)
+  // when a character has no counterpart there or the input is malformed.
+  bool FromTerminal(std::string_view text, std::string* ansi) const;
+
+ private:
+  unsigned code_page_;
+  Iconv to_terminal_;
+  Iconv from_terminal_;
+};
 
 }  // namespace setup::posix

@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "platform/posix/components_posix.h"
-#include "platform/posix/machine.h"
 
 extern char** environ;
 
@@ -99,10 +98,12 @@ bool IsNativeProgram(const std::string& path) {
 
 class PosixComponents : public Components {
  public:
+  explicit PosixComponents(Machine& machine) : machine_(machine) {}
+
   ModuleHandle LoadModule(const char* path) override {
     std::string host;
     // The mapped path is absolute, so dlopen never searches the library path.
-    if (!ToHostPath(path, &host)) return 0;
+    if (!machine_.ToHostPath(path, &host)) return 0;
     return reinterpret_cast<ModuleHandle>(dlopen(host.c_str(), RTLD_NOW | RTLD_LOCAL));
   }
 
@@ -119,9 +120,10 @@ class PosixComponents : public Components {
     std::vector<std::string> words = SplitCommandLine(command_line);
     if (words.empty()) return 0;
     std::string program;
-    if (!ToHostPath(words[0].c_str(), &program) || !IsNativeProgram(program)) return 0;
+    if (!machine_.ToHostPath(words[0].c_str(), &program) || !IsNativeProgram(program)) return 0;
     std::string host_folder;
-    if (folder != nullptr && folder[0] != '\0' && !ToHostPath(folder, &host_folder)) return 0;
+    if (folder != nullptr && folder[0] != '\0' && !machine_.ToHostPath(folder, &host_folder))
+      return 0;
 
     std::vector<char*> argv;
     argv.push_back(program.data());
@@ -168,10 +170,15 @@ class PosixComponents : public Components {
   void CloseProcess(ProcessHandle process) override {
     delete reinterpret_cast<StartedProcess*>(process);
   }
+
+ private:
+  Machine& machine_;
 };
 
 }  // namespace
 
-std::unique_ptr<Components> NewComponents() { return std::make_unique<PosixComponents>(); }
+std::unique_ptr<Components> NewComponents(Machine& machine) {
+  return std::make_unique<PosixComponents>(machine);
+}
 
 }  // namespace setup::posix

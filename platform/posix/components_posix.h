@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/components.h"
+#include "platform/posix/machine.h"
 
 namespace setup::posix {
 
@@ -11,6 +12,7 @@ namespace setup::posix {
 // int(void) function); programs are native executables started with
 // posix_spawn. Paths are Windows-form and mapped onto the simulated machine.
 // There is no message queue, so DispatchPendingMessages does nothing.
-std::unique_ptr<Components> NewComponents();
+// machine outlives the object.
+std::unique_ptr<Components> NewComponents(Machine& machine);
 
 }  // namespace setup::posix

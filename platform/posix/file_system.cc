@@ -1,6 +1,4 @@
 // Files and folders of the simulated machine on the host file system.
-#include "platform/posix/file_system.h"
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
@@ -14,6 +12,7 @@
 #include <string>
 
 #include "platform/posix/code_page.h"
+#include "platform/posix/file_system_posix.h"
 #include "platform/posix/machine.h"
 
 namespace setup::posix {
@@ -69,14 +68,14 @@ bool CanReplace(const std::string& dest, struct stat* existing, bool* exists) {
 
 // Creates the temporary ".<name>.XXXXXX" beside dest; -1 on failure (a
 // missing folder among them).
-int MakeTemporary(const std::string& dest, std::string* temp_path) {
+int MakeTemporary(Machine* machine, const std::string& dest, std::string* temp_path) {
   size_t slash = dest.rfind('/');
   std::string name = dest.substr(slash + 1);
   if (name.size() > 200) name.resize(200);  // keep the temporary's name below NAME_MAX
   std::string pattern = dest.substr(0, slash + 1) + "." + name + ".XXXXXX";
-  FolderChange change = BeginFolderChange(pattern);
+  Machine::FolderChange change = machine->BeginFolderChange(pattern);
   int fd = mkostemp(pattern.data(), O_CLOEXEC);
-  EndFolderChange(change, "");
+  machine->EndFolderChange(change, "");
   if (fd >= 0) *temp_path = pattern;
   return fd;
 }
@@ -95,16 +94,17 @@ void SyncFolderOf(const std::string& path) {
 // truncated one. A new file has nothing to lose that way and is left to the
 // system's own write-back, as CopyFileA leaves it: a sync per file would
 // make an installation of many small files wait on the disk for each.
-bool Finish(int fd, const std::string& temp_path, const std::string& dest_path, bool replaces) {
+bool Finish(Machine* machine, int fd, const std::string& temp_path, const std::string& dest_path,
+            bool replaces) {
   bool ok = !replaces || fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
-  FolderChange change = BeginFolderChange(dest_path);
+  Machine::FolderChange change = machine->BeginFolderChange(dest_path);
   if (ok && rename(temp_path.c_str(), dest_path.c_str()) == 0) {
-    EndFolderChange(change, dest_path);
+    machine->EndFolderChange(change, dest_path);
     if (replaces) SyncFolderOf(dest_path);
     return true;
   }
-  EndFolderChange(change, "");
+  machine->EndFolderChange(change, "");
   int saved = errno;
   unlink(temp_path.c_str());
   errno = saved;
@@ -247,7 +247,7 @@ bool FindFirst(const std::string& folder, const std::string& pattern, FileStatus
 
 FileHandle PosixFileSystem::OpenRead(const char* path) {
   std::string host;
-  if (!ToHostPath(path, &host)) return kNoFile;
+  if (!machine_.ToHostPath(path, &host)) return kNoFile;
   int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return kNoFile;
   struct stat st;
@@ -288,13 +288,13 @@ void PosixFileSystem::Close(FileHandle file) {
 
 FileHandle PosixFileSystem::CreateReplacement(const char* path) {
   std::string host;
-  if (!ToHostPath(path, &host)) return kNoFile;
+  if (!machine_.ToHostPath(path, &host)) return kNoFile;
   host = Target(host);
   struct stat existing;
   bool exists;
   if (!CanReplace(host, &existing, &exists)) return kNoFile;
   std::string temp_path;
-  int fd = MakeTemporary(host, &temp_path);
+  int fd = MakeTemporary(&machine_, host, &temp_path);
   if (fd < 0) return kNoFile;
   if (exists) {
     fchmod(fd, existing.st_mode & 07777);
@@ -315,7 +315,8 @@ FileHandle PosixFileSystem::CreateReplacement(const char* path) {
 bool PosixFileSystem::CommitReplacement(FileHandle file) {
   if (file == kNoFile) return false;
   OpenFile* open_file = FromHandle(file);
-  bool ok = Finish(open_file->fd, open_file->temp_path, open_file->dest_path, open_file->replaces);
+  bool ok = Finish(&machine_, open_file->fd, open_file->temp_path, open_file->dest_path,
+                   open_file->replaces);
   delete open_file;
   return ok;
 }
@@ -330,10 +331,10 @@ void PosixFileSystem::AbandonReplacement(FileHandle file) {
 
 CreateFolderResult PosixFileSystem::CreateFolder(const char* path) {
   std::string host;
-  if (!ToHostPath(path, &host)) return CreateFolderResult::kFailed;
-  FolderChange change = BeginFolderChange(host);
+  if (!machine_.ToHostPath(path, &host)) return CreateFolderResult::kFailed;
+  Machine::FolderChange change = machine_.BeginFolderChange(host);
   if (mkdir(host.c_str(), 0777) == 0) {
-    EndFolderChange(change, host);
+    machine_.EndFolderChange(change, host);
     return CreateFolderResult::kCreated;
   }
   return errno == EEXIST ? CreateFolderResult::kAlreadyExists : CreateFolderResult::kFailed;
@@ -341,7 +342,8 @@ CreateFolderResult PosixFileSystem::CreateFolder(const char* path) {
 
 bool PosixFileSystem::CopyFile(const char* source, const char* dest) {
   std::string source_host, dest_host;
-  if (!ToHostPath(source, &source_host) || !ToHostPath(dest, &dest_host)) return false;
+  if (!machine_.ToHostPath(source, &source_host) || !machine_.ToHostPath(dest, &dest_host))
+    return false;
   dest_host = Target(dest_host);
   int in = open(source_host.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
@@ -353,7 +355,7 @@ bool PosixFileSystem::CopyFile(const char* source, const char* dest) {
       // Copying a file onto itself fails, as it does on Windows.
       !(exists && existing.st_dev == source_stat.st_dev && existing.st_ino == source_stat.st_ino);
   std::string temp_path;
-  int out = ok ? MakeTemporary(dest_host, &temp_path) : -1;
+  int out = ok ? MakeTemporary(&machine_, dest_host, &temp_path) : -1;
   if (out < 0) {
     close(in);
     return false;
@@ -369,21 +371,21 @@ bool PosixFileSystem::CopyFile(const char* source, const char* dest) {
     unlink(temp_path.c_str());
     return false;
   }
-  return Finish(out, temp_path, dest_host, exists);
+  return Finish(&machine_, out, temp_path, dest_host, exists);
 }
 
 bool PosixFileSystem::GetStatus(const char* path, FileStatus* status) {
   std::string folder, name;
-  SplitLastComponent(path, &folder, &name);
+  SplitLastComponent(machine_.code_page(), path, &folder, &name);
   if (name.empty()) return false;  // "C:\x\" and "C:\" name no entry to find
   if (HasWildcard(name)) {
     std::string host;
-    if (!ToHostPath(folder.empty() ? "." : folder.c_str(), &host)) return false;
-    return FindFirst(host, AnsiToHost(name), status);
+    if (!machine_.ToHostPath(folder.empty() ? "." : folder.c_str(), &host)) return false;
+    return FindFirst(host, AnsiToHost(machine_.code_page(), name), status);
   }
   std::string host;
   struct stat st;
-  if (!ToHostPath(path, &host) || stat(host.c_str(), &st) != 0) return false;
+  if (!machine_.ToHostPath(path, &host) || stat(host.c_str(), &st) != 0) return false;
   FillStatus(st, status);
   return true;
 }
@@ -391,7 +393,7 @@ bool PosixFileSystem::GetStatus(const char* path, FileStatus* status) {
 bool PosixFileSystem::SetAttributes(const char* path, unsigned attributes) {
   std::string host;
   struct stat st;
-  if (!ToHostPath(path, &host) || stat(host.c_str(), &st) != 0) return false;
+  if (!machine_.ToHostPath(path, &host) || stat(host.c_str(), &st) != 0) return false;
   mode_t mode = st.st_mode & 07777;
   mode = (attributes & kAttrReadOnly) != 0 ? (mode & ~0222) : (mode | S_IWUSR);
   return mode == (st.st_mode & 07777) || chmod(host.c_str(), mode) == 0;

@@ -18,8 +18,6 @@
 namespace setup::posix {
 namespace {
 
-std::string g_root;
-
 bool MakeFolder(const std::string& path) {
   return mkdir(path.c_str(), 0777) == 0 || errno == EEXIST;
 }
@@ -38,8 +36,6 @@ std::string CurrentFolder() {
   if (getcwd(cwd, sizeof cwd) == nullptr) return "";
   return cwd;
 }
-
-std::string DriveC() { return MachineRoot() + "/drive_c"; }
 
 // True when host lies at or below folder.
 bool IsBelow(const std::string& host, const std::string& folder) {
@@ -73,8 +69,7 @@ bool IsForbidden(unsigned char c) { return c < 0x20 || std::strchr("<>:\"|*?", c
 // Splits the part of a Windows path after its drive or root into components,
 // stepping over the second byte of each double-byte character. False when a
 // component holds a character Windows forbids in names.
-bool SplitWindows(const std::string& path, std::vector<std::string>* parts) {
-  unsigned code_page = AnsiCodePage();
+bool SplitWindows(unsigned code_page, const std::string& path, std::vector<std::string>* parts) {
   std::string part;
   for (size_t i = 0; i <= path.size(); ++i) {
     if (i == path.size() || IsSeparator(path[i])) {
@@ -103,21 +98,7 @@ std::string TrimName(const std::string& name) {
   return name.substr(0, end);
 }
 
-// What the case-insensitive lookup knows of one folder: for each name
-// folded with tolower (as strcasecmp folds), the first such entry in byte
-// order, as of the folder's change time when it was read.
-struct FolderListing {
-  dev_t device = 0;
-  ino_t inode = 0;
-  struct timespec changed = {};
-  std::map<std::string, std::string> first;
-};
-
-// Folders read lately. Reading a folder costs time in proportion to its
-// entries, and a new file's name is looked up that way each time: without
-// this, copying n files into one folder would take time in n squared.
-std::map<std::string, FolderListing> g_listings;
-constexpr size_t kMaxListings = 64;
+constexpr size_t kMaxListings = 64;  // folders the lookup remembers
 
 std::string Fold(const std::string& name) {
   std::string folded = name;
@@ -125,23 +106,29 @@ std::string Fold(const std::string& name) {
   return folded;
 }
 
-bool SameFolder(const FolderListing& listing, const struct stat& st) {
+std::string FolderOf(const std::string& host_path) {
+  size_t slash = host_path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : host_path.substr(0, slash);
+}
+
+}  // namespace
+
+bool Machine::SameFolder(const FolderListing& listing, const struct stat& st) {
   return listing.device == st.st_dev && listing.inode == st.st_ino &&
          listing.changed.tv_sec == st.st_mtim.tv_sec &&
          listing.changed.tv_nsec == st.st_mtim.tv_nsec;
 }
 
-// The folder's listing, read again when the folder changed since; nullptr
-// when it cannot be read.
-const FolderListing* Listing(const std::string& folder) {
+const Machine::FolderListing* Machine::Listing(const std::string& folder) {
   struct stat st;
   if (stat(folder.c_str(), &st) != 0) return nullptr;
-  auto found = g_listings.find(folder);
-  if (found != g_listings.end() && SameFolder(found->second, st)) return &found->second;
+  auto found = listings_.find(folder);
+  if (found != listings_.end() && SameFolder(found->second, st)) return &found->second;
   DIR* dir = opendir(folder.c_str());
   if (dir == nullptr) return nullptr;
-  if (g_listings.size() >= kMaxListings) g_listings.clear();
-  FolderListing& listing = g_listings[folder];
+  if (listings_.size() >= kMaxListings) listings_.clear();
+  FolderListing& listing = listings_[folder];
   listing = FolderListing{st.st_dev, st.st_ino, st.st_mtim, {}};
   while (dirent* entry = readdir(dir)) {
     std::string& first = listing.first[Fold(entry->d_name)];
@@ -151,16 +138,7 @@ const FolderListing* Listing(const std::string& folder) {
   return &listing;
 }
 
-std::string FolderOf(const std::string& host_path) {
-  size_t slash = host_path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : host_path.substr(0, slash);
-}
-
-// Appends one component to host, taking an existing entry that differs only
-// in the case of its (ASCII) letters when the exact name does not exist; of
-// several such entries the first in byte order, so the choice is stable.
-void AppendComponent(std::string* host, const std::string& name) {
+void Machine::AppendComponent(std::string* host, const std::string& name) {
   std::string folder = host->empty() ? "/" : *host;
   std::string prefix = folder.back() == '/' ? folder : folder + "/";
   std::string exact = prefix + name;
@@ -177,25 +155,23 @@ void AppendComponent(std::string* host, const std::string& name) {
   *host = best.empty() ? exact : prefix + best;
 }
 
-}  // namespace
-
-FolderChange BeginFolderChange(const std::string& host_path) {
+Machine::FolderChange Machine::BeginFolderChange(const std::string& host_path) const {
   FolderChange change;
   change.folder = FolderOf(host_path);
   struct stat st;
-  auto found = g_listings.find(change.folder);
-  change.known = found != g_listings.end() && stat(change.folder.c_str(), &st) == 0 &&
+  auto found = listings_.find(change.folder);
+  change.known = found != listings_.end() && stat(change.folder.c_str(), &st) == 0 &&
                  SameFolder(found->second, st);
   return change;
 }
 
-void EndFolderChange(const FolderChange& change, const std::string& added) {
+void Machine::EndFolderChange(const FolderChange& change, const std::string& added) {
   if (!change.known) return;
-  auto found = g_listings.find(change.folder);
+  auto found = listings_.find(change.folder);
   struct stat st;
-  if (found == g_listings.end()) return;
+  if (found == listings_.end()) return;
   if (stat(change.folder.c_str(), &st) != 0) {
-    g_listings.erase(found);
+    listings_.erase(found);
     return;
   }
   FolderListing& listing = found->second;
@@ -215,7 +191,11 @@ std::string DefaultMachineRoot() {
          "/.local/share/setup-machine";
 }
 
-bool SetMachineRoot(const std::string& folder) {
+Machine::Machine(unsigned code_page) : code_page_(code_page) {}
+
+Machine::Machine() : Machine(CodePageForLocale(LocaleName("LC_CTYPE"))) {}
+
+bool Machine::SetRoot(const std::string& folder) {
   std::string absolute = folder;
   if (absolute.empty() || absolute[0] != '/') {
     std::string cwd = CurrentFolder();
@@ -226,16 +206,18 @@ bool SetMachineRoot(const std::string& folder) {
   for (const std::string& part : SplitHost(absolute)) root += "/" + part;
   if (root.empty()) root = "/";
   if (!MakeFolders(root + "/drive_c/Windows/System32")) return false;
-  g_root = root;
+  root_ = root;
   return true;
 }
 
-const std::string& MachineRoot() {
-  if (g_root.empty() && !SetMachineRoot(DefaultMachineRoot())) g_root = DefaultMachineRoot();
-  return g_root;
+const std::string& Machine::root() {
+  if (root_.empty() && !SetRoot(DefaultMachineRoot())) root_ = DefaultMachineRoot();
+  return root_;
 }
 
-bool ToHostPath(const char* windows_path, std::string* host_path) {
+std::string Machine::DriveC() { return root() + "/drive_c"; }
+
+bool Machine::ToHostPath(const char* windows_path, std::string* host_path) {
   std::string path(windows_path);
   std::string drive_root;          // host folder of the drive's root; "" is the host root
   std::vector<std::string> parts;  // components below drive_root, host bytes
@@ -263,7 +245,7 @@ bool ToHostPath(const char* windows_path, std::string* host_path) {
     parts = SplitHost(cwd);
   }
   std::vector<std::string> names;
-  if (!SplitWindows(path.substr(start), &names)) return false;
+  if (!SplitWindows(code_page_, path.substr(start), &names)) return false;
   for (const std::string& raw : names) {
     std::string name = TrimName(raw);
     if (name.empty() || name == ".") continue;
@@ -271,7 +253,7 @@ bool ToHostPath(const char* windows_path, std::string* host_path) {
       if (!parts.empty()) parts.pop_back();  // ".." at a drive root stays there
       continue;
     }
-    parts.push_back(AnsiToHost(name));
+    parts.push_back(AnsiToHost(code_page_, name));
   }
   std::string host = drive_root;
   for (const std::string& part : parts) AppendComponent(&host, part);
@@ -279,7 +261,7 @@ bool ToHostPath(const char* windows_path, std::string* host_path) {
   return true;
 }
 
-std::string ToWindowsPath(const std::string& host_path) {
+std::string Machine::ToWindowsPath(const std::string& host_path) {
   std::string absolute = host_path;
   if (absolute.empty() || absolute[0] != '/') absolute = CurrentFolder() + "/" + absolute;
   std::string normal;
@@ -294,13 +276,13 @@ std::string ToWindowsPath(const std::string& host_path) {
     result = "Z:";
     rest = normal;
   }
-  for (const std::string& part : SplitHost(rest)) result += "\\" + HostToAnsi(part);
+  for (const std::string& part : SplitHost(rest)) result += "\\" + HostToAnsi(code_page_, part);
   if (result.size() == 2) result += '\\';
   return result;
 }
 
-void SplitLastComponent(const std::string& windows_path, std::string* folder, std::string* name) {
-  unsigned code_page = AnsiCodePage();
+void SplitLastComponent(unsigned code_page, const std::string& windows_path, std::string* folder,
+                        std::string* name) {
   size_t last = std::string::npos;  // position of the last separator
   for (size_t i = 0; i < windows_path.size(); ++i) {
     if (IsLeadByteOf(code_page, static_cast<unsigned char>(windows_path[i])) &&

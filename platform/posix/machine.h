@@ -5,48 +5,106 @@
 // with its exact case is found case-insensitively, as Windows would.
 #pragma once
 
+#include <sys/stat.h>
+
+#include <map>
 #include <string>
+
+#include "platform/posix/code_page.h"
 
 namespace setup::posix {
 
-// Selects the machine folder and creates drive_c, drive_c/Windows and
-// drive_c/Windows/System32 when missing. False (with errno) on failure.
-bool SetMachineRoot(const std::string& folder);
-// The machine folder in use; the default is $XDG_DATA_HOME/setup-machine
-// (or ~/.local/share/setup-machine), created at first use.
-const std::string& MachineRoot();
+// The machine folder used when none is chosen: $XDG_DATA_HOME/setup-machine
+// (or ~/.local/share/setup-machine).
 std::string DefaultMachineRoot();
 
-// Maps a Windows-form path (ANSI bytes of AnsiCodePage) to a host path in
-// UTF-8. Separators are \ and /, never the second byte of a double-byte
-// character; "." and ".." are resolved by name and never leave the drive;
-// trailing dots and spaces of a component are dropped as Windows does.
-// False for a drive other than C: and Z:, a UNC path, or a component holding
-// a character Windows does not allow in names (< > : " | * ? and controls).
-bool ToHostPath(const char* windows_path, std::string* host_path);
-// Maps a host path (relative ones against the current folder) to Windows
-// form: C:\... inside drive_c, else Z:\...; a drive root ends in \.
-std::string ToWindowsPath(const std::string& host_path);
-
-// The case-insensitive lookup of ToHostPath remembers what it read of each
-// folder until the folder changes. A change this process makes itself is
-// bracketed by these two calls, with the host path of the entry it creates,
-// renames, makes or removes: when the folder had not changed otherwise
-// before it, the lookup's knowledge follows (added: a new entry's host path,
-// or "" for a temporary or a removal, which names never resolve to) instead
-// of the folder being read again. A change from elsewhere always makes the
-// next lookup read the folder again, up to the clock's resolution for the
-// folder's change time.
-struct FolderChange {
-  std::string folder;
-  bool known = false;
-};
-FolderChange BeginFolderChange(const std::string& host_path);
-void EndFolderChange(const FolderChange& change, const std::string& added);
-
 // Splits a Windows-form path into the text before its last separator and the
-// last component, double-byte aware: "C:\a\b*" -> "C:\a", "b*";
-// "C:\b" -> "C:\", "b"; "\b" -> "\", "b"; "b" -> "", "b"; "C:b" -> "C:", "b".
-void SplitLastComponent(const std::string& windows_path, std::string* folder, std::string* name);
+// last component, stepping over double-byte characters of code_page:
+// "C:\a\b*" -> "C:\a", "b*"; "C:\b" -> "C:\", "b"; "\b" -> "\", "b";
+// "b" -> "", "b"; "C:b" -> "C:", "b".
+void SplitLastComponent(unsigned code_page, const std::string& windows_path, std::string* folder,
+                        std::string* name);
+
+// One simulated machine: its folder, its ANSI code page and what the
+// case-insensitive lookup knows of the folders it read. The program makes one
+// and hands it to every back end that maps paths or reads the code page.
+class Machine {
+ public:
+  // code_page: the ANSI code page of the machine's texts and names.
+  explicit Machine(unsigned code_page);
+  // The code page of the LC_CTYPE locale.
+  Machine();
+  Machine(const Machine&) = delete;
+  Machine& operator=(const Machine&) = delete;
+
+  // Selects the machine folder and creates drive_c, drive_c/Windows and
+  // drive_c/Windows/System32 when missing. False (with errno) on failure.
+  bool SetRoot(const std::string& folder);
+  // The machine folder in use; DefaultMachineRoot(), created at first use,
+  // unless SetRoot chose one.
+  const std::string& root();
+
+  unsigned code_page() const { return code_page_; }
+  void set_code_page(unsigned code_page) { code_page_ = code_page; }
+  // True when byte starts a double-byte character in the code page.
+  bool IsLeadByte(unsigned char byte) const { return IsLeadByteOf(code_page_, byte); }
+
+  // Maps a Windows-form path (ANSI bytes of the code page) to a host path in
+  // UTF-8. Separators are \ and /, never the second byte of a double-byte
+  // character; "." and ".." are resolved by name and never leave the drive;
+  // trailing dots and spaces of a component are dropped as Windows does.
+  // False for a drive other than C: and Z:, a UNC path, or a component
+  // holding a character Windows does not allow in names (< > : " | * ? and
+  // controls).
+  bool ToHostPath(const char* windows_path, std::string* host_path);
+  // Maps a host path (relative ones against the current folder) to Windows
+  // form: C:\... inside drive_c, else Z:\...; a drive root ends in \.
+  std::string ToWindowsPath(const std::string& host_path);
+
+  // The case-insensitive lookup of ToHostPath remembers what it read of each
+  // folder until the folder changes. A change this process makes itself is
+  // bracketed by these two calls, with the host path of the entry it creates,
+  // renames, makes or removes: when the folder had not changed otherwise
+  // before it, the lookup's knowledge follows (added: a new entry's host
+  // path, or "" for a temporary or a removal, which names never resolve to)
+  // instead of the folder being read again. A change from elsewhere always
+  // makes the next lookup read the folder again, up to the clock's
+  // resolution for the folder's change time.
+  struct FolderChange {
+    std::string folder;
+    bool known = false;
+  };
+  FolderChange BeginFolderChange(const std::string& host_path) const;
+  void EndFolderChange(const FolderChange& change, const std::string& added);
+
+ private:
+  // What the lookup knows of one folder: for each name folded with tolower
+  // (as strcasecmp folds), the first such entry in byte order, as of the
+  // folder's change time when it was read.
+  struct FolderListing {
+    dev_t device = 0;
+    ino_t inode = 0;
+    struct timespec changed = {};
+    std::map<std::string, std::string> first;
+  };
+
+  std::string DriveC();
+  // The folder's listing, read again when the folder changed since; nullptr
+  // when it cannot be read.
+  const FolderListing* Listing(const std::string& folder);
+  // Appends one component to host, taking an existing entry that differs
+  // only in the case of its (ASCII) letters when the exact name does not
+  // exist; of several such entries the first in byte order, so the choice
+  // is stable.
+  void AppendComponent(std::string* host, const std::string& name);
+  static bool SameFolder(const FolderListing& listing, const struct stat& st);
+
+  std::string root_;
+  unsigned code_page_;
+  // Folders read lately. Reading a folder costs time in proportion to its
+  // entries, and a new file's name is looked up that way each time: without
+  // this, copying n files into one folder would take time in n squared.
+  std::map<std::string, FolderListing> listings_;
+};
 
 }  // namespace setup::posix

@@ -3,7 +3,6 @@
 #include "platform/posix/pe_version.h"
 
 #include <fcntl.h>
-#include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,7 +12,6 @@
 #include <string>
 
 #include "platform/posix/code_page.h"
-#include "platform/posix/machine.h"
 
 namespace setup::posix {
 namespace {
@@ -24,8 +22,6 @@ constexpr unsigned char kSignature[kSignatureSize] = {'F', 'E', '2', 'X'};
 constexpr uint32_t kRtVersion = 16;
 constexpr uint32_t kVersionName = 1;  // VS_VERSION_INFO, the name FindResource asks for
 constexpr uint32_t kHighBit = 0x80000000u;
-// iconv_open's failure value.
-const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
 
 uint16_t Le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t Le32(const unsigned char* p) {
@@ -274,26 +270,20 @@ unsigned char To1252(unsigned u) {
 }
 
 // Converts one character (one UTF-16 unit or a surrogate pair, size bytes at
-// in) to the code page through cd; '?' when it has no form there, as
+// in) to the code page through utf16; '?' when it has no form there, as
 // WideCharToMultiByte puts its default character.
-size_t ConvertChar(iconv_t cd, const unsigned char* in, size_t size, char (&out)[8]) {
-  if (cd == kNoConverter) {
+size_t ConvertChar(const Iconv& utf16, const unsigned char* in, size_t size, char (&out)[8]) {
+  std::string converted;
+  // Without a converter even bytes below 0x80 are no character of their own.
+  if (!utf16.ok() ||
+      !utf16.Convert(std::string_view(reinterpret_cast<const char*>(in), size), false,
+                     &converted) ||
+      converted.empty() || converted.size() > sizeof out) {
     out[0] = '?';
     return 1;
   }
-  char source[4];
-  std::memcpy(source, in, size);
-  char* from = source;
-  size_t from_left = size;
-  char* to = out;
-  size_t to_left = sizeof out;
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);  // no shift state from the last one
-  if (iconv(cd, &from, &from_left, &to, &to_left) == static_cast<size_t>(-1) || from_left != 0 ||
-      to_left == sizeof out) {
-    out[0] = '?';
-    return 1;
-  }
-  return sizeof out - to_left;
+  std::memcpy(out, converted.data(), converted.size());
+  return converted.size();
 }
 
 // Converts the UTF-16 text in[0, units) (up to its first NUL) to the code
@@ -301,8 +291,8 @@ size_t ConvertChar(iconv_t cd, const unsigned char* in, size_t size, char (&out)
 // when room runs out. Returns the bytes written before the NUL.
 size_t ToAnsi(const unsigned char* in, size_t units, unsigned code_page, char* out, size_t room) {
   if (room == 0) return 0;
-  iconv_t cd = kNoConverter;
-  if (code_page != 1252) cd = iconv_open(("CP" + std::to_string(code_page)).c_str(), "UTF-16LE");
+  Iconv utf16;
+  if (code_page != 1252) utf16.Open(IconvName(code_page), "UTF-16LE");
   size_t used = 0;
   for (size_t i = 0; i < units; ++i) {
     unsigned u = Le16(in + 2 * i);
@@ -316,7 +306,7 @@ size_t ToAnsi(const unsigned char* in, size_t units, unsigned code_page, char* o
     } else if (code_page == 1252) {
       bytes[0] = static_cast<char>(pair ? '?' : To1252(u));
     } else {
-      n = ConvertChar(cd, in + 2 * i, pair ? 4 : 2, bytes);
+      n = ConvertChar(utf16, in + 2 * i, pair ? 4 : 2, bytes);
     }
     if (n > room - 1 - used) break;
     std::memcpy(out + used, bytes, n);
@@ -324,7 +314,6 @@ size_t ToAnsi(const unsigned char* in, size_t units, unsigned code_page, char* o
     if (pair) ++i;
   }
   out[used] = '\0';
-  if (cd != kNoConverter) iconv_close(cd);
   return used;
 }
 
@@ -365,7 +354,7 @@ bool LoadVersionBuffer(const unsigned char* image, size_t size,
 
 bool PeVersionInfo::LoadFile(const char* path, std::vector<unsigned char>* resource) {
   std::string host;
-  if (path == nullptr || !ToHostPath(path, &host)) return false;
+  if (path == nullptr || machine_ == nullptr || !machine_->ToHostPath(path, &host)) return false;
   int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st;
@@ -429,7 +418,10 @@ bool PeVersionInfo::Query(void* block, const char* sub_block, const void** value
     char* out = reinterpret_cast<char*>(b + size + kSignatureSize + node.value);
     size_t room = size + kSignatureSize - node.value;  // its mirror of the block
     size_t used = ToAnsi(b + node.value, node.value_size / 2,
-                         code_page_ != 0 ? code_page_ : AnsiCodePage(), out, room);
+                         code_page_ != 0       ? code_page_
+                         : machine_ != nullptr ? machine_->code_page()
+                                               : 1252,
+                         out, room);
     *value = out;
     // A node without a value has length 0, as version.dll gives it.
     if (length != nullptr) *length = node.value_size == 0 ? 0 : static_cast<unsigned>(used + 1);

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "platform/posix/machine.h"
 #include "platform/version_info.h"
 
 namespace setup::posix {
@@ -28,11 +29,13 @@ bool LoadVersionBuffer(const unsigned char* image, size_t size, std::vector<unsi
 
 class PeVersionInfo : public VersionInfo {
  public:
-  // code_page is the ANSI code page the texts are converted to; 0 takes
-  // AnsiCodePage() (platform/posix/code_page.h) at each query.
-  explicit PeVersionInfo(unsigned code_page = 0) : code_page_(code_page) {}
+  // machine maps the paths (nullptr: no files, Query of blocks made
+  // elsewhere only, in code_page or else 1252); code_page is the ANSI code page the texts are
+  // converted to, 0 for machine's at each query. machine outlives the object.
+  explicit PeVersionInfo(Machine* machine, unsigned code_page = 0)
+      : machine_(machine), code_page_(code_page) {}
 
-  // Paths are Windows-form and mapped with ToHostPath.
+  // Paths are Windows-form and mapped with machine's ToHostPath.
   unsigned GetSize(const char* path) override;
   // Copies the block and makes room for converted texts; with size short of
   // GetSize the block is cut to what fits, as Windows truncates.
@@ -46,6 +49,7 @@ class PeVersionInfo : public VersionInfo {
   // Reads the file's version block; false when it has none.
   bool LoadFile(const char* path, std::vector<unsigned char>* resource);
 
+  Machine* machine_;
   unsigned code_page_;
 };
 

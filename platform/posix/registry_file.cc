@@ -18,10 +18,6 @@ constexpr unsigned kRegDword = 4;
 constexpr unsigned kRegBinary = 3;
 constexpr size_t kHexLineWidth = 76;  // where the editor wraps hex data
 
-// Lead bytes of the machine's ANSI code page, as the ANSI registry calls of
-// Windows see names.
-bool IsLead(unsigned char byte) { return IsLeadByteOf(AnsiCodePage(), byte); }
-
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -268,11 +264,11 @@ class Parser {
 
 }  // namespace
 
-std::string FoldName(const std::string& name) {
+std::string FoldName(const std::string& name, unsigned code_page) {
   std::string folded = name;
   for (size_t i = 0; i < folded.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(folded[i]);
-    if (IsLead(c)) {
+    if (IsLeadByteOf(code_page, c)) {
       ++i;  // the second byte stays as it is
     } else if (c >= 'a' && c <= 'z') {
       folded[i] = static_cast<char>(c - 'a' + 'A');
@@ -281,13 +277,13 @@ std::string FoldName(const std::string& name) {
   return folded;
 }
 
-std::vector<std::string> SplitKeyPath(const std::string& path) {
+std::vector<std::string> SplitKeyPath(const std::string& path, unsigned code_page) {
   std::vector<std::string> names(1);
   for (size_t i = 0; i < path.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(path[i]);
     if (c == '\\') {
       names.emplace_back();
-    } else if (IsLead(c) && i + 1 < path.size()) {
+    } else if (IsLeadByteOf(code_page, c) && i + 1 < path.size()) {
       names.back() += path[i];
       names.back() += path[++i];
     } else {
@@ -297,18 +293,18 @@ std::vector<std::string> SplitKeyPath(const std::string& path) {
   return names;
 }
 
-bool IsValidKeyName(const std::string& name) {
+bool IsValidKeyName(const std::string& name, unsigned code_page) {
   if (name.empty() || name.size() > 255) return false;
   for (char c : name) {
     if (c == '\r' || c == '\n') return false;
   }
-  return SplitKeyPath(name).size() == 1;
+  return SplitKeyPath(name, code_page).size() == 1;
 }
 
 StoredValue* StoredKey::FindValue(const std::string& name) {
-  std::string folded = FoldName(name);
+  std::string folded = FoldName(name, code_page);
   for (StoredValue& value : values) {
-    if (FoldName(value.name) == folded) return &value;
+    if (FoldName(value.name, code_page) == folded) return &value;
   }
   return nullptr;
 }
@@ -327,9 +323,9 @@ void StoredKey::SetValue(const std::string& name, unsigned type, const std::stri
 }
 
 bool StoredKey::RemoveValue(const std::string& name) {
-  std::string folded = FoldName(name);
+  std::string folded = FoldName(name, code_page);
   for (auto it = values.begin(); it != values.end(); ++it) {
-    if (FoldName(it->name) == folded) {
+    if (FoldName(it->name, code_page) == folded) {
       values.erase(it);
       return true;
     }
@@ -349,12 +345,12 @@ bool StoredRegistry::TreeOrder::operator()(const std::string& a, const std::stri
   return a.size() < b.size();
 }
 
-StoredRegistry::StoredRegistry() {
-  for (const char* root : kStoredRootNames) keys_[root] = StoredKey{root, {}};
+StoredRegistry::StoredRegistry(unsigned code_page) : code_page_(code_page) {
+  for (const char* root : kStoredRootNames) keys_[root] = StoredKey{root, {}, code_page};
 }
 
 StoredKey* StoredRegistry::FindKey(const std::string& path) {
-  auto it = keys_.find(FoldName(path));
+  auto it = keys_.find(FoldName(path, code_page_));
   return it == keys_.end() ? nullptr : &it->second;
 }
 
@@ -364,19 +360,19 @@ const StoredKey* StoredRegistry::FindKey(const std::string& path) const {
 
 StoredKey* StoredRegistry::AddKey(const std::string& path, bool* created) {
   if (created != nullptr) *created = false;
-  std::vector<std::string> names = SplitKeyPath(path);
+  std::vector<std::string> names = SplitKeyPath(path, code_page_);
   StoredKey* key = FindKey(names[0]);
   if (key == nullptr) return nullptr;  // not a root
   std::string current = key->path;     // the root's own spelling
   for (size_t i = 1; i < names.size(); ++i) {
-    if (!IsValidKeyName(names[i])) return nullptr;
+    if (!IsValidKeyName(names[i], code_page_)) return nullptr;
   }
   for (size_t i = 1; i < names.size(); ++i) {
     current += "\\" + names[i];
-    std::string folded = FoldName(current);
+    std::string folded = FoldName(current, code_page_);
     auto it = keys_.find(folded);
     if (it == keys_.end()) {
-      it = keys_.emplace(folded, StoredKey{current, {}}).first;
+      it = keys_.emplace(folded, StoredKey{current, {}, code_page_}).first;
       if (created != nullptr) *created = true;
     }
     key = &it->second;
@@ -386,19 +382,21 @@ StoredKey* StoredRegistry::AddKey(const std::string& path, bool* created) {
 }
 
 bool StoredRegistry::HasSubkeys(const std::string& path) const {
-  std::string prefix = FoldName(path) + "\\";
-  for (auto it = keys_.upper_bound(FoldName(path)); it != keys_.end(); ++it) {
+  std::string prefix = FoldName(path, code_page_) + "\\";
+  for (auto it = keys_.upper_bound(FoldName(path, code_page_)); it != keys_.end(); ++it) {
     if (it->first.compare(0, prefix.size(), prefix) != 0) continue;
     // A real separator, not the second byte of a double-byte character.
-    if (SplitKeyPath(it->first).size() > SplitKeyPath(path).size()) return true;
+    if (SplitKeyPath(it->first, code_page_).size() > SplitKeyPath(path, code_page_).size()) {
+      return true;
+    }
   }
   return false;
 }
 
 bool StoredRegistry::RemoveKey(const std::string& path) {
-  std::string folded = FoldName(path);
+  std::string folded = FoldName(path, code_page_);
   auto it = keys_.find(folded);
-  if (it == keys_.end() || SplitKeyPath(path).size() < 2) return false;
+  if (it == keys_.end() || SplitKeyPath(path, code_page_).size() < 2) return false;
   keys_.erase(it);
   return true;
 }

@@ -29,6 +29,7 @@ struct StoredValue {
 struct StoredKey {
   std::string path;                 // full path with its root, in the case it was created
   std::vector<StoredValue> values;  // in the order they were first set
+  unsigned code_page = 1252;        // the registry's, by which value names fold
 
   // The value whose name equals name without regard to ASCII case.
   StoredValue* FindValue(const std::string& name);
@@ -44,20 +45,24 @@ struct StoredKey {
 extern const char* const kStoredRootNames[5];
 
 // ASCII letters folded to upper case; double-byte characters (by the lead
-// bytes of the machine's ANSI code page, AnsiCodePage()) are kept whole, so
-// their second bytes never fold.
-std::string FoldName(const std::string& name);
+// bytes of code_page, the machine's ANSI code page) are kept whole, so their
+// second bytes never fold.
+std::string FoldName(const std::string& name, unsigned code_page);
 // Splits a key path at backslashes that are not second bytes of double-byte
-// characters (of the machine's ANSI code page).
-std::vector<std::string> SplitKeyPath(const std::string& path);
+// characters of code_page.
+std::vector<std::string> SplitKeyPath(const std::string& path, unsigned code_page);
 // True when name can be stored as one key name: 1 to 255 bytes, no
-// backslash, no line break.
-bool IsValidKeyName(const std::string& name);
+// backslash (outside double-byte characters of code_page), no line break.
+bool IsValidKeyName(const std::string& name, unsigned code_page);
 
 // The whole registry: the five roots and every key below them.
 class StoredRegistry {
  public:
-  StoredRegistry();
+  // code_page: the machine's ANSI code page, whose double-byte characters
+  // names keep whole.
+  explicit StoredRegistry(unsigned code_page);
+
+  unsigned code_page() const { return code_page_; }
 
   // The key with this full path (case-insensitive), or nullptr.
   StoredKey* FindKey(const std::string& path);
@@ -77,6 +82,7 @@ class StoredRegistry {
   const std::map<std::string, StoredKey, TreeOrder>& keys() const { return keys_; }
 
  private:
+  unsigned code_page_;
   std::map<std::string, StoredKey, TreeOrder> keys_;  // by folded path
 };
 

@@ -75,7 +75,8 @@ class FileLock {
 
 }  // namespace
 
-RegistryStore::RegistryStore(std::string file) : file_(std::move(file)) {
+RegistryStore::RegistryStore(Machine& machine, std::string file)
+    : machine_(machine), file_(std::move(file)) {
   sink_ = [](const std::string& message) { std::fprintf(stderr, "setup: %s\n", message.c_str()); };
 }
 
@@ -84,7 +85,7 @@ void RegistryStore::SetDiagnosticSink(std::function<void(const std::string&)> si
 }
 
 std::string RegistryStore::FilePath() const {
-  return file_.empty() ? MachineRoot() + "/registry.reg" : file_;
+  return file_.empty() ? machine_.root() + "/registry.reg" : file_;
 }
 
 void RegistryStore::Diagnose(const std::string& message) {
@@ -159,7 +160,7 @@ long RegistryStore::Modify(const std::function<long(StoredRegistry*, bool*)>& ch
     Diagnose(Describe("cannot lock the registry", FilePath() + ".lock"));
     return kErrorRegistryIoFailed;
   }
-  StoredRegistry registry;
+  StoredRegistry registry(machine_.code_page());
   long result = Load(&registry);
   if (result != kErrorSuccess) return result;
   bool changed = false;
@@ -179,9 +180,9 @@ bool RegistryStore::PathOf(RegKey key, std::string* path) const {
   return true;
 }
 
-std::string RegistryStore::Join(const std::string& parent, const char* name) {
+std::string RegistryStore::Join(const std::string& parent, const char* name) const {
   std::string path = parent;
-  for (const std::string& part : SplitKeyPath(name)) {
+  for (const std::string& part : SplitKeyPath(name, machine_.code_page())) {
     if (!part.empty()) path += "\\" + part;  // an empty name is the same key again
   }
   return path;
@@ -207,7 +208,7 @@ long RegistryStore::OpenKey(RegKey parent, const char* name, unsigned, RegKey* k
   *key = 0;
   std::string parent_path;
   if (!PathOf(parent, &parent_path)) return kErrorInvalidHandle;
-  StoredRegistry registry;
+  StoredRegistry registry(machine_.code_page());
   long result = Load(&registry);
   if (result != kErrorSuccess) return result;
   if (registry.FindKey(parent_path) == nullptr) return kErrorKeyDeleted;
@@ -220,8 +221,8 @@ long RegistryStore::CreateKey(RegKey parent, const char* name, unsigned, RegKey*
   *key = 0;
   std::string parent_path;
   if (!PathOf(parent, &parent_path)) return kErrorInvalidHandle;
-  for (const std::string& part : SplitKeyPath(name)) {
-    if (!part.empty() && !IsValidKeyName(part)) return kErrorInvalidParameter;
+  for (const std::string& part : SplitKeyPath(name, machine_.code_page())) {
+    if (!part.empty() && !IsValidKeyName(part, machine_.code_page())) return kErrorInvalidParameter;
   }
   std::string path = Join(parent_path, name);
   std::string created_path;
@@ -240,7 +241,7 @@ long RegistryStore::QueryValue(RegKey key, const char* name, unsigned* type, voi
                                unsigned* size) {
   std::string path;
   if (!PathOf(key, &path)) return kErrorInvalidHandle;
-  StoredRegistry registry;
+  StoredRegistry registry(machine_.code_page());
   long result = Load(&registry);
   if (result != kErrorSuccess) return result;
   const StoredKey* stored = registry.FindKey(path);
@@ -297,7 +298,8 @@ long RegistryStore::DeleteKey(RegKey key, const char* subkey) {
     if (registry->FindKey(parent_path) == nullptr) return kErrorKeyDeleted;
     if (registry->FindKey(path) == nullptr) return kErrorFileNotFound;
     // As on Windows NT: a root, or a key that still has subkeys, stays.
-    if (SplitKeyPath(path).size() < 2 || registry->HasSubkeys(path)) return kErrorAccessDenied;
+    if (SplitKeyPath(path, machine_.code_page()).size() < 2 || registry->HasSubkeys(path))
+      return kErrorAccessDenied;
     *changed = registry->RemoveKey(path);
     return kErrorSuccess;
   });

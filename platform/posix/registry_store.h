@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/machine.h"
 #include "platform/posix/registry_file.h"
 #include "platform/registry.h"
 
@@ -33,9 +34,10 @@ inline constexpr long kErrorRegistryIoFailed = 1016;
 
 class RegistryStore : public Registry {
  public:
-  // file: the store's path; empty means registry.reg in MachineRoot(), looked
-  // up at every operation (so the machine folder may be chosen later).
-  explicit RegistryStore(std::string file = "");
+  // Names are in machine's code page. file: the store's path; empty means
+  // registry.reg in machine's folder, looked up at every operation (so the
+  // machine folder may be chosen later). machine outlives the store.
+  explicit RegistryStore(Machine& machine, std::string file = "");
 
   // Where diagnostics go (damaged file, failed writes); each distinct message
   // is delivered once per store.
@@ -65,9 +67,10 @@ class RegistryStore : public Registry {
   // The key path a handle stands for; false for an unknown handle.
   bool PathOf(RegKey key, std::string* path) const;
   // parent's path joined with a relative name ("" = parent itself).
-  static std::string Join(const std::string& parent, const char* name);
+  std::string Join(const std::string& parent, const char* name) const;
   long NewHandle(const std::string& path, RegKey* key);
 
+  Machine& machine_;
   std::string file_;
   std::function<void(const std::string&)> sink_;
   std::string last_diagnostic_;

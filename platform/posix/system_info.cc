@@ -1,13 +1,11 @@
 // Folders, code page, language and program path of the simulated machine.
-#include "platform/posix/system_info.h"
-
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
 
 #include "platform/posix/code_page.h"
-#include "platform/posix/machine.h"
+#include "platform/posix/system_info_posix.h"
 
 namespace setup::posix {
 namespace {
@@ -30,9 +28,9 @@ std::string ExecutableFolder() {
 }
 
 // Asks for folder (Windows form) below the machine root and returns it.
-std::string MachineFolder(const char* windows_path) {
+std::string MachineFolder(Machine* machine, const char* windows_path) {
   std::string host;
-  if (ToHostPath(windows_path, &host)) mkdir(host.c_str(), 0777);  // EEXIST is fine
+  if (machine->ToHostPath(windows_path, &host)) mkdir(host.c_str(), 0777);  // EEXIST is fine
   return windows_path;
 }
 
@@ -54,24 +52,24 @@ bool PosixSystemInfo::SetProgramFolder(const std::string& host_folder) {
 }
 
 unsigned PosixSystemInfo::GetWindowsDirectory(char* buffer, unsigned size) {
-  return CopyOut(MachineFolder("C:\\Windows"), buffer, size);
+  return CopyOut(MachineFolder(&machine_, "C:\\Windows"), buffer, size);
 }
 
 unsigned PosixSystemInfo::GetSystemDirectory(char* buffer, unsigned size) {
-  MachineFolder("C:\\Windows");
-  return CopyOut(MachineFolder("C:\\Windows\\System32"), buffer, size);
+  MachineFolder(&machine_, "C:\\Windows");
+  return CopyOut(MachineFolder(&machine_, "C:\\Windows\\System32"), buffer, size);
 }
 
 bool PosixSystemInfo::GetProgramPath(char* buffer, unsigned size) {
   std::string folder = program_folder_.empty() ? ExecutableFolder() : program_folder_;
   if (folder.empty()) return false;
-  std::string path = ToWindowsPath(folder);
+  std::string path = machine_.ToWindowsPath(folder);
   if (path.back() != '\\') path += '\\';  // a drive root already ends in one
   path += "setup.exe";
   return CopyOut(path, buffer, size) < size;
 }
 
-bool PosixSystemInfo::IsLeadByte(unsigned char byte) { return IsLeadByteOf(AnsiCodePage(), byte); }
+bool PosixSystemInfo::IsLeadByte(unsigned char byte) { return machine_.IsLeadByte(byte); }
 
 unsigned short PosixSystemInfo::GetUserDefaultLangID() {
   return LangIdForLocale(LocaleName("LC_MESSAGES"));

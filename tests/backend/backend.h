@@ -4,14 +4,30 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
+#include <memory>
 #include <string>
 
+#include "platform/components.h"
 #include "platform/file_system.h"
+#include "platform/version_info.h"
 
 namespace setup::testing {
 
 // The FileSystem of this build's back end; one instance for the process.
 FileSystem& RealFileSystem();
+// The Components and the version reader of this build's back end, over the
+// same machine as RealFileSystem.
+std::unique_ptr<Components> NewRealComponents();
+std::unique_ptr<VersionInfo> NewRealVersionInfo();
+// The ANSI code page the back end's texts come back in.
+unsigned RealAnsiCodePage();
+
+// Where the build put the test components (a path of this system).
+std::filesystem::path ComponentsFolder();
+// What the probe component writes when the back end starts it, at the
+// Windows-form path program, with "/regserver" in the Windows-form folder.
+std::string ExpectedProbeLog(const std::string& program, const std::string& folder);
 
 // A new empty folder for one test; removed with all it holds (read-only
 // entries included) when the object goes.

@@ -15,13 +15,6 @@
 #include "tests/fakes/fake_system.h"
 #include "tests/fakes/recording_ui.h"
 
-#if defined(_WIN32)
-#include "platform/win32/components_win32.h"
-#include "platform/win32/system_info_win32.h"
-#else
-#include "platform/posix/components_posix.h"
-#endif
-
 namespace setup::testing {
 namespace {
 
@@ -31,26 +24,6 @@ using ::testing::IsEmpty;
 
 const std::string kModuleSuffix = SETUP_MODULE_SUFFIX;
 const std::string kProgram = std::string("regserver_probe") + SETUP_PROGRAM_SUFFIX;
-
-// Where the build put the test components (a path of this system).
-fs::path ComponentsFolder() {
-#if defined(_WIN32)
-  // Beside the test program, so the build folder may be anywhere.
-  char program[1024];
-  if (!win32::NewSystemInfo()->GetProgramPath(program, sizeof program)) return {};
-  return fs::path(program).parent_path() / "components";
-#else
-  return SETUP_COMPONENTS_DIR;
-#endif
-}
-
-std::unique_ptr<Components> NewRealComponents() {
-#if defined(_WIN32)
-  return win32::NewComponents();
-#else
-  return posix::NewComponents();
-#endif
-}
 
 // The whole file, or "(missing)".
 std::string ReadFile(const std::string& windows_path) {
@@ -90,16 +63,6 @@ class RealRegistrationTest : public ::testing::Test {
 
   static std::string CantRegister(const std::string& path) {
     return "topmost error:  '" + path + "' registration can't be done";
-  }
-
-  // What the probe program writes when it is run with "/regserver".
-  static std::string ExpectedProbeLog(const std::string& program, const std::string& folder) {
-#if defined(_WIN32)
-    return "command: \"" + program + "\" /regserver\nfolder: " + folder + "\n";
-#else
-    (void)program;
-    return "arguments: [/regserver]\nfolder: " + fs::canonical(NativePath(folder)).string() + "\n";
-#endif
   }
 
   FakeSystem system_;

@@ -9,13 +9,8 @@
 
 #include "gtest/gtest.h"
 #include "test_pe_files.h"
+#include "tests/backend/backend.h"
 #include "tests/fakes/fake_version_info.h"
-#ifdef _WIN32
-#include "platform/win32/version_info_win32.h"
-#else
-#include "platform/posix/code_page.h"
-#include "platform/posix/pe_version.h"
-#endif
 
 namespace setup {
 namespace {
@@ -30,21 +25,9 @@ std::string PePath(const char* name) {
   return path;
 }
 
-unsigned CodePage() {
-#ifdef _WIN32
-  return win32::AnsiCodePage();
-#else
-  return posix::AnsiCodePage();
-#endif
-}
+unsigned CodePage() { return testing::RealAnsiCodePage(); }
 
-std::unique_ptr<VersionInfo> MakeBackend() {
-#ifdef _WIN32
-  return win32::NewVersionInfo();
-#else
-  return std::make_unique<posix::PeVersionInfo>();
-#endif
-}
+std::unique_ptr<VersionInfo> MakeBackend() { return testing::NewRealVersionInfo(); }
 
 // The fake set up with what the built files hold.
 std::unique_ptr<VersionInfo> MakeFake() {

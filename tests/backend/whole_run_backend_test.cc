@@ -13,22 +13,11 @@
 #include "tests/backend/registry_backend.h"
 #include "tests/fakes/fake_system.h"
 #include "tests/fakes/recording_ui.h"
-#ifdef _WIN32
-#include "platform/win32/version_info_win32.h"
-#else
-#include "platform/posix/pe_version.h"
-#endif
 
 namespace setup::testing {
 namespace {
 
-std::unique_ptr<VersionInfo> RealVersionInfo() {
-#ifdef _WIN32
-  return win32::NewVersionInfo();
-#else
-  return std::make_unique<posix::PeVersionInfo>();
-#endif
-}
+std::unique_ptr<VersionInfo> RealVersionInfo() { return NewRealVersionInfo(); }
 
 std::string PePath(const char* name) {
   std::string path = std::string("Z:") + SETUP_TEST_PE_DIR + "/" + name;

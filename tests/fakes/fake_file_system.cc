@@ -118,6 +118,29 @@ std::vector<std::string> FakeFileSystem::Listing() const {
   return all;
 }
 
+std::vector<std::string> FakeFileSystem::Names(const std::string& folder) const {
+  std::vector<std::string> names;
+  std::string key = Key(folder);
+  for (const auto& [name, node] : nodes_) {
+    if (Parent(name) == key) names.push_back(node.path.substr(node.path.find_last_of("\\/") + 1));
+  }
+  return names;
+}
+
+bool FakeFileSystem::SetLastWriteTime(const std::string& path, std::int64_t time) {
+  auto it = nodes_.find(Key(path));
+  if (it == nodes_.end()) return false;
+  it->second.last_write_time = time;
+  return true;
+}
+
+bool FakeFileSystem::Remove(const std::string& path) {
+  auto it = nodes_.find(Key(path));
+  if (it == nodes_.end() || it->second.folder) return false;
+  nodes_.erase(it);
+  return true;
+}
+
 FileHandle FakeFileSystem::OpenRead(const char* path) {
   auto it = nodes_.find(Key(path));
   bool ok = !ShouldFail("OpenRead") && it != nodes_.end() && !it->second.folder && !IsLocked(path);
@@ -154,6 +177,8 @@ void FakeFileSystem::Close(FileHandle file) {
   auto it = open_.find(file);
   if (it == open_.end()) return;
   log.push_back("Close " + it->second.path);
+  // A replacement closed without its commit is abandoned, as the real back ends do.
+  if (!it->second.temp.empty()) nodes_.erase(Key(it->second.temp));
   open_.erase(it);
 }
 

@@ -45,6 +45,12 @@ class FakeFileSystem : public FileSystem {
   unsigned Attributes(const std::string& path) const;
   // Every file and folder, in sorted order, folders marked with a final "\".
   std::vector<std::string> Listing() const;
+  // The names of the entries directly in folder, in their own case.
+  std::vector<std::string> Names(const std::string& folder) const;
+  // Sets an entry's last-write time; false when it does not exist.
+  bool SetLastWriteTime(const std::string& path, std::int64_t time);
+  // Removes a file (not a folder); false when there is none.
+  bool Remove(const std::string& path);
   // Handles still open.
   int OpenCount() const { return static_cast<int>(open_.size()); }
 

@@ -8,24 +8,24 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/posix/file_system.h"
-#include "platform/posix/machine.h"
+#include "platform/posix/components_posix.h"
+#include "platform/posix/file_system_posix.h"
+#include "platform/posix/pe_version.h"
 #include "tests/backend/backend.h"
 #include "tests/posix/test_machine.h"
 
 namespace setup::testing {
 namespace {
 
-// The temporary machine folder; set up at first use, removed at exit.
-class TestMachine {
+// The temporary machine folder; made at first use, removed at exit.
+class TestMachineFolder {
  public:
-  TestMachine() {
+  TestMachineFolder() {
     char pattern[] = "/tmp/setup-test-machine-XXXXXX";
     if (mkdtemp(pattern) == nullptr) std::abort();
     root_ = pattern;
-    if (!posix::SetMachineRoot(root_)) std::abort();
   }
-  ~TestMachine() {
+  ~TestMachineFolder() {
     std::error_code ignored;
     std::filesystem::remove_all(root_, ignored);
   }
@@ -37,22 +37,41 @@ class TestMachine {
 
 }  // namespace
 
-const std::string& UseTestMachine() {
-  static TestMachine machine;
-  return machine.root();
+const std::string& TestMachineRoot() {
+  static TestMachineFolder folder;
+  return folder.root();
+}
+
+posix::Machine& BackendMachine() {
+  static TestMachine machine(932);
+  return machine;
 }
 
 FileSystem& RealFileSystem() {
-  UseTestMachine();
-  static posix::PosixFileSystem files;
+  static posix::PosixFileSystem files(BackendMachine());
   return files;
+}
+
+std::unique_ptr<Components> NewRealComponents() { return posix::NewComponents(BackendMachine()); }
+
+std::unique_ptr<VersionInfo> NewRealVersionInfo() {
+  return std::make_unique<posix::PeVersionInfo>(&BackendMachine());
+}
+
+unsigned RealAnsiCodePage() { return BackendMachine().code_page(); }
+
+std::filesystem::path ComponentsFolder() { return SETUP_COMPONENTS_DIR; }
+
+std::string ExpectedProbeLog(const std::string&, const std::string& folder) {
+  // A native program sees its arguments and the host's name of its folder.
+  return "arguments: [/regserver]\nfolder: " +
+         std::filesystem::canonical(NativePath(folder)).string() + "\n";
 }
 
 ScratchFolder::ScratchFolder() {
   static int count = 0;
-  std::string root = UseTestMachine();
   path_ = "C:\\scratch" + std::to_string(++count);
-  std::string host = root + "/drive_c/scratch" + std::to_string(count);
+  std::string host = BackendMachine().root() + "/drive_c/scratch" + std::to_string(count);
   if (mkdir(host.c_str(), 0777) != 0) std::abort();
 }
 
@@ -72,9 +91,10 @@ ScratchFolder::~ScratchFolder() {
 }
 
 std::string NativePath(const std::string& windows_path) {
-  UseTestMachine();
   std::string host;
-  if (!posix::ToHostPath(windows_path.c_str(), &host)) return "/nonexistent-" + windows_path;
+  if (!BackendMachine().ToHostPath(windows_path.c_str(), &host)) {
+    return "/nonexistent-" + windows_path;
+  }
   return host;
 }
 

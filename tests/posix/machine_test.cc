@@ -12,23 +12,23 @@
 namespace setup::testing {
 namespace {
 
-using posix::ToHostPath;
-using posix::ToWindowsPath;
-
 class MachineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = UseTestMachine();
+    root_ = TestMachineRoot();
     drive_c_ = root_ + "/drive_c";
   }
   // Expected host paths are written "C|rest" for <drive_c>rest.
   std::string Expand(const std::string& expected) const {
     return expected.compare(0, 2, "C|") == 0 ? drive_c_ + expected.substr(2) : expected;
   }
-  std::string Map(const std::string& windows) const {
+  std::string Map(const std::string& windows) {
     std::string host;
-    return ToHostPath(windows.c_str(), &host) ? host : "<fails>";
+    return machine_.ToHostPath(windows.c_str(), &host) ? host : "<fails>";
   }
+  std::string ToWindowsPath(const std::string& host) { return machine_.ToWindowsPath(host); }
+
+  TestMachine machine_;
   std::string root_;
   std::string drive_c_;
 };
@@ -128,9 +128,9 @@ TEST_F(MachineTest, CaseInsensitiveLookupSeesEveryChange) {
   mkdir((folder + "/Another").c_str(), 0777);
   EXPECT_EQ(Map("C:\\Cached\\ANOTHER"), folder + "/Another");
   // Made by the back end, inside the bookkeeping: known without reading.
-  posix::FolderChange change = posix::BeginFolderChange(folder + "/Third");
+  posix::Machine::FolderChange change = machine_.BeginFolderChange(folder + "/Third");
   mkdir((folder + "/Third").c_str(), 0777);
-  posix::EndFolderChange(change, folder + "/Third");
+  machine_.EndFolderChange(change, folder + "/Third");
   EXPECT_EQ(Map("C:\\Cached\\THIRD"), folder + "/Third");
   // An earlier name in byte order made elsewhere takes over.
   mkdir((folder + "/NAMe").c_str(), 0777);
@@ -141,7 +141,7 @@ TEST_F(MachineTest, CaseInsensitiveLookupSeesEveryChange) {
 }
 
 TEST_F(MachineTest, DoubleByteNamesAreNotSplitAtTheirSecondByte) {
-  CodePageScope japanese(932);
+  machine_.set_code_page(932);
   // 0x83 0x5C is KATAKANA SO, 0x95 0x5C is the kanji for "table", 0x83 0x7C is PO.
   EXPECT_EQ(Map("C:\\\x83\x5C\\x"), drive_c_ + "/\xE3\x82\xBD/x");
   EXPECT_EQ(Map("C:\\\x95\x5C\\"), drive_c_ + "/\xE8\xA1\xA8");
@@ -150,14 +150,14 @@ TEST_F(MachineTest, DoubleByteNamesAreNotSplitAtTheirSecondByte) {
 }
 
 TEST_F(MachineTest, SingleByteCodePagesSplitAtEveryBackslash) {
-  CodePageScope western(1252);
+  machine_.set_code_page(1252);
   // 0x83 is the small f with hook in 1252; the 0x5C after it separates.
   EXPECT_EQ(Map("C:\\\x83\x5C\x78"), drive_c_ + "/\xC6\x92/x");
   EXPECT_EQ(Map("C:\\caf\xE9"), drive_c_ + "/caf\xC3\xA9");
 }
 
 TEST_F(MachineTest, HostPathsBackToWindowsForm) {
-  CodePageScope japanese(932);
+  machine_.set_code_page(932);
   struct Case {
     const char* host;
     const char* windows;
@@ -182,18 +182,17 @@ TEST_F(MachineTest, HostPathsBackToWindowsForm) {
 }
 
 TEST_F(MachineTest, WindowsPathsSurviveTheRoundTrip) {
-  CodePageScope japanese(932);
+  machine_.set_code_page(932);
   for (const char* windows :
        {"C:\\Windows", "C:\\Program Files\\\x83\x5C\x83\x74\x83\x67", "Z:\\tmp\\\x95\x5C"}) {
     SCOPED_TRACE(windows);
     std::string host;
-    ASSERT_TRUE(ToHostPath(windows, &host));
+    ASSERT_TRUE(machine_.ToHostPath(windows, &host));
     EXPECT_EQ(ToWindowsPath(host), windows);
   }
 }
 
 TEST(SplitLastComponentTest, CutsAtTheLastSeparator) {
-  CodePageScope japanese(932);
   struct Case {
     const char* path;
     const char* folder;
@@ -212,7 +211,7 @@ TEST(SplitLastComponentTest, CutsAtTheLastSeparator) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
     std::string folder, name;
-    posix::SplitLastComponent(c.path, &folder, &name);
+    posix::SplitLastComponent(932, c.path, &folder, &name);
     EXPECT_EQ(folder, c.folder);
     EXPECT_EQ(name, c.name);
   }

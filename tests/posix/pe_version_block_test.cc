@@ -96,7 +96,7 @@ class VersionBlockTest : public ::testing::Test {
     return std::string(static_cast<const char*>(value), length);
   }
 
-  PeVersionInfo reader_{1252};
+  PeVersionInfo reader_{nullptr, 1252};  // blocks only, no files
   std::vector<unsigned char> buffer_;
 };
 
@@ -179,9 +179,9 @@ TEST_F(VersionBlockTest, TextConversionHandlesEveryUnit) {
   TestNode node{"FileVersion", 1, value, {}};
   ASSERT_TRUE(Make(Serialize(Tree({node}))));
   EXPECT_EQ(Query("\\StringFileInfo\\040904B0\\FileVersion"), std::string("A\xE9\x80???\0", 7));
-  reader_ = PeVersionInfo(932);
+  reader_ = PeVersionInfo(nullptr, 932);
   EXPECT_EQ(Query("\\StringFileInfo\\040904B0\\FileVersion"), std::string("A??\x82\xA0??\0", 8));
-  reader_ = PeVersionInfo(1251);
+  reader_ = PeVersionInfo(nullptr, 1251);
   EXPECT_EQ(Query("\\StringFileInfo\\040904B0\\FileVersion"), std::string("A?\x88???\0", 7));
 }
 
@@ -279,7 +279,7 @@ class PeImageTest : public ::testing::Test {
                            &buffer)) {
       return "<none>";
     }
-    PeVersionInfo reader(1252);
+    PeVersionInfo reader(nullptr, 1252);
     const void* value = nullptr;
     unsigned length = 0;
     if (!reader.Query(buffer.data(), "\\StringFileInfo\\040904B0\\FileVersion", &value, &length)) {

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "gtest/gtest.h"
-#include "platform/posix/code_page.h"
 #include "test_pe_files.h"
+#include "tests/posix/test_machine.h"
 
 namespace setup::posix {
 namespace {
@@ -41,7 +41,7 @@ class PeVersionTest : public ::testing::Test {
 
   // Reads path's block with a reader converting to code_page.
   bool Load(const std::string& path, unsigned code_page) {
-    reader_ = PeVersionInfo(code_page);
+    reader_ = PeVersionInfo(&machine_, code_page);
     unsigned size = reader_.GetSize(path.c_str());
     if (size == 0) return false;
     block_.assign(size, 0xCC);
@@ -55,7 +55,8 @@ class PeVersionTest : public ::testing::Test {
     return static_cast<const char*>(value);
   }
 
-  PeVersionInfo reader_;
+  setup::testing::TestMachine machine_;
+  PeVersionInfo reader_{&machine_};
   std::vector<unsigned char> block_;
 };
 
@@ -85,13 +86,11 @@ TEST_F(PeVersionTest, TextsComeBackInTheChosenCodePage) {
 }
 
 TEST_F(PeVersionTest, CodePageFollowsTheMachineWhenNotGiven) {
-  unsigned saved = AnsiCodePage();
-  SetAnsiCodePage(932);
+  machine_.set_code_page(932);
   bool loaded = Load(PePath("version_ja.dll"), 0);
   std::string japanese = Text("\\StringFileInfo\\041103A4\\CompanyName");
-  SetAnsiCodePage(1252);
+  machine_.set_code_page(1252);
   std::string western = Text("\\StringFileInfo\\041103A4\\CompanyName");  // same block
-  SetAnsiCodePage(saved);
   ASSERT_TRUE(loaded);
   EXPECT_EQ(japanese, "\x8A\x94\x8E\xAE\x89\xEF\x8E\xD0\x83\x65\x83\x58\x83\x67");
   EXPECT_EQ(western, "???????");
@@ -174,7 +173,7 @@ TEST_F(PeVersionTest, QueryRejectsABlockNotFilledByRead) {
 void QueryEverything(const std::vector<unsigned char>& image) {
   std::vector<unsigned char> buffer;
   if (!LoadVersionBuffer(image.data(), image.size(), &buffer)) return;
-  PeVersionInfo reader(932);
+  PeVersionInfo reader(nullptr, 932);  // blocks only
   for (const char* sub_block :
        {"\\", "\\VarFileInfo\\Translation", "\\StringFileInfo\\041103A4\\FileVersion",
         "\\StringFileInfo\\041103A4\\CompanyName", "\\StringFileInfo\\040904B0\\FileVersion",

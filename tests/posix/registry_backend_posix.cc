@@ -1,5 +1,5 @@
 // tests/backend/registry_backend.h over the POSIX stand-ins: the registry file
-// of the test machine, read in the Shift-JIS code page.
+// of the back-end tests' machine, in its Shift-JIS code page.
 #include <string>
 
 #include "platform/posix/registry_store.h"
@@ -9,13 +9,11 @@
 namespace setup::testing {
 
 struct RealRegistry::State {
-  CodePageScope code_page{932};
-  posix::RegistryStore store;  // registry.reg of the machine folder
+  posix::RegistryStore store{BackendMachine()};  // registry.reg of the machine folder
 };
 
 RealRegistry::RealRegistry() {
   static int count = 0;
-  UseTestMachine();
   state_ = std::make_unique<State>();
   base = "HKEY_CURRENT_USER\\Software\\SetupTest" + std::to_string(++count);
 }
@@ -24,6 +22,6 @@ RealRegistry::~RealRegistry() = default;
 
 Registry& RealRegistry::registry() { return state_->store; }
 
-bool RealRegistry::DoubleByteNames() { return true; }
+bool RealRegistry::DoubleByteNames() { return BackendMachine().code_page() == 932; }
 
 }  // namespace setup::testing

@@ -26,6 +26,8 @@ namespace {
 
 using setup::testing::UseShiftJisLeadBytes;
 
+constexpr unsigned kShiftJis = 932;  // the code page of every name here
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream all;
@@ -39,7 +41,7 @@ void WriteFile(const std::string& path, const std::string& text) {
 
 // Parses text; the error message, or "" when it parsed.
 std::string ParseError(const std::string& text, StoredRegistry* registry = nullptr) {
-  StoredRegistry scratch;
+  StoredRegistry scratch(kShiftJis);
   std::string error;
   bool parsed = ParseRegistryText(text.data(), text.size(), "registry.reg",
                                   registry != nullptr ? registry : &scratch, &error);
@@ -63,11 +65,10 @@ std::string Dump(const StoredRegistry& registry) {
 class RegistryFileTest : public ::testing::Test {
  protected:
   void SetUp() override { UseShiftJisLeadBytes(); }
-  setup::testing::CodePageScope code_page{932};
 };
 
 TEST_F(RegistryFileTest, WritesTheRegistryEditorLayout) {
-  StoredRegistry registry;
+  StoredRegistry registry(kShiftJis);
   StoredKey* app = registry.AddKey("HKEY_CURRENT_USER\\Software\\Vendor\\App");
   ASSERT_NE(app, nullptr);
   app->SetValue("", kRegSz, std::string("default", 8));
@@ -99,7 +100,7 @@ TEST_F(RegistryFileTest, WritesTheRegistryEditorLayout) {
 }
 
 TEST_F(RegistryFileTest, EveryValueRoundTripsByteForByte) {
-  StoredRegistry registry;
+  StoredRegistry registry(kShiftJis);
   StoredKey* key = registry.AddKey("HKEY_LOCAL_MACHINE\\Software\\\x95\x5C\\\x83\x5C\x83\x74");
   ASSERT_NE(key, nullptr);
   std::string all_bytes;
@@ -120,7 +121,7 @@ TEST_F(RegistryFileTest, EveryValueRoundTripsByteForByte) {
   };
   for (const StoredValue& v : values) key->SetValue(v.name, v.type, v.data);
   std::string text = FormatRegistryText(registry);
-  StoredRegistry parsed;
+  StoredRegistry parsed(kShiftJis);
   ASSERT_EQ(ParseError(text, &parsed), "");
   EXPECT_EQ(Dump(parsed), Dump(registry));
   EXPECT_EQ(FormatRegistryText(parsed), text);
@@ -130,7 +131,7 @@ TEST_F(RegistryFileTest, EveryValueRoundTripsByteForByte) {
 }
 
 TEST_F(RegistryFileTest, ReadsHandWrittenFiles) {
-  StoredRegistry registry;
+  StoredRegistry registry(kShiftJis);
   ASSERT_EQ(ParseError("Windows Registry Editor Version 5.00\n"
                        "; written by hand, LF line ends\n"
                        "[hkey_current_user\\Software\\App\\Deep]\n"
@@ -219,18 +220,18 @@ class RegistryStoreTest : public ::testing::Test {
   void TearDown() override { std::filesystem::remove_all(folder); }
 
   // Writes name=data below path with a store of its own (as another process would).
-  static bool Put(const std::string& file, const std::string& path, const std::string& data) {
-    RegistryStore store(file);
+  bool Put(const std::string& file, const std::string& path, const std::string& data) {
+    RegistryStore store(machine_, file);
     return WriteRegistryString(store, path.c_str(), data.c_str(), kRegSz);
   }
   std::string Get(const std::string& path) {
-    RegistryStore store(file);
+    RegistryStore store(machine_, file);
     char value[256];
     ReadRegistryString(store, path.c_str(), value, sizeof value);
     return value;
   }
 
-  setup::testing::CodePageScope code_page{932};
+  setup::testing::TestMachine machine_{kShiftJis};
   std::filesystem::path folder;
   std::string file;
 };
@@ -249,11 +250,11 @@ TEST_F(RegistryStoreTest, ChangesPersistInTheFileAcrossStores) {
 }
 
 TEST_F(RegistryStoreTest, DefaultFileIsInTheMachineFolder) {
-  const std::string& machine = setup::testing::UseTestMachine();
-  RegistryStore store;
+  const std::string& machine = setup::testing::TestMachineRoot();
+  RegistryStore store(machine_);
   EXPECT_EQ(store.FilePath(), machine + "/registry.reg");
   EXPECT_TRUE(WriteRegistryString(store, "HKEY_USERS\\X\\Y", "z", kRegSz));
-  RegistryStore same(machine + "/registry.reg");
+  RegistryStore same(machine_, machine + "/registry.reg");
   char value[8];
   ReadRegistryString(same, "HKEY_USERS\\X\\Y", value, sizeof value);
   EXPECT_STREQ(value, "z");
@@ -261,10 +262,10 @@ TEST_F(RegistryStoreTest, DefaultFileIsInTheMachineFolder) {
 
 TEST_F(RegistryStoreTest, HandleOfAKeyDeletedElsewhereSeesItDeleted) {
   ASSERT_TRUE(Put(file, "HKEY_USERS\\A\\B\\V", "v"));
-  RegistryStore store(file);
+  RegistryStore store(machine_, file);
   RegKey key = OpenRegistryKey(store, RootKey::kUsers, "A\\B", false);
   ASSERT_NE(key, 0u);
-  RegistryStore other(file);  // as another process would
+  RegistryStore other(machine_, file);  // as another process would
   EXPECT_TRUE(DeleteRegistryEntry(other, "HKEY_USERS\\A\\B\\"));
   unsigned type = 0;
   unsigned size = 0;
@@ -276,7 +277,7 @@ TEST_F(RegistryStoreTest, HandleOfAKeyDeletedElsewhereSeesItDeleted) {
 }
 
 TEST_F(RegistryStoreTest, NamesThatCannotBeStoredAreRefused) {
-  RegistryStore store(file);
+  RegistryStore store(machine_, file);
   RegKey key = 0;
   EXPECT_EQ(store.CreateKey(store.Root(RootKey::kUsers), "a\nb", kKeyReadWrite, &key),
             kErrorInvalidParameter);
@@ -292,7 +293,7 @@ TEST_F(RegistryStoreTest, DamagedFileIsNeverOverwrittenAndReportedOnce) {
   const std::string damaged =
       "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_USERS\\A]\r\n\"V\"=\"cut sh";
   WriteFile(file, damaged);
-  RegistryStore store(file);
+  RegistryStore store(machine_, file);
   std::vector<std::string> messages;
   store.SetDiagnosticSink([&](const std::string& m) { messages.push_back(m); });
   EXPECT_FALSE(WriteRegistryString(store, "HKEY_USERS\\A\\W", "x", kRegSz));
@@ -314,7 +315,7 @@ TEST_F(RegistryStoreTest, DamagedFileIsNeverOverwrittenAndReportedOnce) {
 }
 
 TEST_F(RegistryStoreTest, UnwritableStoreFailsWithADiagnostic) {
-  RegistryStore store((folder / "missing" / "registry.reg").string());
+  RegistryStore store(machine_, (folder / "missing" / "registry.reg").string());
   std::vector<std::string> messages;
   store.SetDiagnosticSink([&](const std::string& m) { messages.push_back(m); });
   EXPECT_FALSE(WriteRegistryString(store, "HKEY_USERS\\A\\V", "x", kRegSz));
@@ -335,7 +336,7 @@ TEST_F(RegistryStoreTest, KilledWriterLeavesTheOldOrTheNewFile) {
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-      RegistryStore store(file);
+      RegistryStore store(machine_, file);
       char value[256];
       ReadRegistryString(store, "HKEY_USERS\\K\\next", value, sizeof value);
       for (int n = std::atoi(value) + 1;; ++n) {
@@ -351,7 +352,7 @@ TEST_F(RegistryStoreTest, KilledWriterLeavesTheOldOrTheNewFile) {
     int status = 0;
     waitpid(child, &status, 0);
     // The file parses, and its values are v0000 up to some n with no gap.
-    StoredRegistry registry;
+    StoredRegistry registry(kShiftJis);
     std::string text = ReadFile(file);
     ASSERT_EQ(ParseError(text, &registry), "") << "round " << round;
     const StoredKey* key = registry.FindKey("HKEY_USERS\\K");
@@ -396,7 +397,7 @@ TEST_F(RegistryStoreTest, ConcurrentWritersLoseNothing) {
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
-  StoredRegistry registry;
+  StoredRegistry registry(kShiftJis);
   ASSERT_EQ(ParseError(ReadFile(file), &registry), "");
   for (char who : {'a', 'b'}) {
     for (int i = 0; i < kEach; ++i) {

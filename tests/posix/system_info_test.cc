@@ -1,6 +1,4 @@
 // Folders, locale, language and program path of the POSIX system info.
-#include "platform/posix/system_info.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +7,7 @@
 
 #include "platform/posix/code_page.h"
 #include "platform/posix/machine.h"
+#include "platform/posix/system_info_posix.h"
 #include "tests/posix/test_machine.h"
 
 namespace setup::testing {
@@ -79,11 +78,11 @@ TEST(LocaleTableTest, LeadBytes) {
     unsigned char byte;
     bool lead;
   } cases[] = {
-      {932, 0x81, true},   {932, 0x9F, true},   {932, 0xE0, true},  {932, 0xFC, true},
-      {932, 0x80, false},  {932, 0xA0, false},  {932, 0xB1, false}, {932, 0xDF, false},
-      {932, 0xFD, false},  {932, 0x5C, false},  {936, 0x81, true},  {936, 0xFE, true},
-      {936, 0xFF, false},  {949, 0xB0, true},   {950, 0xA4, true},  {1252, 0x81, false},
-      {1252, 0xE0, false}, {1251, 0x90, false},
+      {932, 0x81, true},   {932, 0x9F, true},   {932, 0xE0, true},   {932, 0xFC, true},
+      {932, 0x80, false},  {932, 0xA0, false},  {932, 0xA1, false},  {932, 0xB1, false},
+      {932, 0xDF, false},  {932, 0xFD, false},  {932, 0x5C, false},  {936, 0x81, true},
+      {936, 0xFE, true},   {936, 0xFF, false},  {949, 0xB0, true},   {950, 0xA4, true},
+      {1252, 0x81, false}, {1252, 0xE0, false}, {1251, 0x90, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.code_page << " 0x" << std::hex << int{c.byte});
@@ -95,34 +94,35 @@ TEST(LocaleNameTest, FollowsThePosixOrder) {
   EnvironmentScope all("LC_ALL", nullptr);
   EnvironmentScope messages("LC_MESSAGES", nullptr);
   EnvironmentScope lang("LANG", nullptr);
+  posix::Machine machine(1252);
+  PosixSystemInfo system(machine);  // reads the environment at each call
   EXPECT_EQ(posix::LocaleName("LC_MESSAGES"), "C");
   setenv("LANG", "ja_JP.UTF-8", 1);
-  EXPECT_EQ(PosixSystemInfo().GetUserDefaultLangID(), 0x0411);
+  EXPECT_EQ(system.GetUserDefaultLangID(), 0x0411);
   setenv("LC_MESSAGES", "de_DE.UTF-8", 1);
-  EXPECT_EQ(PosixSystemInfo().GetUserDefaultLangID(), 0x0407);
+  EXPECT_EQ(system.GetUserDefaultLangID(), 0x0407);
   setenv("LC_ALL", "en_GB.UTF-8", 1);
-  EXPECT_EQ(PosixSystemInfo().GetUserDefaultLangID(), 0x0809);
+  EXPECT_EQ(system.GetUserDefaultLangID(), 0x0809);
   setenv("LC_ALL", "", 1);  // empty counts as unset
-  EXPECT_EQ(PosixSystemInfo().GetUserDefaultLangID(), 0x0407);
+  EXPECT_EQ(system.GetUserDefaultLangID(), 0x0407);
   EXPECT_EQ(posix::LocaleName("LC_CTYPE"), "ja_JP.UTF-8");
 }
 
 TEST(SystemInfoTest, IsLeadByteFollowsTheCodePage) {
-  PosixSystemInfo system;
-  {
-    CodePageScope japanese(932);
-    EXPECT_TRUE(system.IsLeadByte(0x83));
-    EXPECT_FALSE(system.IsLeadByte(0xB1));
-  }
-  CodePageScope western(1252);
+  posix::Machine machine(932);
+  PosixSystemInfo system(machine);
+  EXPECT_TRUE(system.IsLeadByte(0x83));
+  EXPECT_FALSE(system.IsLeadByte(0xB1));
+  machine.set_code_page(1252);
   EXPECT_FALSE(system.IsLeadByte(0x83));
 }
 
 class SystemInfoFoldersTest : public ::testing::Test {
  protected:
-  void SetUp() override { drive_c_ = UseTestMachine() + "/drive_c"; }
+  void SetUp() override { drive_c_ = TestMachineRoot() + "/drive_c"; }
   std::string drive_c_;
-  PosixSystemInfo system_;
+  TestMachine machine_;
+  PosixSystemInfo system_{machine_};
 };
 
 TEST_F(SystemInfoFoldersTest, WindowsAndSystemDirectoriesWithTheSizeContract) {
@@ -182,7 +182,7 @@ TEST_F(SystemInfoFoldersTest, ProgramPathDefaultsToTheExecutablesFolder) {
   ASSERT_GT(length, 0);
   std::string folder(exe, static_cast<size_t>(length));
   folder.resize(folder.rfind('/'));
-  EXPECT_EQ(ProgramPath(system_), posix::ToWindowsPath(folder) + "\\setup.exe");
+  EXPECT_EQ(ProgramPath(system_), machine_.ToWindowsPath(folder) + "\\setup.exe");
 }
 
 }  // namespace

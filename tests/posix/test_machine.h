@@ -1,5 +1,5 @@
-// The temporary machine folder and the process-wide settings that the POSIX
-// back-end tests share.
+// The temporary machine folder that the POSIX back-end tests share, and the
+// process-wide settings they change for one test.
 #pragma once
 
 #include <unistd.h>
@@ -8,24 +8,29 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/posix/code_page.h"
+#include "platform/posix/machine.h"
 
 namespace setup::testing {
 
-// Makes a fresh machine folder below /tmp the machine in use (once per
-// process; removed at exit) and returns its host path.
-const std::string& UseTestMachine();
+// A fresh machine folder below /tmp (made once per process, removed at exit);
+// its host path.
+const std::string& TestMachineRoot();
 
-// Sets the ANSI code page for one test and puts the old one back.
-class CodePageScope {
+// The machine of the shared back-end suites (tests/backend): the test machine
+// folder, in Shift-JIS (code page 932) so double-byte names are exercised.
+posix::Machine& BackendMachine();
+
+// A simulated machine over the test machine folder, in code_page (by default
+// the locale's).
+class TestMachine : public posix::Machine {
  public:
-  explicit CodePageScope(unsigned code_page) : saved_(posix::AnsiCodePage()) {
-    posix::SetAnsiCodePage(code_page);
-  }
-  ~CodePageScope() { posix::SetAnsiCodePage(saved_); }
+  TestMachine() { UseTestRoot(); }
+  explicit TestMachine(unsigned code_page) : Machine(code_page) { UseTestRoot(); }
 
  private:
-  unsigned saved_;
+  void UseTestRoot() {
+    if (!SetRoot(TestMachineRoot())) std::abort();
+  }
 };
 
 // Changes the current folder for one test and goes back afterwards.

@@ -2,12 +2,17 @@
 // user's temporary folder.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+// platform/components.h uses the plain name that <windows.h> defines as a macro.
+#undef FreeModule
 
 #include <cstdlib>
 #include <memory>
 #include <string>
 
+#include "platform/win32/components_win32.h"
 #include "platform/win32/file_system_win32.h"
+#include "platform/win32/system_info_win32.h"
+#include "platform/win32/version_info_win32.h"
 #include "tests/backend/backend.h"
 
 namespace setup::testing {
@@ -40,6 +45,24 @@ void RemoveTree(const std::string& path) {
 FileSystem& RealFileSystem() {
   static std::unique_ptr<FileSystem> files = win32::NewFileSystem();
   return *files;
+}
+
+std::unique_ptr<Components> NewRealComponents() { return win32::NewComponents(); }
+
+std::unique_ptr<VersionInfo> NewRealVersionInfo() { return win32::NewVersionInfo(); }
+
+unsigned RealAnsiCodePage() { return win32::AnsiCodePage(); }
+
+std::filesystem::path ComponentsFolder() {
+  // Beside the test program, so the build folder may be anywhere.
+  char program[1024];
+  if (!win32::NewSystemInfo()->GetProgramPath(program, sizeof program)) return {};
+  return std::filesystem::path(program).parent_path() / "components";
+}
+
+std::string ExpectedProbeLog(const std::string& program, const std::string& folder) {
+  // A Windows program sees its whole command line and its folder as given.
+  return "command: \"" + program + "\" /regserver\nfolder: " + folder + "\n";
 }
 
 ScratchFolder::ScratchFolder() {

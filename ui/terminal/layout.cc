@@ -3,15 +3,15 @@
 
 #include <algorithm>
 
-#include "ui/terminal/code_page.h"
+#include "platform/posix/code_page.h"
 
 namespace setup::terminal {
 namespace {
 
 // Bytes of the character that starts at text[i] (2 for a double-byte one
 // whose second byte is present, else 1).
-size_t CharBytes(std::string_view text, size_t i, int code_page) {
-  if (IsAnsiLeadByte(code_page, static_cast<unsigned char>(text[i])) && i + 1 < text.size()) {
+size_t CharBytes(std::string_view text, size_t i, unsigned code_page) {
+  if (posix::IsLeadByteOf(code_page, static_cast<unsigned char>(text[i])) && i + 1 < text.size()) {
     return 2;
   }
   return 1;
@@ -20,7 +20,7 @@ size_t CharBytes(std::string_view text, size_t i, int code_page) {
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // Wraps one line (no line feeds in it) into out.
-void WrapLine(std::string_view line, int width, int code_page, std::vector<std::string>* out) {
+void WrapLine(std::string_view line, int width, unsigned code_page, std::vector<std::string>* out) {
   size_t first = out->size();
   while (AnsiWidth(line, code_page) > width) {
     // Walk characters up to the width, remembering the last blank.
@@ -55,7 +55,7 @@ void WrapLine(std::string_view line, int width, int code_page, std::vector<std::
 
 }  // namespace
 
-int AnsiWidth(std::string_view text, int code_page) {
+int AnsiWidth(std::string_view text, unsigned code_page) {
   int columns = 0;
   for (size_t i = 0; i < text.size(); i += CharBytes(text, i, code_page)) {
     columns += static_cast<int>(CharBytes(text, i, code_page));
@@ -82,7 +82,7 @@ std::string Sanitize(std::string_view text) {
   return out;
 }
 
-std::vector<std::string> WrapAnsi(std::string_view text, int width, int code_page) {
+std::vector<std::string> WrapAnsi(std::string_view text, int width, unsigned code_page) {
   std::vector<std::string> lines;
   if (width < 1) width = 1;
   while (true) {
@@ -95,7 +95,7 @@ std::vector<std::string> WrapAnsi(std::string_view text, int width, int code_pag
 }
 
 std::vector<std::string> Box(std::string_view caption, std::string_view text, Align align,
-                             int min_inner, int max_inner, int code_page) {
+                             int min_inner, int max_inner, unsigned code_page) {
   std::string safe_caption = Sanitize(caption);
   std::replace(safe_caption.begin(), safe_caption.end(), '\n', ' ');
   if (max_inner < 8) max_inner = 8;

@@ -11,7 +11,7 @@
 namespace setup::terminal {
 
 // Columns the ANSI text takes on a terminal.
-int AnsiWidth(std::string_view text, int code_page);
+int AnsiWidth(std::string_view text, unsigned code_page);
 
 // The text made safe for a terminal: every control byte other than the line
 // feed becomes a blank (TAB) or "?" (escape sequences and the like), and a
@@ -21,7 +21,7 @@ std::string Sanitize(std::string_view text);
 // Splits text at its line feeds and wraps every line to at most width
 // columns, at the last blank when there is one, never inside a double-byte
 // character. An empty text gives one empty line.
-std::vector<std::string> WrapAnsi(std::string_view text, int width, int code_page);
+std::vector<std::string> WrapAnsi(std::string_view text, int width, unsigned code_page);
 
 // How the lines of a box stand: left-aligned or each one centred.
 enum class Align { kLeft, kCenter };
@@ -33,7 +33,7 @@ enum class Align { kLeft, kCenter };
 // The inner width fits the widest line (at least min_inner); lines longer
 // than max_inner are wrapped first. Lines are ANSI bytes, without line ends.
 std::vector<std::string> Box(std::string_view caption, std::string_view text, Align align,
-                             int min_inner, int max_inner, int code_page);
+                             int min_inner, int max_inner, unsigned code_page);
 
 // The progress bar for position within 0..range, width columns in all:
 //   [#########---------]  45%

@@ -15,12 +15,11 @@
 #include "engine/script_engine.h"
 #include "platform/posix/code_page.h"
 #include "platform/posix/components_posix.h"
-#include "platform/posix/file_system.h"
+#include "platform/posix/file_system_posix.h"
 #include "platform/posix/machine.h"
 #include "platform/posix/pe_version.h"
 #include "platform/posix/registry_store.h"
-#include "platform/posix/system_info.h"
-#include "ui/terminal/code_page.h"
+#include "platform/posix/system_info_posix.h"
 #include "ui/terminal/options.h"
 #include "ui/terminal/terminal_ui.h"
 
@@ -34,8 +33,15 @@ constexpr int kExitStopped = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitCancelled = 3;
 
-// The back ends of the simulated machine, alive for the whole program.
-struct Machine {
+// The back ends over one simulated machine, alive for the whole program.
+struct Backends {
+  explicit Backends(setup::posix::Machine& machine)
+      : system(machine),
+        files(machine),
+        registry(machine),
+        versions(&machine),
+        components(setup::posix::NewComponents(machine)) {}
+
   setup::posix::PosixSystemInfo system;
   setup::posix::PosixFileSystem files;
   setup::posix::RegistryStore registry;  // registry.reg of the machine folder
@@ -44,25 +50,24 @@ struct Machine {
   setup::Platform platform;
 };
 
-// Wires the POSIX stand-ins into machine->platform, the medium folder
+// Wires the POSIX stand-ins into backends->platform, the medium folder
 // becoming the program folder. False with *error set when it cannot.
-bool BuildPlatform(const Options& options, const std::string& caption, Machine* machine,
+bool BuildPlatform(const Options& options, const std::string& caption, Backends* backends,
                    std::string* error) {
-  if (!options.medium.empty() && !machine->system.SetProgramFolder(options.medium)) {
+  if (!options.medium.empty() && !backends->system.SetProgramFolder(options.medium)) {
     *error = "the medium folder '" + options.medium + "' does not exist";
     return false;
   }
   // A damaged registry file is said once on standard error; the engine only
   // sees registry operations fail.
-  machine->registry.SetDiagnosticSink([caption](const std::string& message) {
+  backends->registry.SetDiagnosticSink([caption](const std::string& message) {
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), message.c_str());
   });
-  machine->components = setup::posix::NewComponents();
-  machine->platform.system = &machine->system;
-  machine->platform.files = &machine->files;
-  machine->platform.components = machine->components.get();
-  machine->platform.registry = &machine->registry;
-  machine->platform.versions = &machine->versions;
+  backends->platform.system = &backends->system;
+  backends->platform.files = &backends->files;
+  backends->platform.components = backends->components.get();
+  backends->platform.registry = &backends->registry;
+  backends->platform.versions = &backends->versions;
   return true;
 }
 
@@ -98,31 +103,33 @@ int main(int argc, char** argv) {
     return kExitInstalled;
   }
 
+  // The machine's code page follows the locale (932 under a Japanese one).
+  // static, as the back ends over it: they outlive every message.
+  static setup::posix::Machine machine;
   std::string machine_folder =
       options.machine.empty() ? setup::posix::DefaultMachineRoot() : options.machine;
-  if (!setup::posix::SetMachineRoot(machine_folder)) {
+  if (!machine.SetRoot(machine_folder)) {
     std::fprintf(stderr, "%s: cannot use the machine folder '%s': %s\n", caption.c_str(),
                  machine_folder.c_str(), std::strerror(errno));
     return kExitStopped;
   }
-  static Machine machine;  // static: the back ends outlive every message
+  static Backends backends(machine);
   std::string error;
-  if (!BuildPlatform(options, caption, &machine, &error)) {
+  if (!BuildPlatform(options, caption, &backends, &error)) {
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), error.c_str());
     return kExitUsage;
   }
 
-  // The engine's texts are in the machine's ANSI code page, which follows the
-  // locale (932 under a Japanese one); the terminal shows the locale's charset.
-  int code_page = static_cast<int>(setup::posix::AnsiCodePage());
-  setup::terminal::CodePageConverter converter(code_page, nl_langinfo(CODESET));
+  // The engine's texts are in the machine's ANSI code page; the terminal
+  // shows the locale's charset.
+  setup::posix::CodePageConverter converter(machine.code_page(), nl_langinfo(CODESET));
   setup::terminal::TerminalIo io;
   io.input_is_terminal = isatty(STDIN_FILENO) == 1;
   io.output_is_terminal = isatty(STDOUT_FILENO) == 1;
   io.width = TerminalWidth();
   setup::terminal::TerminalUi ui(io, converter, caption);
   // The engine holds the 64 KiB line store and the macro table: not for the stack.
-  auto engine = std::make_unique<setup::ScriptEngine>(machine.platform, ui);
+  auto engine = std::make_unique<setup::ScriptEngine>(backends.platform, ui);
   ui.Attach(engine.get());
   engine->InitInstance();
 

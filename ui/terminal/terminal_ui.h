@@ -6,10 +6,13 @@
 #include <string>
 
 #include "engine/script_engine.h"
-#include "ui/terminal/code_page.h"
+#include "platform/posix/code_page.h"
 #include "ui/terminal/layout.h"
 
 namespace setup::terminal {
+
+// The engine's code page to the terminal's character set and back.
+using posix::CodePageConverter;
 
 // Where the front end talks and how.
 struct TerminalIo {

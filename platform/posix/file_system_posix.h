@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/file_system.h"
+#include "platform/posix/machine.h"
 
 namespace setup::posix {
 
@@ -13,6 +14,9 @@ namespace setup::posix {
 // renamed over it at the end, so a failure never leaves a truncated file.
 class PosixFileSystem : public FileSystem {
  public:
+  // Paths are Windows-form and mapped onto machine, which outlives this.
+  explicit PosixFileSystem(Machine& machine) : machine_(machine) {}
+
   // Fails for a missing file and for a folder.
   FileHandle OpenRead(const char* path) override;
   long Read(FileHandle file, void* buffer, unsigned long size) override;
@@ -43,6 +47,9 @@ class PosixFileSystem : public FileSystem {
   bool GetStatus(const char* path, FileStatus* status) override;
   // kAttrReadOnly set clears every write bit, clear gives the owner's back.
   bool SetAttributes(const char* path, unsigned attributes) override;
+
+ private:
+  Machine& machine_;
 };
 
 }  // namespace setup::posix

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/posix/machine.h"
 #include "platform/system_info.h"
 
 namespace setup::posix {
@@ -12,8 +13,9 @@ namespace setup::posix {
 class PosixSystemInfo : public SystemInfo {
  public:
   // The program folder is the folder of the running executable until
-  // SetProgramFolder chooses another.
-  PosixSystemInfo() = default;
+  // SetProgramFolder chooses another. The folders and the code page are
+  // machine's, which outlives this.
+  explicit PosixSystemInfo(Machine& machine) : machine_(machine) {}
 
   // Takes host_folder (absolute or relative to the current folder), e.g. a
   // medium folder given on the command line, as the folder setup.exe was
@@ -27,13 +29,14 @@ class PosixSystemInfo : public SystemInfo {
   unsigned GetSystemDirectory(char* buffer, unsigned size) override;
   // The program folder in Windows form followed by "\setup.exe".
   bool GetProgramPath(char* buffer, unsigned size) override;
-  // Lead bytes of the locale's code page (932 for ja_*: 0x81-0x9F and
-  // 0xE0-0xFC); never for single-byte code pages.
+  // Lead bytes of the machine's code page (932: 0x81-0x9F and 0xE0-0xFC);
+  // never for single-byte code pages.
   bool IsLeadByte(unsigned char byte) override;
   // The language of LC_ALL, LC_MESSAGES or LANG, as a Windows language id.
   unsigned short GetUserDefaultLangID() override;
 
  private:
+  Machine& machine_;
   std::string program_folder_;  // host path; empty for the executable's folder
 };
 
