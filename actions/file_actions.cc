@@ -1,9 +1,10 @@
 // MakeDir, BinCopy and DiskCheck: the script commands that create folders,
 // copy files byte for byte and wait for the right disk.
+#include "actions/file_actions.h"
+
 #include <cstdio>
 
 #include "engine/messages.h"
-#include "engine/script_engine.h"
 
 namespace setup {
 namespace {
@@ -30,74 +31,75 @@ bool CanOpen(FileSystem& files, const char* path) {
 
 }  // namespace
 
-int ScriptEngine::MakeDir(char* arguments) {
-  char* folder = QuietArg(*this, arguments);
+bool MakeDirCommand(ScriptEngine& engine, char* arguments) {
+  char* folder = QuietArg(engine, arguments);
   if (folder[0] == '\0') {
-    ReportError(kMsgNoFolderName, script_path, line_number);
-    return 1;
+    engine.ReportError(kMsgNoFolderName, engine.script_path, engine.line_number);
+    return false;
   }
-  if (!CreateFolder(folder)) {
-    ReportError(kMsgDirCantMake, folder);
-    return 1;
+  if (!CreateFolder(engine, folder)) {
+    engine.ReportError(kMsgDirCantMake, folder);
+    return false;
   }
-  return 0;
+  return true;
 }
 
-int ScriptEngine::BinCopy(char* arguments) {
+bool BinCopyCommand(ScriptEngine& engine, char* arguments) {
   char* source = arguments;
-  char* rest = NextArg(&source, true);
-  if (rest == nullptr) return 1;  // reported by NextArg
-  char* destination = QuietArg(*this, rest);
+  char* rest = engine.NextArg(&source, true);
+  if (rest == nullptr) return false;  // reported by NextArg
+  char* destination = QuietArg(engine, rest);
   if (destination[0] == '\0') {
-    ReportError(kMsgNoCopyDest, script_path, line_number);
-    return 1;
+    engine.ReportError(kMsgNoCopyDest, engine.script_path, engine.line_number);
+    return false;
   }
-  ClearReadOnly(destination);  // a failure here shows up as a failed copy
-  if (!platform().files->CopyFile(source, destination)) {
-    ReportError(kMsgCopyFailed, source, destination);
-    return 1;
+  ClearReadOnly(engine, destination);  // a failure here shows up as a failed copy
+  if (!engine.platform().files->CopyFile(source, destination)) {
+    engine.ReportError(kMsgCopyFailed, source, destination);
+    return false;
   }
-  return 0;
+  return true;
 }
 
-int ScriptEngine::DiskCheck(char* arguments) {
+bool DiskCheckCommand(ScriptEngine& engine, char* arguments) {
   char* file = arguments;
-  char* prompt = NextArg(&file, true);
-  if (prompt == nullptr) return 1;  // reported by NextArg
-  return WaitForDisk(file, prompt);
+  char* prompt = engine.NextArg(&file, true);
+  if (prompt == nullptr) return false;  // reported by NextArg
+  return WaitForDisk(engine, file, prompt);
 }
 
-bool ScriptEngine::CreateFolder(const char* path) {
+bool CreateFolder(ScriptEngine& engine, const char* path) {
   // An existing file of that name counts as success too, as with
   // CreateDirectoryA's ERROR_ALREADY_EXISTS.
-  return platform().files->CreateFolder(path) != CreateFolderResult::kFailed;
+  return engine.platform().files->CreateFolder(path) != CreateFolderResult::kFailed;
 }
 
-bool ScriptEngine::ClearReadOnly(const char* path) {
+bool ClearReadOnly(ScriptEngine& engine, const char* path) {
+  FileSystem& files = *engine.platform().files;
   FileStatus status;
-  if (!platform().files->GetStatus(path, &status)) return true;  // nothing to clear
+  if (!files.GetStatus(path, &status)) return true;  // nothing to clear
   if ((status.attributes & kAttrReadOnly) == 0) return true;
   // A folder too: the copy over it then fails with its own message.
-  return platform().files->SetAttributes(path, status.attributes & ~kAttrReadOnly);
+  return files.SetAttributes(path, status.attributes & ~kAttrReadOnly);
 }
 
-int ScriptEngine::WaitForDisk(const char* file, const char* prompt) {
+bool WaitForDisk(ScriptEngine& engine, const char* file, const char* prompt) {
   char probe[kTextSize];
-  int length = std::snprintf(probe, sizeof probe, "%s\\%s", program_folder, file);
+  int length = std::snprintf(probe, sizeof probe, "%s\\%s", engine.program_folder, file);
   // A probe path that does not fit counts as missing: a cut path could name
   // another file that happens to exist. The user can still cancel.
   bool fits = length >= 0 && length < kTextSize;
-  FileSystem& files = *platform().files;
-  if (fits && CanOpen(files, probe)) return 0;
+  FileSystem& files = *engine.platform().files;
+  if (fits && CanOpen(files, probe)) return true;
 
   char text[kDiskPromptSize];
   std::snprintf(text, sizeof text, kMsgDiskPrompt, prompt);
   for (;;) {
-    if (!ui().PromptDisk(text)) {
-      ReportError("%s", kMsgSetupStopped);
-      return 1;
+    if (!engine.ui().PromptDisk(text)) {
+      engine.ReportError("%s", kMsgSetupStopped);
+      return false;
     }
-    if (fits && CanOpen(files, probe)) return 0;
+    if (fits && CanOpen(files, probe)) return true;
   }
 }
 

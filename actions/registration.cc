@@ -1,12 +1,12 @@
 // The Regsvr command: registers a COM component in process through its
 // DllRegisterServer export, or else as a self-registering program run with
 // "/regserver".
+#include "actions/registration.h"
+
 #include <cstdio>
 #include <cstring>
 
-#include "engine/lexicon.h"
 #include "engine/messages.h"
-#include "engine/script_engine.h"
 
 namespace setup {
 namespace {
@@ -19,13 +19,13 @@ constexpr int kCommandLineSize = kWorkLineSize + 16;
 // Stores the drive and folder part of path, with its trailing backslash, in
 // folder (size bytes); empty when path has neither. False, with folder
 // empty, when the part does not fit.
-bool FolderOf(const char* path, char* folder, int size) {
+bool FolderOf(const LeadBytes& lead, const char* path, char* folder, int size) {
   int end = 0;
   for (int i = 0; path[i] != '\0'; ++i) {
     unsigned char c = static_cast<unsigned char>(path[i]);
     // The second byte of a double-byte character may be 0x5C; it is no
     // separator.
-    if (IsLeadByte(c) && path[i + 1] != '\0') {
+    if (IsLeadByte(lead, c) && path[i + 1] != '\0') {
       ++i;
       continue;
     }
@@ -42,32 +42,33 @@ bool FolderOf(const char* path, char* folder, int size) {
 
 }  // namespace
 
-int ScriptEngine::RegsvrCommand(char* arguments) {
+bool RegsvrCommand(ScriptEngine& engine, char* arguments) {
   char* cursor = arguments;
   // A missing or malformed path has been reported by NextArg.
-  if (NextArg(&cursor, true) == nullptr) return 1;
-  return RegisterComponent(cursor) ? 0 : 1;
+  if (engine.NextArg(&cursor, true) == nullptr) return false;
+  return RegisterComponent(engine, cursor);
 }
 
-bool ScriptEngine::RegisterComponent(const char* path) {
-  if (RegisterInProcess(path)) return true;
+bool RegisterComponent(ScriptEngine& engine, const char* path) {
+  if (RegisterInProcess(engine, path)) return true;
   char folder[kTextSize];
   // A folder part longer than 255 bytes cannot be handed over as the
   // program's current folder; the program is then not started at all rather
   // than started in a folder that is not its own.
-  if (FolderOf(path, folder, kTextSize) && RunAndWait(path, folder, kRegisterSwitch)) {
+  if (FolderOf(engine.lead_bytes, path, folder, kTextSize) &&
+      RunAndWait(engine, path, folder, kRegisterSwitch)) {
     return true;
   }
   char text[kTextSize + kCommandLineSize];
   std::snprintf(text, sizeof text, kMsgCantRegister, path);
   char message[kTextSize];
-  CopyBounded(message, sizeof message, text);
-  ui().ShowTopmostError(message);
+  CopyBounded(engine.lead_bytes, message, sizeof message, text);
+  engine.ui().ShowTopmostError(message);
   return false;
 }
 
-bool ScriptEngine::RegisterInProcess(const char* path) {
-  Components* components = platform().components;
+bool RegisterInProcess(ScriptEngine& engine, const char* path) {
+  Components* components = engine.platform().components;
   ModuleHandle module = components->LoadModule(path);
   if (module == 0) return false;
   long status = -1;
@@ -78,7 +79,8 @@ bool ScriptEngine::RegisterInProcess(const char* path) {
   return called && status == 0;
 }
 
-bool ScriptEngine::RunAndWait(const char* program, const char* folder, const char* arguments) {
+bool RunAndWait(ScriptEngine& engine, const char* program, const char* folder,
+                const char* arguments) {
   char command_line[kCommandLineSize];
   int length =
       (arguments != nullptr && arguments[0] != '\0')
@@ -86,13 +88,13 @@ bool ScriptEngine::RunAndWait(const char* program, const char* folder, const cha
           : std::snprintf(command_line, sizeof command_line, "\"%s\"", program);
   // A command line that would be cut names another program; it is not run.
   if (length < 0 || length >= kCommandLineSize) return false;
-  Components* components = platform().components;
+  Components* components = engine.platform().components;
   ProcessHandle process = components->StartProcess(command_line, folder);
   if (process == 0) return false;
   // The setup dialog keeps painting and its controls keep reacting while the
   // program runs; the front end ignores its buttons while a run is going on.
   while (!components->HasEnded(process)) {
-    components->DispatchPendingMessages();
+    engine.ui().KeepResponsive();
     components->Sleep(1);
   }
   components->CloseProcess(process);

@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "engine/messages.h"
-#include "engine/script_engine.h"
 
 namespace setup {
 namespace {
@@ -256,11 +255,12 @@ void WriteComment(ScriptEngine& engine, bool with_marks) {
 
 // ---- comment filter ----
 
-int AppendBody(ScriptEngine& engine, unsigned token) {
+// Adds token to the comment's text; false (reported) when it is full.
+bool AppendBody(ScriptEngine& engine, unsigned token) {
   TextCopier& t = engine.text_copy;
   if (t.body_length > kTextBufferSize - 2) {  // room is kept for a double-byte token
     ReportSyntaxError(engine);
-    return 1;
+    return false;
   }
   if ((token >> 8) != 0) {
     *t.body_position++ = static_cast<char>(token >> 8);
@@ -268,27 +268,28 @@ int AppendBody(ScriptEngine& engine, unsigned token) {
   }
   *t.body_position++ = static_cast<char>(token & 0xFF);
   ++t.body_length;
-  return 0;
+  return true;
 }
 
-// Collects a comment's text, starting with token, up to its close mark.
-int ReadCommentBody(ScriptEngine& engine, unsigned token) {
+// Collects a comment's text, starting with token, up to its close mark;
+// false (reported) when the input ends first or the text does not fit.
+bool ReadCommentBody(ScriptEngine& engine, unsigned token) {
   TextCopier& t = engine.text_copy;
   t.double_byte = false;
   t.split_position = -1;
   t.body_length = 0;
   t.body_position = t.body;
   for (;; token = NextToken(engine)) {
-    if (token == kTokenCommentClose) return 0;
+    if (token == kTokenCommentClose) return true;
     if (token == kTokenEndOfInput) {
       if (!t.failed) ReportSyntaxError(engine);  // a reader failure was reported already
-      return 1;
+      return false;
     }
     if (token == kTokenSplitMark) {
       t.split_position = t.body_length;  // the last mark counts
     } else {
       if (IsShiftJisLead(token >> 8)) t.double_byte = true;
-      if (AppendBody(engine, token) != 0) return 1;
+      if (!AppendBody(engine, token)) return false;
     }
     // Plain bytes as AppendBody would store them, while it would accept
     // them (below 4095 bytes); the byte-wise path reports the overflow.
@@ -301,7 +302,7 @@ int ReadCommentBody(ScriptEngine& engine, unsigned token) {
   }
 }
 
-int FilterComments(ScriptEngine& engine, LanguageMode selection) {
+bool FilterComments(ScriptEngine& engine, LanguageMode selection) {
   TextCopier& t = engine.text_copy;
   const bool japanese = selection == kJapanese;
   for (;;) {
@@ -321,18 +322,18 @@ int FilterComments(ScriptEngine& engine, LanguageMode selection) {
     }
     unsigned first = NextToken(engine);
     if (first == kTokenSplitMark) {  // "/*$#": English only
-      if (ReadCommentBody(engine, NextToken(engine)) != 0) return 1;
+      if (!ReadCommentBody(engine, NextToken(engine))) return false;
       if (japanese) {
         t.drop_blank = true;
       } else {
         WriteComment(engine, true);
       }
     } else if (first == kTokenRawMark) {  // "/*$$": raw text in both
-      if (ReadCommentBody(engine, NextToken(engine)) != 0) return 1;
+      if (!ReadCommentBody(engine, NextToken(engine))) return false;
       PutString(engine, "$$");
       WriteComment(engine, false);
     } else {
-      if (ReadCommentBody(engine, first) != 0) return 1;
+      if (!ReadCommentBody(engine, first)) return false;
       if (t.split_position != -1) {
         if (japanese) {
           t.body_length = t.split_position;
@@ -348,25 +349,26 @@ int FilterComments(ScriptEngine& engine, LanguageMode selection) {
       }
     }
   }
-  return t.failed ? 1 : 0;
+  return !t.failed;
 }
 
 }  // namespace
 
-int ScriptEngine::TextCopyCommand(char* arguments, LanguageMode selection) {
+bool TextCopyCommand(ScriptEngine& engine, char* arguments, LanguageMode selection) {
   char* source = arguments;
-  char* destination = NextArg(&source, true);
-  if (destination == nullptr) return 1;
+  char* destination = engine.NextArg(&source, true);
+  if (destination == nullptr) return false;
   // The destination is the rest of the line as it stands, blanks included.
-  int result = CopyText(source, destination, selection);
-  CloseSource();
-  CloseDestination(result != 0);
-  return result;
+  bool copied = CopyText(engine, source, destination, selection);
+  CloseSource(engine);
+  CloseDestination(engine, !copied);
+  return copied;
 }
 
-int ScriptEngine::CopyText(const char* source, const char* destination, LanguageMode selection) {
-  TextCopier& t = text_copy;
-  FileSystem& files = Files(*this);
+bool CopyText(ScriptEngine& engine, const char* source, const char* destination,
+              LanguageMode selection) {
+  TextCopier& t = engine.text_copy;
+  FileSystem& files = Files(engine);
   t.source = kNoFile;
   t.destination = kNoFile;
   t.drop_blank = false;
@@ -377,8 +379,8 @@ int ScriptEngine::CopyText(const char* source, const char* destination, Language
   // the copy has succeeded.
   t.destination = files.CreateReplacement(destination);
   if (t.destination == kNoFile) {
-    ShowFileMessage(*this, kMsgCantCreate, destination);
-    return 1;
+    ShowFileMessage(engine, kMsgCantCreate, destination);
+    return false;
   }
   t.output_count = 0;
   t.output_position = t.output;
@@ -386,8 +388,8 @@ int ScriptEngine::CopyText(const char* source, const char* destination, Language
 
   t.source = files.OpenRead(source);
   if (t.source == kNoFile) {
-    ShowFileMessage(*this, kMsgCantOpenSource, source);
-    return 1;
+    ShowFileMessage(engine, kMsgCantOpenSource, source);
+    return false;
   }
   TextReaderStart(t.reader, &files, t.source);
   t.source_name = source;
@@ -396,53 +398,53 @@ int ScriptEngine::CopyText(const char* source, const char* destination, Language
   t.end_of_input = false;
   t.look_ahead_valid = false;
   t.source_line = 1;
-  IndexMacros(macros, &t.macro_index);
+  IndexMacros(engine.macros, &t.macro_index);
 
-  if (FilterComments(*this, selection) != 0) return 1;
+  if (!FilterComments(engine, selection)) return false;
   if (t.reader.error) {
     // A read error is no end of the file: a cut copy must not replace the old one.
-    ShowFileMessage(*this, kMsgCantOpenSource, source);
-    return 1;
+    ShowFileMessage(engine, kMsgCantOpenSource, source);
+    return false;
   }
 
-  CloseSource();
-  FlushOutput(*this);
-  WritePending(*this);
+  CloseSource(engine);
+  FlushOutput(engine);
+  WritePending(engine);
   FileHandle file = t.destination;
   t.destination = kNoFile;
   if (t.write_failed) {
     files.AbandonReplacement(file);
-    ShowFileMessage(*this, kMsgCantCreate, destination);
-    return 1;
+    ShowFileMessage(engine, kMsgCantCreate, destination);
+    return false;
   }
   if (!files.CommitReplacement(file)) {
-    ShowFileMessage(*this, kMsgCantCreate, destination);
-    return 1;
+    ShowFileMessage(engine, kMsgCantCreate, destination);
+    return false;
   }
-  return 0;
+  return true;
 }
 
-void ScriptEngine::CloseSource() {
-  TextCopier& t = text_copy;
+void CloseSource(ScriptEngine& engine) {
+  TextCopier& t = engine.text_copy;
   if (t.source == kNoFile) return;
-  Files(*this).Close(t.source);
+  Files(engine).Close(t.source);
   t.source = kNoFile;
 }
 
-void ScriptEngine::CloseDestination(bool abandon) {
-  TextCopier& t = text_copy;
+void CloseDestination(ScriptEngine& engine, bool abandon) {
+  TextCopier& t = engine.text_copy;
   if (t.destination == kNoFile) return;
   FileHandle file = t.destination;
   if (!abandon) {
-    FlushOutput(*this);
-    WritePending(*this);
+    FlushOutput(engine);
+    WritePending(engine);
   }
   t.pending_count = 0;
   t.destination = kNoFile;
   if (abandon || t.write_failed) {
-    Files(*this).AbandonReplacement(file);
+    Files(engine).AbandonReplacement(file);
   } else {
-    Files(*this).CommitReplacement(file);
+    Files(engine).CommitReplacement(file);
   }
 }
 

@@ -1,18 +1,10 @@
-// State of the bilingual text copier. It lives inside the engine record,
-// so a copy allocates nothing; one copy runs at a time.
+// TextCopy, JapanCopy and EnglishCopy: the bilingual text copy over the
+// engine record, whose text_copy member holds the copier's state.
 #pragma once
 
-#include "engine/macro_table.h"
-#include "engine/text_reader.h"
-#include "platform/file_system.h"
+#include "engine/script_engine.h"
 
 namespace setup {
-
-inline constexpr int kTextBufferSize = 4096;
-// Finished output lines gather here before they go to the file, as they
-// would in a C runtime stream's buffer: one system write per 32 KiB, not
-// one per line.
-inline constexpr int kTextWriteBehindSize = 32768;
 
 // 16-bit tokens of the comment filter.
 inline constexpr unsigned kTokenCommentOpen = 0x2F2A;   // "/*"
@@ -21,33 +13,20 @@ inline constexpr unsigned kTokenSplitMark = 0x2423;     // "$#"
 inline constexpr unsigned kTokenRawMark = 0x2424;       // "$$"
 inline constexpr unsigned kTokenEndOfInput = 0x001A;    // Ctrl-Z
 
-struct TextCopier {
-  FileHandle source = kNoFile;       // opened for text reading
-  FileHandle destination = kNoFile;  // a replacement of the destination file
-  char raw_line[kTextBufferSize];
-  int unread_count = 0;
-  const char* read_position = nullptr;
-  char expanded_line[kTextBufferSize];
-  const char* source_name = nullptr;
-  int source_line = 0;
-  int output_count = 0;
-  char* output_position = nullptr;
-  char output[kTextBufferSize];
-  int split_position = -1;
-  int body_length = 0;
-  char* body_position = nullptr;
-  char body[kTextBufferSize];
-  bool drop_blank = false;
-  bool double_byte = false;
-  bool end_of_input = false;
-  unsigned char look_ahead = 0;
-  bool look_ahead_valid = false;
-  TextReader reader;       // the source in text mode
-  MacroIndex macro_index;  // of the macro table, which a copy does not change
-  int pending_count = 0;   // bytes waiting in pending
-  char pending[kTextWriteBehindSize];
-  bool failed = false;        // a failure was reported; the input counts as ended
-  bool write_failed = false;  // a write to the replacement failed; it must not be committed
-};
+// The TextCopy, JapanCopy and EnglishCopy commands: arguments is the text
+// behind the keyword (source, then the destination as the rest of the line).
+// False when the copy failed (reported); the destination then keeps its old
+// contents.
+bool TextCopyCommand(ScriptEngine& engine, char* arguments, LanguageMode selection);
+// Copies source to destination with macros expanded and the comments of
+// selection's language; false when reported. The caller closes the files
+// with CloseSource and CloseDestination afterwards.
+bool CopyText(ScriptEngine& engine, const char* source, const char* destination,
+              LanguageMode selection);
+// Closes the source of a copy, if open.
+void CloseSource(ScriptEngine& engine);
+// Puts the finished copy in place, or (abandon) removes it; nothing when no
+// destination is open.
+void CloseDestination(ScriptEngine& engine, bool abandon);
 
 }  // namespace setup

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "actions/text_copier.h"
 #include "bench/text_sample.h"
 #include "engine/script_engine.h"
 #include "tests/fakes/fake_components.h"
@@ -70,7 +71,7 @@ void BM_InterpretScript(benchmark::State& state) {
   Platform platform{&system, &files, &registry, &versions, &components};
   auto engine = std::make_unique<ScriptEngine>(platform, ui);
   std::string script = ControlScript();
-  if (engine->LoadScriptText(script.data(), static_cast<int>(script.size())) != 0) {
+  if (!engine->LoadScriptText(script.data(), static_cast<int>(script.size()))) {
     state.SkipWithError("script did not load");
     return;
   }
@@ -80,7 +81,7 @@ void BM_InterpretScript(benchmark::State& state) {
   long lines = 0;
   for (auto _ : state) {
     engine->macros = start;  // each run defines its forty macros afresh
-    if (engine->InterpretScript(kJapanese) != 0) {
+    if (!engine->InterpretScript(kJapanese)) {
       state.SkipWithError(("script stopped: " + ui.Transcript()).c_str());
       return;
     }
@@ -131,12 +132,12 @@ void BM_CopyText(benchmark::State& state) {
   files.AddFolder("C:\\OUT");
   LanguageMode selection = state.range(0) != 0 ? kJapanese : kEnglish;
   for (auto _ : state) {
-    if (engine->CopyText("D:\\SRC.TXT", "C:\\OUT\\DEST.TXT", selection) != 0) {
+    if (!CopyText(*engine, "D:\\SRC.TXT", "C:\\OUT\\DEST.TXT", selection)) {
       state.SkipWithError("copy failed");
       return;
     }
-    engine->CloseSource();
-    engine->CloseDestination(false);
+    CloseSource(*engine);
+    CloseDestination(*engine, false);
   }
   state.SetBytesProcessed(static_cast<long>(state.iterations()) * static_cast<long>(text.size()));
 }

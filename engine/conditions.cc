@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "actions/registry_access.h"
+#include "engine/registry_access.h"
 #include "engine/script_engine.h"
 
 namespace setup {
@@ -114,7 +114,7 @@ bool ScriptEngine::QueryVersionString(const char* file, const char* value_name, 
     std::snprintf(query, sizeof query, "\\StringFileInfo\\%04X%04X\\%s", language, code_page,
                   value_name);
     if (versions->Query(block, query, &value, &length) && value != nullptr) {
-      CopyBounded(dest, static_cast<unsigned>(size), static_cast<const char*>(value));
+      CopyBounded(lead_bytes, dest, static_cast<unsigned>(size), static_cast<const char*>(value));
       found = true;
     }
   }
@@ -173,7 +173,7 @@ bool ScriptEngine::TestFileFind(const char* file, const char* sense) {
 }
 
 bool ScriptEngine::TestRegistryFind(const char* path, const char* sense) {
-  return ApplySense(RegistryKeyExists(*platform_.registry, path), sense);
+  return ApplySense(RegistryKeyExists(*platform_.registry, lead_bytes, path), sense);
 }
 
 bool ScriptEngine::TestLanguage(const char* number, const char* sense) {

@@ -1,10 +1,15 @@
-// The run: run-time macros, the line loop with Goto and skip mode, and the
-// dispatch of each command to its handler.
+// The run: its start, run-time macros, the line loop with Goto and skip
+// mode, and the dispatch of each command to its handler. The one engine file
+// that calls into actions/.
 #include <cstring>
 
-#include "actions/registry_access.h"
+#include "actions/file_actions.h"
+#include "actions/registration.h"
+#include "actions/registry_commands.h"
+#include "actions/text_copier.h"
 #include "engine/conditions.h"
 #include "engine/messages.h"
+#include "engine/registry_access.h"
 #include "engine/script_engine.h"
 
 namespace setup {
@@ -12,38 +17,54 @@ namespace {
 
 // Builds the root of a destination folder: drive and folder part, without
 // its final separator ("C:\Program Files\App" -> "C:\Program Files").
-void FolderRoot(const char* folder, char* root) {
+void FolderRoot(const LeadBytes& lead, const char* folder, char* root) {
   char drive[3];
   char part[kTextSize];
-  SplitDriveAndFolder(folder, drive, part, kTextSize - 2);  // folder fits 255 bytes
+  SplitDriveAndFolder(lead, folder, drive, part, kTextSize - 2);  // folder fits 255 bytes
   std::strcpy(root, drive);
   std::strcat(root, part);
-  DropTrailingSeparator(root);
+  DropTrailingSeparator(lead, root);
 }
+
+// A step's success as the line loop's outcome: go on, or stop the run.
+Outcome GoOnIf(bool done) { return done ? Outcome::kNextLine : Outcome::kStop; }
 
 }  // namespace
 
-int ScriptEngine::RunScript(LanguageMode run_mode) {
-  if (run_started_) return 1;
+RunResult StartRun(ScriptEngine& engine, const char* folder1, const char* folder2,
+                   LanguageMode mode) {
+  if (engine.run_started()) return RunResult::kAlreadyStarted;
+  size_t length1 = std::strlen(folder1);
+  if (length1 >= static_cast<size_t>(kTextSize)) return RunResult::kFolder1TooLong;
+  size_t length2 = std::strlen(folder2);
+  if (length2 >= static_cast<size_t>(kTextSize)) return RunResult::kFolder2TooLong;
+  std::memcpy(engine.params.folder1, folder1, length1 + 1);
+  std::memcpy(engine.params.folder2, folder2, length2 + 1);
+  return engine.RunScript(mode) ? RunResult::kCompleted : RunResult::kStopped;
+}
+
+bool ScriptEngine::RunScript(LanguageMode run_mode) {
+  if (run_started_) return false;
   run_started_ = true;
   mode = run_mode;
   DefineMacro(macros, "$$SETUPDIR$$", params.folder1);
   DefineMacro(macros, "$$SETUPDIR2$$", params.folder2);
   char root[kTextSize];
-  FolderRoot(params.folder1, root);
+  FolderRoot(lead_bytes, params.folder1, root);
   DefineMacro(macros, "$$SETUPROOT$$", root);
-  FolderRoot(params.folder2, root);
+  FolderRoot(lead_bytes, params.folder2, root);
   DefineMacro(macros, "$$SETUPROOT2$$", root);
 
   ui_.SetProgressRange(lines.line_count);
   ui_.SetProgressPos(0);
-  if (InterpretScript(run_mode) != 0) return 1;
+  if (!InterpretScript(run_mode)) return false;
   ui_.SetProgressPos(lines.line_count);
   ui_.ShowCompleted();
-  return 0;
+  run_completed_ = true;
+  return true;
 }
 
-int ScriptEngine::InterpretScript(LanguageMode run_mode) {
+bool ScriptEngine::InterpretScript(LanguageMode run_mode) {
   mode = run_mode;
   line_number = 1;
   skip_mode = false;
@@ -53,13 +74,13 @@ int ScriptEngine::InterpretScript(LanguageMode run_mode) {
     ui_.SetProgressPos(line_number);
     if (!ExpandMacros(macros, line, expanded, kWorkLineSize)) {
       ReportError(kMsgExpansionTooLong, script_path, line_number, kWorkLineSize - 1);
-      return 1;
+      return false;
     }
     char* text = expanded;
     for (;;) {
       char* tail = nullptr;
       Outcome outcome = ExecuteCommand(text, &tail);
-      if (outcome == Outcome::kStop) return 1;
+      if (outcome == Outcome::kStop) return false;
       if (outcome == Outcome::kNextLine) break;
       text = tail;
     }
@@ -68,11 +89,11 @@ int ScriptEngine::InterpretScript(LanguageMode run_mode) {
   if (too_long) {
     ui_.SetProgressPos(line_number);
     ReportError(kMsgLineTooLong, script_path, line_number, kWorkLineSize - 1);
-    return 1;
+    return false;
   }
   // A Goto whose label never came: said, but the run still counts as done.
   if (skip_mode) ReportError(kMsgNothingLabel, goto_target);
-  return 0;
+  return true;
 }
 
 Outcome ScriptEngine::ExecuteCommand(char* text, char** tail) {
@@ -109,25 +130,25 @@ Outcome ScriptEngine::ExecuteCommand(char* text, char** tail) {
     case kDefineRegistry:
       return DefineRegistryCommand(rest, tail);
     case kTextCopy:
-      return TextCopyCommand(rest, mode) == 0 ? Outcome::kNextLine : Outcome::kStop;
+      return GoOnIf(TextCopyCommand(*this, rest, mode));
     case kJapanCopy:
       if (mode != kJapanese) return Outcome::kNextLine;  // not read at all
-      return TextCopyCommand(rest, kJapanese) == 0 ? Outcome::kNextLine : Outcome::kStop;
+      return GoOnIf(TextCopyCommand(*this, rest, kJapanese));
     case kEnglishCopy:
       if (mode != kEnglish) return Outcome::kNextLine;
-      return TextCopyCommand(rest, kEnglish) == 0 ? Outcome::kNextLine : Outcome::kStop;
+      return GoOnIf(TextCopyCommand(*this, rest, kEnglish));
     case kBinCopy:
-      return BinCopy(rest) == 0 ? Outcome::kNextLine : Outcome::kStop;
+      return GoOnIf(BinCopyCommand(*this, rest));
     case kMakeDir:
-      return MakeDir(rest) == 0 ? Outcome::kNextLine : Outcome::kStop;
+      return GoOnIf(MakeDirCommand(*this, rest));
     case kDiskCheck:
-      return DiskCheck(rest) == 0 ? Outcome::kNextLine : Outcome::kStop;
+      return GoOnIf(DiskCheckCommand(*this, rest));
     case kRegsvr:
-      return RegsvrCommand(rest) == 0 ? Outcome::kNextLine : Outcome::kStop;
+      return GoOnIf(RegsvrCommand(*this, rest));
     case kSetRegistry:
-      return SetRegistryCommand(rest) == 0 ? Outcome::kNextLine : Outcome::kStop;
+      return GoOnIf(SetRegistryCommand(*this, rest));
     case kDeleteRegistry:
-      return DeleteRegistryCommand(rest) == 0 ? Outcome::kNextLine : Outcome::kStop;
+      return GoOnIf(DeleteRegistryCommand(*this, rest));
     case kIfFileVersion:
     case kIfProductVersion:
     case kIfFileDate:
@@ -182,25 +203,25 @@ Outcome ScriptEngine::GotoCommand(char* rest) {
   return Outcome::kNextLine;
 }
 
-int ScriptEngine::Define(const char* name, const char* value) {
+bool ScriptEngine::Define(const char* name, const char* value) {
   switch (DefineMacro(macros, name, value)) {
     case DefineResult::kStored:
-      return 0;
+      return true;
     case DefineResult::kTableFull:
       ReportError(kMsgTooManyMacros, kMaxMacros);
-      return 1;
+      return false;
     case DefineResult::kTooLong:
       ReportError(kMsgMacroTooLong, script_path, line_number, kMacroTextSize - 1);
-      return 1;
+      return false;
   }
-  return 1;
+  return false;
 }
 
 Outcome ScriptEngine::DefineCommand(char* rest) {
   char* name = rest;
   char* value = NextArg(&name, true);
   if (value == nullptr) return Outcome::kStop;
-  return Define(name, value) == 0 ? Outcome::kNextLine : Outcome::kStop;
+  return GoOnIf(Define(name, value));
 }
 
 Outcome ScriptEngine::DefineRegistryCommand(char* rest, char** tail) {
@@ -214,8 +235,8 @@ Outcome ScriptEngine::DefineRegistryCommand(char* rest, char** tail) {
   // One byte more than a macro value holds, so a value that is too long is
   // seen as such rather than cut.
   char value[kMacroTextSize + 1];
-  ReadRegistryString(*platform_.registry, path, value, sizeof value);
-  if (Define(name, value) != 0) return Outcome::kStop;
+  ReadRegistryString(*platform_.registry, lead_bytes, path, value, sizeof value);
+  if (!Define(name, value)) return Outcome::kStop;
   if (!ApplySense(value[0] == '\0', sense)) return Outcome::kNextLine;
   *tail = after;
   return Outcome::kTail;

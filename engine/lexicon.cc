@@ -46,8 +46,6 @@ const Keyword kKeywordTable[] = {
 
 namespace {
 
-bool g_lead_bytes[256];
-
 bool IsKeywordDelimiter(char c) { return c == '\0' || c == ' ' || c == '\t' || c == '\n'; }
 
 }  // namespace
@@ -77,19 +75,13 @@ CommandCode ClassifyLine(const char* text, char** rest) {
   return kNoKeyword;
 }
 
-void SetLeadBytes(const bool (&lead)[256]) {
-  for (int i = 0; i < 256; ++i) g_lead_bytes[i] = lead[i];
-}
-
-bool IsLeadByte(unsigned char byte) { return g_lead_bytes[byte]; }
-
-unsigned LastChar(const char* text) {
+unsigned LastChar(const LeadBytes& lead, const char* text) {
   unsigned last = 0;
   const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
   while (*p != 0) {
     // A lead byte cut off by the terminator stands alone: never step past
     // the end of the string.
-    if (IsLeadByte(*p) && p[1] != 0) {
+    if (IsLeadByte(lead, *p) && p[1] != 0) {
       last = static_cast<unsigned>(p[0]) * 256 + p[1];
       p += 2;
     } else {
@@ -99,19 +91,19 @@ unsigned LastChar(const char* text) {
   return last;
 }
 
-bool EndsWithSeparator(const char* text) {
-  unsigned last = LastChar(text);
+bool EndsWithSeparator(const LeadBytes& lead, const char* text) {
+  unsigned last = LastChar(lead, text);
   return last == '\\' || last == '/';
 }
 
-void DropTrailingSeparator(char* text) {
-  if (!EndsWithSeparator(text)) return;
+void DropTrailingSeparator(const LeadBytes& lead, char* text) {
+  if (!EndsWithSeparator(lead, text)) return;
   int n = 0;
   while (text[n] != '\0') ++n;
   text[n - 1] = '\0';
 }
 
-void StripTrailingBackslash(char* path) {
+void StripTrailingBackslash(const LeadBytes& lead, char* path) {
   int n = 0;
   while (path[n] != '\0') ++n;
   if (n == 1 && path[0] == '\\') {
@@ -127,15 +119,15 @@ void StripTrailingBackslash(char* path) {
     path[2] = '\0';
     return;
   }
-  if (n >= 2 && LastChar(path) == '\\') path[n - 1] = '\0';
+  if (n >= 2 && LastChar(lead, path) == '\\') path[n - 1] = '\0';
 }
 
-bool CopyBounded(char* dest, unsigned size, const char* source) {
+bool CopyBounded(const LeadBytes& lead, char* dest, unsigned size, const char* source) {
   if (size == 0) return source[0] == '\0';
   unsigned i = 0;
   while (source[i] != '\0') {
     unsigned width =
-        (IsLeadByte(static_cast<unsigned char>(source[i])) && source[i + 1] != '\0') ? 2 : 1;
+        (IsLeadByte(lead, static_cast<unsigned char>(source[i])) && source[i + 1] != '\0') ? 2 : 1;
     if (i + width > size - 1) {
       dest[i] = '\0';
       return false;
@@ -155,7 +147,7 @@ char* ScriptEngine::NextArg(char** cursor, bool strict) {
     while (*p != '\0' && *p != '"') {
       // A lead byte takes its trail byte along; a lead byte cut off by the
       // terminator leaves the quote unclosed.
-      if (IsLeadByte(static_cast<unsigned char>(*p)) && p[1] != '\0') ++p;
+      if (IsLeadByte(lead_bytes, static_cast<unsigned char>(*p)) && p[1] != '\0') ++p;
       ++p;
     }
     if (*p == '\0') {
@@ -180,7 +172,8 @@ char* ScriptEngine::NextArg(char** cursor, bool strict) {
 
 namespace setup {
 
-bool SplitDriveAndFolder(const char* path, char* drive, char* folder, unsigned size) {
+bool SplitDriveAndFolder(const LeadBytes& lead, const char* path, char* drive, char* folder,
+                         unsigned size) {
   drive[0] = '\0';
   if (path[0] != '\0' && path[1] == ':') {
     drive[0] = path[0];
@@ -193,7 +186,7 @@ bool SplitDriveAndFolder(const char* path, char* drive, char* folder, unsigned s
   unsigned end = 0;
   unsigned i = 0;
   while (path[i] != '\0') {
-    if (IsLeadByte(static_cast<unsigned char>(path[i])) && path[i + 1] != '\0') {
+    if (IsLeadByte(lead, static_cast<unsigned char>(path[i])) && path[i + 1] != '\0') {
       i += 2;
       continue;
     }

@@ -4,8 +4,8 @@
 
 namespace setup {
 
-// ORDER: the numeric values are shared by the dispatch table, the condition
-// operators and kKeywordTable in lexicon.cc; keep them in step.
+// ORDER: the numeric values are shared by the interpreter's switch, the
+// condition operators and kKeywordTable in lexicon.cc; keep them in step.
 enum CommandCode : int {
   kNoKeyword = 0,
   kEmptyLine = 1,
@@ -63,29 +63,34 @@ inline CommandCode ClassifyLine(const char* text) { return ClassifyLine(text, nu
 // Folds a..z to A..Z; every other byte is returned as it is.
 unsigned char ToUpperAscii(unsigned char byte);
 
-// The ANSI code page's lead-byte table, set up once at start-up.
-void SetLeadBytes(const bool (&lead)[256]);
-bool IsLeadByte(unsigned char byte);
+// The ANSI code page's lead bytes: is_lead[b] when b begins a double-byte
+// character. The engine record holds the machine's table; the helpers below
+// that step over characters take it as their first argument.
+struct LeadBytes {
+  bool is_lead[256] = {};
+};
+inline bool IsLeadByte(const LeadBytes& lead, unsigned char byte) { return lead.is_lead[byte]; }
 
 // The last character of text (a double-byte one as lead*256+trail); 0 when
 // empty. A lead byte cut off by the terminator counts as a character alone.
-unsigned LastChar(const char* text);
+unsigned LastChar(const LeadBytes& lead, const char* text);
 // True when the last character is a backslash or a slash.
-bool EndsWithSeparator(const char* text);
+bool EndsWithSeparator(const LeadBytes& lead, const char* text);
 // Removes one final backslash or slash.
-void DropTrailingSeparator(char* text);
+void DropTrailingSeparator(const LeadBytes& lead, char* text);
 // Removes one final backslash, with the drive forms "C:" -> "C:." and
 // "C:\" -> "C:". The buffer must hold at least four bytes.
-void StripTrailingBackslash(char* path);
+void StripTrailingBackslash(const LeadBytes& lead, char* path);
 
 // Splits path into its drive ("C:" when the second byte is a colon, else
 // empty) and its folder part (up to and including the last backslash or
 // slash, double-byte characters stepped over whole). drive holds at least 3
 // bytes, folder size bytes; false when the folder part does not fit.
-bool SplitDriveAndFolder(const char* path, char* drive, char* folder, unsigned size);
+bool SplitDriveAndFolder(const LeadBytes& lead, const char* path, char* drive, char* folder,
+                         unsigned size);
 
 // Copies at most size-1 bytes of source into dest and terminates it, never
 // cutting a double-byte character in two. True when all of source fitted.
-bool CopyBounded(char* dest, unsigned size, const char* source);
+bool CopyBounded(const LeadBytes& lead, char* dest, unsigned size, const char* source);
 
 }  // namespace setup

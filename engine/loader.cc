@@ -1,10 +1,12 @@
 // Start-up: the start-up macros, the program folder, loading Setup.Inf into
-// the line store with its pre-scan, and the hand-over to the setup dialog.
+// the line store with its pre-scan (the Registry form of SetupDir included),
+// and the hand-over to the setup dialog.
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
 #include "engine/messages.h"
+#include "engine/registry_access.h"
 #include "engine/script_engine.h"
 #include "engine/text_reader.h"
 
@@ -43,12 +45,10 @@ class MemoryFile : public FileSystem {
 }  // namespace
 
 ScriptEngine::ScriptEngine(const Platform& platform, SetupUi& ui) : platform_(platform), ui_(ui) {
-  bool lead[256];
   for (int i = 0; i < 256; ++i) {
-    lead[i] =
+    lead_bytes.is_lead[i] =
         platform_.system != nullptr && platform_.system->IsLeadByte(static_cast<unsigned char>(i));
   }
-  SetLeadBytes(lead);
   line[0] = expanded[0] = '\0';
 }
 
@@ -61,7 +61,7 @@ void ScriptEngine::ReportError(const char* format, ...) {
   message[kTextSize - 1] = '\0';  // some C runtimes leave a cut message unterminated
   // A message cut at its 255th byte may end in half a double-byte character.
   for (int i = 0; message[i] != '\0'; ++i) {
-    if (IsLeadByte(static_cast<unsigned char>(message[i]))) {
+    if (IsLeadByte(lead_bytes, static_cast<unsigned char>(message[i]))) {
       if (message[i + 1] == '\0') {
         message[i] = '\0';
         break;
@@ -72,37 +72,38 @@ void ScriptEngine::ReportError(const char* format, ...) {
   ui_.ShowError(message);
 }
 
-bool ScriptEngine::InitInstance() {
+SetupResult ScriptEngine::InitInstance() {
   macros.count = 0;
   char folder[kTextSize];
   unsigned n = platform_.system->GetWindowsDirectory(folder, kTextSize);
   if (n == 0 || n >= kTextSize) {
     ReportError("%s", kMsgNoWindows);
-    return false;
+    return SetupResult::kNotStarted;
   }
   DefineMacro(macros, "$$WINDOWS$$", folder);
   n = platform_.system->GetSystemDirectory(folder, kTextSize);
   if (n == 0 || n >= kTextSize) {
     ReportError("%s", kMsgNoWindows);
-    return false;
+    return SetupResult::kNotStarted;
   }
   DefineMacro(macros, "$$SYSTEM$$", folder);
-  if (!FindProgramFolder()) return false;
+  if (!FindProgramFolder()) return SetupResult::kNotStarted;
   DefineMacro(macros, "$$FD$$", program_folder);
-  if (LoadScript() != 0) return false;
+  if (!LoadScript()) return SetupResult::kNotStarted;
 
   char folder1[kTextSize];
   char folder2[kTextSize];
   if (!ExpandMacros(macros, params.folder1, folder1, kTextSize)) {
     ReportError(kMsgFolderExpansionTooLong, params.folder1, kTextSize - 1);
-    return false;
+    return SetupResult::kNotStarted;
   }
   if (!ExpandMacros(macros, params.folder2, folder2, kTextSize)) {
     ReportError(kMsgFolderExpansionTooLong, params.folder2, kTextSize - 1);
-    return false;
+    return SetupResult::kNotStarted;
   }
   ui_.RunSetupDialog(folder1, folder2);
-  return false;
+  if (!run_started_) return SetupResult::kCancelled;
+  return run_completed_ ? SetupResult::kCompleted : SetupResult::kStopped;
 }
 
 bool ScriptEngine::FindProgramFolder() {
@@ -110,21 +111,21 @@ bool ScriptEngine::FindProgramFolder() {
   char drive[3];
   char folder[kTextSize];
   if (!platform_.system->GetProgramPath(path, kTextSize) ||
-      !SplitDriveAndFolder(path, drive, folder, kTextSize - 2)) {
+      !SplitDriveAndFolder(lead_bytes, path, drive, folder, kTextSize - 2)) {
     ReportError(kMsgProgramFolderTooLong, path);
     return false;
   }
-  StripTrailingBackslash(folder);
+  StripTrailingBackslash(lead_bytes, folder);
   std::strcpy(program_folder, drive);  // fits: the folder part left room for it
   std::strcat(program_folder, folder);
   return true;
 }
 
-int ScriptEngine::LoadScript() {
+bool ScriptEngine::LoadScript() {
   static const char kName[] = "\\Setup.Inf";
   if (std::strlen(program_folder) + sizeof kName > sizeof script_path) {
     ReportError(kMsgProgramFolderTooLong, program_folder);
-    return 1;
+    return false;
   }
   std::strcpy(script_path, program_folder);  // fits: measured above
   std::strcat(script_path, kName);
@@ -132,23 +133,23 @@ int ScriptEngine::LoadScript() {
   FileHandle file = files->OpenRead(script_path);
   if (file == kNoFile) {
     ReportError(kMsgCantOpenScript, script_path);
-    return 1;
+    return false;
   }
   TextReader reader;
   TextReaderStart(reader, files, file);
-  int result = LoadLines(reader);
+  bool loaded = LoadLines(reader);
   files->Close(file);
-  return result;
+  return loaded;
 }
 
-int ScriptEngine::LoadScriptText(const char* bytes, int size) {
+bool ScriptEngine::LoadScriptText(const char* bytes, int size) {
   MemoryFile memory(bytes, size);
   TextReader reader;
   TextReaderStart(reader, &memory, 1);
   return LoadLines(reader);
 }
 
-int ScriptEngine::LoadLines(TextReader& reader) {
+bool ScriptEngine::LoadLines(TextReader& reader) {
   lines.end = lines.cursor = lines.line_count = 0;
   char text[kStoredLineSize];
   while (TextReaderReadLine(reader, text, kStoredLineSize) >= 0) {
@@ -158,17 +159,17 @@ int ScriptEngine::LoadLines(TextReader& reader) {
     line_number = lines.line_count + 1;
     if (lines.end + length + 1 > kLineStoreSize) {
       ReportError(kMsgScriptTooLarge, script_path, line_number, kLineStoreSize);
-      return 1;
+      return false;
     }
     std::memcpy(lines.storage + lines.end, text, static_cast<size_t>(length) + 1);
-    if (PrescanLine(lines.storage + lines.end) != 0) return 1;
+    if (!PrescanLine(lines.storage + lines.end)) return false;
     lines.end += length + 1;
     ++lines.line_count;
   }
-  return 0;
+  return true;
 }
 
-int ScriptEngine::PrescanLine(const char* stored) {
+bool ScriptEngine::PrescanLine(const char* stored) {
   const char* text = stored;
   while (IsBlank(*text)) ++text;
   char* rest = nullptr;
@@ -179,37 +180,68 @@ int ScriptEngine::PrescanLine(const char* stored) {
       params.folder_count = 2;
       return ParseSetupDir(rest, params.folder2, params.label2);
     case kWindowTitle:
-      CopyBounded(params.window_title, kTextSize, rest);  // a long title is cut
-      return 0;
+      CopyBounded(lead_bytes, params.window_title, kTextSize, rest);  // a long title is cut
+      return true;
     default:
-      return 0;
+      return true;
   }
 }
 
-int ScriptEngine::ParseSetupDir(const char* arguments, char* folder, char* label) {
+bool ScriptEngine::ParseSetupDir(const char* arguments, char* folder, char* label) {
   char copy[kStoredLineSize];
-  CopyBounded(copy, sizeof copy, arguments);
+  CopyBounded(lead_bytes, copy, sizeof copy, arguments);
   char* cursor = copy;
   char* next = nullptr;
   if (ClassifyLine(copy, &cursor) == kRegistry) {
     char value[kTextSize];
-    if (ParseRegistrySetupDir(cursor, value, &next) != 0) return 1;
+    if (!ParseRegistrySetupDir(cursor, value, &next)) return false;
     std::memcpy(folder, value, std::strlen(value) + 1);
   } else {
     next = NextArg(&cursor, false);
     // Without a blank behind it the folder is the rest of the line.
     if (std::strlen(cursor) >= kTextSize) {
       ReportError(kMsgFolderTooLong, script_path, line_number, kTextSize - 1);
-      return 1;
+      return false;
     }
     std::memcpy(folder, cursor, std::strlen(cursor) + 1);
   }
   if (next != nullptr && *next != '\0') {
     char* label_text = next;
     NextArg(&label_text, false);
-    CopyBounded(label, kTextSize, label_text);  // a long label is cut
+    CopyBounded(lead_bytes, label, kTextSize, label_text);  // a long label is cut
   }
-  return 0;
+  return true;
+}
+
+bool ScriptEngine::ParseRegistrySetupDir(char* cursor, char* folder, char** next) {
+  *next = nullptr;
+  char* path = cursor;
+  char* default_folder = NextArg(&path, true);
+  // A malformed path has been reported with the script line; like every
+  // failure of the pre-scan it ends the loading.
+  if (default_folder == nullptr) return false;
+  // Quiet: a default folder at the end of the line (no blank after it) is the
+  // rest of the line, and nothing follows it.
+  *next = NextArg(&default_folder, false);
+
+  // Twice the field, so that a value that does not fit is seen as such even
+  // when the bounded copy stops short of a double-byte character.
+  char value[kTextSize * 2];
+  ReadRegistryString(*platform_.registry, lead_bytes, path, value, sizeof value);
+  const char* chosen = default_folder;
+  if (value[0] != '\0') {
+    StripTrailingBackslash(lead_bytes, value);
+    chosen = value;
+  }
+  // A folder that does not fit is refused rather than cut, since a cut folder
+  // would install somewhere else; as with the plain form, loading ends.
+  size_t length = std::strlen(chosen);
+  if (length >= static_cast<size_t>(kTextSize)) {
+    ReportError(kMsgFolderTooLong, script_path, line_number, kTextSize - 1);
+    return false;
+  }
+  std::memcpy(folder, chosen, length + 1);
+  return true;
 }
 
 char* ScriptEngine::NextLine(char* dest, int size, bool* too_long) {

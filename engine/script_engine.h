@@ -1,11 +1,13 @@
-// The script engine: its whole state in one record, and SetupUi, the
-// operations through which it talks to the user. The engine never touches a
-// window or a terminal itself; a front end implements SetupUi.
+// The script engine: its whole state in one record, the entry points of a
+// program (InitInstance, StartRun), and SetupUi, the operations through which
+// it talks to the user. The engine never touches a window or a terminal
+// itself; a front end implements SetupUi. What the commands do lives in
+// actions/, as free functions over the record.
 #pragma once
 
-#include "actions/text_copier.h"
 #include "engine/lexicon.h"
 #include "engine/macro_table.h"
+#include "engine/text_copy_state.h"
 #include "engine/text_reader.h"
 #include "platform/platform.h"
 
@@ -20,12 +22,12 @@ inline constexpr int kWorkLineSize = 512;  // the interpreter's line buffers
 inline constexpr int kGotoTargetSize = 64;
 
 // The user-interface operations the engine calls. All block until the user
-// answers, except the two progress operations.
+// answers, except the two progress operations and KeepResponsive.
 class SetupUi {
  public:
   virtual ~SetupUi() = default;
   // Shows the setup dialog with the two expanded folders; returns when it has
-  // closed. OK in it stores the folders and calls ScriptEngine::RunScript.
+  // closed. OK in it hands the folders as confirmed to StartRun.
   virtual void RunSetupDialog(const char* folder1, const char* folder2) = 0;
   // Progress bar range 0..count (the upper bound modulo 65536).
   virtual void SetProgressRange(int count) = 0;
@@ -42,6 +44,10 @@ class SetupUi {
   virtual bool PromptDisk(const char* text) = 0;
   // "Setup completed." with the window title as caption.
   virtual void ShowCompleted() = 0;
+  // Called over and over while the engine waits for a program it started;
+  // a window front end handles its pending messages here, so its windows
+  // keep painting. Never blocks. Nothing by default.
+  virtual void KeepResponsive() {}
 };
 
 // The settings the pre-scan takes from SetupDir, SetupDir2 and WindowTitle.
@@ -65,33 +71,56 @@ struct LineStore {
 // What one dispatch step leaves the line loop to do.
 enum class Outcome { kNextLine, kTail, kStop };
 
+// How StartRun ended.
+enum class RunResult {
+  kCompleted,       // the script ran to its end; "Setup completed." was shown
+  kStopped,         // a command stopped the run; its message was shown
+  kFolder1TooLong,  // the first folder does not fit 255 bytes: nothing happened
+  kFolder2TooLong,  // the same for the second folder
+  kAlreadyStarted,  // there is one run per program: nothing happened
+};
+
+// How a program's start-up (InitInstance) ended.
+enum class SetupResult {
+  kNotStarted,  // start-up failed and said why; the setup dialog never showed
+  kCancelled,   // the setup dialog closed without a run: nothing was installed
+  kCompleted,   // the run completed
+  kStopped,     // the run stopped
+};
+
 class ScriptEngine {
  public:
   ScriptEngine(const Platform& platform, SetupUi& ui);
   ScriptEngine(const ScriptEngine&) = delete;
   ScriptEngine& operator=(const ScriptEngine&) = delete;
 
+  // Failures are reported where they are found; every operation below that
+  // can fail returns true on success and false when it has been reported.
+
   // --- start-up and loading (loader.cc) ---
-  // The whole start-up: macros, program folder, script, setup dialog. Always
-  // returns false, so the program ends afterwards.
-  bool InitInstance();
-  // Sets program_folder from the program's path; false (reported) when the
-  // path does not fit.
+  // The whole start-up: macros, program folder, script, then the setup
+  // dialog through SetupUi::RunSetupDialog. Says how it all ended.
+  SetupResult InitInstance();
+  // Sets program_folder from the program's path.
   bool FindProgramFolder();
-  // Loads and pre-scans Setup.Inf; 0 loaded, 1 failed (reported).
-  int LoadScript();
+  // Loads and pre-scans Setup.Inf.
+  bool LoadScript();
   // Loads script text given as bytes (the file's contents), as LoadScript.
-  int LoadScriptText(const char* bytes, int size);
+  bool LoadScriptText(const char* bytes, int size);
   // Fills one folder and label from a SetupDir(2) line's argument text;
-  // 1 (reported) when the folder does not fit its 255 bytes.
-  int ParseSetupDir(const char* arguments, char* folder, char* label);
-  // Stores every line of reader and pre-scans it; 0 loaded, 1 failed.
-  int LoadLines(TextReader& reader);
+  // false when the folder does not fit its 255 bytes.
+  bool ParseSetupDir(const char* arguments, char* folder, char* label);
+  // The Registry form of SetupDir, cursor behind the word "Registry": puts
+  // the folder (at most 255 bytes) into folder and the position behind the
+  // default folder (nullptr: nothing follows) into *next.
+  bool ParseRegistrySetupDir(char* cursor, char* folder, char** next);
+  // Stores every line of reader and pre-scans it.
+  bool LoadLines(TextReader& reader);
   // The pre-scan of one stored line: SetupDir, SetupDir2, WindowTitle.
-  int PrescanLine(const char* stored);
+  bool PrescanLine(const char* stored);
   // Copies the next stored line into dest (size bytes); nullptr when none is
-  // left. A line that does not fit is reported and ends the reading too;
-  // *too_long tells the two apart.
+  // left, or when the line does not fit: *too_long tells the two apart, and
+  // the caller reports the line that does not fit.
   char* NextLine(char* dest, int size, bool* too_long);
   // Formats a message (printf rules) into 256 bytes and shows it with ShowError.
   void ReportError(const char* format, ...)
@@ -106,13 +135,14 @@ class ScriptEngine {
   char* NextArg(char** cursor, bool strict);
 
   // --- interpreter (interpreter.cc) ---
-  // The run: run-time macros, progress, the script, the completion notice.
-  // 0 completed, 1 stopped. There is one run per program: a second call (a
-  // click that arrives while Regsvr waits, say) returns 1 and does nothing.
-  int RunScript(LanguageMode mode);
+  // The run over params as they stand: run-time macros, progress, the
+  // script, the completion notice. True when it completed. There is one run
+  // per program: a second call (a click that arrives while Regsvr waits,
+  // say) returns false and does nothing. Front ends call StartRun.
+  bool RunScript(LanguageMode mode);
   // True from the start of the run on; front ends ignore their buttons then.
   bool run_started() const { return run_started_; }
-  int InterpretScript(LanguageMode mode);
+  bool InterpretScript(LanguageMode mode);
   // One dispatch step on an expanded line or a tail command; on kTail,
   // *tail is the tail command to execute next.
   Outcome ExecuteCommand(char* text, char** tail);
@@ -120,8 +150,8 @@ class ScriptEngine {
   Outcome DefineCommand(char* rest);
   Outcome DefineRegistryCommand(char* rest, char** tail);
   Outcome IfCommand(CommandCode code, char* rest, char** tail);
-  // DefineMacro with the failures reported; 0 stored, 1 not.
-  int Define(const char* name, const char* value);
+  // DefineMacro with the failures reported.
+  bool Define(const char* name, const char* value);
 
   // --- conditions (conditions.cc) ---
   bool TestFileVersion(const char* file, const char* version, int op, const char* sense,
@@ -135,40 +165,11 @@ class ScriptEngine {
   // the file has none.
   bool QueryVersionString(const char* file, const char* value_name, char* dest, int size);
 
-  // --- file actions (file_actions.cc); each 0 success, 1 failure ---
-  int MakeDir(char* arguments);
-  int BinCopy(char* arguments);
-  int DiskCheck(char* arguments);
-  bool CreateFolder(const char* path);
-  bool ClearReadOnly(const char* path);
-  int WaitForDisk(const char* file, const char* prompt);
-
-  // --- text copy (text_copier.cc) ---
-  // TextCopy, JapanCopy, EnglishCopy: arguments behind the keyword.
-  int TextCopyCommand(char* arguments, LanguageMode selection);
-  int CopyText(const char* source, const char* destination, LanguageMode selection);
-  void CloseSource();
-  // Puts the finished copy in place, or (abandon) removes it.
-  void CloseDestination(bool abandon);
-
-  // --- registry (registry_access.cc) ---
-  int SetRegistryCommand(char* arguments);
-  int DeleteRegistryCommand(char* arguments);
-  // The Registry form of SetupDir, cursor behind the word "Registry": puts
-  // the folder (at most 255 bytes) into folder and the position behind the
-  // default folder (nullptr: nothing follows) into *next. 1 when reported.
-  int ParseRegistrySetupDir(char* cursor, char* folder, char** next);
-
-  // --- registration (registration.cc) ---
-  int RegsvrCommand(char* arguments);
-  bool RegisterComponent(const char* path);
-  bool RegisterInProcess(const char* path);
-  bool RunAndWait(const char* program, const char* folder, const char* arguments);
-
   const Platform& platform() const { return platform_; }
   SetupUi& ui() { return ui_; }
 
   // --- state, in the order of the engine record ---
+  LeadBytes lead_bytes;  // of the machine's ANSI code page, set by the constructor
   char program_folder[kTextSize] = "";
   TextCopier text_copy;
   MacroTable macros;
@@ -188,6 +189,14 @@ class ScriptEngine {
   Platform platform_;
   SetupUi& ui_;
   bool run_started_ = false;
+  bool run_completed_ = false;  // the result of the one run
 };
+
+// The one way a front end starts the run, on OK in the setup dialog:
+// checks that both folders as confirmed fit 255 bytes, stores them in
+// params and runs the script in mode. The too-long and already-started
+// results report nothing; the front end tells the user in its own way.
+RunResult StartRun(ScriptEngine& engine, const char* folder1, const char* folder2,
+                   LanguageMode mode);
 
 }  // namespace setup

@@ -64,10 +64,11 @@ void CheckExpansion(const setup::MacroTable& macros, const char* line, size_t le
   if (fitted && macros.count == 0) Check(std::strcmp(dest.get(), source.get()) == 0);
 }
 
-void CheckPathHelpers(const char* line, size_t length, unsigned size) {
+void CheckPathHelpers(const setup::LeadBytes& lead, const char* line, size_t length,
+                      unsigned size) {
   std::unique_ptr<char[]> source = Copy(line, length);
   std::unique_ptr<char[]> dest(new char[size]);
-  bool fitted = setup::CopyBounded(dest.get(), size, source.get());
+  bool fitted = setup::CopyBounded(lead, dest.get(), size, source.get());
   size_t source_length = std::strlen(source.get());
   if (size > 0) {
     size_t out = strnlen(dest.get(), size);
@@ -77,12 +78,12 @@ void CheckPathHelpers(const char* line, size_t length, unsigned size) {
   }
 
   std::unique_ptr<char[]> path = Copy(line, length, 4);  // StripTrailingBackslash needs 4
-  unsigned last = setup::LastChar(path.get());
+  unsigned last = setup::LastChar(lead, path.get());
   Check((last == 0) == (path[0] == '\0'));
-  setup::StripTrailingBackslash(path.get());
+  setup::StripTrailingBackslash(lead, path.get());
   Check(strnlen(path.get(), source_length < 4 ? 4 : source_length + 1) <= source_length + 1);
   std::unique_ptr<char[]> folder = Copy(line, length);
-  setup::DropTrailingSeparator(folder.get());
+  setup::DropTrailingSeparator(lead, folder.get());
   Check(std::strlen(folder.get()) + 1 >= source_length);
 }
 
@@ -94,18 +95,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const char* text = reinterpret_cast<const char*>(data + 1);
   size_t text_size = size - 1;
 
-  bool lead[256] = {};
+  setup::LeadBytes lead;
   if (flags & 1) {
-    for (int b = 0; b < 256; ++b)
-      lead[b] = setup::IsShiftJisLeadByte(static_cast<unsigned char>(b));
+    for (int b = 0; b < 256; ++b) {
+      lead.is_lead[b] = setup::IsShiftJisLeadByte(static_cast<unsigned char>(b));
+    }
   }
-  setup::SetLeadBytes(lead);
 
   static setup::testing::FakeSystem system;
   static setup::testing::RecordingUi ui;
   static setup::Platform platform;
   platform.system = &system;
   static ScriptEngine* engine = new ScriptEngine(platform, ui);
+  engine->lead_bytes = lead;
   ui.events.clear();
   engine->macros.count = 0;
   std::strcpy(engine->script_path, "D:\\Setup.Inf");
@@ -132,6 +134,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckArguments(*engine, line, length, (flags & 2) != 0);
   unsigned sizes[] = {1u, 2u, 4u, static_cast<unsigned>(setup::kWorkLineSize), 1u + flags % 64u};
   for (unsigned s : sizes) CheckExpansion(engine->macros, line, length, s);
-  for (unsigned s : sizes) CheckPathHelpers(line, length, s);
+  for (unsigned s : sizes) CheckPathHelpers(lead, line, length, s);
   return 0;
 }

@@ -40,12 +40,11 @@ struct World {
   RecordingUi ui;
   std::unique_ptr<ScriptEngine> engine;
   LanguageMode mode = kJapanese;
-  int result = -1;
 };
 
-void PressOk(void* context, const char*, const char*) {
+void PressOk(void* context, const char* folder1, const char* folder2) {
   World* world = static_cast<World*>(context);
-  world->result = world->engine->RunScript(world->mode);
+  StartRun(*world->engine, folder1, folder2, world->mode);
 }
 
 }  // namespace
@@ -78,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   world.ui.on_dialog = &PressOk;
   world.ui.dialog_context = &world;
 
-  Check(!world.engine->InitInstance(), "start-up must end the program");
+  SetupResult result = world.engine->InitInstance();
   bool completed = false;
   for (const std::string& event : world.ui.events) {
     if (event == "completed") completed = true;
@@ -88,7 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       Check(event.size() - colon - 2 <= 255, "message longer than its buffer");
     }
   }
-  Check(completed == (world.result == 0), "completion notice without a completed run");
+  Check(completed == (result == SetupResult::kCompleted),
+        "completion notice without a completed run");
   Check(world.files.OpenCount() == 0, "a file was left open");
   return 0;
 }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "actions/text_copier.h"
 #include "engine/script_engine.h"
 #include "tests/fakes/fake_file_system.h"
 #include "tests/fakes/fake_system.h"
@@ -82,13 +83,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const setup::LanguageMode selection = (flags & 1) ? setup::kJapanese : setup::kEnglish;
   char line[] = "D:\\SRC.TXT C:\\OUT\\DEST.TXT";
-  const int result = engine->TextCopyCommand(line, selection);
+  const bool copied = setup::TextCopyCommand(*engine, line, selection);
 
   Check(files.OpenCount() == 0, "a file was left open");
   Check(files.largest_write <= setup::kTextBufferSize, "a write beyond the output buffer");
-  Check(files.Listing().size() == (result == 0 ? 3u : 2u), "a temporary was left behind");
-  Check(ui.events.size() == (result == 0 ? 0u : 1u), "not exactly one message per failure");
-  if (result == 0) {
+  Check(files.Listing().size() == (copied ? 3u : 2u), "a temporary was left behind");
+  Check(ui.events.size() == (copied ? 0u : 1u), "not exactly one message per failure");
+  if (copied) {
     // Every source byte becomes at most one macro value, every byte of which
     // at most a CR LF; a lead byte at the very end gains its 0x1A partner.
     const std::string output = files.Contents("C:\\OUT\\DEST.TXT");

@@ -25,8 +25,6 @@ class Components {
   virtual ProcessHandle StartProcess(const char* command_line, const char* folder) = 0;
   // True once the process has ended; never blocks.
   virtual bool HasEnded(ProcessHandle process) = 0;
-  // Takes and dispatches every pending message of the calling thread.
-  virtual void DispatchPendingMessages() = 0;
   // Sleeps the given milliseconds.
   virtual void Sleep(unsigned milliseconds) = 0;
   // Releases the process (and its thread) handles.

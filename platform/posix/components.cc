@@ -158,8 +158,6 @@ class PosixComponents : public Components {
     return true;
   }
 
-  void DispatchPendingMessages() override {}
-
   void Sleep(unsigned milliseconds) override {
     timespec delay = {static_cast<time_t>(milliseconds / 1000),
                       static_cast<long>(milliseconds % 1000) * 1000000L};

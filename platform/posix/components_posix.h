@@ -11,7 +11,6 @@ namespace setup::posix {
 // Modules are shared objects loaded with dlopen (the export is an
 // int(void) function); programs are native executables started with
 // posix_spawn. Paths are Windows-form and mapped onto the simulated machine.
-// There is no message queue, so DispatchPendingMessages does nothing.
 // machine outlives the object.
 std::unique_ptr<Components> NewComponents(Machine& machine);
 

@@ -67,12 +67,6 @@ class Win32Components : public Components {
            WAIT_TIMEOUT;
   }
 
-  void DispatchPendingMessages() override {
-    MSG message;
-    // No TranslateMessage: keys reach the windows untranslated.
-    while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&message);
-  }
-
   void Sleep(unsigned milliseconds) override { ::Sleep(milliseconds); }
 
   void CloseProcess(ProcessHandle process) override {

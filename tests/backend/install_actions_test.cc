@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "actions/file_actions.h"
+#include "actions/text_copier.h"
 #include "engine/script_engine.h"
 #include "tests/backend/backend.h"
 #include "tests/fakes/fake_system.h"
@@ -38,15 +40,15 @@ class BackendInstallTest : public ::testing::Test {
   }
 
   // Runs a command on a writable copy of its arguments.
-  int Run(int (ScriptEngine::*command)(char*), const std::string& arguments) {
+  bool Run(bool (*command)(ScriptEngine&, char*), const std::string& arguments) {
     std::snprintf(line, sizeof line, "%s", arguments.c_str());
-    return ((*engine).*command)(line);
+    return command(*engine, line);
   }
   // Scratch paths may hold blanks, so arguments that may be quoted are.
   static std::string Q(const std::string& path) { return "\"" + path + "\""; }
-  int Copy(const std::string& arguments, LanguageMode selection) {
+  bool Copy(const std::string& arguments, LanguageMode selection) {
     std::snprintf(line, sizeof line, "%s", arguments.c_str());
-    return engine->TextCopyCommand(line, selection);
+    return TextCopyCommand(*engine, line, selection);
   }
 
   ScratchFolder medium;  // the distribution medium
@@ -64,10 +66,10 @@ TEST_F(BackendInstallTest, InstallsFoldersAndFiles) {
   ASSERT_TRUE(
       WriteFile(medium / "README.TXT", "one\r\n/* \x90\xe0\x96\xbe $# Notes */\ntwo\x1Alost"));
   const std::string app = target / "App";
-  EXPECT_EQ(Run(&ScriptEngine::MakeDir, Q(app)), 0);
-  EXPECT_EQ(Run(&ScriptEngine::MakeDir, Q(app)), 0);  // already there
-  EXPECT_EQ(Run(&ScriptEngine::BinCopy, Q(medium / "APP.EXE") + " " + Q(app + "\\APP.EXE")), 0);
-  EXPECT_EQ(Copy(Q(medium / "README.TXT") + " " + app + "\\README.TXT", kEnglish), 0);
+  EXPECT_TRUE(Run(MakeDirCommand, Q(app)));
+  EXPECT_TRUE(Run(MakeDirCommand, Q(app)));  // already there
+  EXPECT_TRUE(Run(BinCopyCommand, Q(medium / "APP.EXE") + " " + Q(app + "\\APP.EXE")));
+  EXPECT_TRUE(Copy(Q(medium / "README.TXT") + " " + app + "\\README.TXT", kEnglish));
   EXPECT_EQ(ui.Transcript(), "");
   EXPECT_EQ(ReadFile(app + "\\APP.EXE"), binary);
   EXPECT_EQ(ReadFile(app + "\\README.TXT"), "one\r\n/* Notes */\r\ntwo");
@@ -78,7 +80,7 @@ TEST_F(BackendInstallTest, BinCopyReplacesAReadOnlyFile) {
   ASSERT_TRUE(WriteFile(medium / "A.DLL", "new"));
   ASSERT_TRUE(WriteFile(target / "A.DLL", "old"));
   ASSERT_TRUE(RealFileSystem().SetAttributes((target / "A.DLL").c_str(), kAttrReadOnly));
-  EXPECT_EQ(Run(&ScriptEngine::BinCopy, Q(medium / "A.DLL") + " " + Q(target / "A.DLL")), 0);
+  EXPECT_TRUE(Run(BinCopyCommand, Q(medium / "A.DLL") + " " + Q(target / "A.DLL")));
   EXPECT_EQ(ReadFile(target / "A.DLL"), "new");
 }
 
@@ -89,7 +91,7 @@ TEST_F(BackendInstallTest, BinCopyOverAReadOnlyFolderClearsItsBit) {
   ASSERT_EQ(RealFileSystem().CreateFolder((target / "A.DLL").c_str()),
             CreateFolderResult::kCreated);
   ASSERT_TRUE(RealFileSystem().SetAttributes((target / "A.DLL").c_str(), kAttrReadOnly));
-  EXPECT_EQ(Run(&ScriptEngine::BinCopy, Q(medium / "A.DLL") + " " + Q(target / "A.DLL")), 1);
+  EXPECT_FALSE(Run(BinCopyCommand, Q(medium / "A.DLL") + " " + Q(target / "A.DLL")));
   EXPECT_EQ(ui.Transcript(), "error: It failed in the copy form " + (medium / "A.DLL") + " to " +
                                  (target / "A.DLL") + "\n");
   FileStatus status;
@@ -100,8 +102,8 @@ TEST_F(BackendInstallTest, BinCopyOverAReadOnlyFolderClearsItsBit) {
 TEST_F(BackendInstallTest, FailedTextCopyKeepsTheOldFile) {
   ASSERT_TRUE(WriteFile(medium / "BAD.TXT", "text\n/* never closed\n"));
   ASSERT_TRUE(WriteFile(target / "OUT.TXT", "old"));
-  EXPECT_EQ(Copy(Q(medium / "BAD.TXT") + " " + (target / "OUT.TXT"), kJapanese), 1);
-  EXPECT_EQ(Copy(Q(medium / "NONE.TXT") + " " + (target / "OUT.TXT"), kJapanese), 1);
+  EXPECT_FALSE(Copy(Q(medium / "BAD.TXT") + " " + (target / "OUT.TXT"), kJapanese));
+  EXPECT_FALSE(Copy(Q(medium / "NONE.TXT") + " " + (target / "OUT.TXT"), kJapanese));
   EXPECT_EQ(ui.Transcript(), "error: " + (medium / "BAD.TXT") + ":(3) /* */ Syntax Error\n" +
                                  "error: Can't open " + (medium / "NONE.TXT") + " file\n");
   EXPECT_EQ(ReadFile(target / "OUT.TXT"), "old");
@@ -110,9 +112,9 @@ TEST_F(BackendInstallTest, FailedTextCopyKeepsTheOldFile) {
 
 TEST_F(BackendInstallTest, DiskCheckProbesTheProgramFolder) {
   ui.answers = {false};
-  EXPECT_EQ(Run(&ScriptEngine::DiskCheck, "DISK2.TAG Disk 2"), 1);
+  EXPECT_FALSE(Run(DiskCheckCommand, "DISK2.TAG Disk 2"));
   ASSERT_TRUE(WriteFile(medium / "DISK2.TAG", ""));
-  EXPECT_EQ(Run(&ScriptEngine::DiskCheck, "DISK2.TAG Disk 2"), 0);
+  EXPECT_TRUE(Run(DiskCheckCommand, "DISK2.TAG Disk 2"));
   EXPECT_EQ(ui.Transcript(), "disk: Cheng at 'Disk 2'\nerror: Making a setup was stopped.\n");
 }
 

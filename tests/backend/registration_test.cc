@@ -2,6 +2,8 @@
 // whose DllRegisterServer succeeds or fails and a program that records how
 // it was started (shared objects and ELF programs natively, DLLs and an EXE
 // under Windows).
+#include "actions/registration.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -75,7 +77,7 @@ class RealRegistrationTest : public ::testing::Test {
 TEST_F(RealRegistrationTest, ModuleRegistersInProcess) {
   std::string module = Install("reg_ok" + kModuleSuffix);
 
-  EXPECT_TRUE(engine_->RegisterComponent(module.c_str()));
+  EXPECT_TRUE(RegisterComponent(*engine_, module.c_str()));
 
   EXPECT_EQ(ReadFile(module + ".ran"), "DllRegisterServer\n");
   EXPECT_THAT(ui_.events, IsEmpty());
@@ -89,7 +91,7 @@ TEST_F(RealRegistrationTest, ModuleWithFailureStatusRunsAndThenCannotBeStarted) 
     ui_.events.clear();
     std::string module = Install(name + kModuleSuffix);
 
-    EXPECT_FALSE(engine_->RegisterComponent(module.c_str()));
+    EXPECT_FALSE(RegisterComponent(*engine_, module.c_str()));
 
     EXPECT_EQ(ReadFile(module + ".ran"), "DllRegisterServer\n");
     EXPECT_THAT(ui_.events, ElementsAre(CantRegister(module)));
@@ -101,7 +103,7 @@ TEST_F(RealRegistrationTest, ProgramRunsWithTheSwitchInItsOwnFolder) {
   std::string program = Install(kProgram, "Program Files");
 
   // The probe ends with exit code 3, which still counts as registered.
-  EXPECT_TRUE(engine_->RegisterComponent(program.c_str()));
+  EXPECT_TRUE(RegisterComponent(*engine_, program.c_str()));
 
   EXPECT_EQ(ReadFile(program + ".log"), ExpectedProbeLog(program, FolderOf(program)));
   EXPECT_THAT(ui_.events, IsEmpty());
@@ -112,7 +114,7 @@ TEST_F(RealRegistrationTest, ProgramWithoutFolderStartsInTheCurrentFolder) {
   fs::path saved = fs::current_path();
   fs::current_path(NativePath(FolderOf(program)));
 
-  bool registered = engine_->RegisterComponent(kProgram.c_str());
+  bool registered = RegisterComponent(*engine_, kProgram.c_str());
 
   fs::current_path(saved);
   EXPECT_TRUE(registered);
@@ -122,7 +124,7 @@ TEST_F(RealRegistrationTest, ProgramWithoutFolderStartsInTheCurrentFolder) {
 TEST_F(RealRegistrationTest, MissingFileGivesTheMessage) {
   std::string missing = scratch_ / ("gone\\reg_ok" + kModuleSuffix);
 
-  EXPECT_FALSE(engine_->RegisterComponent(missing.c_str()));
+  EXPECT_FALSE(RegisterComponent(*engine_, missing.c_str()));
 
   EXPECT_THAT(ui_.events, ElementsAre(CantRegister(missing)));
 }
@@ -165,7 +167,7 @@ TEST_F(RealRegistrationTest, WindowsImagesFailBothRoutes) {
     ui_.events.clear();
     std::string image = Install(fs::path("windows") / name);
 
-    EXPECT_FALSE(engine_->RegisterComponent(image.c_str()));
+    EXPECT_FALSE(RegisterComponent(*engine_, image.c_str()));
 
     EXPECT_EQ(ReadFile(image + ".ran"), "(missing)");
     EXPECT_EQ(ReadFile(image + ".log"), "(missing)");

@@ -29,12 +29,10 @@ std::string PePath(const char* name) {
 
 struct ScriptRun {
   ScriptEngine* engine = nullptr;
-  int result = -1;
+  RunResult result = RunResult::kAlreadyStarted;
   static void PressOk(void* context, const char* folder1, const char* folder2) {
     ScriptRun* run = static_cast<ScriptRun*>(context);
-    std::strcpy(run->engine->params.folder1, folder1);
-    std::strcpy(run->engine->params.folder2, folder2);
-    run->result = run->engine->RunScript(kJapanese);
+    run->result = StartRun(*run->engine, folder1, folder2, kJapanese);
   }
 };
 
@@ -111,8 +109,8 @@ TEST(WholeRunBackendTest, EveryCommandGivesTheSameMessagesOnEveryBackEnd) {
   ui.on_dialog = &ScriptRun::PressOk;
   ui.dialog_context = &run;
 
-  EXPECT_FALSE(engine->InitInstance());
-  EXPECT_EQ(run.result, 0);
+  EXPECT_EQ(engine->InitInstance(), SetupResult::kCompleted);
+  EXPECT_EQ(run.result, RunResult::kCompleted);
   EXPECT_EQ(ui.Transcript(), "dialog: " + target.path() +
                                  "\\App | C:\\\n"
                                  "info: found\n"

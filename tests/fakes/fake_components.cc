@@ -57,11 +57,6 @@ bool FakeComponents::HasEnded(ProcessHandle process) {
   return false;
 }
 
-void FakeComponents::DispatchPendingMessages() {
-  ++dispatch_count;
-  if (on_dispatch) on_dispatch();
-}
-
 void FakeComponents::Sleep(unsigned milliseconds) {
   ++sleep_count;
   slept_ms += milliseconds;

@@ -2,7 +2,6 @@
 // scripted modules, programs and export statuses.
 #pragma once
 
-#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -27,16 +26,12 @@ class FakeComponents : public Components {
   std::set<std::string> programs;
   // How many times HasEnded answers false before a started program ends.
   int polls_before_end = 2;
-  // Called from DispatchPendingMessages, as a window procedure would be (a
-  // test clicks a button from here).
-  std::function<void()> on_dispatch;
 
   // Everything that happened, one line each:
   //   "load PATH" / "load PATH failed", "call NAME -> STATUS" /
   //   "call NAME missing", "free PATH", "start [CMD] in [FOLDER]" (with
   //   " failed" when refused), "close".
   std::vector<std::string> events;
-  int dispatch_count = 0;
   int sleep_count = 0;
   unsigned slept_ms = 0;  // all sleeps together
   // Handles loaded or started and not yet freed or closed.
@@ -48,7 +43,6 @@ class FakeComponents : public Components {
   void FreeModule(ModuleHandle module) override;
   ProcessHandle StartProcess(const char* command_line, const char* folder) override;
   bool HasEnded(ProcessHandle process) override;
-  void DispatchPendingMessages() override;
   void Sleep(unsigned milliseconds) override;
   void CloseProcess(ProcessHandle process) override;
 

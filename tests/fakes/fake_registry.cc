@@ -15,6 +15,11 @@ constexpr RegKey kRootHandles[5] = {0x80000000u, 0x80000001u, 0x80000002u, 0x800
                                     0x80000005u};
 constexpr unsigned kWriteAccess = 0x20006;  // KEY_WRITE
 
+// Names are in Shift-JIS, as on a Japanese system.
+bool IsLead(unsigned char byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
 // Names compare with ASCII letters folded; both bytes of a double-byte
 // character compare exactly.
 bool SameName(const std::string& a, const std::string& b) {
@@ -22,7 +27,7 @@ bool SameName(const std::string& a, const std::string& b) {
   for (size_t i = 0; i < a.size(); ++i) {
     unsigned char x = static_cast<unsigned char>(a[i]);
     unsigned char y = static_cast<unsigned char>(b[i]);
-    if (IsLeadByte(x)) {
+    if (IsLead(x)) {
       if (x != y || i + 1 >= a.size() || a[i + 1] != b[i + 1]) return false;
       ++i;
       continue;
@@ -42,7 +47,7 @@ std::vector<std::string> SplitPath(const std::string& path) {
     if (c == '\\') {
       if (!name.empty()) names.push_back(name);
       name.clear();
-    } else if (IsLeadByte(c) && i + 1 < path.size()) {
+    } else if (IsLead(c) && i + 1 < path.size()) {
       name += path[i];
       name += path[++i];
     } else {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,11 +21,16 @@ class RecordingUi : public SetupUi {
   void (*on_prompt)(void* context) = nullptr;
   void* prompt_context = nullptr;
   // Called when the setup dialog is shown; a test presses OK by calling
-  // engine.RunScript from it. Default: the dialog is cancelled.
+  // StartRun from it. Default: the dialog is cancelled.
   void (*on_dialog)(void* context, const char* folder1, const char* folder2) = nullptr;
   void* dialog_context = nullptr;
 
+  // Called from KeepResponsive, as a window procedure would be (a test
+  // clicks a button from here).
+  std::function<void()> on_idle;
+
   std::vector<std::string> events;  // "error: ...", "info: ...", ...
+  int idle_count = 0;               // calls of KeepResponsive
   int progress_range = -1;
   std::vector<int> progress_positions;
 
@@ -51,6 +57,10 @@ class RecordingUi : public SetupUi {
     return Answer();
   }
   void ShowCompleted() override { events.push_back("completed"); }
+  void KeepResponsive() override {
+    ++idle_count;
+    if (on_idle) on_idle();
+  }
 
   // The events joined with newlines, for compact expectations.
   std::string Transcript() const {

@@ -12,43 +12,46 @@
 #include <cstring>
 #include <string>
 
-#include "actions/registry_access.h"
 #include "engine/lexicon.h"
+#include "engine/registry_access.h"
 
 namespace setup::testing {
 
 // The Shift-JIS lead bytes, as the engine sets them up on a Japanese system.
-inline void UseShiftJisLeadBytes() {
-  bool lead[256] = {};
-  for (int b = 0x81; b <= 0x9F; ++b) lead[b] = true;
-  for (int b = 0xE0; b <= 0xFC; ++b) lead[b] = true;
-  SetLeadBytes(lead);
+inline const LeadBytes& ShiftJisLeadBytes() {
+  static const LeadBytes table = [] {
+    LeadBytes lead;
+    for (int b = 0x81; b <= 0x9F; ++b) lead.is_lead[b] = true;
+    for (int b = 0xE0; b <= 0xFC; ++b) lead.is_lead[b] = true;
+    return lead;
+  }();
+  return table;
 }
 
 template <class Backend>
 class RegistryBehaviour : public ::testing::Test {
  protected:
-  void SetUp() override { UseShiftJisLeadBytes(); }
-
   Registry& reg() { return backend.registry(); }
   // A path below the test's own key.
   std::string At(const std::string& rest) { return backend.base + "\\" + rest; }
   std::string Read(const std::string& path) {
     char value[256];
     std::memset(value, 'x', sizeof value);
-    ReadRegistryString(reg(), path.c_str(), value, sizeof value);
+    ReadRegistryString(reg(), ShiftJisLeadBytes(), path.c_str(), value, sizeof value);
     return value;
   }
   bool Write(const std::string& path, const std::string& data) {
-    return WriteRegistryString(reg(), path.c_str(), data.c_str(), kRegSz);
+    return WriteRegistryString(reg(), ShiftJisLeadBytes(), path.c_str(), data.c_str(), kRegSz);
   }
-  bool Exists(const std::string& path) { return RegistryKeyExists(reg(), path.c_str()); }
+  bool Exists(const std::string& path) {
+    return RegistryKeyExists(reg(), ShiftJisLeadBytes(), path.c_str());
+  }
   // Sets a value of any type through the registry itself (creating the key).
   void SetRaw(const std::string& key_path, const char* name, unsigned type,
               const std::string& bytes) {
     RegistryPath parsed;
-    ASSERT_TRUE(ParseRegistryPath((key_path + "\\").c_str(), &parsed));
-    RegKey key = OpenRegistryKey(reg(), parsed.root, parsed.key_path, true);
+    ASSERT_TRUE(ParseRegistryPath(ShiftJisLeadBytes(), (key_path + "\\").c_str(), &parsed));
+    RegKey key = OpenRegistryKey(reg(), ShiftJisLeadBytes(), parsed.root, parsed.key_path, true);
     ASSERT_NE(key, 0u);
     EXPECT_EQ(reg().SetValue(key, name, type, bytes.data(), static_cast<unsigned>(bytes.size())),
               kErrorSuccess);
@@ -57,8 +60,8 @@ class RegistryBehaviour : public ::testing::Test {
   // The stored bytes and type of a value; false when it is missing.
   bool Raw(const std::string& key_path, const char* name, unsigned* type, std::string* bytes) {
     RegistryPath parsed;
-    if (!ParseRegistryPath((key_path + "\\").c_str(), &parsed)) return false;
-    RegKey key = OpenRegistryKey(reg(), parsed.root, parsed.key_path, false);
+    if (!ParseRegistryPath(ShiftJisLeadBytes(), (key_path + "\\").c_str(), &parsed)) return false;
+    RegKey key = OpenRegistryKey(reg(), ShiftJisLeadBytes(), parsed.root, parsed.key_path, false);
     if (key == 0) return false;
     unsigned size = 0;
     bool found = reg().QueryValue(key, name, type, nullptr, &size) == kErrorSuccess;
@@ -148,21 +151,25 @@ TYPED_TEST_P(RegistryBehaviour, ShiftJisDataRoundTripsByteForByte) {
 TYPED_TEST_P(RegistryBehaviour, DeleteRemovesAValueOrWithAFinalBackslashTheKey) {
   ASSERT_TRUE(this->Write(this->At("Del\\App\\Keep"), "k"));
   ASSERT_TRUE(this->Write(this->At("Del\\App\\Drop"), "d"));
-  EXPECT_TRUE(DeleteRegistryEntry(this->reg(), this->At("Del\\App\\Drop").c_str()));
+  EXPECT_TRUE(
+      DeleteRegistryEntry(this->reg(), ShiftJisLeadBytes(), this->At("Del\\App\\Drop").c_str()));
   EXPECT_EQ(this->Read(this->At("Del\\App\\Drop")), "");
   EXPECT_EQ(this->Read(this->At("Del\\App\\Keep")), "k");
   // A missing value still counts, as the key could be opened.
-  EXPECT_TRUE(DeleteRegistryEntry(this->reg(), this->At("Del\\App\\Drop").c_str()));
-  EXPECT_TRUE(DeleteRegistryEntry(this->reg(), this->At("Del\\App\\").c_str()));
+  EXPECT_TRUE(
+      DeleteRegistryEntry(this->reg(), ShiftJisLeadBytes(), this->At("Del\\App\\Drop").c_str()));
+  EXPECT_TRUE(
+      DeleteRegistryEntry(this->reg(), ShiftJisLeadBytes(), this->At("Del\\App\\").c_str()));
   EXPECT_FALSE(this->Exists(this->At("Del\\App")));
   EXPECT_TRUE(this->Exists(this->At("Del")));
   // Below a missing key nothing can be opened.
-  EXPECT_FALSE(DeleteRegistryEntry(this->reg(), this->At("Del\\App\\Keep").c_str()));
+  EXPECT_FALSE(
+      DeleteRegistryEntry(this->reg(), ShiftJisLeadBytes(), this->At("Del\\App\\Keep").c_str()));
 }
 
 TYPED_TEST_P(RegistryBehaviour, KeyWithSubkeysIsNotDeleted) {
   ASSERT_TRUE(this->Write(this->At("Tree\\Child\\"), ""));
-  EXPECT_TRUE(DeleteRegistryEntry(this->reg(), this->At("Tree\\").c_str()));
+  EXPECT_TRUE(DeleteRegistryEntry(this->reg(), ShiftJisLeadBytes(), this->At("Tree\\").c_str()));
   EXPECT_TRUE(this->Exists(this->At("Tree\\Child")));
 }
 
@@ -197,7 +204,7 @@ TYPED_TEST_P(RegistryBehaviour, TextsBeyondTheLimitsFailWithoutSideEffects) {
   std::string long_path = this->At(std::string(300, 'k') + "\\Value");
   EXPECT_FALSE(this->Write(long_path, "x"));
   EXPECT_EQ(this->Read(long_path), "");
-  EXPECT_FALSE(DeleteRegistryEntry(this->reg(), long_path.c_str()));
+  EXPECT_FALSE(DeleteRegistryEntry(this->reg(), ShiftJisLeadBytes(), long_path.c_str()));
   // A single key name of 256 bytes cannot be opened or created.
   EXPECT_FALSE(this->Exists(this->At(std::string(256, 'n'))));
   EXPECT_FALSE(this->Exists(this->At(std::string(300, 'n') + "\\x")));

@@ -24,7 +24,7 @@
 namespace setup::posix {
 namespace {
 
-using setup::testing::UseShiftJisLeadBytes;
+using setup::testing::ShiftJisLeadBytes;
 
 constexpr unsigned kShiftJis = 932;  // the code page of every name here
 
@@ -62,10 +62,7 @@ std::string Dump(const StoredRegistry& registry) {
 }
 
 // Names and paths in the Shift-JIS code page, for the store and the engine.
-class RegistryFileTest : public ::testing::Test {
- protected:
-  void SetUp() override { UseShiftJisLeadBytes(); }
-};
+class RegistryFileTest : public ::testing::Test {};
 
 TEST_F(RegistryFileTest, WritesTheRegistryEditorLayout) {
   StoredRegistry registry(kShiftJis);
@@ -209,7 +206,6 @@ TEST_F(RegistryFileTest, DamagedFilesAreReportedWithFileAndLine) {
 class RegistryStoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    UseShiftJisLeadBytes();
     folder = std::filesystem::temp_directory_path() /
              ("registry_store_test_" + std::to_string(getpid()) + "_" +
               ::testing::UnitTest::GetInstance()->current_test_info()->name());
@@ -222,12 +218,12 @@ class RegistryStoreTest : public ::testing::Test {
   // Writes name=data below path with a store of its own (as another process would).
   bool Put(const std::string& file, const std::string& path, const std::string& data) {
     RegistryStore store(machine_, file);
-    return WriteRegistryString(store, path.c_str(), data.c_str(), kRegSz);
+    return WriteRegistryString(store, ShiftJisLeadBytes(), path.c_str(), data.c_str(), kRegSz);
   }
   std::string Get(const std::string& path) {
     RegistryStore store(machine_, file);
     char value[256];
-    ReadRegistryString(store, path.c_str(), value, sizeof value);
+    ReadRegistryString(store, ShiftJisLeadBytes(), path.c_str(), value, sizeof value);
     return value;
   }
 
@@ -253,27 +249,27 @@ TEST_F(RegistryStoreTest, DefaultFileIsInTheMachineFolder) {
   const std::string& machine = setup::testing::TestMachineRoot();
   RegistryStore store(machine_);
   EXPECT_EQ(store.FilePath(), machine + "/registry.reg");
-  EXPECT_TRUE(WriteRegistryString(store, "HKEY_USERS\\X\\Y", "z", kRegSz));
+  EXPECT_TRUE(WriteRegistryString(store, ShiftJisLeadBytes(), "HKEY_USERS\\X\\Y", "z", kRegSz));
   RegistryStore same(machine_, machine + "/registry.reg");
   char value[8];
-  ReadRegistryString(same, "HKEY_USERS\\X\\Y", value, sizeof value);
+  ReadRegistryString(same, ShiftJisLeadBytes(), "HKEY_USERS\\X\\Y", value, sizeof value);
   EXPECT_STREQ(value, "z");
 }
 
 TEST_F(RegistryStoreTest, HandleOfAKeyDeletedElsewhereSeesItDeleted) {
   ASSERT_TRUE(Put(file, "HKEY_USERS\\A\\B\\V", "v"));
   RegistryStore store(machine_, file);
-  RegKey key = OpenRegistryKey(store, RootKey::kUsers, "A\\B", false);
+  RegKey key = OpenRegistryKey(store, ShiftJisLeadBytes(), RootKey::kUsers, "A\\B", false);
   ASSERT_NE(key, 0u);
   RegistryStore other(machine_, file);  // as another process would
-  EXPECT_TRUE(DeleteRegistryEntry(other, "HKEY_USERS\\A\\B\\"));
+  EXPECT_TRUE(DeleteRegistryEntry(other, ShiftJisLeadBytes(), "HKEY_USERS\\A\\B\\"));
   unsigned type = 0;
   unsigned size = 0;
   EXPECT_EQ(store.QueryValue(key, "V", &type, nullptr, &size), kErrorKeyDeleted);
   EXPECT_EQ(store.SetValue(key, "V", kRegSz, "x", 2), kErrorKeyDeleted);
   store.CloseKey(key);
   EXPECT_EQ(store.QueryValue(key, "V", &type, nullptr, &size), kErrorInvalidHandle);
-  EXPECT_FALSE(RegistryKeyExists(store, "HKEY_USERS\\A\\B"));
+  EXPECT_FALSE(RegistryKeyExists(store, ShiftJisLeadBytes(), "HKEY_USERS\\A\\B"));
 }
 
 TEST_F(RegistryStoreTest, NamesThatCannotBeStoredAreRefused) {
@@ -296,9 +292,10 @@ TEST_F(RegistryStoreTest, DamagedFileIsNeverOverwrittenAndReportedOnce) {
   RegistryStore store(machine_, file);
   std::vector<std::string> messages;
   store.SetDiagnosticSink([&](const std::string& m) { messages.push_back(m); });
-  EXPECT_FALSE(WriteRegistryString(store, "HKEY_USERS\\A\\W", "x", kRegSz));
-  EXPECT_FALSE(WriteRegistryString(store, "HKEY_USERS\\B\\", "", kRegSz));
-  EXPECT_FALSE(RegistryKeyExists(store, "HKEY_USERS\\"));  // even a root cannot be opened
+  EXPECT_FALSE(WriteRegistryString(store, ShiftJisLeadBytes(), "HKEY_USERS\\A\\W", "x", kRegSz));
+  EXPECT_FALSE(WriteRegistryString(store, ShiftJisLeadBytes(), "HKEY_USERS\\B\\", "", kRegSz));
+  EXPECT_FALSE(RegistryKeyExists(store, ShiftJisLeadBytes(),
+                                 "HKEY_USERS\\"));  // even a root cannot be opened
   RegKey key = 0;
   EXPECT_EQ(store.OpenKey(store.Root(RootKey::kUsers), "", kKeyReadWrite, &key),
             kErrorRegistryCorrupt);
@@ -310,7 +307,7 @@ TEST_F(RegistryStoreTest, DamagedFileIsNeverOverwrittenAndReportedOnce) {
                              "fail until it is repaired)");
   // Repaired, it works again.
   WriteFile(file, damaged + "\"\r\n");
-  EXPECT_TRUE(WriteRegistryString(store, "HKEY_USERS\\A\\W", "x", kRegSz));
+  EXPECT_TRUE(WriteRegistryString(store, ShiftJisLeadBytes(), "HKEY_USERS\\A\\W", "x", kRegSz));
   EXPECT_EQ(Get("HKEY_USERS\\A\\V"), "cut sh");
 }
 
@@ -318,7 +315,7 @@ TEST_F(RegistryStoreTest, UnwritableStoreFailsWithADiagnostic) {
   RegistryStore store(machine_, (folder / "missing" / "registry.reg").string());
   std::vector<std::string> messages;
   store.SetDiagnosticSink([&](const std::string& m) { messages.push_back(m); });
-  EXPECT_FALSE(WriteRegistryString(store, "HKEY_USERS\\A\\V", "x", kRegSz));
+  EXPECT_FALSE(WriteRegistryString(store, ShiftJisLeadBytes(), "HKEY_USERS\\A\\V", "x", kRegSz));
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_NE(messages[0].find("cannot lock the registry"), std::string::npos) << messages[0];
 }
@@ -338,13 +335,13 @@ TEST_F(RegistryStoreTest, KilledWriterLeavesTheOldOrTheNewFile) {
     if (child == 0) {
       RegistryStore store(machine_, file);
       char value[256];
-      ReadRegistryString(store, "HKEY_USERS\\K\\next", value, sizeof value);
+      ReadRegistryString(store, ShiftJisLeadBytes(), "HKEY_USERS\\K\\next", value, sizeof value);
       for (int n = std::atoi(value) + 1;; ++n) {
         char name[64];
         std::snprintf(name, sizeof name, "HKEY_USERS\\K\\v%04d", n);
         std::snprintf(value, sizeof value, "%d", n);
-        WriteRegistryString(store, name, value, kRegSz);
-        WriteRegistryString(store, "HKEY_USERS\\K\\next", value, kRegSz);
+        WriteRegistryString(store, ShiftJisLeadBytes(), name, value, kRegSz);
+        WriteRegistryString(store, ShiftJisLeadBytes(), "HKEY_USERS\\K\\next", value, kRegSz);
       }
     }
     std::this_thread::sleep_for(std::chrono::microseconds(std::rand() % window_us));

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "tests/fakes/fake_file_system.h"
 #include "tests/fakes/fake_system.h"
 
 namespace setup::terminal {
@@ -229,19 +230,19 @@ TEST_F(TerminalUiTest, ProgressRangeIsTakenModulo65536) {
 // The whole dialog with an engine behind it.
 class TerminalRunTest : public TerminalUiTest {
  protected:
-  RunResult Run(const std::string& script, const std::string& answers) {
+  // Starts the program on script (D:\Setup.Inf) with the answers typed.
+  SetupResult Run(const std::string& script, const std::string& answers) {
     TerminalUi& ui = Start(answers);
+    files_.AddFile("D:\\Setup.Inf", script);
     platform_.system = &system_;
+    platform_.files = &files_;
     engine_ = std::make_unique<ScriptEngine>(platform_, ui);
     ui.Attach(engine_.get());
-    std::strcpy(engine_->script_path, "D:\\Setup.Inf");
-    std::strcpy(engine_->program_folder, "D:");
-    EXPECT_EQ(engine_->LoadScriptText(script.data(), static_cast<int>(script.size())), 0);
-    ui.RunSetupDialog(engine_->params.folder1, engine_->params.folder2);
-    return ui.result();
+    return engine_->InitInstance();
   }
 
   setup::testing::FakeSystem system_;
+  setup::testing::FakeFileSystem files_;
   Platform platform_;
   std::unique_ptr<ScriptEngine> engine_;
 };
@@ -252,7 +253,7 @@ TEST_F(TerminalRunTest, OkStoresTheFoldersAndRunsTheScript) {
       "SetupDir C:\\Hanami \"Program folder\"\n"
       "SetupDir2 C:\\Data\n"
       "Message $$SETUPDIR$$ and $$SETUPDIR2$$\n";
-  EXPECT_EQ(Run(script, "C:\\Typed\n\nok\n"), RunResult::kCompleted);
+  EXPECT_EQ(Run(script, "C:\\Typed\n\nok\n"), SetupResult::kCompleted);
   EXPECT_STREQ(engine_->params.folder1, "C:\\Typed");
   EXPECT_STREQ(engine_->params.folder2, "C:\\Data");
   std::string out = Output();
@@ -262,7 +263,7 @@ TEST_F(TerminalRunTest, OkStoresTheFoldersAndRunsTheScript) {
 }
 
 TEST_F(TerminalRunTest, CancelRunsNothing) {
-  EXPECT_EQ(Run("Message should not be seen\n", "\ncancel\n"), RunResult::kCancelled);
+  EXPECT_EQ(Run("Message should not be seen\n", "\ncancel\n"), SetupResult::kCancelled);
   std::string out = Output();
   EXPECT_THAT(out, Not(HasSubstr("should not be seen")));
   EXPECT_THAT(out, Not(HasSubstr("Setup completed.")));
@@ -271,7 +272,7 @@ TEST_F(TerminalRunTest, CancelRunsNothing) {
 
 TEST_F(TerminalRunTest, StoppedRunShowsItsMessageAndNoCompletionNotice) {
   EXPECT_EQ(Run("ErrorExit The product is already installed\nMessage after\n", "\n\n"),
-            RunResult::kStopped);
+            SetupResult::kStopped);
   std::string out = Output();
   EXPECT_THAT(out, HasSubstr("| (!) The product is already installed"));
   EXPECT_THAT(out, Not(HasSubstr("after")));
@@ -280,7 +281,7 @@ TEST_F(TerminalRunTest, StoppedRunShowsItsMessageAndNoCompletionNotice) {
 
 TEST_F(TerminalRunTest, ScriptMessageCancelStopsTheRun) {
   EXPECT_EQ(Run("MessageBox \"Continue?\x01Really?\"\nMessage after\n", "\n\ncancel\n"),
-            RunResult::kStopped);
+            SetupResult::kStopped);
   std::string out = Output();
   EXPECT_THAT(out, HasSubstr("Continue?"));
   EXPECT_THAT(out, HasSubstr("Really?"));

@@ -39,7 +39,7 @@ class EngineTest : public ::testing::Test {
   }
 
   // Loads script text as if it were D:\Setup.Inf.
-  int Load(const std::string& text) {
+  bool Load(const std::string& text) {
     return engine->LoadScriptText(text.data(), static_cast<int>(text.size()));
   }
 

@@ -1,5 +1,7 @@
 // MakeDir, BinCopy and DiskCheck over the in-memory file system: what they
 // create and copy, and every message the user sees.
+#include "actions/file_actions.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -45,9 +47,9 @@ class FileActionsTest : public ::testing::Test {
   }
 
   // Runs one command on a writable copy of its argument text.
-  int Run(int (ScriptEngine::*command)(char*), const std::string& arguments) {
+  bool Run(bool (*command)(ScriptEngine&, char*), const std::string& arguments) {
     std::snprintf(line, sizeof line, "%s", arguments.c_str());
-    return ((*engine).*command)(line);
+    return command(*engine, line);
   }
 
   FakeSystem system;
@@ -64,26 +66,26 @@ TEST_F(FileActionsTest, MakeDirCreatesOneLevel) {
   files.AddFile("C:\\APP\\FILE", "x");
   struct Case {
     const char* arguments;
-    int result;
+    bool done;
     const char* made;  // folder that must exist afterwards, or nullptr
     const char* message;
   } cases[] = {
-      {"C:\\APP\\NEW", 0, "C:\\APP\\NEW", ""},
-      {"C:\\APP", 0, "C:\\APP", ""},              // already there
-      {"C:\\APP\\FILE", 0, nullptr, ""},          // a file of that name counts as there
-      {"C:\\APP\\NEW\\", 0, "C:\\APP\\NEW", ""},  // exists by now
-      {"C:\\APP\\X\\Y", 1, nullptr, "error: The 'C:\\APP\\X\\Y' directroy can not be make\n"},
-      {"C:\\Other Folder", 0, "C:\\Other", ""},  // unquoted: up to the blank
-      {"\"C:\\My Folder\" rest", 0, "C:\\My Folder", ""},
-      {"\"C:\\Open Quote", 0, "C:\\Open Quote", ""},  // quiet: the rest of the line
-      {"C:\\TRAILING  ", 0, "C:\\TRAILING", ""},
-      {"\"\"", 1, nullptr, kNoFolderName},
-      {"", 1, nullptr, kNoFolderName},
+      {"C:\\APP\\NEW", true, "C:\\APP\\NEW", ""},
+      {"C:\\APP", true, "C:\\APP", ""},              // already there
+      {"C:\\APP\\FILE", true, nullptr, ""},          // a file of that name counts as there
+      {"C:\\APP\\NEW\\", true, "C:\\APP\\NEW", ""},  // exists by now
+      {"C:\\APP\\X\\Y", false, nullptr, "error: The 'C:\\APP\\X\\Y' directroy can not be make\n"},
+      {"C:\\Other Folder", true, "C:\\Other", ""},  // unquoted: up to the blank
+      {"\"C:\\My Folder\" rest", true, "C:\\My Folder", ""},
+      {"\"C:\\Open Quote", true, "C:\\Open Quote", ""},  // quiet: the rest of the line
+      {"C:\\TRAILING  ", true, "C:\\TRAILING", ""},
+      {"\"\"", false, nullptr, kNoFolderName},
+      {"", false, nullptr, kNoFolderName},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments);
     ui.events.clear();
-    EXPECT_EQ(Run(&ScriptEngine::MakeDir, c.arguments), c.result);
+    EXPECT_EQ(Run(MakeDirCommand, c.arguments), c.done);
     EXPECT_EQ(ui.Transcript(), c.message);
     if (c.made != nullptr) {
       EXPECT_TRUE(files.IsFolder(c.made));
@@ -95,9 +97,9 @@ TEST_F(FileActionsTest, MakeDirCreatesOneLevel) {
 }
 
 TEST_F(FileActionsTest, MakeDirParentFirst) {
-  EXPECT_EQ(Run(&ScriptEngine::MakeDir, "C:\\A\\B"), 1);
-  EXPECT_EQ(Run(&ScriptEngine::MakeDir, "C:\\A"), 0);
-  EXPECT_EQ(Run(&ScriptEngine::MakeDir, "C:\\A\\B"), 0);
+  EXPECT_FALSE(Run(MakeDirCommand, "C:\\A\\B"));
+  EXPECT_TRUE(Run(MakeDirCommand, "C:\\A"));
+  EXPECT_TRUE(Run(MakeDirCommand, "C:\\A\\B"));
   EXPECT_TRUE(files.IsFolder("C:\\A\\B"));
   EXPECT_EQ(ui.events.size(), 1u);
 }
@@ -106,7 +108,7 @@ TEST_F(FileActionsTest, MakeDirParentFirst) {
 
 TEST_F(FileActionsTest, BinCopyOverwritesEvenReadOnly) {
   files.AddFile("C:\\APP\\A.DLL", "old dll", kAttrReadOnly, 5);
-  EXPECT_EQ(Run(&ScriptEngine::BinCopy, "D:\\SETUP\\A.DLL\tC:\\APP\\A.DLL"), 0);
+  EXPECT_TRUE(Run(BinCopyCommand, "D:\\SETUP\\A.DLL\tC:\\APP\\A.DLL"));
   EXPECT_EQ(files.Contents("C:\\APP\\A.DLL"), "new dll");
   EXPECT_EQ(files.Attributes("C:\\APP\\A.DLL") & kAttrReadOnly, 0u);
   EXPECT_EQ(ui.Transcript(), "");
@@ -115,28 +117,28 @@ TEST_F(FileActionsTest, BinCopyOverwritesEvenReadOnly) {
 TEST_F(FileActionsTest, BinCopyArguments) {
   struct Case {
     const char* arguments;
-    int result;
+    bool done;
     const char* copied;  // destination that must hold the source's bytes, or nullptr
     const char* message;
   } cases[] = {
-      {"D:\\SETUP\\A.DLL C:\\APP\\B.DLL extra words", 0, "C:\\APP\\B.DLL", ""},
-      {"D:\\SETUP\\A.DLL \"C:\\APP\\With Blank.DLL\"", 0, "C:\\APP\\With Blank.DLL", ""},
-      {"D:\\SETUP\\A.DLL C:\\APP\\C.DLL", 0, "C:\\APP\\C.DLL", ""},
-      {"\"D:\\SETUP\\A.DLL\"C:\\APP\\D.DLL", 0, "C:\\APP\\D.DLL", ""},
-      {"D:\\SETUP\\A.DLL   ", 1, nullptr, kNoCopyDest},
-      {"D:\\SETUP\\A.DLL \"\"", 1, nullptr, kNoCopyDest},
-      {"D:\\SETUP\\A.DLL", 1, nullptr, kNoTab},
-      {"\"D:\\SETUP\\A.DLL C:\\APP\\E.DLL", 1, nullptr, kNoQuote},
-      {"", 1, nullptr, kNoTab},
-      {"D:\\SETUP\\MISSING.DLL C:\\APP\\F.DLL", 1, nullptr,
+      {"D:\\SETUP\\A.DLL C:\\APP\\B.DLL extra words", true, "C:\\APP\\B.DLL", ""},
+      {"D:\\SETUP\\A.DLL \"C:\\APP\\With Blank.DLL\"", true, "C:\\APP\\With Blank.DLL", ""},
+      {"D:\\SETUP\\A.DLL C:\\APP\\C.DLL", true, "C:\\APP\\C.DLL", ""},
+      {"\"D:\\SETUP\\A.DLL\"C:\\APP\\D.DLL", true, "C:\\APP\\D.DLL", ""},
+      {"D:\\SETUP\\A.DLL   ", false, nullptr, kNoCopyDest},
+      {"D:\\SETUP\\A.DLL \"\"", false, nullptr, kNoCopyDest},
+      {"D:\\SETUP\\A.DLL", false, nullptr, kNoTab},
+      {"\"D:\\SETUP\\A.DLL C:\\APP\\E.DLL", false, nullptr, kNoQuote},
+      {"", false, nullptr, kNoTab},
+      {"D:\\SETUP\\MISSING.DLL C:\\APP\\F.DLL", false, nullptr,
        "error: It failed in the copy form D:\\SETUP\\MISSING.DLL to C:\\APP\\F.DLL\n"},
-      {"D:\\SETUP\\A.DLL C:\\NOWHERE\\G.DLL", 1, nullptr,
+      {"D:\\SETUP\\A.DLL C:\\NOWHERE\\G.DLL", false, nullptr,
        "error: It failed in the copy form D:\\SETUP\\A.DLL to C:\\NOWHERE\\G.DLL\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments);
     ui.events.clear();
-    EXPECT_EQ(Run(&ScriptEngine::BinCopy, c.arguments), c.result);
+    EXPECT_EQ(Run(BinCopyCommand, c.arguments), c.done);
     EXPECT_EQ(ui.Transcript(), c.message);
     if (c.copied != nullptr) {
       EXPECT_EQ(files.Contents(c.copied), "new dll");
@@ -168,7 +170,7 @@ TEST_F(FileActionsTest, BinCopyFailuresLeaveTheOldFile) {
     platform.files = &fresh;
     auto copier = std::make_unique<ScriptEngine>(platform, ui);
     std::snprintf(line, sizeof line, "%s", c.arguments);
-    EXPECT_EQ(copier->BinCopy(line), 1);
+    EXPECT_FALSE(BinCopyCommand(*copier, line));
     EXPECT_EQ(fresh.Contents("C:\\APP\\A.DLL"), "old dll");
   }
 }
@@ -176,35 +178,35 @@ TEST_F(FileActionsTest, BinCopyFailuresLeaveTheOldFile) {
 TEST_F(FileActionsTest, BinCopyGoesOnWhenTheStatusCannotBeRead) {
   files.AddFile("C:\\APP\\A.DLL", "old dll");
   files.FailOperation("GetStatus");
-  EXPECT_EQ(Run(&ScriptEngine::BinCopy, "D:\\SETUP\\A.DLL C:\\APP\\A.DLL"), 0);
+  EXPECT_TRUE(Run(BinCopyCommand, "D:\\SETUP\\A.DLL C:\\APP\\A.DLL"));
   EXPECT_EQ(files.Contents("C:\\APP\\A.DLL"), "new dll");
   EXPECT_EQ(ui.Transcript(), "");
 }
 
 TEST_F(FileActionsTest, ClearReadOnlyTouchesOnlyTheBit) {
   files.AddFile("C:\\APP\\RO.TXT", "x", kAttrReadOnly | 0x20, 42);
-  EXPECT_TRUE(engine->ClearReadOnly("C:\\APP\\RO.TXT"));
+  EXPECT_TRUE(ClearReadOnly(*engine, "C:\\APP\\RO.TXT"));
   EXPECT_EQ(files.Attributes("C:\\APP\\RO.TXT"), 0x20u);
   FileStatus status;
   ASSERT_TRUE(files.GetStatus("C:\\APP\\RO.TXT", &status));
   EXPECT_EQ(status.last_write_time, 42);
-  EXPECT_TRUE(engine->ClearReadOnly("C:\\APP\\MISSING.TXT"));  // nothing to do
+  EXPECT_TRUE(ClearReadOnly(*engine, "C:\\APP\\MISSING.TXT"));  // nothing to do
   files.AddFile("C:\\APP\\RO2.TXT", "x", kAttrReadOnly);
   files.FailOperation("SetAttributes", 2);
-  EXPECT_FALSE(engine->ClearReadOnly("C:\\APP\\RO2.TXT"));
+  EXPECT_FALSE(ClearReadOnly(*engine, "C:\\APP\\RO2.TXT"));
 }
 
 // ---- DiskCheck ----
 
 TEST_F(FileActionsTest, DiskCheckFindsTheFileAtOnce) {
-  EXPECT_EQ(Run(&ScriptEngine::DiskCheck, "A.DLL Disk 2"), 0);
+  EXPECT_TRUE(Run(DiskCheckCommand, "A.DLL Disk 2"));
   EXPECT_EQ(ui.Transcript(), "");
   EXPECT_EQ(files.OpenCount(), 0);
 }
 
 TEST_F(FileActionsTest, DiskCheckCancelled) {
   ui.answers = {false};
-  EXPECT_EQ(Run(&ScriptEngine::DiskCheck, "DISK2.TAG \t\"Disk 2\"\tplease "), 1);
+  EXPECT_FALSE(Run(DiskCheckCommand, "DISK2.TAG \t\"Disk 2\"\tplease "));
   // The prompt is the whole rest of the line, quotes and blanks included.
   EXPECT_EQ(ui.Transcript(),
             "disk: Cheng at '\"Disk 2\"\tplease '\n"
@@ -221,7 +223,7 @@ TEST_F(FileActionsTest, DiskCheckAskedUntilTheFileAppears) {
     if (++w->prompts == 3) w->files->AddFile("D:\\SETUP\\DISK2.TAG", "");
   };
   ui.prompt_context = &world;
-  EXPECT_EQ(Run(&ScriptEngine::DiskCheck, "DISK2.TAG Disk 2"), 0);
+  EXPECT_TRUE(Run(DiskCheckCommand, "DISK2.TAG Disk 2"));
   EXPECT_EQ(ui.Transcript(),
             "disk: Cheng at 'Disk 2'\n"
             "disk: Cheng at 'Disk 2'\n"
@@ -248,7 +250,7 @@ TEST_F(FileActionsTest, DiskCheckPromptsAndArguments) {
     SCOPED_TRACE(c.arguments);
     ui.events.clear();
     ui.answers = {false};
-    EXPECT_EQ(Run(&ScriptEngine::DiskCheck, c.arguments), 1);
+    EXPECT_FALSE(Run(DiskCheckCommand, c.arguments));
     EXPECT_EQ(ui.Transcript(), c.transcript);
   }
 }
@@ -262,7 +264,7 @@ TEST_F(FileActionsTest, DiskCheckProbePathTooLong) {
   files.AddFile((folder + "\\" + name).substr(0, 255), "");
   files.AddFile(folder + "\\" + name, "");
   ui.answers = {true, false};
-  EXPECT_EQ(Run(&ScriptEngine::DiskCheck, name + " Disk 3"), 1);
+  EXPECT_FALSE(Run(DiskCheckCommand, name + " Disk 3"));
   EXPECT_EQ(ui.Transcript(),
             "disk: Cheng at 'Disk 3'\ndisk: Cheng at 'Disk 3'\n"
             "error: Making a setup was stopped.\n");
@@ -271,14 +273,14 @@ TEST_F(FileActionsTest, DiskCheckProbePathTooLong) {
   std::string fits = std::string(255 - folder.size() - 1, 'm');
   files.AddFile(folder + "\\" + fits, "");
   ui.events.clear();
-  EXPECT_EQ(Run(&ScriptEngine::DiskCheck, fits + " Disk 3"), 0);
+  EXPECT_TRUE(Run(DiskCheckCommand, fits + " Disk 3"));
   EXPECT_EQ(ui.Transcript(), "");
 }
 
 TEST_F(FileActionsTest, DiskCheckLongPromptIsNotOverrun) {
   std::string prompt(kWorkLineSize - 20, 'p');
   ui.answers = {false};
-  EXPECT_EQ(Run(&ScriptEngine::DiskCheck, "DISK9.TAG " + prompt), 1);
+  EXPECT_FALSE(Run(DiskCheckCommand, "DISK9.TAG " + prompt));
   EXPECT_EQ(ui.events.at(0), "disk: Cheng at '" + prompt + "'");
 }
 

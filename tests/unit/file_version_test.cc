@@ -21,7 +21,7 @@ class FileVersionTest : public EngineTest {
   // Runs one line of script; the transcript tells whether its tail ran.
   std::string Run(const std::string& line) {
     Reset();  // one run per engine
-    EXPECT_EQ(Load(line + "\n"), 0);
+    EXPECT_TRUE(Load(line + "\n"));
     ui.events.clear();
     engine->RunScript(kJapanese);
     return ui.Transcript();

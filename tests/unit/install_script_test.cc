@@ -32,15 +32,15 @@ class InstallScriptTest : public EngineTest {
     DefineMacro(engine->macros, "$$WINDOWS$$", "C:\\WINDOWS");
     DefineMacro(engine->macros, "$$SYSTEM$$", "C:\\WINDOWS\\system32");
     DefineMacro(engine->macros, "$$FD$$", "D:");
-    EXPECT_EQ(Load(script), 0);
+    EXPECT_TRUE(Load(script));
     std::strcpy(engine->params.folder1, "C:\\APPS\\MYAPP");
     ui.events.clear();
-    result = engine->RunScript(mode);
+    completed = engine->RunScript(mode);
     return ui.Transcript();
   }
 
   FakeFileSystem files;
-  int result = -1;
+  bool completed = false;  // what the run returned
 };
 
 constexpr char kInstallScript[] =
@@ -57,7 +57,7 @@ constexpr char kInstallScript[] =
 
 TEST_F(InstallScriptTest, JapaneseRunInstallsEverything) {
   EXPECT_EQ(Run(kInstallScript, kJapanese), "completed\n");
-  EXPECT_EQ(result, 0);
+  EXPECT_TRUE(completed);
   EXPECT_TRUE(files.IsFolder("C:\\APPS\\MYAPP\\Help Files"));
   EXPECT_EQ(files.Contents("C:\\APPS\\MYAPP\\APP.EXE"), "MZ binary");
   EXPECT_EQ(files.Contents("C:\\APPS\\MYAPP\\Help Files\\HELP.HLP"), "help");
@@ -104,7 +104,7 @@ TEST_F(InstallScriptTest, FailuresStopTheRun) {
     Reset();
     ui.answers = {false};
     EXPECT_EQ(Run(c.script, kJapanese), c.transcript);
-    EXPECT_EQ(result, 1);
+    EXPECT_FALSE(completed);
   }
   EXPECT_FALSE(files.Exists("C:\\APPS\\NONE.TXT"));
 }

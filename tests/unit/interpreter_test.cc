@@ -16,9 +16,9 @@ class InterpreterTest : public EngineTest {
     DefineMacro(engine->macros, "$$WINDOWS$$", "C:\\WINDOWS");
     DefineMacro(engine->macros, "$$SYSTEM$$", "C:\\WINDOWS\\system32");
     DefineMacro(engine->macros, "$$FD$$", "D:");
-    EXPECT_EQ(Load(script), 0);
+    EXPECT_TRUE(Load(script));
     ui.events.clear();
-    result = engine->RunScript(mode);
+    completed = engine->RunScript(mode);
     return ui.Transcript();
   }
   std::string Macro(const char* name) {
@@ -29,87 +29,88 @@ class InterpreterTest : public EngineTest {
     }
     return "<undefined>";
   }
-  int result = -1;
+  bool completed = false;  // what the run returned
 };
 
 struct RunCase {
   const char* script;
   const char* transcript;
-  int result;
+  bool completed;
 };
 
 TEST_F(InterpreterTest, ControlFlowTable) {
   const RunCase cases[] = {
-      {"", "completed\n", 0},
-      {"Message Hello world\n", "info: Hello world\ncompleted\n", 0},
-      {"Message \"quoted\"\n", "info: \"quoted\"\ncompleted\n", 0},
-      {"\n  \n'comment\n:label\nSetupDir x\nWindowTitle t\n", "completed\n", 0},
-      {"Frobnicate now\n", "error: Setup script Error (Frobnicate now)\n", 1},
-      {"  = 1\n", "error: Setup script Error (1)\n", 1},
-      {"Registry x y\n", "error: Setup script Error (x y)\n", 1},
-      {"ErrorExit Disk   full \nMessage no\n", "error: Disk   full \n", 1},
+      {"", "completed\n", true},
+      {"Message Hello world\n", "info: Hello world\ncompleted\n", true},
+      {"Message \"quoted\"\n", "info: \"quoted\"\ncompleted\n", true},
+      {"\n  \n'comment\n:label\nSetupDir x\nWindowTitle t\n", "completed\n", true},
+      {"Frobnicate now\n", "error: Setup script Error (Frobnicate now)\n", false},
+      {"  = 1\n", "error: Setup script Error (1)\n", false},
+      {"Registry x y\n", "error: Setup script Error (x y)\n", false},
+      {"ErrorExit Disk   full \nMessage no\n", "error: Disk   full \n", false},
       // Goto skips every line up to the label, unread.
-      {"Goto END\nFrobnicate\nMessage no\n:END\nMessage yes\n", "info: yes\ncompleted\n", 0},
-      {"Goto :END\n:END\nMessage yes\n", "info: yes\ncompleted\n", 0},
-      {"Goto \"END\"\n:END\nMessage yes\n", "info: yes\ncompleted\n", 0},
+      {"Goto END\nFrobnicate\nMessage no\n:END\nMessage yes\n", "info: yes\ncompleted\n", true},
+      {"Goto :END\n:END\nMessage yes\n", "info: yes\ncompleted\n", true},
+      {"Goto \"END\"\n:END\nMessage yes\n", "info: yes\ncompleted\n", true},
       // Labels match byte for byte.
       {"Goto end\n:END\nMessage no\n",
-       "error: Setup script Error. Nothing (end) label\ncompleted\n", 0},
+       "error: Setup script Error. Nothing (end) label\ncompleted\n", true},
       // A label above the Goto is not searched.
       {":UP\nGoto UP\nMessage no\n", "error: Setup script Error. Nothing (UP) label\ncompleted\n",
-       0},
+       true},
       // Two labels of one name: execution resumes after the first.
-      {"Goto L\n:L\nMessage one\n:L\nMessage two\n", "info: one\ninfo: two\ncompleted\n", 0},
+      {"Goto L\n:L\nMessage one\n:L\nMessage two\n", "info: one\ninfo: two\ncompleted\n", true},
       // A label with trailing text: the label word alone counts.
-      {"Goto L\n:L more\nMessage one\n", "info: one\ncompleted\n", 0},
+      {"Goto L\n:L more\nMessage one\n", "info: one\ncompleted\n", true},
       // A label line without a name is harmless, except while skipping.
-      {":\n: x\nMessage ok\n", "info: ok\ncompleted\n", 0},
+      {":\n: x\nMessage ok\n", "info: ok\ncompleted\n", true},
       {"Goto L\n: L\n:L\n",
        "error: D:\\Setup.Inf\x82\xCC"
        "2\x8Ds\x96\xDA\x82\xC9:\x82\xAA\x82\xA0"
        "\x82\xE9\x82\xCC\x82\xC9\x83\x89\x83x\x83\x8B\x82\xAA\x97L\x82\xE8\x82\xDC\x82\xB9\x82\xF1"
        "\n",
-       1},
+       false},
       {"Goto\n",
        "error: GOTO \x82\xC9\x83\x89\x83x\x83\x8B\x82\xAA\x97L\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n",
-       1},
+       false},
       {"Goto :\n",
        "error: GOTO \x82\xC9\x83\x89\x83x\x83\x8B\x82\xAA\x97L\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n",
-       1},
+       false},
       // MessageBox: quoted whole, unquoted up to the first blank, 0x01 breaks lines.
-      {"MessageBox Insert disk 2\n", "message: Insert\ncompleted\n", 0},
-      {"MessageBox \"Insert disk 2\"\n", "message: Insert disk 2\ncompleted\n", 0},
-      {"MessageBox \"one\x01two\"\n", "message: one\ntwo\ncompleted\n", 0},
-      {"MessageBox single\n", "message: single\ncompleted\n", 0},
+      {"MessageBox Insert disk 2\n", "message: Insert\ncompleted\n", true},
+      {"MessageBox \"Insert disk 2\"\n", "message: Insert disk 2\ncompleted\n", true},
+      {"MessageBox \"one\x01two\"\n", "message: one\ntwo\ncompleted\n", true},
+      {"MessageBox single\n", "message: single\ncompleted\n", true},
       // Tail commands and sense words.
-      {"IfString a = a E Message no\nIfString a = a x Message yes\n", "info: yes\ncompleted\n", 0},
-      {"IfString a = a x IfString b < c x Message both\n", "info: both\ncompleted\n", 0},
-      {"IfString a = a x IfString b > c x Message both\n", "completed\n", 0},
-      {"IfString a = a x Goto L\nMessage no\n:L\n", "completed\n", 0},
-      {"IfString a = a x   \n", "completed\n", 0},
-      {"IfString a = a x :label\nIfString a = a x 'comment\n", "completed\n", 0},
+      {"IfString a = a E Message no\nIfString a = a x Message yes\n", "info: yes\ncompleted\n",
+       true},
+      {"IfString a = a x IfString b < c x Message both\n", "info: both\ncompleted\n", true},
+      {"IfString a = a x IfString b > c x Message both\n", "completed\n", true},
+      {"IfString a = a x Goto L\nMessage no\n:L\n", "completed\n", true},
+      {"IfString a = a x   \n", "completed\n", true},
+      {"IfString a = a x :label\nIfString a = a x 'comment\n", "completed\n", true},
       {"IfString a = a x\n",
        "error: D:\\Setup.Inf\x82\xCC"
        "1\x8Ds\x96\xDA\x82\xC9TAB\x82\xAA\x97L"
        "\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n",
-       1},
-      {"IfString A <=B E Message inverted\n", "info: inverted\ncompleted\n", 0},
-      {"IfString a b E Message always\n", "info: always\ncompleted\n", 0},
-      {"IfString a = a x Frobnicate\n", "error: Setup script Error (Frobnicate)\n", 1},
+       false},
+      {"IfString A <=B E Message inverted\n", "info: inverted\ncompleted\n", true},
+      {"IfString a b E Message always\n", "info: always\ncompleted\n", true},
+      {"IfString a = a x Frobnicate\n", "error: Setup script Error (Frobnicate)\n", false},
       // If-lines between a Goto and its label are skipped with their tails.
-      {"Goto L\nIfString a = a x Message no\n:L\n", "completed\n", 0},
+      {"Goto L\nIfString a = a x Message no\n:L\n", "completed\n", true},
   };
   for (const RunCase& c : cases) {
     Reset();
     EXPECT_EQ(Run(c.script), c.transcript) << c.script;
-    EXPECT_EQ(result, c.result) << c.script;
+    EXPECT_EQ(completed, c.completed) << c.script;
   }
 }
 
 TEST_F(InterpreterTest, MessageBoxCancelStopsWithoutAFurtherMessage) {
   ui.answers = {false};
   EXPECT_EQ(Run("MessageBox \"Go on?\"\nMessage no\n"), "message: Go on?\n");
-  EXPECT_EQ(result, 1);
+  EXPECT_FALSE(completed);
 }
 
 TEST_F(InterpreterTest, RunTimeMacrosAndRoots) {
@@ -157,7 +158,7 @@ TEST_F(InterpreterTest, DefineFailures) {
   for (int i = 0; i < 43; ++i) script += "#define M" + std::to_string(i) + "_ x\n";
   script += "#define ONE_TOO_MANY x\nMessage no\n";
   EXPECT_EQ(Run(script), "error: " + Format(kMsgTooManyMacros, 50) + "\n");
-  EXPECT_EQ(result, 1);
+  EXPECT_FALSE(completed);
 
   Reset();
   EXPECT_EQ(Run("#define A\n"), "error: " + Format(kMsgNoTab, "D:\\Setup.Inf", 1) + "\n");
@@ -176,15 +177,50 @@ TEST_F(InterpreterTest, ProgressFollowsTheLineNumber) {
 TEST_F(InterpreterTest, StoppedRunKeepsTheProgressAtItsLine) {
   Run("Message a\nErrorExit x\nMessage b\n");
   EXPECT_EQ(ui.progress_positions, (std::vector<int>{0, 1, 2}));
-  EXPECT_EQ(result, 1);
+  EXPECT_FALSE(completed);
 }
 
 TEST_F(InterpreterTest, ThereIsOnlyOneRunPerProgram) {
   Run("Message once\n");
   ui.events.clear();
   EXPECT_TRUE(engine->run_started());
-  EXPECT_EQ(engine->RunScript(kJapanese), 1);
+  EXPECT_FALSE(engine->RunScript(kJapanese));
   EXPECT_TRUE(ui.events.empty());
+}
+
+// What the front ends hand over on OK: a folder over 255 bytes starts
+// nothing and leaves the settings as they were; so does a second start.
+TEST_F(InterpreterTest, StartRunChecksTheFoldersFirst) {
+  const std::string fits(255, 'f');
+  const std::string too_long(256, 'f');
+  struct Case {
+    const std::string& folder1;
+    const std::string& folder2;
+    RunResult result;
+  } cases[] = {
+      {too_long, fits, RunResult::kFolder1TooLong},
+      {fits, too_long, RunResult::kFolder2TooLong},
+      {too_long, too_long, RunResult::kFolder1TooLong},
+  };
+  ASSERT_TRUE(Load("Message $$SETUPDIR$$\n"));
+  for (const Case& c : cases) {
+    EXPECT_EQ(StartRun(*engine, c.folder1.c_str(), c.folder2.c_str(), kJapanese), c.result);
+    EXPECT_STREQ(engine->params.folder1, "C:\\");
+    EXPECT_STREQ(engine->params.folder2, "C:\\");
+    EXPECT_FALSE(engine->run_started());
+  }
+  EXPECT_EQ(StartRun(*engine, fits.c_str(), "D:\\", kJapanese), RunResult::kCompleted);
+  EXPECT_EQ(ui.Transcript(), "info: " + fits + "\ncompleted\n");
+  EXPECT_STREQ(engine->params.folder2, "D:\\");
+  EXPECT_EQ(StartRun(*engine, "E:\\", "E:\\", kJapanese), RunResult::kAlreadyStarted);
+  EXPECT_STREQ(engine->params.folder1, fits.c_str());
+  EXPECT_EQ(ui.Transcript(), "info: " + fits + "\ncompleted\n");
+}
+
+TEST_F(InterpreterTest, StoppedRunSaysSo) {
+  ASSERT_TRUE(Load("ErrorExit no\n"));
+  EXPECT_EQ(StartRun(*engine, "C:\\", "C:\\", kJapanese), RunResult::kStopped);
+  EXPECT_EQ(ui.Transcript(), "error: no\n");
 }
 
 TEST_F(InterpreterTest, EmptyScriptCompletesAtOnce) {
@@ -202,7 +238,7 @@ TEST_F(InterpreterTest, CopyLinesOfTheOtherLanguageAreNotRead) {
 TEST_F(InterpreterTest, LimitsAreScriptErrors) {
   EXPECT_EQ(Run("Message " + std::string(600, 'x') + "\n"),
             "error: " + Format(kMsgLineTooLong, "D:\\Setup.Inf", 1, 511) + "\n");
-  EXPECT_EQ(result, 1);
+  EXPECT_FALSE(completed);
 
   Reset();
   std::string value(250, 'v');
@@ -220,14 +256,14 @@ TEST_F(InterpreterTest, LimitsAreScriptErrors) {
 TEST_F(InterpreterTest, LanguageTests) {
   system.lang_id = 0x0411;
   const RunCase cases[] = {
-      {"IfLanguage 17 x Message yes\n", "info: yes\ncompleted\n", 0},
-      {"IfLanguage 0x11 x Message yes\n", "info: yes\ncompleted\n", 0},
-      {"IfLanguage 0X11 x Message yes\n", "info: yes\ncompleted\n", 0},
-      {"IfLanguage 0x0411 x Message no\n", "completed\n", 0},
-      {"IfLanguage 9 x Message no\n", "completed\n", 0},
-      {"IfLanguage 9 E Message yes\n", "info: yes\ncompleted\n", 0},
-      {"IfLanguage 0x E Message yes\n", "info: yes\ncompleted\n", 0},
-      {"IfLanguage 17abc x Message yes\n", "info: yes\ncompleted\n", 0},
+      {"IfLanguage 17 x Message yes\n", "info: yes\ncompleted\n", true},
+      {"IfLanguage 0x11 x Message yes\n", "info: yes\ncompleted\n", true},
+      {"IfLanguage 0X11 x Message yes\n", "info: yes\ncompleted\n", true},
+      {"IfLanguage 0x0411 x Message no\n", "completed\n", true},
+      {"IfLanguage 9 x Message no\n", "completed\n", true},
+      {"IfLanguage 9 E Message yes\n", "info: yes\ncompleted\n", true},
+      {"IfLanguage 0x E Message yes\n", "info: yes\ncompleted\n", true},
+      {"IfLanguage 17abc x Message yes\n", "info: yes\ncompleted\n", true},
   };
   for (const RunCase& c : cases) {
     Reset();
@@ -237,13 +273,13 @@ TEST_F(InterpreterTest, LanguageTests) {
 
 TEST_F(InterpreterTest, StringComparisons) {
   const RunCase cases[] = {
-      {"IfString ABC < abc x Message yes\n", "info: yes\ncompleted\n", 0},
-      {"IfString ab < abc x Message yes\n", "info: yes\ncompleted\n", 0},
-      {"IfString abc >= abc x Message yes\n", "info: yes\ncompleted\n", 0},
-      {"IfString \"a b\" = \"a b\" x Message yes\n", "info: yes\ncompleted\n", 0},
-      {"IfString \x82\xA0 > a x Message yes\n", "info: yes\ncompleted\n", 0},
-      {"IfString b <= a x Message no\n", "completed\n", 0},
-      {"IfString a > b E Message yes\n", "info: yes\ncompleted\n", 0},
+      {"IfString ABC < abc x Message yes\n", "info: yes\ncompleted\n", true},
+      {"IfString ab < abc x Message yes\n", "info: yes\ncompleted\n", true},
+      {"IfString abc >= abc x Message yes\n", "info: yes\ncompleted\n", true},
+      {"IfString \"a b\" = \"a b\" x Message yes\n", "info: yes\ncompleted\n", true},
+      {"IfString \x82\xA0 > a x Message yes\n", "info: yes\ncompleted\n", true},
+      {"IfString b <= a x Message no\n", "completed\n", true},
+      {"IfString a > b E Message yes\n", "info: yes\ncompleted\n", true},
   };
   for (const RunCase& c : cases) {
     Reset();

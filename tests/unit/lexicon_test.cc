@@ -188,51 +188,52 @@ TEST_F(PathHelperTest, Table) {
   for (const PathCase& c : cases) {
     char buffer[32];
     std::strcpy(buffer, c.input);
-    StripTrailingBackslash(buffer);
+    StripTrailingBackslash(engine->lead_bytes, buffer);
     EXPECT_STREQ(buffer, c.stripped) << c.input;
     std::strcpy(buffer, c.input);
-    DropTrailingSeparator(buffer);
+    DropTrailingSeparator(engine->lead_bytes, buffer);
     EXPECT_STREQ(buffer, c.dropped) << c.input;
   }
 }
 
 TEST_F(PathHelperTest, LastChar) {
-  EXPECT_EQ(LastChar(""), 0u);
-  EXPECT_EQ(LastChar("ab"), static_cast<unsigned>('b'));
-  EXPECT_EQ(LastChar("a\x95\x5C"), 0x955Cu);
-  EXPECT_EQ(LastChar("a\x95"), 0x95u);  // a cut character counts alone
-  EXPECT_FALSE(EndsWithSeparator("a\x95\x5C"));
-  EXPECT_TRUE(EndsWithSeparator("a/"));
+  EXPECT_EQ(LastChar(engine->lead_bytes, ""), 0u);
+  EXPECT_EQ(LastChar(engine->lead_bytes, "ab"), static_cast<unsigned>('b'));
+  EXPECT_EQ(LastChar(engine->lead_bytes, "a\x95\x5C"), 0x955Cu);
+  EXPECT_EQ(LastChar(engine->lead_bytes, "a\x95"), 0x95u);  // a cut character counts alone
+  EXPECT_FALSE(EndsWithSeparator(engine->lead_bytes, "a\x95\x5C"));
+  EXPECT_TRUE(EndsWithSeparator(engine->lead_bytes, "a/"));
 }
 
 TEST_F(PathHelperTest, SingleByteCodePageSeesEveryBackslash) {
   system.japanese = false;
   Reset();
   char buffer[] = "C:\\\x95\\";
-  StripTrailingBackslash(buffer);
+  StripTrailingBackslash(engine->lead_bytes, buffer);
   EXPECT_STREQ(buffer, "C:\\\x95");
 }
 
 TEST_F(PathHelperTest, SplitDriveAndFolder) {
   char drive[3];
   char folder[16];
-  EXPECT_TRUE(SplitDriveAndFolder("C:\\Program Files\\App", drive, folder, 16));
+  EXPECT_TRUE(SplitDriveAndFolder(engine->lead_bytes, "C:\\Program Files\\App", drive, folder, 16));
   EXPECT_STREQ(drive, "C:");
   EXPECT_STREQ(folder, "\\Program Files\\");
-  EXPECT_TRUE(SplitDriveAndFolder("app.exe", drive, folder, 16));
+  EXPECT_TRUE(SplitDriveAndFolder(engine->lead_bytes, "app.exe", drive, folder, 16));
   EXPECT_STREQ(drive, "");
   EXPECT_STREQ(folder, "");
-  EXPECT_TRUE(SplitDriveAndFolder("D:\\\x95\x5C", drive, folder, 16));
+  EXPECT_TRUE(SplitDriveAndFolder(engine->lead_bytes, "D:\\\x95\x5C", drive, folder, 16));
   EXPECT_STREQ(folder, "\\");
-  EXPECT_FALSE(SplitDriveAndFolder("C:\\0123456789abcdef\\x", drive, folder, 16));
+  EXPECT_FALSE(
+      SplitDriveAndFolder(engine->lead_bytes, "C:\\0123456789abcdef\\x", drive, folder, 16));
   EXPECT_STREQ(folder, "");
 }
 
 TEST_F(PathHelperTest, CopyBoundedNeverSplitsACharacter) {
   char buffer[4];
-  EXPECT_FALSE(CopyBounded(buffer, sizeof buffer, "ab\x82\xA0"));
+  EXPECT_FALSE(CopyBounded(engine->lead_bytes, buffer, sizeof buffer, "ab\x82\xA0"));
   EXPECT_STREQ(buffer, "ab");
-  EXPECT_TRUE(CopyBounded(buffer, sizeof buffer, "a\x82\xA0"));
+  EXPECT_TRUE(CopyBounded(engine->lead_bytes, buffer, sizeof buffer, "a\x82\xA0"));
   EXPECT_STREQ(buffer, "a\x82\xA0");
 }
 

@@ -20,15 +20,15 @@ std::vector<std::string> StoredLines(ScriptEngine& engine) {
 }
 
 TEST_F(LoaderTest, LineEndsAndTextMode) {
-  ASSERT_EQ(Load("a\r\nb\nc\rd\n\r\n\x1A"
-                 "after"),
-            0);
+  ASSERT_TRUE(
+      Load("a\r\nb\nc\rd\n\r\n\x1A"
+           "after"));
   EXPECT_EQ(StoredLines(*engine), (std::vector<std::string>{"a", "b", "c\rd", ""}));
   EXPECT_EQ(engine->lines.line_count, 4);
 }
 
 TEST_F(LoaderTest, EmptyScript) {
-  ASSERT_EQ(Load(""), 0);
+  ASSERT_TRUE(Load(""));
   EXPECT_EQ(engine->lines.line_count, 0);
   char line[16];
   bool too_long = true;
@@ -37,7 +37,7 @@ TEST_F(LoaderTest, EmptyScript) {
 }
 
 TEST_F(LoaderTest, LongTextLineIsStoredInPieces) {
-  ASSERT_EQ(Load(std::string(1500, 'x') + "\nend"), 0);
+  ASSERT_TRUE(Load(std::string(1500, 'x') + "\nend"));
   auto lines = StoredLines(*engine);
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0].size(), 1023u);
@@ -46,7 +46,7 @@ TEST_F(LoaderTest, LongTextLineIsStoredInPieces) {
 }
 
 TEST_F(LoaderTest, ZeroByteEndsTheStoredLine) {
-  ASSERT_EQ(Load(std::string("ab\0cd\nx", 7)), 0);
+  ASSERT_TRUE(Load(std::string("ab\0cd\nx", 7)));
   EXPECT_EQ(StoredLines(*engine), (std::vector<std::string>{"ab", "x"}));
 }
 
@@ -54,7 +54,7 @@ TEST_F(LoaderTest, ScriptThatDoesNotFitTheStoreIsRefused) {
   std::string line(1000, 'x');
   std::string script;
   for (int i = 0; i < 66; ++i) script += line + "\n";
-  EXPECT_EQ(Load(script), 1);
+  EXPECT_FALSE(Load(script));
   EXPECT_EQ(ui.Transcript(),
             "error: " + Format(kMsgScriptTooLarge, "D:\\Setup.Inf", 66, 65536) + "\n");
 }
@@ -88,7 +88,7 @@ TEST_F(LoaderTest, PrescanTable) {
   };
   for (const PrescanCase& c : cases) {
     Reset();
-    ASSERT_EQ(Load(c.script), 0) << c.script;
+    ASSERT_TRUE(Load(c.script)) << c.script;
     const SetupParams& p = engine->params;
     EXPECT_STREQ(p.window_title, c.title) << c.script;
     EXPECT_STREQ(p.folder1, c.folder1) << c.script;
@@ -99,18 +99,18 @@ TEST_F(LoaderTest, PrescanTable) {
 }
 
 TEST_F(LoaderTest, StoredLineIsKeptAsWritten) {
-  ASSERT_EQ(Load("  SetupDir \"C:\\A B\" Label\n"), 0);
+  ASSERT_TRUE(Load("  SetupDir \"C:\\A B\" Label\n"));
   EXPECT_EQ(StoredLines(*engine), std::vector<std::string>{"  SetupDir \"C:\\A B\" Label"});
 }
 
 TEST_F(LoaderTest, LongSettingsAreCutOrRefused) {
   std::string long_text(300, 'T');
-  ASSERT_EQ(Load("WindowTitle " + long_text + "\nSetupDir C:\\ " + long_text + "\n"), 0);
+  ASSERT_TRUE(Load("WindowTitle " + long_text + "\nSetupDir C:\\ " + long_text + "\n"));
   EXPECT_EQ(std::string(engine->params.window_title), long_text.substr(0, 255));
   EXPECT_EQ(std::string(engine->params.label1), long_text.substr(0, 255));
 
   Reset();
-  EXPECT_EQ(Load("'x\nSetupDir C:\\" + long_text + "\n"), 1);
+  EXPECT_FALSE(Load("'x\nSetupDir C:\\" + long_text + "\n"));
   EXPECT_EQ(ui.Transcript(), "error: " + Format(kMsgFolderTooLong, "D:\\Setup.Inf", 2, 255) + "\n");
 }
 
@@ -152,7 +152,7 @@ TEST_F(StartUpTest, MissingScriptNamesTheFullPath) {
   } no_files;
   platform.files = &no_files;
   Reset();
-  EXPECT_FALSE(engine->InitInstance());
+  EXPECT_EQ(engine->InitInstance(), SetupResult::kNotStarted);
   EXPECT_STREQ(engine->program_folder, "D:\\Setup");
   EXPECT_EQ(ui.Transcript(), "error: Can't Open D:\\Setup\\Setup.Inf file.\n");
   EXPECT_EQ(engine->macros.count, 3);
@@ -180,13 +180,13 @@ TEST_F(StartUpTest, ProgramFolderForms) {
 TEST_F(StartUpTest, MissingWindowsFolderEndsTheProgram) {
   system.windows_dir = "";
   Reset();
-  EXPECT_FALSE(engine->InitInstance());
+  EXPECT_EQ(engine->InitInstance(), SetupResult::kNotStarted);
   EXPECT_EQ(ui.Transcript(), std::string("error: ") + kMsgNoWindows + "\n");
   system.windows_dir = "C:\\WINDOWS";
   system.system_dir = std::string(300, 's');  // does not fit the 256-byte buffer
   ui.events.clear();
   Reset();
-  EXPECT_FALSE(engine->InitInstance());
+  EXPECT_EQ(engine->InitInstance(), SetupResult::kNotStarted);
   EXPECT_EQ(ui.Transcript(), std::string("error: ") + kMsgNoWindows + "\n");
 }
 

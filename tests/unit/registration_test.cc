@@ -1,5 +1,7 @@
 // Regsvr over recording fakes: which route registers a component, the
 // command line and folder of the process route, the wait, and the message.
+#include "actions/registration.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -24,17 +26,9 @@ using ::testing::IsEmpty;
 constexpr long kStatusFail = -2147467259;  // E_FAIL, 0x80004005
 constexpr long kStatusFalse = 1;           // S_FALSE
 
-void UseLeadBytes(bool japanese) {
-  FakeSystem system;
-  system.japanese = japanese;
-  bool lead[256];
-  for (int b = 0; b < 256; ++b) lead[b] = system.IsLeadByte(static_cast<unsigned char>(b));
-  SetLeadBytes(lead);
-}
-
 class RegistrationTest : public ::testing::Test {
  protected:
-  RegistrationTest() : engine_(MakePlatform(), ui_) { UseLeadBytes(true); }
+  RegistrationTest() : engine_(MakePlatform(), ui_) {}
 
   Platform MakePlatform() {
     Platform platform;
@@ -44,10 +38,19 @@ class RegistrationTest : public ::testing::Test {
   }
 
   // Runs a Regsvr line's argument text as the interpreter hands it over.
-  int Regsvr(const std::string& arguments) {
+  bool Regsvr(const std::string& arguments) {
     std::vector<char> buffer(arguments.begin(), arguments.end());
     buffer.push_back('\0');
-    return engine_.RegsvrCommand(buffer.data());
+    return RegsvrCommand(engine_, buffer.data());
+  }
+
+  // The engine's lead bytes as on a system with (or without) a double-byte
+  // code page.
+  void UseLeadBytes(bool japanese) {
+    system_.japanese = japanese;
+    for (int b = 0; b < 256; ++b) {
+      engine_.lead_bytes.is_lead[b] = system_.IsLeadByte(static_cast<unsigned char>(b));
+    }
   }
 
   static std::string CantRegister(const std::string& path) {
@@ -63,7 +66,7 @@ class RegistrationTest : public ::testing::Test {
 TEST_F(RegistrationTest, InProcessSuccessStartsNoProcess) {
   components_.modules["C:\\App\\a.dll"] = {true, 0};
 
-  EXPECT_EQ(Regsvr("C:\\App\\a.dll "), 0);
+  EXPECT_TRUE(Regsvr("C:\\App\\a.dll "));
 
   EXPECT_THAT(components_.events, ElementsAre("load C:\\App\\a.dll", "call DllRegisterServer -> 0",
                                               "free C:\\App\\a.dll"));
@@ -93,7 +96,7 @@ class InProcessFailureTest : public RegistrationTest,
 TEST_P(InProcessFailureTest, StartsTheFileAsProgramWhichRegistersIt) {
   components_.programs.insert("C:\\App\\a.dll");
 
-  EXPECT_EQ(Regsvr("C:\\App\\a.dll "), 0);
+  EXPECT_TRUE(Regsvr("C:\\App\\a.dll "));
 
   EXPECT_THAT(components_.Starts(),
               ElementsAre("start [\"C:\\App\\a.dll\" /regserver] in [C:\\App\\]"));
@@ -103,7 +106,7 @@ TEST_P(InProcessFailureTest, StartsTheFileAsProgramWhichRegistersIt) {
 }
 
 TEST_P(InProcessFailureTest, ProgramThatCannotStartGivesTheMessageAndStops) {
-  EXPECT_EQ(Regsvr("C:\\App\\a.dll "), 1);
+  EXPECT_FALSE(Regsvr("C:\\App\\a.dll "));
 
   EXPECT_THAT(components_.Starts(),
               ElementsAre("start [\"C:\\App\\a.dll\" /regserver] in [C:\\App\\] failed"));
@@ -125,7 +128,7 @@ TEST_F(RegistrationTest, ExecutableRunsQuotedInItsOwnFolderAndIsWaitedFor) {
   components_.programs.insert(path);
   components_.polls_before_end = 3;
 
-  EXPECT_EQ(Regsvr("\"C:\\Program Files\\App\\app.exe\""), 0);
+  EXPECT_TRUE(Regsvr("\"C:\\Program Files\\App\\app.exe\""));
 
   EXPECT_THAT(components_.events,
               ElementsAre("load C:\\Program Files\\App\\app.exe", "call DllRegisterServer missing",
@@ -133,9 +136,9 @@ TEST_F(RegistrationTest, ExecutableRunsQuotedInItsOwnFolderAndIsWaitedFor) {
                           "start [\"C:\\Program Files\\App\\app.exe\" /regserver] in "
                           "[C:\\Program Files\\App\\]",
                           "close"));
-  // Messages are taken and the thread sleeps 1 ms for every poll that finds
-  // the program still running, and not once more.
-  EXPECT_EQ(components_.dispatch_count, 3);
+  // The front end keeps its windows responsive and the thread sleeps 1 ms
+  // for every poll that finds the program still running, and not once more.
+  EXPECT_EQ(ui_.idle_count, 3);
   EXPECT_EQ(components_.sleep_count, 3);
   EXPECT_EQ(components_.slept_ms, 3u);
   EXPECT_THAT(ui_.events, IsEmpty());
@@ -145,22 +148,22 @@ TEST_F(RegistrationTest, ProgramThatHasEndedAtOnceIsNotWaitedFor) {
   components_.programs.insert("C:\\app.exe");
   components_.polls_before_end = 0;
 
-  EXPECT_EQ(Regsvr("C:\\app.exe "), 0);
+  EXPECT_TRUE(Regsvr("C:\\app.exe "));
 
-  EXPECT_EQ(components_.dispatch_count, 0);
+  EXPECT_EQ(ui_.idle_count, 0);
   EXPECT_EQ(components_.sleep_count, 0);
   EXPECT_EQ(components_.open_processes, 0);
 }
 
-TEST_F(RegistrationTest, MessagesDispatchedDuringTheWaitReachTheWindows) {
+TEST_F(RegistrationTest, FrontEndKeepsRespondingDuringTheWait) {
   components_.programs.insert("C:\\app.exe");
   components_.polls_before_end = 2;
   std::vector<int> seen_open;
-  components_.on_dispatch = [&] { seen_open.push_back(components_.open_processes); };
+  ui_.on_idle = [&] { seen_open.push_back(components_.open_processes); };
 
-  EXPECT_EQ(Regsvr("C:\\app.exe "), 0);
+  EXPECT_TRUE(Regsvr("C:\\app.exe "));
 
-  // Each dispatch happened while the program was still held open.
+  // Each call happened while the program was still held open.
   EXPECT_THAT(seen_open, ElementsAre(1, 1));
 }
 
@@ -179,7 +182,7 @@ TEST_P(FolderTest, ProgramStartsInTheFolderPartOfItsPath) {
   UseLeadBytes(c.japanese);
   components_.programs.insert(c.path);
 
-  EXPECT_TRUE(engine_.RegisterComponent(c.path));
+  EXPECT_TRUE(RegisterComponent(engine_, c.path));
 
   EXPECT_THAT(components_.Starts(), ElementsAre(std::string("start [\"") + c.path +
                                                 "\" /regserver] in [" + c.folder + "]"));
@@ -204,7 +207,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  false, "C:\\\x95\x5C"}));
 
 TEST_F(RegistrationTest, MissingFileNamesThePathAsWrittenAndFails) {
-  EXPECT_EQ(Regsvr("..\\bin\\gone.dll "), 1);
+  EXPECT_FALSE(Regsvr("..\\bin\\gone.dll "));
 
   EXPECT_THAT(components_.events,
               ElementsAre("load ..\\bin\\gone.dll failed",
@@ -215,7 +218,7 @@ TEST_F(RegistrationTest, MissingFileNamesThePathAsWrittenAndFails) {
 TEST_F(RegistrationTest, TextBehindThePathIsIgnored) {
   components_.modules["C:\\a.dll"] = {true, 0};
 
-  EXPECT_EQ(Regsvr("C:\\a.dll\tand more words"), 0);
+  EXPECT_TRUE(Regsvr("C:\\a.dll\tand more words"));
 
   EXPECT_THAT(components_.events,
               ElementsAre("load C:\\a.dll", "call DllRegisterServer -> 0", "free C:\\a.dll"));
@@ -229,7 +232,7 @@ TEST_F(RegistrationTest, MalformedPathIsReportedOnceAndNothingIsLoaded) {
     ui_.events.clear();
     components_.modules["C:\\a.dll"] = {true, 0};
 
-    EXPECT_EQ(Regsvr(arguments), 1);
+    EXPECT_FALSE(Regsvr(arguments));
 
     EXPECT_THAT(components_.events, IsEmpty());
     ASSERT_EQ(ui_.events.size(), 1u);
@@ -243,7 +246,7 @@ TEST_F(RegistrationTest, FolderPartOf255BytesIsUsed) {
   std::string path = folder + "app.exe";
   components_.programs.insert(path);
 
-  EXPECT_TRUE(engine_.RegisterComponent(path.c_str()));
+  EXPECT_TRUE(RegisterComponent(engine_, path.c_str()));
 
   EXPECT_THAT(components_.Starts(),
               ElementsAre("start [\"" + path + "\" /regserver] in [" + folder + "]"));
@@ -255,7 +258,7 @@ TEST_F(RegistrationTest, FolderPartLongerThan255BytesIsNotStarted) {
   std::string path = "C:\\" + std::string(252, 'f') + "\\app.exe";
   components_.programs.insert(path);
 
-  EXPECT_FALSE(engine_.RegisterComponent(path.c_str()));
+  EXPECT_FALSE(RegisterComponent(engine_, path.c_str()));
 
   EXPECT_THAT(components_.Starts(), IsEmpty());
   ASSERT_EQ(ui_.events.size(), 1u);
@@ -269,7 +272,7 @@ TEST_F(RegistrationTest, LongMessageIsNotCutInsideADoubleByteCharacter) {
   // 0x5C, which must then be left out whole.
   std::string path = std::string(252, 'x') + "\x95\x5C" + "yyyy";
 
-  EXPECT_FALSE(engine_.RegisterComponent(path.c_str()));
+  EXPECT_FALSE(RegisterComponent(engine_, path.c_str()));
 
   ASSERT_EQ(ui_.events.size(), 1u);
   EXPECT_EQ(ui_.events[0], "topmost error:  '" + std::string(252, 'x'));
@@ -278,7 +281,7 @@ TEST_F(RegistrationTest, LongMessageIsNotCutInsideADoubleByteCharacter) {
 TEST_F(RegistrationTest, RunAndWaitQuotesAProgramWithoutArguments) {
   components_.programs.insert("C:\\p.exe");
 
-  EXPECT_TRUE(engine_.RunAndWait("C:\\p.exe", "C:\\", ""));
+  EXPECT_TRUE(RunAndWait(engine_, "C:\\p.exe", "C:\\", ""));
 
   EXPECT_THAT(components_.Starts(), ElementsAre("start [\"C:\\p.exe\"] in [C:\\]"));
 }
@@ -287,7 +290,7 @@ TEST_F(RegistrationTest, RunAndWaitRefusesACommandLineThatWouldBeCut) {
   std::string program = "C:\\" + std::string(kWorkLineSize, 'p');
   components_.programs.insert(program);
 
-  EXPECT_FALSE(engine_.RunAndWait(program.c_str(), "", "/regserver"));
+  EXPECT_FALSE(RunAndWait(engine_, program.c_str(), "", "/regserver"));
 
   EXPECT_THAT(components_.Starts(), IsEmpty());
 }
@@ -296,7 +299,7 @@ TEST_F(RegistrationTest, PathOfAWholeWorkLineStillFitsTheCommandLine) {
   std::string program = "C:\\" + std::string(kWorkLineSize - 4, 'p');
   components_.programs.insert(program);
 
-  EXPECT_TRUE(engine_.RunAndWait(program.c_str(), "", "/regserver"));
+  EXPECT_TRUE(RunAndWait(engine_, program.c_str(), "", "/regserver"));
 
   EXPECT_EQ(components_.Starts().size(), 1u);
 }
@@ -309,25 +312,25 @@ class RegsvrRunTest : public RegistrationTest {
   std::string Run(const std::string& script) {
     std::strcpy(engine_.script_path, "D:\\Setup.Inf");
     DefineMacro(engine_.macros, "$$FD$$", "D:");
-    EXPECT_EQ(engine_.LoadScriptText(script.data(), static_cast<int>(script.size())), 0);
+    EXPECT_TRUE(engine_.LoadScriptText(script.data(), static_cast<int>(script.size())));
     ui_.events.clear();
-    result_ = engine_.RunScript(kJapanese);
+    completed_ = engine_.RunScript(kJapanese);
     return ui_.Transcript();
   }
-  int result_ = -1;
+  bool completed_ = false;
 };
 
 TEST_F(RegsvrRunTest, RegisteredComponentLetsTheRunGoOn) {
   components_.modules["D:\\a.dll"] = {true, 0};
 
   EXPECT_EQ(Run("Regsvr $$FD$$\\a.dll \nMessage next\n"), "info: next\ncompleted\n");
-  EXPECT_EQ(result_, 0);
+  EXPECT_TRUE(completed_);
 }
 
 TEST_F(RegsvrRunTest, MissingComponentStopsTheRunWithTheExpandedPath) {
   EXPECT_EQ(Run("Regsvr \"$$FD$$\\gone.dll\"\nMessage not reached\n"),
             CantRegister("D:\\gone.dll") + "\n");
-  EXPECT_EQ(result_, 1);
+  EXPECT_FALSE(completed_);
 }
 
 TEST_F(RegsvrRunTest, MalformedPathStopsTheRunWithTheLexiconsMessage) {
@@ -336,7 +339,7 @@ TEST_F(RegsvrRunTest, MalformedPathStopsTheRunWithTheLexiconsMessage) {
 
   EXPECT_EQ(Run("Regsvr D:\\a.dll\nMessage not reached\n"),
             std::string("error: ") + expected + "\n");
-  EXPECT_EQ(result_, 1);
+  EXPECT_FALSE(completed_);
   EXPECT_THAT(components_.events, IsEmpty());
 }
 
@@ -345,13 +348,13 @@ TEST_F(RegsvrRunTest, MalformedPathStopsTheRunWithTheLexiconsMessage) {
 TEST_F(RegsvrRunTest, RunRequestedDuringTheWaitDoesNothing) {
   components_.programs.insert("D:\\app.exe");
   components_.polls_before_end = 2;
-  std::vector<int> nested_results;
-  components_.on_dispatch = [&] { nested_results.push_back(engine_.RunScript(kJapanese)); };
+  std::vector<RunResult> nested_results;
+  ui_.on_idle = [&] { nested_results.push_back(StartRun(engine_, "C:\\", "C:\\", kJapanese)); };
 
   EXPECT_EQ(Run("Regsvr D:\\app.exe \nMessage after\n"), "info: after\ncompleted\n");
 
-  EXPECT_EQ(result_, 0);
-  EXPECT_THAT(nested_results, ElementsAre(1, 1));
+  EXPECT_TRUE(completed_);
+  EXPECT_THAT(nested_results, ElementsAre(RunResult::kAlreadyStarted, RunResult::kAlreadyStarted));
   EXPECT_EQ(components_.Starts().size(), 1u);
   EXPECT_TRUE(engine_.run_started());
 }

@@ -1,6 +1,6 @@
 // Registry paths, the key walk and the registry commands over the in-memory
 // registry: what ends up in the registry and what the user is shown.
-#include "actions/registry_access.h"
+#include "engine/registry_access.h"
 
 #include <string>
 
@@ -33,7 +33,6 @@ struct ParseCase {
 };
 
 TEST(RegistryPathTest, ParseExamples) {
-  UseShiftJisLeadBytes();
   const ParseCase cases[] = {
       {"HKEY_LOCAL_MACHINE\\Software\\Vendor\\App\\Version", true, RootKey::kLocalMachine,
        "Software\\Vendor\\App", "Version"},
@@ -55,7 +54,7 @@ TEST(RegistryPathTest, ParseExamples) {
   };
   for (const ParseCase& c : cases) {
     RegistryPath path;
-    ASSERT_EQ(ParseRegistryPath(c.text, &path), c.parsed) << c.text;
+    ASSERT_EQ(ParseRegistryPath(ShiftJisLeadBytes(), c.text, &path), c.parsed) << c.text;
     if (!c.parsed) continue;
     EXPECT_EQ(path.root, c.root) << c.text;
     EXPECT_STREQ(path.key_path, c.key_path) << c.text;
@@ -66,29 +65,29 @@ TEST(RegistryPathTest, ParseExamples) {
 TEST(RegistryPathTest, RemainderOf255BytesFitsAndOf256IsRefused) {
   RegistryPath path;
   std::string fits = "HKEY_USERS\\" + std::string(200, 'k') + "\\" + std::string(54, 'v');
-  ASSERT_TRUE(ParseRegistryPath(fits.c_str(), &path));
+  ASSERT_TRUE(ParseRegistryPath(ShiftJisLeadBytes(), fits.c_str(), &path));
   EXPECT_EQ(std::string(path.key_path), std::string(200, 'k'));
   EXPECT_EQ(std::string(path.value_name), std::string(54, 'v'));
-  EXPECT_FALSE(ParseRegistryPath((fits + "v").c_str(), &path));
+  EXPECT_FALSE(ParseRegistryPath(ShiftJisLeadBytes(), (fits + "v").c_str(), &path));
 }
 
 // --- the key walk, as the platform sees it ---
 
 class KeyWalkTest : public ::testing::Test {
  protected:
-  void SetUp() override { UseShiftJisLeadBytes(); }
   FakeRegistry fake;
 };
 
 TEST_F(KeyWalkTest, AtMostTwoKeysOpenRootsNeverClosedEveryStepReadWrite) {
-  RegKey key = OpenRegistryKey(fake, RootKey::kLocalMachine, "A\\B\\C\\D", true);
+  RegKey key =
+      OpenRegistryKey(fake, ShiftJisLeadBytes(), RootKey::kLocalMachine, "A\\B\\C\\D", true);
   ASSERT_NE(key, 0u);
   EXPECT_TRUE(fake.HasKey("HKEY_LOCAL_MACHINE\\A\\B\\C\\D"));
   EXPECT_EQ(fake.open_count, 1);  // only the key handed back
   EXPECT_EQ(fake.max_open, 2);
   fake.CloseKey(key);
   // Reading walks with read and write access too.
-  key = OpenRegistryKey(fake, RootKey::kLocalMachine, "a\\b\\c\\d", false);
+  key = OpenRegistryKey(fake, ShiftJisLeadBytes(), RootKey::kLocalMachine, "a\\b\\c\\d", false);
   ASSERT_NE(key, 0u);
   fake.CloseKey(key);
   EXPECT_EQ(fake.open_count, 0);
@@ -101,7 +100,9 @@ TEST_F(KeyWalkTest, AtMostTwoKeysOpenRootsNeverClosedEveryStepReadWrite) {
 
 TEST_F(KeyWalkTest, FailedStepClosesWhatIsOpenAndCreatesNothingWithoutTheFlag) {
   fake.AddKey("HKEY_CURRENT_USER\\A\\B");
-  EXPECT_EQ(OpenRegistryKey(fake, RootKey::kCurrentUser, "A\\B\\Missing\\D", false), 0u);
+  EXPECT_EQ(
+      OpenRegistryKey(fake, ShiftJisLeadBytes(), RootKey::kCurrentUser, "A\\B\\Missing\\D", false),
+      0u);
   EXPECT_FALSE(fake.HasKey("HKEY_CURRENT_USER\\A\\B\\Missing"));
   EXPECT_EQ(fake.open_count, 0);
   EXPECT_EQ(fake.root_closes, 0);
@@ -110,7 +111,7 @@ TEST_F(KeyWalkTest, FailedStepClosesWhatIsOpenAndCreatesNothingWithoutTheFlag) {
 TEST_F(KeyWalkTest, EmptyNamesReopenTheCurrentKey) {
   fake.AddKey("HKEY_USERS\\A\\B");
   for (const char* path : {"", "A\\\\B", "A\\B\\", "\\A"}) {
-    RegKey key = OpenRegistryKey(fake, RootKey::kUsers, path, false);
+    RegKey key = OpenRegistryKey(fake, ShiftJisLeadBytes(), RootKey::kUsers, path, false);
     EXPECT_NE(key, 0u) << path;
     fake.CloseKey(key);
   }
@@ -119,11 +120,13 @@ TEST_F(KeyWalkTest, EmptyNamesReopenTheCurrentKey) {
 }
 
 TEST_F(KeyWalkTest, KeyNameOver255BytesFailsBeforeThePlatformIsAsked) {
-  RegKey key = OpenRegistryKey(fake, RootKey::kUsers, std::string(255, 'n').c_str(), true);
+  RegKey key = OpenRegistryKey(fake, ShiftJisLeadBytes(), RootKey::kUsers,
+                               std::string(255, 'n').c_str(), true);
   EXPECT_NE(key, 0u);
   fake.CloseKey(key);
   std::string too_long = "A\\" + std::string(256, 'n') + "\\B";
-  EXPECT_EQ(OpenRegistryKey(fake, RootKey::kUsers, too_long.c_str(), true), 0u);
+  EXPECT_EQ(OpenRegistryKey(fake, ShiftJisLeadBytes(), RootKey::kUsers, too_long.c_str(), true),
+            0u);
   EXPECT_EQ(fake.SubkeyNames("HKEY_USERS\\A"), std::vector<std::string>{});
   EXPECT_EQ(fake.access_seen.size(), 2u);  // the 255-byte name and A, nothing more
   EXPECT_EQ(fake.open_count, 0);
@@ -133,11 +136,13 @@ TEST_F(KeyWalkTest, KeyThatMayOnlyBeReadCountsAsMissing) {
   fake.SetValueAt("HKEY_LOCAL_MACHINE\\Locked", "Value", kRegSz, std::string("v", 2));
   fake.MakeReadOnly("HKEY_LOCAL_MACHINE\\Locked");
   char value[16] = "junk";
-  ReadRegistryString(fake, "HKEY_LOCAL_MACHINE\\Locked\\Value", value, sizeof value);
+  ReadRegistryString(fake, ShiftJisLeadBytes(), "HKEY_LOCAL_MACHINE\\Locked\\Value", value,
+                     sizeof value);
   EXPECT_STREQ(value, "");
-  EXPECT_FALSE(RegistryKeyExists(fake, "HKEY_LOCAL_MACHINE\\Locked"));
-  EXPECT_FALSE(WriteRegistryString(fake, "HKEY_LOCAL_MACHINE\\Locked\\Value", "w", kRegSz));
-  EXPECT_FALSE(DeleteRegistryEntry(fake, "HKEY_LOCAL_MACHINE\\Locked\\Value"));
+  EXPECT_FALSE(RegistryKeyExists(fake, ShiftJisLeadBytes(), "HKEY_LOCAL_MACHINE\\Locked"));
+  EXPECT_FALSE(WriteRegistryString(fake, ShiftJisLeadBytes(), "HKEY_LOCAL_MACHINE\\Locked\\Value",
+                                   "w", kRegSz));
+  EXPECT_FALSE(DeleteRegistryEntry(fake, ShiftJisLeadBytes(), "HKEY_LOCAL_MACHINE\\Locked\\Value"));
   EXPECT_NE(fake.FindValue("HKEY_LOCAL_MACHINE\\Locked", "Value"), nullptr);
   EXPECT_EQ(fake.open_count, 0);
 }
@@ -150,18 +155,19 @@ TEST_F(KeyWalkTest, FailureAtEveryStepLeavesNoKeyOpen) {
     FakeRegistry registry;
     registry.fail_at = n;
     // Three creates and one set.
-    EXPECT_EQ(WriteRegistryString(registry, path, "v", kRegSz), n > 4) << n;
+    EXPECT_EQ(WriteRegistryString(registry, ShiftJisLeadBytes(), path, "v", kRegSz), n > 4) << n;
     EXPECT_EQ(registry.FindValue("HKEY_CURRENT_USER\\A\\B\\C", "Name") != nullptr, n > 4) << n;
     // Three opens and two queries.
     registry.SetValueAt("HKEY_CURRENT_USER\\A\\B\\C", "Name", kRegSz, std::string("v", 2));
     registry.operations = 0;
     char value[16];
-    ReadRegistryString(registry, path, value, sizeof value);
+    ReadRegistryString(registry, ShiftJisLeadBytes(), path, value, sizeof value);
     EXPECT_STREQ(value, n > 5 ? "v" : "") << n;
     registry.operations = 0;
-    EXPECT_EQ(RegistryKeyExists(registry, "HKEY_CURRENT_USER\\A\\B\\C"), n > 3) << n;
+    EXPECT_EQ(RegistryKeyExists(registry, ShiftJisLeadBytes(), "HKEY_CURRENT_USER\\A\\B\\C"), n > 3)
+        << n;
     registry.operations = 0;
-    EXPECT_EQ(DeleteRegistryEntry(registry, path), n > 3) << n;
+    EXPECT_EQ(DeleteRegistryEntry(registry, ShiftJisLeadBytes(), path), n > 3) << n;
     EXPECT_EQ(registry.open_count, 0) << n;
     EXPECT_EQ(registry.root_closes, 0) << n;
     EXPECT_EQ(registry.bad_closes, 0) << n;
@@ -173,20 +179,22 @@ TEST_F(KeyWalkTest, ReadIsBoundedByTheCallersBufferAndTakesLargeValuesWhole) {
   big += std::string("\0tail", 5);
   fake.SetValueAt(kApp, "Big", kRegBinary, big);
   char small[8];
-  ReadRegistryString(fake, "HKEY_CURRENT_USER\\Software\\Vendor\\App\\Big", small, sizeof small);
+  ReadRegistryString(fake, ShiftJisLeadBytes(), "HKEY_CURRENT_USER\\Software\\Vendor\\App\\Big",
+                     small, sizeof small);
   EXPECT_STREQ(small, "bbbbbbb");
   // A double-byte character that does not fit whole is left out.
   fake.SetValueAt(kApp, "Dbcs", kRegSz, std::string("abcdef\x95\x5C", 9));
-  ReadRegistryString(fake, "HKEY_CURRENT_USER\\Software\\Vendor\\App\\Dbcs", small, sizeof small);
+  ReadRegistryString(fake, ShiftJisLeadBytes(), "HKEY_CURRENT_USER\\Software\\Vendor\\App\\Dbcs",
+                     small, sizeof small);
   EXPECT_STREQ(small, "abcdef");
   EXPECT_EQ(fake.open_count, 0);
 }
 
 TEST_F(KeyWalkTest, DeletingTheRootItselfIsRefusedButCounts) {
   fake.AddKey("HKEY_USERS\\A");
-  EXPECT_TRUE(DeleteRegistryEntry(fake, "HKEY_USERS\\"));
+  EXPECT_TRUE(DeleteRegistryEntry(fake, ShiftJisLeadBytes(), "HKEY_USERS\\"));
   EXPECT_TRUE(fake.HasKey("HKEY_USERS\\A"));
-  EXPECT_FALSE(DeleteRegistryEntry(fake, "HKEY_USERS"));
+  EXPECT_FALSE(DeleteRegistryEntry(fake, ShiftJisLeadBytes(), "HKEY_USERS"));
 }
 
 // --- the commands ---
@@ -199,13 +207,13 @@ class RegistryCommandTest : public EngineTest {
   }
   // Runs the script from the start (start-up macros are not needed here).
   std::string Run(const std::string& script) {
-    EXPECT_EQ(Load(script), 0);
+    EXPECT_TRUE(Load(script));
     ui.events.clear();
-    result = engine->RunScript(kJapanese);
+    completed = engine->RunScript(kJapanese);
     return ui.Transcript();
   }
   FakeRegistry fake;
-  int result = -1;
+  bool completed = false;  // what the run returned
 };
 
 TEST_F(RegistryCommandTest, SetRegistryWritesStringValues) {
@@ -238,7 +246,7 @@ TEST_F(RegistryCommandTest, FailedWriteIsReportedAndTheRunGoesOn) {
                 "error: " +
                 Format(kMsgRegistryWrite, "HKEY_LOCAL_MACHINE\\Software\\App\\V", "two words") +
                 "\ninfo: next\ncompleted\n");
-  EXPECT_EQ(result, 0);
+  EXPECT_TRUE(completed);
 }
 
 TEST_F(RegistryCommandTest, LongPathAndDataMessageStaysWithinItsBuffer) {
@@ -255,7 +263,7 @@ TEST_F(RegistryCommandTest, ArgumentErrorsStopTheRun) {
   // Unquoted data that ends the line has no blank after it.
   EXPECT_EQ(Run("SetRegistry HKEY_CURRENT_USER\\App\\V data\nMessage no\n"),
             "error: " + Format(kMsgNoTab, "D:\\Setup.Inf", 1) + "\n");
-  EXPECT_EQ(result, 1);
+  EXPECT_FALSE(completed);
   EXPECT_FALSE(fake.HasKey("HKEY_CURRENT_USER\\App"));
   Reset();
   EXPECT_EQ(Run("Message a\nSetRegistry \"HKEY_CURRENT_USER\\App\\V data \nMessage no\n"),
@@ -263,7 +271,7 @@ TEST_F(RegistryCommandTest, ArgumentErrorsStopTheRun) {
   Reset();
   EXPECT_EQ(Run("DeleteRegistry HKEY_CURRENT_USER\\App\\V\nMessage no\n"),
             "error: " + Format(kMsgNoTab, "D:\\Setup.Inf", 1) + "\n");
-  EXPECT_EQ(result, 1);
+  EXPECT_FALSE(completed);
 }
 
 TEST_F(RegistryCommandTest, DeleteRegistryRemovesQuietlyAndTheRunGoesOn) {
@@ -328,7 +336,7 @@ TEST_F(RegistryCommandTest, RegistryFormOfSetupDir) {
     }
     platform.registry = &registry;
     Reset();
-    EXPECT_EQ(Load(c.line), 0) << c.line;
+    EXPECT_TRUE(Load(c.line)) << c.line;
     EXPECT_STREQ(engine->params.folder1, c.folder) << c.line;
     EXPECT_STREQ(engine->params.label1, c.label) << c.line;
     EXPECT_EQ(ui.Transcript(), "") << c.line;
@@ -337,8 +345,8 @@ TEST_F(RegistryCommandTest, RegistryFormOfSetupDir) {
 
 TEST_F(RegistryCommandTest, RegistryFormOfSetupDir2SetsTheSecondFolder) {
   fake.SetValueAt(kApp, "Data", kRegSz, std::string("D:\\Data\\", 9));
-  ASSERT_EQ(Load("SetupDir2 Registry HKEY_CURRENT_USER\\Software\\Vendor\\App\\Data C:\\ Data\n"),
-            0);
+  ASSERT_TRUE(
+      Load("SetupDir2 Registry HKEY_CURRENT_USER\\Software\\Vendor\\App\\Data C:\\ Data\n"));
   EXPECT_EQ(engine->params.folder_count, 2);
   EXPECT_STREQ(engine->params.folder2, "D:\\Data");
   EXPECT_STREQ(engine->params.label2, "Data");
@@ -346,7 +354,7 @@ TEST_F(RegistryCommandTest, RegistryFormOfSetupDir2SetsTheSecondFolder) {
 }
 
 TEST_F(RegistryCommandTest, MalformedRegistryPathIsReportedWithTheLine) {
-  EXPECT_EQ(Load("Message x\nSetupDir Registry HKEY_CURRENT_USER\\Software\\App\\Dir\n"), 1);
+  EXPECT_FALSE(Load("Message x\nSetupDir Registry HKEY_CURRENT_USER\\Software\\App\\Dir\n"));
   EXPECT_EQ(ui.Transcript(), "error: " + Format(kMsgNoTab, "D:\\Setup.Inf", 2) + "\n");
   EXPECT_STREQ(engine->params.folder1, "C:\\");
 }
@@ -354,14 +362,14 @@ TEST_F(RegistryCommandTest, MalformedRegistryPathIsReportedWithTheLine) {
 TEST_F(RegistryCommandTest, RegistryFolderThatDoesNotFitIsRefusedNotCut) {
   std::string folder = "D:\\" + std::string(300, 'f');
   fake.SetValueAt(kApp, "Dir", kRegSz, folder + '\0');
-  EXPECT_EQ(Load("SetupDir Registry HKEY_CURRENT_USER\\Software\\Vendor\\App\\Dir C:\\ L\n"), 1);
+  EXPECT_FALSE(Load("SetupDir Registry HKEY_CURRENT_USER\\Software\\Vendor\\App\\Dir C:\\ L\n"));
   EXPECT_EQ(ui.Transcript(), "error: " + Format(kMsgFolderTooLong, "D:\\Setup.Inf", 1, 255) + "\n");
   EXPECT_STREQ(engine->params.folder1, "C:\\");
   // 255 bytes fit, and so do 256 whose last byte is the backslash removed.
   Reset();
   ui.events.clear();
   fake.SetValueAt(kApp, "Dir", kRegSz, "D:\\" + std::string(252, 'f') + "\\" + '\0');
-  EXPECT_EQ(Load("SetupDir Registry HKEY_CURRENT_USER\\Software\\Vendor\\App\\Dir C:\\ L\n"), 0);
+  EXPECT_TRUE(Load("SetupDir Registry HKEY_CURRENT_USER\\Software\\Vendor\\App\\Dir C:\\ L\n"));
   EXPECT_EQ(std::string(engine->params.folder1), "D:\\" + std::string(252, 'f'));
   EXPECT_EQ(ui.Transcript(), "");
 }

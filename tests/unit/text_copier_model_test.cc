@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 
+#include "actions/text_copier.h"
 #include "engine/script_engine.h"
 #include "tests/fakes/fake_file_system.h"
 #include "tests/fakes/fake_system.h"
@@ -216,7 +217,7 @@ class TextCopierModelTest : public ::testing::Test {
   std::string Copy(const std::string& text, LanguageMode selection) {
     files.AddFile("D:\\IN.TXT", text);
     char line[] = "D:\\IN.TXT C:\\OUT\\OUT.TXT";
-    if (engine->TextCopyCommand(line, selection) != 0) return "<failed>";
+    if (!TextCopyCommand(*engine, line, selection)) return "<failed>";
     return files.Contents("C:\\OUT\\OUT.TXT");
   }
 

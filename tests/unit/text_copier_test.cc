@@ -1,5 +1,7 @@
 // The bilingual text copy: comment selection in both languages, the reader's
 // limits, syntax errors and the old destination surviving a failed copy.
+#include "actions/text_copier.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -40,16 +42,16 @@ class TextCopyTest : public ::testing::Test {
   }
 
   // Runs the command line behind the keyword; returns its result.
-  int Command(const std::string& arguments, LanguageMode selection) {
+  bool Command(const std::string& arguments, LanguageMode selection) {
     char line[kWorkLineSize];
     std::snprintf(line, sizeof line, "%s", arguments.c_str());
-    return engine->TextCopyCommand(line, selection);
+    return TextCopyCommand(*engine, line, selection);
   }
 
   // Copies source bytes to kDest; the destination's bytes, or "<failed>".
   std::string Copy(const std::string& bytes, LanguageMode selection) {
     files.AddFile(kSource, bytes);
-    if (Command(std::string(kSource) + " " + kDest, selection) != 0) return "<failed>";
+    if (!Command(std::string(kSource) + " " + kDest, selection)) return "<failed>";
     return files.Contents(kDest);
   }
 
@@ -229,16 +231,16 @@ TEST_F(TextCopyTest, ArgumentsOfTheCommand) {
   files.AddFile("D:\\MY DIR\\SRC.TXT", "q\n");
   // A quoted source may hold blanks; the destination is the rest of the line
   // unchanged, blanks behind it included.
-  EXPECT_EQ(Command("\"D:\\MY DIR\\SRC.TXT\"\tC:\\APP\\OUT.TXT  ", kJapanese), 0);
+  EXPECT_TRUE(Command("\"D:\\MY DIR\\SRC.TXT\"\tC:\\APP\\OUT.TXT  ", kJapanese));
   EXPECT_EQ(files.Contents("C:\\APP\\OUT.TXT  "), "q\r\n");
   EXPECT_FALSE(files.Exists(kDest));
   // No destination at all: nothing can be created under an empty name.
-  EXPECT_EQ(Command("D:\\MY\\SRC.TXT \t ", kJapanese), 1);
+  EXPECT_FALSE(Command("D:\\MY\\SRC.TXT \t ", kJapanese));
   EXPECT_EQ(ui.Transcript(), "error: Can't Create  file\n");
   ui.events.clear();
   // A source that is not followed by a blank: nothing is touched.
   files.log.clear();
-  EXPECT_EQ(Command(kSource, kJapanese), 1);
+  EXPECT_FALSE(Command(kSource, kJapanese));
   EXPECT_EQ(ui.Transcript(),
             "error: \x82\xCC"
             "0\x8Ds\x96\xDA\x82\xC9TAB\x82\xAA\x97L\x82\xE8\x82\xDC\x82\xB9\x82\xF1\n");
@@ -274,7 +276,7 @@ TEST_F(TextCopyTest, FailuresKeepTheOldDestination) {
     auto copier = std::make_unique<ScriptEngine>(platform, ui);
     ui.events.clear();
     char line[] = "D:\\SRC.TXT C:\\APP\\OUT.TXT";
-    EXPECT_EQ(copier->TextCopyCommand(line, kJapanese), 1);
+    EXPECT_FALSE(TextCopyCommand(*copier, line, kJapanese));
     EXPECT_EQ(ui.Transcript(), c.message);
     EXPECT_EQ(fresh.Contents(kDest), "old");
     EXPECT_EQ(fresh.OpenCount(), 0);
@@ -289,8 +291,8 @@ TEST_F(TextCopyTest, FailuresKeepTheOldDestination) {
 TEST_F(TextCopyTest, DestinationThatCannotBeWritten) {
   files.AddFile(kSource, "new\n");
   files.AddFile(kDest, "old", kAttrReadOnly);
-  EXPECT_EQ(Command(std::string(kSource) + " " + kDest, kJapanese), 1);
-  EXPECT_EQ(Command(std::string(kSource) + " C:\\NOWHERE\\OUT.TXT", kJapanese), 1);
+  EXPECT_FALSE(Command(std::string(kSource) + " " + kDest, kJapanese));
+  EXPECT_FALSE(Command(std::string(kSource) + " C:\\NOWHERE\\OUT.TXT", kJapanese));
   EXPECT_EQ(ui.Transcript(),
             "error: Can't Create C:\\APP\\OUT.TXT file\n"
             "error: Can't Create C:\\NOWHERE\\OUT.TXT file\n");

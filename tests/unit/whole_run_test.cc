@@ -29,15 +29,13 @@ class WholeRunTest : public EngineTest {
   static void PressOk(void* context, const char* folder1, const char* folder2) {
     auto* self = static_cast<WholeRunTest*>(context);
     if (!self->press_ok) return;
-    std::strcpy(self->engine->params.folder1,
-                self->typed1.empty() ? folder1 : self->typed1.c_str());
-    std::strcpy(self->engine->params.folder2, folder2);
-    self->result = self->engine->RunScript(kJapanese);
+    StartRun(*self->engine, self->typed1.empty() ? folder1 : self->typed1.c_str(), folder2,
+             kJapanese);
   }
 
   std::string Start(const std::string& script) {
     files.AddFile("D:\\Setup.Inf", script);
-    EXPECT_FALSE(engine->InitInstance());
+    result = engine->InitInstance();
     return ui.Transcript();
   }
 
@@ -47,7 +45,7 @@ class WholeRunTest : public EngineTest {
   FakeComponents components;
   bool press_ok = true;
   std::string typed1;
-  int result = -1;
+  SetupResult result = SetupResult::kNotStarted;  // of the start-up
 };
 
 TEST_F(WholeRunTest, DialogShowsTheExpandedFoldersAndCancelRunsNothing) {
@@ -56,7 +54,7 @@ TEST_F(WholeRunTest, DialogShowsTheExpandedFoldersAndCancelRunsNothing) {
             "dialog: C:\\WINDOWS\\Fonts | D:\\x\n");
   EXPECT_STREQ(engine->params.label2, "$$SETUPDIR$$");  // labels are not expanded
   EXPECT_FALSE(files.Exists("C:\\X"));
-  EXPECT_EQ(result, -1);
+  EXPECT_EQ(result, SetupResult::kCancelled);
 }
 
 TEST_F(WholeRunTest, EveryControlAndIfCommand) {
@@ -97,7 +95,7 @@ TEST_F(WholeRunTest, EveryControlAndIfCommand) {
       "ErrorExit never\n"
       ":END\n";
   std::string transcript = Start(script);
-  EXPECT_EQ(result, 0);
+  EXPECT_EQ(result, SetupResult::kCompleted);
   EXPECT_EQ(transcript,
             "dialog: C:\\Acme | C:\\\n"
             "info: version ok\n"
@@ -151,7 +149,7 @@ TEST_F(WholeRunTest, IfFileDateWithoutOperatorIsFalse) {
 TEST_F(WholeRunTest, StoppedRunShowsNoCompletionNotice) {
   EXPECT_EQ(Start("MakeDir C:\\A\\B\nMessage no\n"),
             "dialog: C:\\ | C:\\\nerror: The 'C:\\A\\B' directroy can not be make\n");
-  EXPECT_EQ(result, 1);
+  EXPECT_EQ(result, SetupResult::kStopped);
 }
 
 TEST_F(WholeRunTest, SetRegistryFailureGoesOn) {

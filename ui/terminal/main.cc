@@ -25,8 +25,8 @@
 
 namespace {
 
+using setup::SetupResult;
 using setup::terminal::Options;
-using setup::terminal::RunResult;
 
 constexpr int kExitInstalled = 0;
 constexpr int kExitStopped = 1;
@@ -131,15 +131,13 @@ int main(int argc, char** argv) {
   // The engine holds the 64 KiB line store and the macro table: not for the stack.
   auto engine = std::make_unique<setup::ScriptEngine>(backends.platform, ui);
   ui.Attach(engine.get());
-  engine->InitInstance();
-
-  switch (ui.result()) {
-    case RunResult::kCompleted:
+  switch (engine->InitInstance()) {
+    case SetupResult::kCompleted:
       return kExitInstalled;
-    case RunResult::kCancelled:
+    case SetupResult::kCancelled:
       return kExitCancelled;
-    case RunResult::kNotStarted:
-    case RunResult::kStopped:
+    case SetupResult::kNotStarted:
+    case SetupResult::kStopped:
       break;
   }
   return kExitStopped;

@@ -3,7 +3,6 @@
 #include "ui/terminal/terminal_ui.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "engine/messages.h"
 
@@ -144,29 +143,21 @@ bool TerminalUi::AskFolders(const SetupParams& params, const char* folder1, cons
   } else if (!AskFolder(params.label2, folder2, out2)) {
     return false;
   }
-  // The expanded folder handed in may be longer than a SetupParams field
-  // holds when the engine did not cut it; never copy past the field.
-  if (out2->size() > static_cast<size_t>(kTextSize - 1)) out2->resize(kTextSize - 1);
-  if (out1->size() > static_cast<size_t>(kTextSize - 1)) out1->resize(kTextSize - 1);
   return AskOkCancel();
 }
 
 void TerminalUi::RunSetupDialog(const char* folder1, const char* folder2) {
-  if (engine_ == nullptr || running_) return;  // one run per program, never nested
+  if (engine_ == nullptr || engine_->run_started()) return;  // one run per program
   std::string f1;
   std::string f2;
   if (!AskFolders(engine_->params, folder1, folder2, &f1, &f2)) {
-    result_ = RunResult::kCancelled;
     Print(std::string("\n") + kCancelledText + "\n");
     return;
   }
-  std::memcpy(engine_->params.folder1, f1.c_str(), f1.size() + 1);
-  std::memcpy(engine_->params.folder2, f2.c_str(), f2.size() + 1);
-  running_ = true;
-  int stopped = engine_->RunScript(kJapanese);
-  running_ = false;
+  // The folders fit: AskFolder refuses longer ones, and the hidden second
+  // row keeps the expanded default, which the engine made sure fits.
+  StartRun(*engine_, f1.c_str(), f2.c_str(), kJapanese);
   BreakProgressLine();
-  result_ = stopped == 0 ? RunResult::kCompleted : RunResult::kStopped;
 }
 
 void TerminalUi::SetProgressRange(int count) {

@@ -26,14 +26,6 @@ struct TerminalIo {
   int width = 80;  // columns of the terminal
 };
 
-// How a program run ended, for the exit status.
-enum class RunResult {
-  kNotStarted,  // the setup dialog was never shown (start-up failed)
-  kCancelled,   // Cancel in the setup dialog: nothing was installed
-  kCompleted,   // the script ran to its end
-  kStopped,     // a command stopped the run
-};
-
 class TerminalUi : public SetupUi {
  public:
   // caption: the program's name without extension, the caption of message
@@ -42,7 +34,6 @@ class TerminalUi : public SetupUi {
 
   // The engine whose script OK runs; set before the engine starts.
   void Attach(ScriptEngine* engine) { engine_ = engine; }
-  RunResult result() const { return result_; }
 
   // The setup dialog without the run: shows the title and folder rows of
   // params with folder1/folder2 (expanded, ANSI) as the folders, lets each be
@@ -85,9 +76,7 @@ class TerminalUi : public SetupUi {
   const CodePageConverter& converter_;
   std::string caption_;
   ScriptEngine* engine_ = nullptr;
-  RunResult result_ = RunResult::kNotStarted;
   bool input_ended_ = false;
-  bool running_ = false;  // a run is in progress: no second one starts
   int progress_range_ = 0;
   int progress_pos_ = 0;
   bool progress_on_line_ = false;

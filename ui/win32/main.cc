@@ -49,6 +49,8 @@ win32::CSetupApp the_app(Platform{system_info.get(), file_system.get(), registry
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  the_app.InitInstance();  // false: the program ends when the dialog has closed
+  // However the start-up ended, the program ends with status 0: whatever
+  // happened has been shown to the user.
+  the_app.InitInstance();
   return 0;
 }

@@ -7,7 +7,7 @@ namespace setup::win32 {
 
 CSetupApp::CSetupApp(const Platform& platform) : engine(platform, ui_) { ui_.Attach(&engine); }
 
-bool CSetupApp::InitInstance() {
+SetupResult CSetupApp::InitInstance() {
   // The progress bar's window class lives in the common controls.
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);

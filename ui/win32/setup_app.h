@@ -15,8 +15,8 @@ class CSetupApp {
   CSetupApp& operator=(const CSetupApp&) = delete;
 
   // Prepares the controls and runs the engine's start-up, which shows the
-  // setup dialog; false when it returns: the program then ends.
-  bool InitInstance();
+  // setup dialog; says how it ended. The program ends afterwards.
+  SetupResult InitInstance();
 
  private:
   Win32Ui ui_;  // before the engine, which keeps a reference to it

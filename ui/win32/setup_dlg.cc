@@ -64,13 +64,11 @@ BOOL CSetupDlg::OnInitDialog() {
   return TRUE;
 }
 
-bool CSetupDlg::FolderFits(const CString& folder, const CString& label) {
-  if (folder.GetLength() < kTextSize) return true;
+void CSetupDlg::ReportFolderTooLong(const CString& label) {
   char message[kTextSize];
   // The label is the user's name for the row; snprintf cuts a long one.
   snprintf(message, sizeof message, kMsgDialogFolderTooLong, label.c_str(), kTextSize - 1);
   engine_.ui().ShowError(message);
-  return false;
 }
 
 void CSetupDlg::OnOK() {
@@ -78,16 +76,16 @@ void CSetupDlg::OnOK() {
   // then must neither start a second run nor close the dialog under the run.
   if (running_) return;
   UpdateData(TRUE);
+  running_ = true;
+  RunResult result = StartRun(engine_, m_strFolder1.c_str(), m_strFolder2.c_str(), kJapanese);
+  running_ = false;
   // A folder that does not fit the settings is refused before anything is
   // stored, and the dialog stays open so the user can shorten it. (The hidden
   // second row holds the expanded default, which always fits.)
-  if (!FolderFits(m_strFolder1, m_strLabel1) || !FolderFits(m_strFolder2, m_strLabel2)) return;
-  memcpy(engine_.params.folder1, m_strFolder1.c_str(), m_strFolder1.GetLength() + 1u);
-  memcpy(engine_.params.folder2, m_strFolder2.c_str(), m_strFolder2.GetLength() + 1u);
-
-  running_ = true;
-  engine_.RunScript(kJapanese);
-  running_ = false;
+  if (result == RunResult::kFolder1TooLong || result == RunResult::kFolder2TooLong) {
+    ReportFolderTooLong(result == RunResult::kFolder1TooLong ? m_strLabel1 : m_strLabel2);
+    return;
+  }
   CDialog::OnOK();
 }
 

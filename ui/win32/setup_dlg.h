@@ -27,7 +27,8 @@ class CSetupDlg : public CDialog {
  protected:
   void DoDataExchange(CDataExchange* dx) override;
   BOOL OnInitDialog() override;
-  // Stores the folders, runs the script, then closes the dialog.
+  // Starts the run with the folders as shown, then closes the dialog; a
+  // folder that does not fit is reported and the dialog stays.
   void OnOK() override;
   // Closes without installing, unless a run is in progress.
   void OnCancel() override;
@@ -43,9 +44,8 @@ class CSetupDlg : public CDialog {
   // folder; title is the picker's instruction line.
   void BrowseForFolder(CString& folder, const char* title);
   static int CALLBACK BrowseCallback(HWND picker, UINT message, LPARAM lparam, LPARAM data);
-  // True when folder fits a settings field; otherwise reports it, naming the
-  // row by its label.
-  bool FolderFits(const CString& folder, const CString& label);
+  // Says that the folder of the row named label does not fit a settings field.
+  void ReportFolderTooLong(const CString& label);
 
   ScriptEngine& engine_;
   bool running_ = false;

@@ -50,4 +50,10 @@ void Win32Ui::ShowCompleted() {
   dialog.DoModal();
 }
 
+void Win32Ui::KeepResponsive() {
+  MSG message;
+  // No TranslateMessage: keys reach the windows untranslated.
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+}
+
 }  // namespace setup::win32

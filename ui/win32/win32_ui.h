@@ -22,6 +22,9 @@ class Win32Ui : public SetupUi {
   bool AskScriptMessage(const char* text) override;
   bool PromptDisk(const char* text) override;
   void ShowCompleted() override;
+  // Dispatches the thread's pending messages, so the setup dialog paints
+  // and its buttons react (and are ignored) while Regsvr waits.
+  void KeepResponsive() override;
 
  private:
   ScriptEngine* engine_ = nullptr;

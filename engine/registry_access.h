@@ -3,6 +3,7 @@
 // anything; callers decide what a failure means.
 #pragma once
 
+#include "engine/lexicon.h"
 #include "platform/registry.h"
 
 namespace setup {
@@ -23,21 +24,27 @@ struct RegistryPath {
   char value_name[kRegistryTextSize];
 };
 
+// Every function below steps over the double-byte characters that lead
+// marks: their second byte is never a backslash.
+
 // Splits text into root, key path and value name; false when no root prefix
 // matches or the remainder does not fit 255 bytes.
-bool ParseRegistryPath(const char* text, RegistryPath* path);
+bool ParseRegistryPath(const LeadBytes& lead, const char* text, RegistryPath* path);
 // Walks key_path below root one name at a time, creating missing keys when
 // create is set; 0 when any step fails. The caller closes the key.
-RegKey OpenRegistryKey(Registry& registry, RootKey root, const char* key_path, bool create);
+RegKey OpenRegistryKey(Registry& registry, const LeadBytes& lead, RootKey root,
+                       const char* key_path, bool create);
 // The value's bytes up to the first zero, as text, into dest (size bytes);
 // empty when anything fails. Never overruns dest.
-void ReadRegistryString(Registry& registry, const char* path, char* dest, int size);
+void ReadRegistryString(Registry& registry, const LeadBytes& lead, const char* path, char* dest,
+                        int size);
 // Creates the key path and sets the value (data with its terminator).
-bool WriteRegistryString(Registry& registry, const char* path, const char* data, unsigned type);
+bool WriteRegistryString(Registry& registry, const LeadBytes& lead, const char* path,
+                         const char* data, unsigned type);
 // Deletes the value, or with an empty value name the key; true when the key
 // could be opened.
-bool DeleteRegistryEntry(Registry& registry, const char* path);
+bool DeleteRegistryEntry(Registry& registry, const LeadBytes& lead, const char* path);
 // True when the key the whole text names can be opened.
-bool RegistryKeyExists(Registry& registry, const char* path);
+bool RegistryKeyExists(Registry& registry, const LeadBytes& lead, const char* path);
 
 }  // namespace setup

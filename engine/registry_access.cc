@@ -1,11 +1,9 @@
 // Registry paths of the script and the key walk, reads, writes, deletions and
 // existence tests built on them.
-#include "actions/registry_access.h"
+#include "engine/registry_access.h"
 
 #include <cstdlib>
 #include <cstring>
-
-#include "engine/lexicon.h"
 
 namespace setup {
 
@@ -26,10 +24,10 @@ constexpr unsigned kReadStackSize = 1024;
 // Compares the start of text with prefix, case-sensitively and one character
 // at a time; returns the remainder, or nullptr when text does not start with
 // prefix. A double-byte character of text never equals the ASCII prefix.
-const char* MatchPrefix(const char* text, const char* prefix) {
+const char* MatchPrefix(const LeadBytes& lead, const char* text, const char* prefix) {
   while (*prefix != '\0') {
     unsigned char c = static_cast<unsigned char>(*text);
-    if (IsLeadByte(c)) return nullptr;  // the prefixes hold no double-byte character
+    if (IsLeadByte(lead, c)) return nullptr;  // the prefixes hold no double-byte character
     if (*text != *prefix) return nullptr;
     ++text;
     ++prefix;
@@ -39,10 +37,10 @@ const char* MatchPrefix(const char* text, const char* prefix) {
 
 // The first backslash of text that is not the second byte of a double-byte
 // character, or nullptr.
-const char* FindBackslash(const char* text) {
+const char* FindBackslash(const LeadBytes& lead, const char* text) {
   for (const char* p = text; *p != '\0'; ++p) {
     if (*p == '\\') return p;
-    if (IsLeadByte(static_cast<unsigned char>(*p))) {
+    if (IsLeadByte(lead, static_cast<unsigned char>(*p))) {
       if (p[1] == '\0') break;  // a lead byte cut off by the terminator ends the text
       ++p;
     }
@@ -51,23 +49,23 @@ const char* FindBackslash(const char* text) {
 }
 
 // The last such backslash, or nullptr.
-const char* FindLastBackslash(const char* text) {
+const char* FindLastBackslash(const LeadBytes& lead, const char* text) {
   const char* last = nullptr;
-  for (const char* p = text; (p = FindBackslash(p)) != nullptr; ++p) last = p;
+  for (const char* p = text; (p = FindBackslash(lead, p)) != nullptr; ++p) last = p;
   return last;
 }
 
 }  // namespace
 
-bool ParseRegistryPath(const char* text, RegistryPath* path) {
+bool ParseRegistryPath(const LeadBytes& lead, const char* text, RegistryPath* path) {
   for (const RootKeyEntry& entry : kRootKeyTable) {
-    const char* rest = MatchPrefix(text, entry.prefix);
+    const char* rest = MatchPrefix(lead, text, entry.prefix);
     if (rest == nullptr) continue;
     // A remainder over 255 bytes cannot be held; refusing it is the sound
     // outcome (a cut path would name another key or value).
     if (std::strlen(rest) >= sizeof path->key_path) return false;
     path->root = entry.root;
-    const char* last = FindLastBackslash(rest);
+    const char* last = FindLastBackslash(lead, rest);
     if (last == nullptr) {
       path->key_path[0] = '\0';
       std::strcpy(path->value_name, rest);
@@ -81,13 +79,14 @@ bool ParseRegistryPath(const char* text, RegistryPath* path) {
   return false;
 }
 
-RegKey OpenRegistryKey(Registry& registry, RootKey root, const char* key_path, bool create) {
+RegKey OpenRegistryKey(Registry& registry, const LeadBytes& lead, RootKey root,
+                       const char* key_path, bool create) {
   const RegKey root_key = registry.Root(root);
   RegKey current = root_key;
   const char* rest = key_path;
   for (;;) {
     // The next name: up to the first real backslash, or the whole rest.
-    const char* separator = FindBackslash(rest);
+    const char* separator = FindBackslash(lead, rest);
     size_t length = separator != nullptr ? separator - rest : std::strlen(rest);
     char name[kRegistryTextSize];
     RegKey opened = 0;
@@ -107,12 +106,13 @@ RegKey OpenRegistryKey(Registry& registry, RootKey root, const char* key_path, b
   }
 }
 
-void ReadRegistryString(Registry& registry, const char* path, char* dest, int size) {
+void ReadRegistryString(Registry& registry, const LeadBytes& lead, const char* path, char* dest,
+                        int size) {
   if (size <= 0) return;
   dest[0] = '\0';
   RegistryPath parsed;
-  if (!ParseRegistryPath(path, &parsed)) return;
-  RegKey key = OpenRegistryKey(registry, parsed.root, parsed.key_path, false);
+  if (!ParseRegistryPath(lead, path, &parsed)) return;
+  RegKey key = OpenRegistryKey(registry, lead, parsed.root, parsed.key_path, false);
   if (key == 0) return;
   unsigned type = 0;
   unsigned value_size = 0;
@@ -132,17 +132,18 @@ void ReadRegistryString(Registry& registry, const char* path, char* dest, int si
       }
       if (read_size > value_size) read_size = value_size;
       buffer[read_size] = '\0';
-      CopyBounded(dest, static_cast<unsigned>(size), buffer);
+      CopyBounded(lead, dest, static_cast<unsigned>(size), buffer);
       if (buffer != stack_buffer) std::free(buffer);
     }
   }
   registry.CloseKey(key);
 }
 
-bool WriteRegistryString(Registry& registry, const char* path, const char* data, unsigned type) {
+bool WriteRegistryString(Registry& registry, const LeadBytes& lead, const char* path,
+                         const char* data, unsigned type) {
   RegistryPath parsed;
-  if (!ParseRegistryPath(path, &parsed)) return false;
-  RegKey key = OpenRegistryKey(registry, parsed.root, parsed.key_path, true);
+  if (!ParseRegistryPath(lead, path, &parsed)) return false;
+  RegKey key = OpenRegistryKey(registry, lead, parsed.root, parsed.key_path, true);
   if (key == 0) return false;
   bool written = true;
   // With neither a value name nor data, creating the key path is all.
@@ -154,10 +155,10 @@ bool WriteRegistryString(Registry& registry, const char* path, const char* data,
   return written;
 }
 
-bool DeleteRegistryEntry(Registry& registry, const char* path) {
+bool DeleteRegistryEntry(Registry& registry, const LeadBytes& lead, const char* path) {
   RegistryPath parsed;
-  if (!ParseRegistryPath(path, &parsed)) return false;
-  RegKey key = OpenRegistryKey(registry, parsed.root, parsed.key_path, false);
+  if (!ParseRegistryPath(lead, path, &parsed)) return false;
+  RegKey key = OpenRegistryKey(registry, lead, parsed.root, parsed.key_path, false);
   if (key == 0) return false;
   // The outcome of the deletion is not looked at: the key could be opened.
   if (parsed.value_name[0] != '\0') {
@@ -169,13 +170,13 @@ bool DeleteRegistryEntry(Registry& registry, const char* path) {
   return true;
 }
 
-bool RegistryKeyExists(Registry& registry, const char* path) {
+bool RegistryKeyExists(Registry& registry, const LeadBytes& lead, const char* path) {
   for (const RootKeyEntry& entry : kRootKeyTable) {
-    const char* rest = MatchPrefix(path, entry.prefix);
+    const char* rest = MatchPrefix(lead, path, entry.prefix);
     if (rest == nullptr) continue;
     // The whole remainder is the key path; a final backslash adds an empty
     // name, which opens the same key again.
-    RegKey key = OpenRegistryKey(registry, entry.root, rest, false);
+    RegKey key = OpenRegistryKey(registry, lead, entry.root, rest, false);
     if (key != 0) {
       registry.CloseKey(key);
       return true;
