@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/messages.h"
+#include "platform/shift_jis.h"
 
 namespace setup {
 namespace {
@@ -13,9 +14,7 @@ namespace {
 constexpr unsigned char kCtrlZ = 0x1A;
 
 // The copier always uses the fixed Shift-JIS ranges, whatever the code page.
-bool IsShiftJisLead(unsigned byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
+bool IsShiftJisLead(unsigned byte) { return IsShiftJisLeadByte(static_cast<unsigned char>(byte)); }
 
 FileSystem& Files(ScriptEngine& engine) { return *engine.platform().files; }
 
@@ -77,7 +76,7 @@ unsigned char NextChar(ScriptEngine& engine) {
 // of the marks, lead bytes and the line feed (which becomes CR LF).
 constexpr bool IsPlainOutput(unsigned byte) {
   return byte != 0 && byte != kCtrlZ && byte != '$' && byte != '*' && byte != '/' && byte != '\n' &&
-         !((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC));
+         !IsShiftJisLeadByte(static_cast<unsigned char>(byte));
 }
 
 // Inside a comment a line feed is stored as it is.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/lexicon.h"
+#include "platform/shift_jis.h"
 
 namespace setup::testing {
 namespace {
@@ -16,9 +17,7 @@ constexpr RegKey kRootHandles[5] = {0x80000000u, 0x80000001u, 0x80000002u, 0x800
 constexpr unsigned kWriteAccess = 0x20006;  // KEY_WRITE
 
 // Names are in Shift-JIS, as on a Japanese system.
-bool IsLead(unsigned char byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
+bool IsLead(unsigned char byte) { return IsShiftJisLeadByte(byte); }
 
 // Names compare with ASCII letters folded; both bytes of a double-byte
 // character compare exactly.

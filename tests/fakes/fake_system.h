@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/shift_jis.h"
 #include "platform/system_info.h"
 
 namespace setup::testing {
@@ -25,9 +26,7 @@ class FakeSystem : public SystemInfo {
   bool GetProgramPath(char* buffer, unsigned size) override {
     return Copy(program_path, buffer, size) < size;
   }
-  bool IsLeadByte(unsigned char b) override {
-    return japanese && ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC));
-  }
+  bool IsLeadByte(unsigned char b) override { return japanese && IsShiftJisLeadByte(b); }
   unsigned short GetUserDefaultLangID() override { return lang_id; }
 
  private:

@@ -14,6 +14,7 @@
 
 #include "engine/lexicon.h"
 #include "engine/registry_access.h"
+#include "platform/shift_jis.h"
 
 namespace setup::testing {
 
@@ -21,8 +22,8 @@ namespace setup::testing {
 inline const LeadBytes& ShiftJisLeadBytes() {
   static const LeadBytes table = [] {
     LeadBytes lead;
-    for (int b = 0x81; b <= 0x9F; ++b) lead.is_lead[b] = true;
-    for (int b = 0xE0; b <= 0xFC; ++b) lead.is_lead[b] = true;
+    for (int b = 0; b < 256; ++b)
+      lead.is_lead[b] = IsShiftJisLeadByte(static_cast<unsigned char>(b));
     return lead;
   }();
   return table;
