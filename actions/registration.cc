@@ -35,7 +35,7 @@ bool FolderOf(const LeadBytes& lead, const char* path, char* folder, int size) {
     folder[0] = '\0';
     return false;
   }
-  std::memcpy(folder, path, end);
+  std::memcpy(folder, path, static_cast<size_t>(end));
   folder[end] = '\0';
   return true;
 }

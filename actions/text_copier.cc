@@ -2,6 +2,7 @@
 // expanded, CR LF line ends and one language's half of each comment.
 #include "actions/text_copier.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -19,9 +20,15 @@ bool IsShiftJisLead(unsigned byte) { return IsShiftJisLeadByte(static_cast<unsig
 FileSystem& Files(ScriptEngine& engine) { return *engine.platform().files; }
 
 // The two file messages are shown directly, not through ReportError.
-void ShowFileMessage(ScriptEngine& engine, const char* format, const char* path) {
+#if defined(__GNUC__)
+__attribute__((format(printf, 2, 3)))
+#endif
+void ShowFileMessage(ScriptEngine& engine, const char* format, ...) {
   char text[kTextSize];
-  std::snprintf(text, sizeof text, format, path);
+  va_list arguments;
+  va_start(arguments, format);
+  std::vsnprintf(text, sizeof text, format, arguments);
+  va_end(arguments);
   engine.ui().ShowError(text);
 }
 

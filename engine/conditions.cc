@@ -108,8 +108,8 @@ bool ScriptEngine::QueryVersionString(const char* file, const char* value_name, 
       versions->Query(block, "\\VarFileInfo\\Translation", &value, &length) && length >= 4) {
     unsigned char translation[4];
     std::memcpy(translation, value, 4);
-    unsigned language = translation[0] | (translation[1] << 8);
-    unsigned code_page = translation[2] | (translation[3] << 8);
+    unsigned language = translation[0] | static_cast<unsigned>(translation[1]) << 8;
+    unsigned code_page = translation[2] | static_cast<unsigned>(translation[3]) << 8;
     char query[kTextSize];
     std::snprintf(query, sizeof query, "\\StringFileInfo\\%04X%04X\\%s", language, code_page,
                   value_name);

@@ -70,7 +70,7 @@ bool ParseRegistryPath(const LeadBytes& lead, const char* text, RegistryPath* pa
       path->key_path[0] = '\0';
       std::strcpy(path->value_name, rest);
     } else {
-      std::memcpy(path->key_path, rest, last - rest);
+      std::memcpy(path->key_path, rest, static_cast<size_t>(last - rest));
       path->key_path[last - rest] = '\0';
       std::strcpy(path->value_name, last + 1);
     }
@@ -87,7 +87,8 @@ RegKey OpenRegistryKey(Registry& registry, const LeadBytes& lead, RootKey root,
   for (;;) {
     // The next name: up to the first real backslash, or the whole rest.
     const char* separator = FindBackslash(lead, rest);
-    size_t length = separator != nullptr ? separator - rest : std::strlen(rest);
+    size_t length =
+        separator != nullptr ? static_cast<size_t>(separator - rest) : std::strlen(rest);
     char name[kRegistryTextSize];
     RegKey opened = 0;
     long result = kErrorFileNotFound;

@@ -117,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   while (true) {
     const void* newline = std::memchr(text + start, '\n', text_size - start);
     if (newline == nullptr) break;
-    size_t end = static_cast<const char*>(newline) - text;
+    size_t end = static_cast<size_t>(static_cast<const char*>(newline) - text);
     std::unique_ptr<char[]> definition = Copy(text + start, end - start);
     char* tab = std::strchr(definition.get(), '\t');
     if (tab != nullptr) {

@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // sanitizer sees any query that strays behind it.
   size_t block = size;
   if (size >= 2 && static_cast<size_t>(data[0] | (data[1] << 8)) < size) {
-    block = data[0] | (data[1] << 8);
+    block = data[0] | static_cast<size_t>(data[1]) << 8;
   }
   buffer.resize(setup::posix::VersionBufferSize(block));
   if (setup::posix::MakeVersionBuffer(data, size, buffer.data(), buffer.size())) QueryAll(&buffer);

@@ -40,7 +40,8 @@ void Check(bool condition, const char* what) {
 // True when the text has nothing the copier treats specially, so that the
 // copy must equal the source with LF turned into CR LF.
 bool IsPlain(const std::string& text) {
-  for (unsigned char c : text) {
+  for (char byte : text) {
+    unsigned char c = static_cast<unsigned char>(byte);
     if (c == '/' || c == '$' || c == '*' || c == 0x1A || c == 0 || c == '\r' || c >= 0x80) {
       return false;
     }

@@ -70,8 +70,8 @@ bool ListHas(const char* list, const std::string& word) {
 }
 
 bool IsAscii(const std::string& text) {
-  for (unsigned char c : text) {
-    if (c >= 0x80) return false;
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
   }
   return true;
 }
@@ -167,7 +167,7 @@ bool Iconv::Convert(std::string_view in, bool replace, std::string* out) const {
     size_t dst_left = sizeof chunk;
     size_t done = src_left == 0 ? iconv(cd_, nullptr, nullptr, &dst, &dst_left)
                                 : iconv(cd_, &src, &src_left, &dst, &dst_left);
-    out->append(chunk, dst - chunk);
+    out->append(chunk, static_cast<size_t>(dst - chunk));
     if (done != static_cast<size_t>(-1)) {
       if (src_left == 0) return true;
       continue;

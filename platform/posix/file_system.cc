@@ -233,7 +233,10 @@ bool FindFirst(const std::string& folder, const std::string& pattern, FileStatus
       if (order > 0 || (order == 0 && name > best)) continue;
     }
     struct stat st;
-    if (stat((folder + "/" + name).c_str(), &st) != 0) continue;  // a dangling link
+    std::string entry_path = folder;
+    entry_path += '/';
+    entry_path += name;
+    if (stat(entry_path.c_str(), &st) != 0) continue;  // a dangling link
     best = name;
     best_stat = st;
   }
@@ -395,7 +398,7 @@ bool PosixFileSystem::SetAttributes(const char* path, unsigned attributes) {
   struct stat st;
   if (!machine_.ToHostPath(path, &host) || stat(host.c_str(), &st) != 0) return false;
   mode_t mode = st.st_mode & 07777;
-  mode = (attributes & kAttrReadOnly) != 0 ? (mode & ~0222) : (mode | S_IWUSR);
+  mode = (attributes & kAttrReadOnly) != 0 ? (mode & ~static_cast<mode_t>(0222)) : (mode | S_IWUSR);
   return mode == (st.st_mode & 07777) || chmod(host.c_str(), mode) == 0;
 }
 

@@ -141,9 +141,9 @@ class Parser {
     for (;;) {
       if (!NextLine(&got)) return false;
       if (!got) return true;
-      if (line_.empty() || line_[0] == ';') {
-        continue;  // blank lines end a section; ";" lines are comments
-      } else if (line_[0] == '[') {
+      // Blank lines end a section; ";" lines are comments.
+      if (line_.empty() || line_[0] == ';') continue;
+      if (line_[0] == '[') {
         if (!ParseKey()) return false;
       } else if (line_[0] == '"' || line_[0] == '@') {
         if (!ParseValue()) return false;
@@ -199,7 +199,7 @@ class Parser {
       for (size_t i = 4; i < close; ++i) {
         int digit = HexDigit(rest[i]);
         if (digit < 0) return Fail("a hex(type) value has no valid type");
-        parsed = parsed * 16 + digit;
+        parsed = parsed * 16 + static_cast<unsigned>(digit);
       }
       type = static_cast<unsigned>(parsed);
       if (!ParseHex(rest.substr(close + 2), &data)) return false;
@@ -218,7 +218,7 @@ class Parser {
     for (char c : digits) {
       int digit = HexDigit(c);
       if (digit < 0) return Fail("dword: needs 1 to 8 hex digits");
-      value = value * 16 + digit;
+      value = value * 16 + static_cast<unsigned>(digit);
     }
     for (int i = 0; i < 4; ++i) data->push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
     return true;
@@ -427,7 +427,7 @@ std::string FormatRegistryText(const StoredRegistry& registry) {
         out += "\r\n";
       } else if (value.type == kRegDword && value.data.size() == 4) {
         unsigned dword = 0;
-        for (int i = 3; i >= 0; --i) dword = dword << 8 | static_cast<unsigned char>(value.data[i]);
+        for (size_t i = 4; i-- > 0;) dword = dword << 8 | static_cast<unsigned char>(value.data[i]);
         std::snprintf(number, sizeof number, "dword:%08x\r\n", dword);
         out += name + number;
       } else if (value.type == kRegBinary) {

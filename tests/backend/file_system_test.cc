@@ -22,7 +22,7 @@ constexpr unsigned kKnownAttributes = kAttrReadOnly | kAttrDirectory;
 constexpr std::int64_t kOldTime = 1000000000;
 
 // Bytes that text-mode I/O would change.
-const std::string kBinary("line\r\nnext\n\x1A\0end\xFF", 18);
+const std::string kBinary("line\r\nnext\n\x1A\0end\xFF\0", 18);
 
 // One file system under test, with an empty folder for the test and the
 // means to look at files from outside it.

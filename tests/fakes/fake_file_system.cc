@@ -236,7 +236,8 @@ void FakeFileSystem::AbandonReplacement(FileHandle file) {
 CreateFolderResult FakeFileSystem::CreateFolder(const char* path) {
   std::string key = Key(path);
   CreateFolderResult result;
-  if (ShouldFail("CreateFolder") || key.empty()) {
+  // An injected failure, an existing name, a missing parent: in that order.
+  if (ShouldFail("CreateFolder") || key.empty()) {  // NOLINT(bugprone-branch-clone)
     result = CreateFolderResult::kFailed;
   } else if (Exists(path)) {
     result = CreateFolderResult::kAlreadyExists;  // a file of that name too

@@ -88,7 +88,7 @@ TYPED_TEST_P(RegistryBehaviour, WrittenStringReadsBackAndCreatesTheKeyPath) {
   std::string bytes;
   ASSERT_TRUE(this->Raw(this->At("Vendor\\App"), "Version", &type, &bytes));
   EXPECT_EQ(type, kRegSz);
-  EXPECT_EQ(bytes, std::string("1.0", 4));  // with its terminating zero
+  EXPECT_EQ(bytes, std::string("1.0\0", 4));  // with its terminating zero
   // Names compare without regard to case.
   EXPECT_EQ(this->Read(this->At("VENDOR\\app\\version")), "1.0");
   EXPECT_TRUE(this->Write(this->At("vendor\\APP\\VERSION"), "2.0"));
@@ -106,7 +106,7 @@ TYPED_TEST_P(RegistryBehaviour, PathEndingInABackslashNamesTheDefaultValue) {
   EXPECT_TRUE(this->Write(this->At("Only\\Keys\\"), "default text"));
   EXPECT_EQ(this->Read(this->At("Only\\Keys\\")), "default text");
   ASSERT_TRUE(this->Raw(this->At("Only\\Keys"), "", &type, &bytes));
-  EXPECT_EQ(bytes, std::string("default text", 13));
+  EXPECT_EQ(bytes, std::string("default text\0", 13));
 }
 
 TYPED_TEST_P(RegistryBehaviour, EmptyDataWritesOneZeroByteAndReadsAsMissing) {

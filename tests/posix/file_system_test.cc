@@ -2,11 +2,11 @@
 // leave the old file whole, the read-only attribute for root, permissions,
 // links, the order of wildcard matches and double-byte names.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <string>

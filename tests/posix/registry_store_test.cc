@@ -3,11 +3,11 @@
 #include "platform/posix/registry_store.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -68,8 +68,8 @@ TEST_F(RegistryFileTest, WritesTheRegistryEditorLayout) {
   StoredRegistry registry(kShiftJis);
   StoredKey* app = registry.AddKey("HKEY_CURRENT_USER\\Software\\Vendor\\App");
   ASSERT_NE(app, nullptr);
-  app->SetValue("", kRegSz, std::string("default", 8));
-  app->SetValue("Path", kRegSz, std::string("C:\\Program Files\\\"App\"", 23));
+  app->SetValue("", kRegSz, std::string("default\0", 8));
+  app->SetValue("Path", kRegSz, std::string("C:\\Program Files\\\"App\"\0", 23));
   app->SetValue("Count", kRegDword, std::string("\x41\x00\x01\x00", 4));
   app->SetValue("Bytes", kRegBinary, std::string("\x01\xAB", 2));
   app->SetValue("Expand", kRegExpandSz, std::string("%A%\0", 4));
@@ -147,10 +147,10 @@ TEST_F(RegistryFileTest, ReadsHandWrittenFiles) {
   EXPECT_EQ(deep->path, "HKEY_CURRENT_USER\\Software\\App\\Deep");
   EXPECT_NE(registry.FindKey("HKEY_CURRENT_USER\\Software\\App"), nullptr);  // ancestors
   ASSERT_EQ(deep->values.size(), 4u);
-  EXPECT_EQ(deep->FindValue("VERSION")->data, std::string("2.1", 4));
+  EXPECT_EQ(deep->FindValue("VERSION")->data, std::string("2.1\0", 4));
   EXPECT_EQ(deep->FindValue("Flags")->data, std::string("\x1F\0\0\0", 4));
   EXPECT_EQ(deep->FindValue("Data")->data, std::string("\0\x01\x02\x03", 4));
-  EXPECT_EQ(deep->FindValue("")->data, std::string("d", 2));
+  EXPECT_EQ(deep->FindValue("")->data, std::string("d\0", 2));
 }
 
 TEST_F(RegistryFileTest, DamagedFilesAreReportedWithFileAndLine) {

@@ -133,7 +133,7 @@ TEST_F(KeyWalkTest, KeyNameOver255BytesFailsBeforeThePlatformIsAsked) {
 }
 
 TEST_F(KeyWalkTest, KeyThatMayOnlyBeReadCountsAsMissing) {
-  fake.SetValueAt("HKEY_LOCAL_MACHINE\\Locked", "Value", kRegSz, std::string("v", 2));
+  fake.SetValueAt("HKEY_LOCAL_MACHINE\\Locked", "Value", kRegSz, std::string("v\0", 2));
   fake.MakeReadOnly("HKEY_LOCAL_MACHINE\\Locked");
   char value[16] = "junk";
   ReadRegistryString(fake, ShiftJisLeadBytes(), "HKEY_LOCAL_MACHINE\\Locked\\Value", value,
@@ -158,7 +158,7 @@ TEST_F(KeyWalkTest, FailureAtEveryStepLeavesNoKeyOpen) {
     EXPECT_EQ(WriteRegistryString(registry, ShiftJisLeadBytes(), path, "v", kRegSz), n > 4) << n;
     EXPECT_EQ(registry.FindValue("HKEY_CURRENT_USER\\A\\B\\C", "Name") != nullptr, n > 4) << n;
     // Three opens and two queries.
-    registry.SetValueAt("HKEY_CURRENT_USER\\A\\B\\C", "Name", kRegSz, std::string("v", 2));
+    registry.SetValueAt("HKEY_CURRENT_USER\\A\\B\\C", "Name", kRegSz, std::string("v\0", 2));
     registry.operations = 0;
     char value[16];
     ReadRegistryString(registry, ShiftJisLeadBytes(), path, value, sizeof value);
@@ -183,7 +183,7 @@ TEST_F(KeyWalkTest, ReadIsBoundedByTheCallersBufferAndTakesLargeValuesWhole) {
                      small, sizeof small);
   EXPECT_STREQ(small, "bbbbbbb");
   // A double-byte character that does not fit whole is left out.
-  fake.SetValueAt(kApp, "Dbcs", kRegSz, std::string("abcdef\x95\x5C", 9));
+  fake.SetValueAt(kApp, "Dbcs", kRegSz, std::string("abcdef\x95\x5C\0", 9));
   ReadRegistryString(fake, ShiftJisLeadBytes(), "HKEY_CURRENT_USER\\Software\\Vendor\\App\\Dbcs",
                      small, sizeof small);
   EXPECT_STREQ(small, "abcdef");
@@ -228,9 +228,9 @@ TEST_F(RegistryCommandTest, SetRegistryWritesStringValues) {
     const FakeRegistry::Value* v = fake.FindValue(key, name);
     return v == nullptr ? std::string("<missing>") : std::to_string(v->type) + ":" + v->data;
   };
-  EXPECT_EQ(value(kApp, "Version"), std::string("1:1.0", 6));
-  EXPECT_EQ(value(kApp, "Install Dir"), std::string("1:C:\\Program Files\\App", 23));
-  EXPECT_EQ(value(kApp, ""), std::string("1:the default", 14));
+  EXPECT_EQ(value(kApp, "Version"), std::string("1:1.0\0", 6));
+  EXPECT_EQ(value(kApp, "Install Dir"), std::string("1:C:\\Program Files\\App\0", 23));
+  EXPECT_EQ(value(kApp, ""), std::string("1:the default\0", 14));
   EXPECT_EQ(value(kApp, "Empty"), std::string("1:\0", 3));
   EXPECT_TRUE(fake.HasKey("HKEY_CURRENT_USER\\Software\\Vendor\\Keys\\Only"));
   EXPECT_EQ(fake.ValueNames("HKEY_CURRENT_USER\\Software\\Vendor\\Keys\\Only").size(), 0u);
@@ -275,8 +275,8 @@ TEST_F(RegistryCommandTest, ArgumentErrorsStopTheRun) {
 }
 
 TEST_F(RegistryCommandTest, DeleteRegistryRemovesQuietlyAndTheRunGoesOn) {
-  fake.SetValueAt(kApp, "Keep", kRegSz, std::string("k", 2));
-  fake.SetValueAt(kApp, "Drop", kRegSz, std::string("d", 2));
+  fake.SetValueAt(kApp, "Keep", kRegSz, std::string("k\0", 2));
+  fake.SetValueAt(kApp, "Drop", kRegSz, std::string("d\0", 2));
   fake.AddKey("HKEY_CURRENT_USER\\Software\\Vendor\\Gone");
   EXPECT_EQ(Run("DeleteRegistry HKEY_CURRENT_USER\\Software\\Vendor\\App\\Drop \n"
                 "DeleteRegistry HKEY_CURRENT_USER\\Software\\Vendor\\App\\Missing \n"
@@ -344,7 +344,7 @@ TEST_F(RegistryCommandTest, RegistryFormOfSetupDir) {
 }
 
 TEST_F(RegistryCommandTest, RegistryFormOfSetupDir2SetsTheSecondFolder) {
-  fake.SetValueAt(kApp, "Data", kRegSz, std::string("D:\\Data\\", 9));
+  fake.SetValueAt(kApp, "Data", kRegSz, std::string("D:\\Data\\\0", 9));
   ASSERT_TRUE(
       Load("SetupDir2 Registry HKEY_CURRENT_USER\\Software\\Vendor\\App\\Data C:\\ Data\n"));
   EXPECT_EQ(engine->params.folder_count, 2);

@@ -63,7 +63,7 @@ TEST_F(WholeRunTest, EveryControlAndIfCommand) {
   files.AddFolder("D:\\DISK2");
   versions.AddFile("D:\\app.dll", "1.10.0.0", "2.0");
   registry.SetValueAt("HKEY_CURRENT_USER\\Software\\Acme", "Dir", kRegSz,
-                      std::string("C:\\Acme\\", 9));
+                      std::string("C:\\Acme\\\0", 9));
   registry.SetValueAt("HKEY_CURRENT_USER\\Software\\Acme", "Count", kRegDword,
                       std::string("\x41\x00\x00\x00", 4));
   const std::string script =

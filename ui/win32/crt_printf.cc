@@ -1,10 +1,13 @@
 // The program formats with the system C runtime's printf (msvcrt) rather than
 // the larger C99 one that the C++ headers of mingw select: the messages use
 // only %s, %d and %X, which both format alike.
-#include <stdarg.h>
-#include <stddef.h>
+#include <cstdarg>
+#include <cstddef>
 
 extern "C" {
+
+// The names below are the C runtime's own, so they keep its spelling.
+// NOLINTBEGIN(bugprone-reserved-identifier,readability-identifier-naming)
 
 // From msvcrt.dll: _vsnprintf writes at most count bytes and returns -1 when
 // the text did not fit (without terminating it); _vscprintf measures.
@@ -34,5 +37,7 @@ int __cdecl __mingw_snprintf(char* buffer, size_t size, const char* format, ...)
   va_end(args);
   return length;
 }
+
+// NOLINTEND(bugprone-reserved-identifier,readability-identifier-naming)
 
 }  // extern "C"

@@ -2,8 +2,9 @@
 #include "ui/win32/framework.h"
 
 #include <commctrl.h>
-#include <stdlib.h>
-#include <string.h>
+
+#include <cstdlib>
+#include <cstring>
 
 namespace setup::win32 {
 

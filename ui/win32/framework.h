@@ -18,7 +18,10 @@ class CString {
   CString(const char* text) { *this = text; }
   ~CString();
   CString(const CString&) = delete;
-  CString& operator=(const CString& other) { return *this = other.c_str(); }
+  CString& operator=(const CString& other) {
+    if (this == &other) return *this;
+    return *this = other.c_str();
+  }
   // Copies text (null counts as ""). An allocation failure leaves "".
   CString& operator=(const char* text);
 

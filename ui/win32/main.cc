@@ -5,8 +5,7 @@
 // of that name.
 #undef FreeModule
 
-#include <stdlib.h>
-
+#include <cstdlib>
 #include <new>
 
 #include "platform/win32/components_win32.h"

@@ -2,8 +2,9 @@
 #include "ui/win32/setup_dlg.h"
 
 #include <shlobj.h>
-#include <stdio.h>
-#include <string.h>
+
+#include <cstdio>
+#include <cstring>
 
 #include "engine/messages.h"
 #include "res/resource.h"
