@@ -1,5 +1,5 @@
 // Components for the POSIX stand-ins: dlopen for modules, posix_spawn for
-// programs.
+// programs, both only from the machine or the medium.
 #include <dlfcn.h>
 #include <elf.h>
 #include <fcntl.h>
@@ -9,14 +9,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
 #include <vector>
 
 #include "platform/posix/components_posix.h"
-
-extern char** environ;
 
 namespace setup::posix {
 namespace {
@@ -96,6 +95,19 @@ bool IsNativeProgram(const std::string& path) {
   return program;
 }
 
+// The environment of a started program: a fixed one, so that nothing of the
+// installer's own (its credentials, its search paths) reaches the program.
+// HOME is the machine's drive C:; the locale is the installer's.
+std::vector<std::string> ChildEnvironment(Machine& machine) {
+  std::vector<std::string> environment = {"PATH=/usr/local/bin:/usr/bin:/bin",
+                                          "HOME=" + machine.root() + "/drive_c"};
+  for (const char* name : {"LANG", "LC_ALL"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr) environment.push_back(std::string(name) + "=" + value);
+  }
+  return environment;
+}
+
 class PosixComponents : public Components {
  public:
   explicit PosixComponents(Machine& machine) : machine_(machine) {}
@@ -103,7 +115,7 @@ class PosixComponents : public Components {
   ModuleHandle LoadModule(const char* path) override {
     std::string host;
     // The mapped path is absolute, so dlopen never searches the library path.
-    if (!machine_.ToHostPath(path, &host)) return 0;
+    if (!machine_.MapFor(Machine::Access::kRead, path, &host)) return 0;
     return reinterpret_cast<ModuleHandle>(dlopen(host.c_str(), RTLD_NOW | RTLD_LOCAL));
   }
 
@@ -120,18 +132,35 @@ class PosixComponents : public Components {
     std::vector<std::string> words = SplitCommandLine(command_line);
     if (words.empty()) return 0;
     std::string program;
-    if (!machine_.ToHostPath(words[0].c_str(), &program) || !IsNativeProgram(program)) return 0;
-    std::string host_folder;
-    if (folder != nullptr && folder[0] != '\0' && !machine_.ToHostPath(folder, &host_folder))
+    if (!machine_.MapFor(Machine::Access::kRead, words[0].c_str(), &program) ||
+        !IsNativeProgram(program)) {
       return 0;
+    }
+    std::string host_folder;
+    if (folder != nullptr && folder[0] != '\0' &&
+        !machine_.MapFor(Machine::Access::kRead, folder, &host_folder)) {
+      return 0;
+    }
 
     std::vector<char*> argv;
     argv.push_back(program.data());
     for (size_t i = 1; i < words.size(); ++i) argv.push_back(words[i].data());
     argv.push_back(nullptr);
 
+    std::vector<std::string> environment = ChildEnvironment(machine_);
+    std::vector<char*> envp;
+    envp.reserve(environment.size() + 1);
+    for (std::string& entry : environment) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+
     posix_spawn_file_actions_t actions;
     if (posix_spawn_file_actions_init(&actions) != 0) return 0;
+    // The installer's standard input may be a file of answers: the program
+    // must not eat them.
+    if (posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0) != 0) {
+      posix_spawn_file_actions_destroy(&actions);
+      return 0;
+    }
     // A folder that cannot be entered makes posix_spawn fail, as
     // CreateProcessA fails for a missing current folder.
     if (!host_folder.empty() &&
@@ -140,7 +169,7 @@ class PosixComponents : public Components {
       return 0;
     }
     pid_t pid = 0;
-    int error = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    int error = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0) return 0;
     return reinterpret_cast<ProcessHandle>(new StartedProcess{pid, false});

@@ -250,7 +250,7 @@ bool FindFirst(const std::string& folder, const std::string& pattern, FileStatus
 
 FileHandle PosixFileSystem::OpenRead(const char* path) {
   std::string host;
-  if (!machine_.ToHostPath(path, &host)) return kNoFile;
+  if (!machine_.MapFor(Machine::Access::kRead, path, &host)) return kNoFile;
   int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return kNoFile;
   struct stat st;
@@ -291,7 +291,7 @@ void PosixFileSystem::Close(FileHandle file) {
 
 FileHandle PosixFileSystem::CreateReplacement(const char* path) {
   std::string host;
-  if (!machine_.ToHostPath(path, &host)) return kNoFile;
+  if (!machine_.MapFor(Machine::Access::kWrite, path, &host)) return kNoFile;
   host = Target(host);
   struct stat existing;
   bool exists;
@@ -334,7 +334,14 @@ void PosixFileSystem::AbandonReplacement(FileHandle file) {
 
 CreateFolderResult PosixFileSystem::CreateFolder(const char* path) {
   std::string host;
-  if (!machine_.ToHostPath(path, &host)) return CreateFolderResult::kFailed;
+  if (!machine_.MapFor(Machine::Access::kWrite, path, &host)) {
+    // A folder that exists where nothing may be written (the medium, say)
+    // is there all the same, as on a CD.
+    struct stat st;
+    return machine_.MapFor(Machine::Access::kRead, path, &host) && lstat(host.c_str(), &st) == 0
+               ? CreateFolderResult::kAlreadyExists
+               : CreateFolderResult::kFailed;
+  }
   Machine::FolderChange change = machine_.BeginFolderChange(host);
   if (mkdir(host.c_str(), 0777) == 0) {
     machine_.EndFolderChange(change, host);
@@ -345,8 +352,10 @@ CreateFolderResult PosixFileSystem::CreateFolder(const char* path) {
 
 bool PosixFileSystem::CopyFile(const char* source, const char* dest) {
   std::string source_host, dest_host;
-  if (!machine_.ToHostPath(source, &source_host) || !machine_.ToHostPath(dest, &dest_host))
+  if (!machine_.MapFor(Machine::Access::kRead, source, &source_host) ||
+      !machine_.MapFor(Machine::Access::kWrite, dest, &dest_host)) {
     return false;
+  }
   dest_host = Target(dest_host);
   int in = open(source_host.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
@@ -383,12 +392,14 @@ bool PosixFileSystem::GetStatus(const char* path, FileStatus* status) {
   if (name.empty()) return false;  // "C:\x\" and "C:\" name no entry to find
   if (HasWildcard(name)) {
     std::string host;
-    if (!machine_.ToHostPath(folder.empty() ? "." : folder.c_str(), &host)) return false;
+    if (!machine_.MapFor(Machine::Access::kRead, folder.empty() ? "." : folder.c_str(), &host))
+      return false;
     return FindFirst(host, AnsiToHost(machine_.code_page(), name), status);
   }
   std::string host;
   struct stat st;
-  if (!machine_.ToHostPath(path, &host) || stat(host.c_str(), &st) != 0) return false;
+  if (!machine_.MapFor(Machine::Access::kRead, path, &host) || stat(host.c_str(), &st) != 0)
+    return false;
   FillStatus(st, status);
   return true;
 }
@@ -396,7 +407,8 @@ bool PosixFileSystem::GetStatus(const char* path, FileStatus* status) {
 bool PosixFileSystem::SetAttributes(const char* path, unsigned attributes) {
   std::string host;
   struct stat st;
-  if (!machine_.ToHostPath(path, &host) || stat(host.c_str(), &st) != 0) return false;
+  if (!machine_.MapFor(Machine::Access::kWrite, path, &host) || stat(host.c_str(), &st) != 0)
+    return false;
   mode_t mode = st.st_mode & 07777;
   mode = (attributes & kAttrReadOnly) != 0 ? (mode & ~static_cast<mode_t>(0222)) : (mode | S_IWUSR);
   return mode == (st.st_mode & 07777) || chmod(host.c_str(), mode) == 0;

@@ -31,7 +31,7 @@ bool MakeFolders(const std::string& path) {
   return true;
 }
 
-std::string CurrentFolder() {
+std::string ProcessFolder() {
   char cwd[4096];
   if (getcwd(cwd, sizeof cwd) == nullptr) return "";
   return cwd;
@@ -39,8 +39,59 @@ std::string CurrentFolder() {
 
 // True when host lies at or below folder.
 bool IsBelow(const std::string& host, const std::string& folder) {
+  if (folder.empty()) return false;  // no such folder: nothing is below it
+  if (folder == "/") return !host.empty() && host[0] == '/';
   return host.compare(0, folder.size(), folder) == 0 &&
          (host.size() == folder.size() || host[folder.size()] == '/');
+}
+
+// realpath as a string; "" on failure (errno set).
+std::string RealPath(const std::string& path) {
+  char* real = realpath(path.c_str(), nullptr);
+  if (real == nullptr) return "";
+  std::string result(real);
+  std::free(real);
+  return result;
+}
+
+constexpr int kMaxLinks = 40;  // as the kernel's limit on links in one lookup
+
+// Finds where the absolute path leads as the kernel would open or create it:
+// the links of its existing part followed, a dangling link followed to its
+// missing target, the missing rest appended. False when that cannot be
+// told: a loop, a ".." after a missing folder, an unreadable folder.
+bool Resolve(std::string path, std::string* physical) {
+  for (int links = 0; links < kMaxLinks; ++links) {
+    std::string prefix = path;
+    std::string rest;  // the missing components, each with its leading '/'
+    struct stat st;
+    for (;;) {
+      std::string real = RealPath(prefix);
+      if (!real.empty()) {
+        *physical = real == "/" && !rest.empty() ? rest : real + rest;
+        return true;
+      }
+      if (errno != ENOENT) return false;
+      if (lstat(prefix.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) break;
+      size_t slash = prefix.rfind('/');
+      if (slash == std::string::npos) return false;
+      std::string name = prefix.substr(slash + 1);
+      if (name == "..") return false;  // the kernel fails there too
+      if (!name.empty() && name != ".") rest.insert(0, name).insert(0, "/");
+      prefix = slash == 0 ? "/" : prefix.substr(0, slash);
+    }
+    // prefix is a dangling link: a write through it would create its target.
+    char target[4096];
+    ssize_t length = readlink(prefix.c_str(), target, sizeof target);
+    if (length <= 0 || static_cast<size_t>(length) >= sizeof target) return false;
+    std::string to(target, static_cast<size_t>(length));
+    std::string next = to[0] == '/' ? std::string() : prefix.substr(0, prefix.rfind('/') + 1);
+    next += to;
+    next += rest;
+    path = next;
+  }
+  errno = ELOOP;
+  return false;
 }
 
 // Splits a host path at its slashes, dropping empty and "." parts and
@@ -206,7 +257,54 @@ bool Machine::SetRoot(const std::string& folder) {
   for (const std::string& part : SplitHost(absolute)) root += "/" + part;
   if (root.empty()) root = "/";
   if (!MakeFolders(root + "/drive_c/Windows/System32")) return false;
+  std::string real = RealPath(root);
+  if (real.empty()) return false;
   root_ = root;
+  real_root_ = real;
+  return true;
+}
+
+bool Machine::SetMedium(const std::string& host_folder) {
+  std::string absolute = host_folder;
+  if (absolute.empty() || absolute[0] != '/') {
+    std::string cwd = ProcessFolder();
+    if (cwd.empty()) return false;
+    absolute = cwd + "/" + absolute;
+  }
+  std::string medium;
+  for (const std::string& part : SplitHost(absolute)) medium += "/" + part;
+  if (medium.empty()) medium = "/";
+  std::string real = RealPath(medium);
+  struct stat st;
+  if (real.empty() || stat(real.c_str(), &st) != 0) return false;
+  if (!S_ISDIR(st.st_mode)) {
+    errno = ENOTDIR;
+    return false;
+  }
+  medium_ = medium;
+  real_medium_ = real;
+  return true;
+}
+
+std::string Machine::CurrentFolder() const { return host_access_ ? ProcessFolder() : medium_; }
+
+bool Machine::Allows(Access access, const std::string& host_path) {
+  if (host_access_) return true;
+  std::string physical;
+  root();  // the checks need the machine folder chosen
+  if (!Resolve(host_path, &physical)) return false;
+  if (IsBelow(physical, real_root_)) return true;
+  if (access == Access::kRead && !real_medium_.empty() && IsBelow(physical, real_medium_)) {
+    return true;
+  }
+  errno = EACCES;
+  return false;
+}
+
+bool Machine::MapFor(Access access, const char* windows_path, std::string* host_path) {
+  std::string host;
+  if (!ToHostPath(windows_path, &host) || !Allows(access, host)) return false;
+  *host_path = host;
   return true;
 }
 
@@ -236,7 +334,7 @@ bool Machine::ToHostPath(const char* windows_path, std::string* host_path) {
     drive_root = DriveC();  // a rooted path is on the current drive, C:
   } else {
     std::string cwd = CurrentFolder();
-    if (cwd.empty()) return false;
+    if (cwd.empty()) return false;  // no medium: relative paths lead nowhere
     std::string drive_c = DriveC();
     if (IsBelow(cwd, drive_c)) {
       drive_root = drive_c;
@@ -263,7 +361,7 @@ bool Machine::ToHostPath(const char* windows_path, std::string* host_path) {
 
 std::string Machine::ToWindowsPath(const std::string& host_path) {
   std::string absolute = host_path;
-  if (absolute.empty() || absolute[0] != '/') absolute = CurrentFolder() + "/" + absolute;
+  if (absolute.empty() || absolute[0] != '/') absolute = ProcessFolder() + "/" + absolute;
   std::string normal;
   for (const std::string& part : SplitHost(absolute)) normal += "/" + part;
   std::string drive_c = DriveC();

@@ -2,7 +2,9 @@
 // drive C: (drive_c) and the registry (registry.reg). Windows-form paths map
 // onto the host: C:\x -> <machine>/drive_c/x, Z:\x -> /x, rooted paths
 // (\x) on C:, relative paths against the current folder; a component missing
-// with its exact case is found case-insensitively, as Windows would.
+// with its exact case is found case-insensitively, as Windows would. The
+// machine is a sandbox: writes land inside the machine folder, reads reach it
+// and the medium folder, unless host access is granted.
 #pragma once
 
 #include <sys/stat.h>
@@ -44,6 +46,20 @@ class Machine {
   // unless SetRoot chose one.
   const std::string& root();
 
+  // Takes host_folder (absolute or relative to the process's current folder)
+  // as the medium: readable, never writable, and the current folder of the
+  // programs on the machine, as for a setup.exe started from its medium.
+  // False (with errno) when it is not an existing folder.
+  bool SetMedium(const std::string& host_folder);
+  // The medium folder, absolute; empty until SetMedium.
+  const std::string& medium() const { return medium_; }
+
+  // With host access, Z: is the whole host, readable and writable, relative
+  // paths follow the process's current folder and links lead anywhere.
+  // Without it (the default), the checks of MapFor apply.
+  void set_host_access(bool on) { host_access_ = on; }
+  bool host_access() const { return host_access_; }
+
   unsigned code_page() const { return code_page_; }
   void set_code_page(unsigned code_page) { code_page_ = code_page; }
   // True when byte starts a double-byte character in the code page.
@@ -52,11 +68,23 @@ class Machine {
   // Maps a Windows-form path (ANSI bytes of the code page) to a host path in
   // UTF-8. Separators are \ and /, never the second byte of a double-byte
   // character; "." and ".." are resolved by name and never leave the drive;
+  // relative paths start at the medium (with host access: at the process's
+  // current folder) and fail when there is none;
   // trailing dots and spaces of a component are dropped as Windows does.
   // False for a drive other than C: and Z:, a UNC path, or a component
   // holding a character Windows does not allow in names (< > : " | * ? and
   // controls).
   bool ToHostPath(const char* windows_path, std::string* host_path);
+  // What a mapped path is used for.
+  enum class Access { kRead, kWrite };
+  // ToHostPath, then a check of where the host path leads once its links are
+  // followed: a write must stay inside the machine folder, a read inside the
+  // machine folder or the medium. False (errno EACCES) when it leads
+  // elsewhere, or when that cannot be told (a loop of links, say).
+  bool MapFor(Access access, const char* windows_path, std::string* host_path);
+  // The check of MapFor on a host path that has no "." or ".." components.
+  bool Allows(Access access, const std::string& host_path);
+
   // Maps a host path (relative ones against the current folder) to Windows
   // form: C:\... inside drive_c, else Z:\...; a drive root ends in \.
   std::string ToWindowsPath(const std::string& host_path);
@@ -89,6 +117,8 @@ class Machine {
   };
 
   std::string DriveC();
+  // The folder relative paths start at; "" when there is none.
+  std::string CurrentFolder() const;
   // The folder's listing, read again when the folder changed since; nullptr
   // when it cannot be read.
   const FolderListing* Listing(const std::string& folder);
@@ -100,6 +130,10 @@ class Machine {
   static bool SameFolder(const FolderListing& listing, const struct stat& st);
 
   std::string root_;
+  std::string real_root_;  // root_ with its links followed, for the checks
+  std::string medium_;
+  std::string real_medium_;
+  bool host_access_ = false;
   unsigned code_page_;
   // Folders read lately. Reading a folder costs time in proportion to its
   // entries, and a new file's name is looked up that way each time: without

@@ -354,7 +354,9 @@ bool LoadVersionBuffer(const unsigned char* image, size_t size,
 
 bool PeVersionInfo::LoadFile(const char* path, std::vector<unsigned char>* resource) {
   std::string host;
-  if (path == nullptr || machine_ == nullptr || !machine_->ToHostPath(path, &host)) return false;
+  if (path == nullptr || machine_ == nullptr ||
+      !machine_->MapFor(Machine::Access::kRead, path, &host))
+    return false;
   int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st;

@@ -17,7 +17,8 @@ unsigned CopyOut(const std::string& text, char* buffer, unsigned size) {
   return static_cast<unsigned>(text.size());
 }
 
-// The folder of the running executable; "" when the system does not say.
+}  // namespace
+
 std::string ExecutableFolder() {
   char path[4096];
   ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
@@ -26,6 +27,8 @@ std::string ExecutableFolder() {
   size_t slash = exe.rfind('/');
   return slash == 0 ? "/" : exe.substr(0, slash);
 }
+
+namespace {
 
 // Asks for folder (Windows form) below the machine root and returns it.
 std::string MachineFolder(Machine* machine, const char* windows_path) {

@@ -10,6 +10,9 @@
 
 namespace setup::posix {
 
+// The folder of the running executable; "" when the system does not say.
+std::string ExecutableFolder();
+
 class PosixSystemInfo : public SystemInfo {
  public:
   // The program folder is the folder of the running executable until

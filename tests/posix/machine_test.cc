@@ -100,6 +100,13 @@ TEST_F(MachineTest, RelativePathsFollowTheCurrentFolder) {
   std::string folder = drive_c_ + "/work";
   mkdir(folder.c_str(), 0777);
   CurrentFolderScope in_work(folder);
+  // Contained, the current folder is the medium, whatever the process's.
+  EXPECT_EQ(Map("file.txt"), "<fails>");  // no medium yet: no current folder
+  ASSERT_TRUE(machine_.SetMedium("/tmp"));
+  EXPECT_EQ(Map("sub\\file.txt"), "/tmp/sub/file.txt");
+  EXPECT_EQ(Map("..\\..\\x"), "/x");  // stops at Z:'s root
+  // With host access, it is the process's.
+  machine_.set_host_access(true);
   EXPECT_EQ(Map("sub\\file.txt"), drive_c_ + "/work/sub/file.txt");
   EXPECT_EQ(Map(".\\file.txt"), drive_c_ + "/work/file.txt");
   EXPECT_EQ(Map("..\\..\\..\\file.txt"), drive_c_ + "/file.txt");  // stops at C:'s root

@@ -37,6 +37,7 @@ class PeVersionTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!SETUP_TEST_PE_AVAILABLE) GTEST_SKIP() << "no mingw-w64: test PE files were not built";
+    ASSERT_TRUE(machine_.SetMedium(SETUP_TEST_PE_DIR));  // the files are read as from a medium
   }
 
   // Reads path's block with a reader converting to code_page.

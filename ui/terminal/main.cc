@@ -51,13 +51,22 @@ struct Backends {
 };
 
 // Wires the POSIX stand-ins into backends->platform, the medium folder
-// becoming the program folder. False with *error set when it cannot.
-bool BuildPlatform(const Options& options, const std::string& caption, Backends* backends,
-                   std::string* error) {
+// becoming the program folder and the readable part of the host, host
+// access granted when asked for. False with *error set when it cannot.
+bool BuildPlatform(const Options& options, const std::string& caption,
+                   setup::posix::Machine* machine, Backends* backends, std::string* error) {
   if (!options.medium.empty() && !backends->system.SetProgramFolder(options.medium)) {
     *error = "the medium folder '" + options.medium + "' does not exist";
     return false;
   }
+  // The medium is the one host folder the script may read besides the
+  // machine, and the current folder of its relative paths.
+  std::string medium = options.medium.empty() ? setup::posix::ExecutableFolder() : options.medium;
+  if (!machine->SetMedium(medium)) {
+    *error = "the medium folder '" + medium + "' does not exist";
+    return false;
+  }
+  machine->set_host_access(options.host_access);
   // A damaged registry file is said once on standard error; the engine only
   // sees registry operations fail.
   backends->registry.SetDiagnosticSink([caption](const std::string& message) {
@@ -115,7 +124,7 @@ int main(int argc, char** argv) {
   }
   static Backends backends(machine);
   std::string error;
-  if (!BuildPlatform(options, caption, &backends, &error)) {
+  if (!BuildPlatform(options, caption, &machine, &backends, &error)) {
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), error.c_str());
     return kExitUsage;
   }

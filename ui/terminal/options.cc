@@ -44,6 +44,10 @@ Options ParseOptions(int argc, const char* const* argv) {
       options.version = true;
       continue;
     }
+    if (std::strcmp(arg, "--host-access") == 0) {
+      options.host_access = true;
+      continue;
+    }
     bool matched = false;
     for (auto [name, field] :
          {std::pair{"--medium", &options.medium}, std::pair{"--machine", &options.machine}}) {
@@ -66,7 +70,7 @@ Options ParseOptions(int argc, const char* const* argv) {
 
 std::string UsageText(const std::string& program) {
   return "Usage: " + program +
-         " [--medium DIR] [--machine DIR]\n"
+         " [--medium DIR] [--machine DIR] [--host-access]\n"
          "Installs the product described by Setup.Inf on the medium into a simulated\n"
          "Windows machine.\n"
          "\n"
@@ -75,8 +79,15 @@ std::string UsageText(const std::string& program) {
          "  --machine DIR  the simulated machine: DIR/drive_c is drive C: and\n"
          "                 DIR/registry.reg the registry (default:\n"
          "                 $XDG_DATA_HOME/setup-machine or ~/.local/share/setup-machine)\n"
+         "  --host-access  open the whole host to the script: Z:\\ reads and writes\n"
+         "                 every host folder, relative paths start at the current\n"
+         "                 folder, links lead anywhere and Regsvr starts any program\n"
          "  -h, --help     show this text and exit\n"
          "  -V, --version  show the version and exit\n"
+         "\n"
+         "The script writes only inside the machine folder and reads only there and\n"
+         "on the medium, which it sees read-only as Z:\\<medium folder>, like a CD;\n"
+         "relative paths start at the medium. --host-access lifts these limits.\n"
          "\n"
          "Questions are read from standard input, one answer per line: a folder (an\n"
          "empty line keeps the one shown), then OK or Cancel (an empty line is OK).\n"

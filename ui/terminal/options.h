@@ -8,13 +8,14 @@ namespace setup::terminal {
 struct Options {
   bool help = false;
   bool version = false;
-  std::string medium;   // folder holding Setup.Inf; empty: the program's folder
-  std::string machine;  // folder of the simulated machine; empty: the default
-  std::string error;    // set when the command line is wrong
+  std::string medium;        // folder holding Setup.Inf; empty: the program's folder
+  std::string machine;       // folder of the simulated machine; empty: the default
+  bool host_access = false;  // the script may reach the whole host
+  std::string error;         // set when the command line is wrong
 };
 
-// Reads argv[1..argc-1]: --help (-h), --version (-V), --medium DIR,
-// --machine DIR (also written --medium=DIR). Anything else sets error to a
+// Reads argv[1..argc-1]: --help (-h), --version (-V), --host-access,
+// --medium DIR, --machine DIR (also written --medium=DIR). Anything else sets error to a
 // one-line explanation.
 Options ParseOptions(int argc, const char* const* argv);
 
