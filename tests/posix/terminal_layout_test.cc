@@ -126,6 +126,7 @@ struct OptionsCase {
   std::vector<const char*> args;
   bool help, version;
   std::string medium, machine, error;
+  bool host_access = false;
 };
 
 class OptionsTest : public ::testing::TestWithParam<OptionsCase> {};
@@ -140,6 +141,7 @@ TEST_P(OptionsTest, Parses) {
   EXPECT_EQ(o.medium, c.medium);
   EXPECT_EQ(o.machine, c.machine);
   EXPECT_EQ(o.error, c.error);
+  EXPECT_EQ(o.host_access, c.host_access);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -155,6 +157,9 @@ INSTANTIATE_TEST_SUITE_P(
         OptionsCase{{"--machine="}, false, false, "", "", "option '--machine' needs a folder"},
         OptionsCase{{"--mediums", "x"}, false, false, "", "", "unknown option '--mediums'"},
         OptionsCase{{"-x"}, false, false, "", "", "unknown option '-x'"},
+        OptionsCase{{"--host-access", "--medium", "/m"}, false, false, "/m", "", "", true},
+        OptionsCase{
+            {"--host-access=yes"}, false, false, "", "", "unknown option '--host-access=yes'"},
         OptionsCase{{"medium"}, false, false, "", "", "unexpected argument 'medium'"}));
 
 TEST(OptionsTest, CaptionIsTheProgramNameWithoutExtension) {
@@ -168,7 +173,7 @@ TEST(OptionsTest, CaptionIsTheProgramNameWithoutExtension) {
 TEST(OptionsTest, UsageNamesEveryOption) {
   std::string usage = UsageText("setup");
   for (const char* word :
-       {"--medium DIR", "--machine DIR", "--help", "--version", "registry.reg"}) {
+       {"--medium DIR", "--machine DIR", "--host-access", "--help", "--version", "registry.reg"}) {
     EXPECT_NE(usage.find(word), std::string::npos) << word;
   }
 }
