@@ -219,8 +219,11 @@ void FillStatus(const struct stat& st, FileStatus* status) {
   status->last_write_time = static_cast<std::int64_t>(st.st_mtime);
 }
 
-// The first entry of folder matching pattern, in case-insensitive name order.
-bool FindFirst(const std::string& folder, const std::string& pattern, FileStatus* status) {
+// The first entry of folder matching pattern, in case-insensitive name order;
+// a link that leads where the machine may not read is passed over, as a
+// dangling one is.
+bool FindFirst(Machine* machine, const std::string& folder, const std::string& pattern,
+               FileStatus* status) {
   DIR* dir = opendir(folder.c_str());
   if (dir == nullptr) return false;
   std::string best;
@@ -236,7 +239,9 @@ bool FindFirst(const std::string& folder, const std::string& pattern, FileStatus
     std::string entry_path = folder;
     entry_path += '/';
     entry_path += name;
-    if (stat(entry_path.c_str(), &st) != 0) continue;  // a dangling link
+    if (stat(entry_path.c_str(), &st) != 0) continue;                 // a dangling link
+    bool plain = entry->d_type == DT_REG || entry->d_type == DT_DIR;  // no link to follow
+    if (!plain && !machine->Allows(Machine::Access::kRead, entry_path)) continue;
     best = name;
     best_stat = st;
   }
@@ -394,7 +399,7 @@ bool PosixFileSystem::GetStatus(const char* path, FileStatus* status) {
     std::string host;
     if (!machine_.MapFor(Machine::Access::kRead, folder.empty() ? "." : folder.c_str(), &host))
       return false;
-    return FindFirst(host, AnsiToHost(machine_.code_page(), name), status);
+    return FindFirst(&machine_, host, AnsiToHost(machine_.code_page(), name), status);
   }
   std::string host;
   struct stat st;

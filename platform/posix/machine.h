@@ -1,7 +1,7 @@
 // The simulated Windows machine of the POSIX stand-ins: a folder that holds
 // drive C: (drive_c) and the registry (registry.reg). Windows-form paths map
 // onto the host: C:\x -> <machine>/drive_c/x, Z:\x -> /x, rooted paths
-// (\x) on C:, relative paths against the current folder; a component missing
+// (\x) on C:, relative paths against the medium; a component missing
 // with its exact case is found case-insensitively, as Windows would. The
 // machine is a sandbox: writes land inside the machine folder, reads reach it
 // and the medium folder, unless host access is granted.
