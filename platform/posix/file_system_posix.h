@@ -12,6 +12,9 @@ namespace setup::posix {
 // names are found case-insensitively, and a file is only ever replaced
 // whole: writers and copies go to a temporary beside the destination that is
 // renamed over it at the end, so a failure never leaves a truncated file.
+// Each path passes the machine's sandbox (Machine::MapFor): a write that
+// would land outside the machine folder, or a read outside it and the
+// medium, fails as the operation fails on a path it cannot use.
 class PosixFileSystem : public FileSystem {
  public:
   // Paths are Windows-form and mapped onto machine, which outlives this.
