@@ -248,8 +248,10 @@ Machine::Machine() : Machine(CodePageForLocale(LocaleName("LC_CTYPE"))) {}
 
 bool Machine::SetRoot(const std::string& folder) {
   std::string absolute = folder;
+  // A host folder given on the command line: relative to the process's
+  // folder, not to the simulated program's current folder.
   if (absolute.empty() || absolute[0] != '/') {
-    std::string cwd = CurrentFolder();
+    std::string cwd = ProcessFolder();
     if (cwd.empty()) return false;
     absolute = cwd + "/" + absolute;
   }

@@ -47,12 +47,13 @@ class SetupTestCase(unittest.TestCase):
         env["COLUMNS"] = "300"  # boxes wide enough that no message wraps
         return env
 
-    def run_setup(self, answers, medium=SAMPLE, lang="en_US.UTF-8", args=None):
-        """Runs setup with answers on standard input; returns a Result."""
+    def run_setup(self, answers, medium=SAMPLE, lang="en_US.UTF-8", args=None, cwd=None):
+        """Runs setup with answers on standard input (in folder cwd); returns a Result."""
         command = [SETUP] + (args if args is not None else
                              ["--medium", medium, "--machine", self.machine])
         done = subprocess.run(command, input=answers.encode("utf-8"), stdout=subprocess.PIPE,
-                              stderr=subprocess.STDOUT, env=self.environment(lang), timeout=60)
+                              stderr=subprocess.STDOUT, env=self.environment(lang), timeout=60,
+                              cwd=cwd)
         return Result(done.returncode, done.stdout.decode("utf-8", "replace"))
 
     def copy_sample(self):

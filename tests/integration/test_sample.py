@@ -272,6 +272,14 @@ class CommandLineTest(SetupTestCase):
             self.assertIn("setup: ", result.output)
         self.assertFalse(os.path.exists(self.drive_c("Program Files")))
 
+    def test_relative_folders_are_the_callers(self):
+        # As scripts/run-sample passes them: relative to where setup was started.
+        self.copy_sample()
+        result = self.run_setup(SAMPLE_ANSWERS, args=["--medium", "medium", "--machine", "machine"],
+                                cwd=self.scratch)
+        self.assertEqual(result.returncode, 0, result.output)
+        self.assertTrue(os.path.isfile(self.drive_c("Program Files", "Hanami Notes", "ReadMe.txt")))
+
 
 if __name__ == "__main__":
     unittest.main()
