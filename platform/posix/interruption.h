@@ -2,8 +2,7 @@
 // written beside their destinations are removed, and the program ends.
 #pragma once
 
-#include <signal.h>
-
+#include <csignal>
 #include <string>
 
 namespace setup::posix {
