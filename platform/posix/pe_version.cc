@@ -363,7 +363,9 @@ bool LoadVersionBuffer(const unsigned char* image, size_t size,
 bool PeVersionInfo::LoadFile(const char* path, std::vector<unsigned char>* resource) {
   std::string host;
   if (path == nullptr || machine_ == nullptr || !machine_->ToHostPath(path, &host)) return false;
-  int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: opening a FIFO without writer would wait; only a regular
+  // file is read, and a regular file's reads never block anyway.
+  int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat st;
   bool ok = false;

@@ -60,6 +60,10 @@ class NonRegularSourceTest(FailureTestCase):
                 self.assertNotIn("never shown", result.output)
                 self.assertFalse(os.path.exists(self.drive_c("out")))
                 self.assertEqual(self.leftovers(), [])
+        # The version reader does not wait on the FIFO either: it has no version.
+        self.make_medium("IfFileVersion $$FD$$\\fifo 1 E Message no version\n")
+        result = self.run_setup("\nok\n", medium=medium)
+        self.assertIn("no version", result.output)
 
 
 class InterruptionTest(FailureTestCase):
