@@ -114,7 +114,17 @@ bool ScriptEngine::QueryVersionString(const char* file, const char* value_name, 
     std::snprintf(query, sizeof query, "\\StringFileInfo\\%04X%04X\\%s", language, code_page,
                   value_name);
     if (versions->Query(block, query, &value, &length) && value != nullptr) {
-      CopyBounded(lead_bytes, dest, static_cast<unsigned>(size), static_cast<const char*>(value));
+      // The text ends at its NUL or at the length the query gave, whichever
+      // comes first: a crafted block need hold no NUL before its end. One
+      // byte more than dest holds lets CopyBounded see a cut.
+      const char* bytes = static_cast<const char*>(value);
+      unsigned limit = length < static_cast<unsigned>(kTextSize) ? length : kTextSize;
+      unsigned n = 0;
+      while (n < limit && bytes[n] != '\0') ++n;
+      char text[kTextSize + 1];
+      std::memcpy(text, bytes, n);
+      text[n] = '\0';
+      CopyBounded(lead_bytes, dest, static_cast<unsigned>(size), text);
       found = true;
     }
   }

@@ -152,7 +152,15 @@ bool ScriptEngine::LoadScriptText(const char* bytes, int size) {
 bool ScriptEngine::LoadLines(TextReader& reader) {
   lines.end = lines.cursor = lines.line_count = 0;
   char text[kStoredLineSize];
-  while (TextReaderReadLine(reader, text, kStoredLineSize) >= 0) {
+  for (;;) {
+    bool got = TextReaderReadLine(reader, text, kStoredLineSize) >= 0;
+    // A read error cuts the script short: its last line may be cut too, and
+    // running a cut script would report success for a failure. Nothing runs.
+    if (reader.error) {
+      ReportError(kMsgCantOpenScript, script_path);
+      return false;
+    }
+    if (!got) break;
     // A zero byte inside the line ends it; a final line feed is dropped.
     int length = static_cast<int>(std::strlen(text));
     if (length > 0 && text[length - 1] == '\n') text[--length] = '\0';

@@ -103,7 +103,8 @@ class ScriptEngine {
   SetupResult InitInstance();
   // Sets program_folder from the program's path.
   bool FindProgramFolder();
-  // Loads and pre-scans Setup.Inf.
+  // Loads and pre-scans Setup.Inf. False, reported, when it cannot be opened
+  // or read to its end.
   bool LoadScript();
   // Loads script text given as bytes (the file's contents), as LoadScript.
   bool LoadScriptText(const char* bytes, int size);
@@ -114,7 +115,8 @@ class ScriptEngine {
   // the folder (at most 255 bytes) into folder and the position behind the
   // default folder (nullptr: nothing follows) into *next.
   bool ParseRegistrySetupDir(char* cursor, char* folder, char** next);
-  // Stores every line of reader and pre-scans it.
+  // Stores every line of reader and pre-scans it; a read error fails the
+  // whole load (reported with the script's open-failure message).
   bool LoadLines(TextReader& reader);
   // The pre-scan of one stored line: SetupDir, SetupDir2, WindowTitle.
   bool PrescanLine(const char* stored);
@@ -161,8 +163,9 @@ class ScriptEngine {
   bool TestFileFind(const char* file, const char* sense);
   bool TestRegistryFind(const char* path, const char* sense);
   bool TestLanguage(const char* number, const char* sense);
-  // The version text value_name of file into dest (size bytes); false when
-  // the file has none.
+  // The version text value_name of file into dest (size bytes, at most
+  // kTextSize), cut to fit and never read past the length the query gave;
+  // false when the file has none.
   bool QueryVersionString(const char* file, const char* value_name, char* dest, int size);
 
   const Platform& platform() const { return platform_; }

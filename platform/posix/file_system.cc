@@ -13,6 +13,7 @@
 
 #include "platform/posix/code_page.h"
 #include "platform/posix/file_system_posix.h"
+#include "platform/posix/interruption.h"
 #include "platform/posix/machine.h"
 
 namespace setup::posix {
@@ -67,17 +68,31 @@ bool CanReplace(const std::string& dest, struct stat* existing, bool* exists) {
 }
 
 // Creates the temporary ".<name>.XXXXXX" beside dest; -1 on failure (a
-// missing folder among them).
+// missing folder among them). An interruption removes it until
+// RemoveTemporary or Finish.
 int MakeTemporary(Machine* machine, const std::string& dest, std::string* temp_path) {
   size_t slash = dest.rfind('/');
   std::string name = dest.substr(slash + 1);
   if (name.size() > 200) name.resize(200);  // keep the temporary's name below NAME_MAX
   std::string pattern = dest.substr(0, slash + 1) + "." + name + ".XXXXXX";
   Machine::FolderChange change = machine->BeginFolderChange(pattern);
+  InterruptionBlock block;
   int fd = mkostemp(pattern.data(), O_CLOEXEC);
   machine->EndFolderChange(change, "");
-  if (fd >= 0) *temp_path = pattern;
+  if (fd >= 0) {
+    *temp_path = pattern;
+    TrackTemporary(pattern);
+  }
   return fd;
+}
+
+// Removes a temporary of MakeTemporary; errno is kept.
+void RemoveTemporary(const std::string& temp_path) {
+  int saved = errno;
+  InterruptionBlock block;
+  unlink(temp_path.c_str());
+  UntrackTemporary(temp_path);
+  errno = saved;
 }
 
 void SyncFolderOf(const std::string& path) {
@@ -99,15 +114,19 @@ bool Finish(Machine* machine, int fd, const std::string& temp_path, const std::s
   bool ok = !replaces || fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
   Machine::FolderChange change = machine->BeginFolderChange(dest_path);
-  if (ok && rename(temp_path.c_str(), dest_path.c_str()) == 0) {
+  bool renamed = false;
+  if (ok) {
+    InterruptionBlock block;
+    renamed = rename(temp_path.c_str(), dest_path.c_str()) == 0;
+    if (renamed) UntrackTemporary(temp_path);
+  }
+  if (renamed) {
     machine->EndFolderChange(change, dest_path);
     if (replaces) SyncFolderOf(dest_path);
     return true;
   }
   machine->EndFolderChange(change, "");
-  int saved = errno;
-  unlink(temp_path.c_str());
-  errno = saved;
+  RemoveTemporary(temp_path);
   return false;
 }
 
@@ -164,6 +183,21 @@ bool CopyData(int in, int out) {
     if (!IsUnsupported(errno)) return false;
     return CopyByReadWrite(in, out);
   }
+}
+
+// Opens a source to read and fills *st; -1 unless it is a regular file. A
+// FIFO, device or folder would hang the copy or never end it (/dev/zero):
+// O_NONBLOCK keeps the open of a FIFO without writer from waiting, and the
+// check comes before any byte is read.
+int OpenRegular(const std::string& host, struct stat* st) {
+  int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return -1;
+  if (fstat(fd, st) != 0 || !S_ISREG(st->st_mode) ||
+      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
 }
 
 bool HasWildcard(const std::string& name) { return name.find_first_of("*?") != std::string::npos; }
@@ -256,13 +290,9 @@ bool FindFirst(Machine* machine, const std::string& folder, const std::string& p
 FileHandle PosixFileSystem::OpenRead(const char* path) {
   std::string host;
   if (!machine_.MapFor(Machine::Access::kRead, path, &host)) return kNoFile;
-  int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return kNoFile;
   struct stat st;
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-    close(fd);  // a folder is no file to read, as on Windows
-    return kNoFile;
-  }
+  int fd = OpenRegular(host, &st);  // a folder is no file to read, as on Windows
+  if (fd < 0) return kNoFile;
   OpenFile* file = new OpenFile;
   file->fd = fd;
   return ToHandle(file);
@@ -333,7 +363,7 @@ void PosixFileSystem::AbandonReplacement(FileHandle file) {
   if (file == kNoFile) return;
   OpenFile* open_file = FromHandle(file);
   close(open_file->fd);
-  if (!open_file->temp_path.empty()) unlink(open_file->temp_path.c_str());
+  if (!open_file->temp_path.empty()) RemoveTemporary(open_file->temp_path);
   delete open_file;
 }
 
@@ -362,12 +392,11 @@ bool PosixFileSystem::CopyFile(const char* source, const char* dest) {
     return false;
   }
   dest_host = Target(dest_host);
-  int in = open(source_host.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return false;
   struct stat source_stat, existing;
+  int in = OpenRegular(source_host, &source_stat);
+  if (in < 0) return false;
   bool exists;
   bool ok =
-      fstat(in, &source_stat) == 0 && !S_ISDIR(source_stat.st_mode) &&
       CanReplace(dest_host, &existing, &exists) &&
       // Copying a file onto itself fails, as it does on Windows.
       !(exists && existing.st_dev == source_stat.st_dev && existing.st_ino == source_stat.st_ino);
@@ -385,7 +414,7 @@ bool PosixFileSystem::CopyFile(const char* source, const char* dest) {
   close(in);
   if (!ok) {
     close(out);
-    unlink(temp_path.c_str());
+    RemoveTemporary(temp_path);
     return false;
   }
   return Finish(&machine_, out, temp_path, dest_host, exists);

@@ -22,6 +22,9 @@ constexpr unsigned char kSignature[kSignatureSize] = {'F', 'E', '2', 'X'};
 constexpr uint32_t kRtVersion = 16;
 constexpr uint32_t kVersionName = 1;  // VS_VERSION_INFO, the name FindResource asks for
 constexpr uint32_t kHighBit = 0x80000000u;
+// Windows' loader refuses an image with more sections than this; each read
+// of the resource walk looks through them all.
+constexpr unsigned kMaxSections = 96;
 
 uint16_t Le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t Le32(const unsigned char* p) {
@@ -96,6 +99,7 @@ class PeImage {
       return false;
     }
     unsigned sections = Le16(coff + 6);
+    if (sections > kMaxSections) return false;
     size_t optional_size = Le16(coff + 20);
     // The optional header up to the resource entry of the data directory
     // (PE32: 96 + 3 * 8 bytes, PE32+: 112 + 3 * 8).
@@ -159,16 +163,19 @@ class PeImage {
  private:
   // Looks in the resource directory at offset dir (from the start of the
   // resource directory) for the entry with numeric id; with or_first the
-  // first entry serves when none has that id. Sets its OffsetToData.
+  // first entry serves when none has that id. Sets its OffsetToData. The
+  // entries are read in one piece, which must lie in the file: the work
+  // grows with the file's size, not with the counts a header claims.
   bool FindEntry(uint32_t dir, uint32_t id, bool or_first, uint32_t* target) {
     uint64_t base = uint64_t{resource_rva_} + dir;
     unsigned char header[16];
     if (!ReadRva(base, header, sizeof header)) return false;
     unsigned count = Le16(header + 12) + Le16(header + 14);
+    entries_.resize(8 * size_t{count});
+    if (!ReadRva(base + 16, entries_.data(), entries_.size())) return false;
     bool have_first = false;
     for (unsigned i = 0; i < count; ++i) {
-      unsigned char e[8];
-      if (!ReadRva(base + 16 + 8ull * i, e, sizeof e)) return false;
+      const unsigned char* e = entries_.data() + 8 * size_t{i};
       uint32_t name = Le32(e);
       if (!have_first) {
         have_first = true;
@@ -186,6 +193,7 @@ class PeImage {
   Source* source_;
   uint32_t resource_rva_ = 0;
   std::vector<Section> sections_;
+  std::vector<unsigned char> entries_;  // of the directory FindEntry looks in
 };
 
 // Reads the version block of the PE image in source into *resource: the
@@ -357,7 +365,9 @@ bool PeVersionInfo::LoadFile(const char* path, std::vector<unsigned char>* resou
   if (path == nullptr || machine_ == nullptr ||
       !machine_->MapFor(Machine::Access::kRead, path, &host))
     return false;
-  int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: opening a FIFO without writer would wait; only a regular
+  // file is read, and a regular file's reads never block anyway.
+  int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat st;
   bool ok = false;

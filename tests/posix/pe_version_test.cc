@@ -228,5 +228,39 @@ TEST_F(PeVersionTest, CorruptedCopiesNeverCrashOrStray) {
   }
 }
 
+// image with its PE headers moved to the end of the file and count section
+// headers: the image's own, then empty ones (which map no byte).
+std::vector<unsigned char> WithSections(std::vector<unsigned char> image, unsigned count) {
+  size_t pe = image[0x3C] | (image[0x3D] << 8) | (image[0x3E] << 16) | (size_t{image[0x3F]} << 24);
+  size_t own = image[pe + 6] | (image[pe + 7] << 8);
+  size_t optional_size = image[pe + 20] | (image[pe + 21] << 8);
+  std::vector<unsigned char> headers(
+      image.begin() + static_cast<long>(pe),
+      image.begin() + static_cast<long>(pe + 24 + optional_size + 40 * own));
+  headers.resize(24 + optional_size + 40 * size_t{count}, 0);
+  headers[6] = static_cast<unsigned char>(count & 0xFF);
+  headers[7] = static_cast<unsigned char>(count >> 8);
+  size_t moved = image.size();
+  for (int i = 0; i < 4; ++i) image[0x3C + i] = static_cast<unsigned char>(moved >> (8 * i));
+  image.insert(image.end(), headers.begin(), headers.end());
+  return image;
+}
+
+TEST_F(PeVersionTest, MoreSectionsThanWindowsLoadsHaveNoVersion) {
+  const std::vector<unsigned char> image = FileBytes("version_ja.dll");
+  ASSERT_FALSE(image.empty());
+  std::vector<unsigned char> expected;
+  ASSERT_TRUE(LoadVersionBuffer(image.data(), image.size(), &expected));
+  for (unsigned count : {96u, 97u, 65535u}) {
+    std::vector<unsigned char> crafted = WithSections(image, count);
+    std::vector<unsigned char> buffer;
+    bool found = LoadVersionBuffer(crafted.data(), crafted.size(), &buffer);
+    EXPECT_EQ(found, count <= 96) << count;
+    if (found) {
+      EXPECT_EQ(buffer, expected) << count;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace setup::posix

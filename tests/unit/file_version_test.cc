@@ -98,12 +98,27 @@ TEST_F(FileVersionTest, QueriesTheFirstTranslationsStrings) {
   EXPECT_EQ(versions.queries[1], "\\StringFileInfo\\041103A4\\FileVersion");
 }
 
-TEST_F(FileVersionTest, LongVersionTextIsCutToTheEnginesBuffer) {
-  std::string long_text = "1.2." + std::string(600, '3');
-  versions.AddFile("C:\\App\\long.dll", long_text, "1.0");
-  char dest[16];
-  ASSERT_TRUE(engine->QueryVersionString("C:\\App\\long.dll", "FileVersion", dest, sizeof dest));
-  EXPECT_EQ(std::string(dest), long_text.substr(0, sizeof dest - 1));
+TEST_F(FileVersionTest, VersionTextIsBoundedByItsLengthAndTheBuffer) {
+  const std::string long_text = "1.2." + std::string(600, '3');
+  struct Case {
+    std::string bytes;  // the FileVersion value; a value follows it in the block
+    size_t size;        // of the destination
+    std::string text;
+  } cases[] = {
+      {long_text + '\0', 16, long_text.substr(0, 15)},
+      // No NUL within the value's length: the bytes after it are not text.
+      {"7.0.1", 256, "7.0.1"},
+      {std::string(300, '9'), 256, std::string(255, '9')},
+  };
+  for (const Case& c : cases) {
+    versions.SetValue("C:\\App\\v.dll", "\\VarFileInfo\\Translation", "\x11\x04\xA4\x03");
+    versions.SetValue("C:\\App\\v.dll", "\\StringFileInfo\\041103A4\\FileVersion", c.bytes);
+    versions.SetValue("C:\\App\\v.dll", "\\StringFileInfo\\041103A4\\Comments", "xx");
+    char dest[256];
+    ASSERT_TRUE(engine->QueryVersionString("C:\\App\\v.dll", "FileVersion", dest,
+                                           static_cast<int>(c.size)));
+    EXPECT_EQ(std::string(dest), c.text) << c.bytes.size();
+  }
 }
 
 }  // namespace

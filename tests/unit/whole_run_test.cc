@@ -57,6 +57,19 @@ TEST_F(WholeRunTest, DialogShowsTheExpandedFoldersAndCancelRunsNothing) {
   EXPECT_EQ(result, SetupResult::kCancelled);
 }
 
+TEST_F(WholeRunTest, ReadErrorWhileLoadingRunsNothing) {
+  // The second read fails with the first 4096 bytes read: the line across
+  // that byte would be cut to "MakeDir C:\Prog".
+  std::string script;
+  for (int i = 0; i < 40; ++i) script += "' " + std::string(97, 'x') + "\n";  // 4000 bytes
+  script += "' " + std::string(4096 - 4000 - 3 - 15, 'x') + "\nMakeDir C:\\Program\n";
+  files.FailOperation("Read", 2);
+  EXPECT_EQ(Start(script), "error: Can't Open D:\\Setup.Inf file.\n");
+  EXPECT_EQ(result, SetupResult::kNotStarted);
+  EXPECT_FALSE(files.Exists("C:\\Prog"));
+  EXPECT_FALSE(files.Exists("C:\\Program"));
+}
+
 TEST_F(WholeRunTest, EveryControlAndIfCommand) {
   files.AddFile("D:\\old.txt", "", 0, 100);
   files.AddFile("D:\\new.txt", "", 0, 200);

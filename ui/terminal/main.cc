@@ -16,6 +16,7 @@
 #include "platform/posix/code_page.h"
 #include "platform/posix/components_posix.h"
 #include "platform/posix/file_system_posix.h"
+#include "platform/posix/interruption.h"
 #include "platform/posix/machine.h"
 #include "platform/posix/pe_version.h"
 #include "platform/posix/registry_store.h"
@@ -80,6 +81,9 @@ bool BuildPlatform(const Options& options, const std::string& caption,
   return true;
 }
 
+// TerminalIo::end_program: the output is lost, the message said.
+void EndStopped() { std::exit(kExitStopped); }
+
 // Columns of the terminal; for other output $COLUMNS when set, else 80.
 int TerminalWidth() {
   winsize size{};
@@ -122,6 +126,10 @@ int main(int argc, char** argv) {
                  machine_folder.c_str(), std::strerror(errno));
     return kExitStopped;
   }
+  // A signal ends the run as cancelled and removes the file being copied.
+  static const std::string interrupted =
+      "\n" + caption + ": interrupted; the installation was cancelled.\n";
+  setup::posix::EndOnInterruption(interrupted.c_str(), kExitCancelled);
   static Backends backends(machine);
   std::string error;
   if (!BuildPlatform(options, caption, &machine, &backends, &error)) {
@@ -136,11 +144,14 @@ int main(int argc, char** argv) {
   io.input_is_terminal = isatty(STDIN_FILENO) == 1;
   io.output_is_terminal = isatty(STDOUT_FILENO) == 1;
   io.width = TerminalWidth();
+  io.end_program = EndStopped;
   setup::terminal::TerminalUi ui(io, converter, caption);
   // The engine holds the 64 KiB line store and the macro table: not for the stack.
   auto engine = std::make_unique<setup::ScriptEngine>(backends.platform, ui);
   ui.Attach(engine.get());
-  switch (engine->InitInstance()) {
+  SetupResult result = engine->InitInstance();
+  ui.EndIfOutputLost();  // lost at the very end: the completion was not seen
+  switch (result) {
     case SetupResult::kCompleted:
       return kExitInstalled;
     case SetupResult::kCancelled:

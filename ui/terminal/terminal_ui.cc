@@ -3,6 +3,8 @@
 #include "ui/terminal/terminal_ui.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "engine/messages.h"
 
@@ -31,7 +33,22 @@ std::string TerminalUi::WindowTitle() const {
 void TerminalUi::Print(const std::string& ansi) {
   std::string shown = converter_.ToTerminal(ansi);
   std::fwrite(shown.data(), 1, shown.size(), io_.out);
-  std::fflush(io_.out);
+  Flush();
+}
+
+void TerminalUi::Flush() {
+  errno = 0;
+  if ((std::fflush(io_.out) != 0 || std::ferror(io_.out) != 0) && output_error_ == 0) {
+    output_error_ = errno != 0 ? errno : EIO;
+  }
+}
+
+bool TerminalUi::EndIfOutputLost() {
+  if (output_error_ == 0) return false;
+  std::fprintf(stderr, "%s: cannot write the output (%s); the installation stopped.\n",
+               caption_.c_str(), std::strerror(output_error_));
+  if (io_.end_program != nullptr) io_.end_program();
+  return true;
 }
 
 void TerminalUi::BreakProgressLine() {
@@ -67,7 +84,7 @@ bool TerminalUi::ReadLine(std::string* line) {
     std::string echo = Sanitize(Trim(*line));
     std::fwrite(echo.data(), 1, echo.size(), io_.out);
     std::fputc('\n', io_.out);
-    std::fflush(io_.out);
+    Flush();
   }
   return true;
 }
@@ -167,6 +184,9 @@ void TerminalUi::SetProgressRange(int count) {
 }
 
 void TerminalUi::SetProgressPos(int position) {
+  // Called at each line boundary: a run whose output is lost ends here,
+  // between two commands, so no copy is left half done.
+  EndIfOutputLost();
   progress_pos_ = position;
   DrawProgress();
 }
@@ -180,7 +200,7 @@ void TerminalUi::DrawProgress() {
   int bar_width = io_.width - 1 - static_cast<int>(counter.size());
   std::string text = "\r" + ProgressBar(progress_pos_, progress_range_, bar_width) + counter;
   std::fwrite(text.data(), 1, text.size(), io_.out);
-  std::fflush(io_.out);
+  Flush();
   progress_on_line_ = true;
 }
 

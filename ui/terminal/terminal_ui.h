@@ -24,6 +24,10 @@ struct TerminalIo {
   // Output to a terminal: the progress bar is drawn (and redrawn in place).
   bool output_is_terminal = false;
   int width = 80;  // columns of the terminal
+  // Ends the program with the stopped status; called when writing to out
+  // failed (a closed pipe or terminal), at the first line boundary of the
+  // run after it, or at its end. Null: the run goes on unseen.
+  void (*end_program)() = nullptr;
 };
 
 class TerminalUi : public SetupUi {
@@ -41,6 +45,10 @@ class TerminalUi : public SetupUi {
   // (ANSI, at most kTextSize - 1 bytes) in *out1 and *out2.
   bool AskFolders(const SetupParams& params, const char* folder1, const char* folder2,
                   std::string* out1, std::string* out2);
+
+  // When a write to the output has failed: says so on standard error and
+  // calls io.end_program; false (and nothing happens) otherwise.
+  bool EndIfOutputLost();
 
   // --- SetupUi ---
   void RunSetupDialog(const char* folder1, const char* folder2) override;
@@ -67,6 +75,8 @@ class TerminalUi : public SetupUi {
   void PrintBox(const std::string& caption, const std::string& text, Align align);
   // Prints ANSI text converted for the terminal.
   void Print(const std::string& ansi);
+  // Flushes the output and notes the first failure of any write to it.
+  void Flush();
   // Ends a progress bar that stands on the current line, so text can follow.
   void BreakProgressLine();
   void DrawProgress();
@@ -80,6 +90,7 @@ class TerminalUi : public SetupUi {
   int progress_range_ = 0;
   int progress_pos_ = 0;
   bool progress_on_line_ = false;
+  int output_error_ = 0;  // errno of the first failed write; 0 while all went out
 };
 
 }  // namespace setup::terminal

@@ -1,0 +1,87 @@
+// The table of temporaries in progress and the signal handlers that remove
+// them. The handler uses only async-signal-safe calls (unlink, write, _exit).
+#include "platform/posix/interruption.h"
+
+#include <unistd.h>
+
+#include <climits>
+#include <csignal>
+#include <cstring>
+
+namespace setup::posix {
+namespace {
+
+// A copy has one temporary open and a text copy one more: a few slots do.
+constexpr int kSlots = 4;
+
+struct Slot {
+  volatile sig_atomic_t used;
+  char path[PATH_MAX];
+};
+
+Slot slots[kSlots];
+const char* interruption_message = "";
+int interruption_status = 1;
+
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+sigset_t InterruptingSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int signal_number : kSignals) sigaddset(&set, signal_number);
+  return set;
+}
+
+void OnInterruption(int) {
+  for (Slot& slot : slots) {
+    if (slot.used != 0) unlink(slot.path);
+  }
+  size_t length = std::strlen(interruption_message);
+  if (write(STDERR_FILENO, interruption_message, length) < 0) {
+    // Nothing more to do about it: the program ends either way.
+  }
+  _exit(interruption_status);
+}
+
+void OnBrokenPipe(int) {}
+
+}  // namespace
+
+InterruptionBlock::InterruptionBlock() {
+  sigset_t set = InterruptingSignals();
+  sigprocmask(SIG_BLOCK, &set, &saved_);
+}
+
+InterruptionBlock::~InterruptionBlock() { sigprocmask(SIG_SETMASK, &saved_, nullptr); }
+
+void TrackTemporary(const std::string& path) {
+  if (path.size() >= sizeof slots[0].path) return;
+  for (Slot& slot : slots) {
+    if (slot.used != 0) continue;
+    std::memcpy(slot.path, path.c_str(), path.size() + 1);
+    slot.used = 1;
+    return;
+  }
+}
+
+void UntrackTemporary(const std::string& path) {
+  for (Slot& slot : slots) {
+    if (slot.used != 0 && path == slot.path) slot.used = 0;
+  }
+}
+
+void EndOnInterruption(const char* message, int status) {
+  interruption_message = message;
+  interruption_status = status;
+  struct sigaction action = {};
+  action.sa_handler = OnInterruption;
+  // Further interrupting signals wait while the handler removes the files.
+  action.sa_mask = InterruptingSignals();
+  for (int signal_number : kSignals) sigaction(signal_number, &action, nullptr);
+  struct sigaction pipe_action = {};
+  pipe_action.sa_handler = OnBrokenPipe;
+  sigemptyset(&pipe_action.sa_mask);
+  sigaction(SIGPIPE, &pipe_action, nullptr);
+}
+
+}  // namespace setup::posix

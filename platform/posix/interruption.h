@@ -1,0 +1,38 @@
+// Interruption of a run by SIGINT, SIGTERM or SIGHUP: the temporaries being
+// written beside their destinations are removed, and the program ends.
+#pragma once
+
+#include <csignal>
+#include <string>
+
+namespace setup::posix {
+
+// Holds off the interrupting signals while alive, so that a temporary file
+// and its entry in the table (TrackTemporary) come and go together. Held for
+// a few system calls only: a long copy stays interruptible.
+class InterruptionBlock {
+ public:
+  InterruptionBlock();
+  ~InterruptionBlock();
+  InterruptionBlock(const InterruptionBlock&) = delete;
+  InterruptionBlock& operator=(const InterruptionBlock&) = delete;
+
+ private:
+  sigset_t saved_;
+};
+
+// Enters path, a temporary just created, into the table of files that an
+// interruption removes; UntrackTemporary takes it out once it is renamed or
+// removed. Call both inside an InterruptionBlock. A path too long for the
+// table, or a full table, is not tracked.
+void TrackTemporary(const std::string& path);
+void UntrackTemporary(const std::string& path);
+
+// Installs the handlers: on SIGINT, SIGTERM or SIGHUP every tracked temporary
+// is removed, message (kept, not copied) is written to standard error and the
+// process ends with status. SIGPIPE is caught and does nothing, so a closed
+// output shows as a failed write (EPIPE) instead of killing the program; a
+// caught signal, unlike an ignored one, is reset for a program started later.
+void EndOnInterruption(const char* message, int status);
+
+}  // namespace setup::posix

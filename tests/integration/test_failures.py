@@ -1,0 +1,123 @@
+"""Failure paths of the Linux program: sources that are no regular file, a
+signal in the middle of a copy, and an output that is closed."""
+
+import os
+import signal
+import subprocess
+import time
+import unittest
+
+from setup_run import EXIT_CANCELLED, EXIT_STOPPED, SETUP, SetupTestCase
+
+
+class FailureTestCase(SetupTestCase):
+
+    def make_medium(self, script):
+        """A medium folder holding Setup.Inf with script; its path."""
+        medium = os.path.join(self.scratch, "medium")
+        os.makedirs(medium, exist_ok=True)
+        with open(os.path.join(medium, "Setup.Inf"), "w") as f:
+            f.write(script)
+        return medium
+
+    def leftovers(self):
+        """Temporaries (hidden files) anywhere below drive_c."""
+        found = []
+        for folder, _, files in os.walk(self.drive_c()):
+            found += [os.path.join(folder, name) for name in files if name.startswith(".")]
+        return found
+
+    def start(self, medium, stdout=subprocess.PIPE):
+        return subprocess.Popen([SETUP, "--medium", medium, "--machine", self.machine],
+                                stdin=subprocess.PIPE, stdout=stdout, stderr=subprocess.PIPE,
+                                env=self.environment())
+
+
+class NonRegularSourceTest(FailureTestCase):
+
+    def test_fifo_device_and_folder_fail_as_unopenable(self):
+        def zname(path):
+            return "Z:" + path.replace("/", "\\")
+        medium = self.make_medium("")
+        os.mkfifo(os.path.join(medium, "fifo"))  # no writer: reading would wait for ever
+        os.mkdir(os.path.join(medium, "folder"))
+        failed_copy = "It failed in the copy form %s to C:\\out"
+        cant_open = "Can't open %s file"
+        cases = [
+            ("BinCopy", zname(os.path.join(medium, "fifo")), failed_copy),
+            ("TextCopy", zname(os.path.join(medium, "fifo")), cant_open),
+            ("BinCopy", zname(os.path.join(medium, "folder")), failed_copy),
+            ("TextCopy", zname(os.path.join(medium, "folder")), cant_open),
+            ("BinCopy", "Z:\\dev\\zero", failed_copy),  # would never end
+            ("TextCopy", "Z:\\dev\\zero", cant_open),
+        ]
+        for command, source, message in cases:
+            with self.subTest(command=command, source=source):
+                self.make_medium('%s "%s" C:\\out\nMessage never shown\n' % (command, source))
+                result = self.run_setup("\nok\n", medium=medium)
+                self.assertEqual(result.returncode, EXIT_STOPPED, result.output)
+                self.assertIn(message % source, result.output)
+                self.assertNotIn("never shown", result.output)
+                self.assertFalse(os.path.exists(self.drive_c("out")))
+                self.assertEqual(self.leftovers(), [])
+        # The version reader does not wait on the FIFO either: it has no version.
+        self.make_medium("IfFileVersion $$FD$$\\fifo 1 E Message no version\n")
+        result = self.run_setup("\nok\n", medium=medium)
+        self.assertIn("no version", result.output)
+
+
+class InterruptionTest(FailureTestCase):
+
+    def test_signal_during_a_copy_removes_the_temporary(self):
+        medium = self.make_medium("")
+        # Sparse: a copy of it takes minutes, and the text copy writes nothing
+        # of it (its lines are NUL bytes), so the disk is not filled.
+        with open(os.path.join(medium, "big"), "wb") as f:
+            f.truncate(1 << 40)
+        cases = [(signal.SIGINT, "TextCopy"), (signal.SIGTERM, "TextCopy"),
+                 (signal.SIGHUP, "TextCopy"), (signal.SIGTERM, "BinCopy")]
+        for signal_number, command in cases:
+            with self.subTest(signal=signal_number.name, command=command):
+                self.make_medium("MakeDir C:\\dest\n%s $$FD$$\\big C:\\dest\\big\n" % command)
+                process = self.start(medium)
+                process.stdin.write(b"\nok\n")
+                process.stdin.close()
+                deadline = time.monotonic() + 30
+                while not self.leftovers() and time.monotonic() < deadline:
+                    time.sleep(0.005)
+                self.assertTrue(self.leftovers(), "no copy started")
+                process.send_signal(signal_number)
+                try:
+                    process.wait(timeout=30)
+                finally:
+                    process.kill()
+                    errors = process.stderr.read()
+                    process.stdout.close()
+                    process.stderr.close()
+                self.assertEqual(process.returncode, EXIT_CANCELLED)
+                self.assertIn(b"interrupted; the installation was cancelled.", errors)
+                self.assertEqual(self.leftovers(), [])
+                self.assertFalse(os.path.exists(self.drive_c("dest", "big")))
+
+
+class ClosedOutputTest(FailureTestCase):
+
+    def test_closed_output_stops_the_run_with_a_message(self):
+        medium = self.make_medium("MakeDir C:\\before\nMessage one\nMakeDir C:\\after\n")
+        read_end, write_end = os.pipe()
+        os.close(read_end)  # the reader has gone before the first line
+        try:
+            process = self.start(medium, stdout=write_end)
+        finally:
+            os.close(write_end)
+        _, errors = process.communicate(b"\nok\n", timeout=30)
+        # Not killed by SIGPIPE (status 141 from a shell): stopped, and said so.
+        self.assertEqual(process.returncode, EXIT_STOPPED)
+        self.assertIn(b"cannot write the output (Broken pipe); the installation stopped.", errors)
+        # The first output failed in the setup dialog: the run ended at its first line.
+        self.assertFalse(os.path.exists(self.drive_c("before")))
+        self.assertFalse(os.path.exists(self.drive_c("after")))
+
+
+if __name__ == "__main__":
+    unittest.main()
