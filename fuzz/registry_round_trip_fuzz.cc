@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -21,12 +22,14 @@ using setup::RootKey;
 // One machine folder for the whole session, on tmpfs when there is one: the
 // store flushes every change to disk.
 const std::string& Folder() {
-  static const std::string folder = [] {
+  // Never destroyed: the exit handler below still needs it.
+  static const std::string& folder = *new std::string([] {
     std::string pattern = access("/dev/shm", W_OK) == 0 ? "/dev/shm/registry_round_trip.XXXXXX"
                                                         : "/tmp/registry_round_trip.XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) std::abort();
+    std::atexit([] { std::filesystem::remove_all(Folder()); });
     return pattern;
-  }();
+  }());
   return folder;
 }
 
