@@ -32,11 +32,27 @@ FileHandle ToHandle(OpenFile* file) { return reinterpret_cast<FileHandle>(file);
 
 bool IsReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
 
-// Permissions of a newly created file under the process's umask.
-mode_t NewFileMode() {
-  mode_t mask = umask(0);
-  umask(mask);  // reading the umask means setting it; put it back at once
-  return 0666 & ~mask;
+// The permissions an installed file gets. Media from FAT, ISO or tar often
+// mark every file 0777 or carry setuid bits, so the source's mode is never
+// copied whole:
+// - a new file gets 0666, plus the execute bits of source (when there is
+//   one), all under the process's umask;
+// - a replaced file (existing) keeps its own permission bits, limited to
+//   0777: setuid, setgid and sticky bits are dropped, the umask is not
+//   applied again, and execute bits stay its own;
+// - either way every write bit goes when source is read-only, so the copy
+//   carries the read-only attribute along as CopyFileA does.
+mode_t InstalledMode(const struct stat* existing, const struct stat* source) {
+  mode_t mode;
+  if (existing != nullptr) {
+    mode = existing->st_mode & 0777;
+  } else {
+    mode_t mask = umask(0);
+    umask(mask);  // reading the umask means setting it; put it back at once
+    mode = (0666 | (source != nullptr ? source->st_mode & 0111 : 0)) & ~mask;
+  }
+  if (source != nullptr && IsReadOnly(*source)) mode &= ~static_cast<mode_t>(0222);
+  return mode;
 }
 
 // Follows a symbolic link at path to the file it names, so that renaming
@@ -334,13 +350,16 @@ FileHandle PosixFileSystem::CreateReplacement(const char* path) {
   std::string temp_path;
   int fd = MakeTemporary(&machine_, host, &temp_path);
   if (fd < 0) return kNoFile;
-  if (exists) {
-    fchmod(fd, existing.st_mode & 07777);
-    if (fchown(fd, existing.st_uid, existing.st_gid) != 0) {
-      // Only root may give the file away; the new version then stays ours.
-    }
-  } else {
-    fchmod(fd, NewFileMode());
+  if (exists && fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+    // Only root may give the file away; the new version then stays ours.
+  }
+  // After fchown, which may clear the setgid and setuid bits it would keep.
+  if (fchmod(fd, InstalledMode(exists ? &existing : nullptr, nullptr)) != 0) {
+    int saved = errno;
+    close(fd);
+    unlink(temp_path.c_str());
+    errno = saved;
+    return kNoFile;
   }
   OpenFile* file = new OpenFile;
   file->fd = fd;
@@ -409,7 +428,8 @@ bool PosixFileSystem::CopyFile(const char* source, const char* dest) {
   // The copy's times are the source's; its permissions carry the read-only
   // attribute along, as CopyFileA copies the attributes.
   struct timespec times[2] = {source_stat.st_atim, source_stat.st_mtim};
-  ok = CopyData(in, out) && fchmod(out, source_stat.st_mode & 07777) == 0 &&
+  ok = CopyData(in, out) &&
+       fchmod(out, InstalledMode(exists ? &existing : nullptr, &source_stat)) == 0 &&
        futimens(out, times) == 0;
   close(in);
   if (!ok) {

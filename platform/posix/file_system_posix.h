@@ -29,7 +29,8 @@ class PosixFileSystem : public FileSystem {
 
   // A temporary ".<name>.XXXXXX" in path's folder. Fails when the folder is
   // missing, path is a folder or an existing path is read-only. The new file
-  // gets the old one's permissions, or the default ones of a new file.
+  // gets the old one's permission bits (without setuid, setgid and sticky),
+  // or 0666 under the umask; a failure to set them fails the call.
   FileHandle CreateReplacement(const char* path) override;
   // Flushes the temporary to disk and renames it over path.
   bool CommitReplacement(FileHandle file) override;
@@ -40,8 +41,10 @@ class PosixFileSystem : public FileSystem {
   CreateFolderResult CreateFolder(const char* path) override;
   // As CopyFileA with FALSE: fails for a missing source or destination
   // folder, a source that is a folder, a destination that is a folder, is
-  // read-only or is the source itself. The copy keeps the source's
-  // permissions (so its read-only attribute) and times.
+  // read-only or is the source itself. The copy keeps the source's times and
+  // read-only attribute; a new file gets 0666 plus the source's execute bits
+  // under the umask, a replaced one keeps its own permission bits (without
+  // setuid, setgid and sticky); never the source's whole mode.
   bool CopyFile(const char* source, const char* dest) override;
   // As FindFirstFileA: * and ? in the last component match case-insensitively
   // ("name.*" also matches "name"; "." and ".." never match); of several

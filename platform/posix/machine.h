@@ -62,6 +62,15 @@ class Machine {
 
   unsigned code_page() const { return code_page_; }
   void set_code_page(unsigned code_page) { code_page_ = code_page; }
+  // The code page belongs to the machine, not to the run: the first run
+  // records it in the machine folder (the file code_page, one decimal line),
+  // every later one takes it from there whatever the locale. Records
+  // requested, or the code page in use when requested is 0, on a machine
+  // that has none yet; then uses the record. False with *error set when the
+  // record cannot be read or written, or when it names a code page other
+  // than a non-zero requested (*refused set then: the machine is not
+  // converted).
+  bool UseRecordedCodePage(unsigned requested, std::string* error, bool* refused);
   // True when byte starts a double-byte character in the code page.
   bool IsLeadByte(unsigned char byte) const { return IsLeadByteOf(code_page_, byte); }
 

@@ -75,6 +75,22 @@ class FileLock {
 
 }  // namespace
 
+std::string DefuseControls(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      char escaped[5];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 RegistryStore::RegistryStore(Machine& machine, std::string file)
     : machine_(machine), file_(std::move(file)) {
   sink_ = [](const std::string& message) { std::fprintf(stderr, "setup: %s\n", message.c_str()); };
@@ -91,7 +107,7 @@ std::string RegistryStore::FilePath() const {
 void RegistryStore::Diagnose(const std::string& message) {
   if (message == last_diagnostic_) return;  // once, not at every operation
   last_diagnostic_ = message;
-  if (sink_) sink_(message);
+  if (sink_) sink_(DefuseControls(message));
 }
 
 long RegistryStore::Load(StoredRegistry* registry) {
@@ -128,15 +144,29 @@ long RegistryStore::Load(StoredRegistry* registry) {
 
 long RegistryStore::Save(const StoredRegistry& registry) {
   std::string path = FilePath();
-  std::string temporary = path + ".tmp";  // one writer at a time: the lock is held
-  int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // A temporary of its own beside the file: mkostemp creates it with O_EXCL,
+  // so a link planted under a guessed name is never written through.
+  std::string temporary = path + ".XXXXXX";
+  int fd = mkostemp(temporary.data(), O_CLOEXEC);
   if (fd < 0) {
-    Diagnose(Describe("cannot write the registry", temporary));
+    Diagnose(Describe("cannot write the registry", path));
     return kErrorRegistryIoFailed;
+  }
+  // The file keeps the mode it was given; a new one gets 0644 under the
+  // umask, as open(..., 0644) would give it.
+  struct stat existing;
+  mode_t mode;
+  if (stat(path.c_str(), &existing) == 0) {
+    mode = existing.st_mode & 0777;
+  } else {
+    mode_t mask = umask(0);
+    umask(mask);  // reading the umask means setting it; put it back at once
+    mode = 0644 & ~mask;
   }
   // The new text must be on disk before its name replaces the old file, and
   // the rename itself on disk before the change counts as made.
-  bool written = WriteAll(fd, FormatRegistryText(registry)) && fsync(fd) == 0;
+  bool written =
+      fchmod(fd, mode) == 0 && WriteAll(fd, FormatRegistryText(registry)) && fsync(fd) == 0;
   written = close(fd) == 0 && written;
   if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
     Diagnose(Describe("cannot write the registry", temporary));
@@ -144,14 +174,24 @@ long RegistryStore::Save(const StoredRegistry& registry) {
     return kErrorRegistryIoFailed;
   }
   std::string folder = path.substr(0, path.find_last_of('/') + 1);
-  int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir < 0 || fsync(dir) != 0) {
-    Diagnose(Describe("cannot flush the folder of the registry", path));
-    if (dir >= 0) close(dir);
-    return kErrorRegistryIoFailed;
+  if (!SyncFolder(folder.empty() ? "." : folder)) {
+    // The new file is in place and every later read sees it; only a crash
+    // before the system writes the folder back could undo it. The change
+    // is made, so the call succeeds; the risk is said.
+    Diagnose(
+        Describe("the registry was written, but its folder could not be flushed to disk", path));
   }
-  close(dir);
   return kErrorSuccess;
+}
+
+bool RegistryStore::SyncFolder(const std::string& folder) {
+  int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return false;
+  bool synced = fsync(dir) == 0;
+  int saved = errno;
+  close(dir);
+  errno = saved;
+  return synced;
 }
 
 long RegistryStore::Modify(const std::function<long(StoredRegistry*, bool*)>& change) {

@@ -2,8 +2,10 @@
 // registry.reg of the machine folder (see registry_file.h for its form).
 //
 // Every change is durable when the call returns: the whole file is written
-// to registry.reg.tmp, flushed to disk and renamed over registry.reg, and the
-// folder is flushed too, so a crash leaves either the old or the new file.
+// to a temporary of its own (registry.reg.XXXXXX, created exclusively),
+// flushed to disk and renamed over registry.reg, and the folder is flushed
+// too, so a crash leaves either the old or the new file. The file keeps its
+// mode across saves.
 // Changes hold an exclusive flock on registry.reg.lock across read, change and
 // write, so concurrent processes never lose each other's changes. Reads take
 // no lock: the rename makes every version of the file appear whole.
@@ -32,6 +34,10 @@ inline constexpr long kErrorKeyDeleted = 1018;
 inline constexpr long kErrorRegistryCorrupt = 1015;
 inline constexpr long kErrorRegistryIoFailed = 1016;
 
+// text with every control byte (below 0x20, and 0x7F) written as \xNN, so
+// that a key or path in a diagnostic cannot drive the terminal.
+std::string DefuseControls(const std::string& text);
+
 class RegistryStore : public Registry {
  public:
   // Names are in machine's code page. file: the store's path; empty means
@@ -39,8 +45,9 @@ class RegistryStore : public Registry {
   // machine folder may be chosen later). machine outlives the store.
   explicit RegistryStore(Machine& machine, std::string file = "");
 
-  // Where diagnostics go (damaged file, failed writes); each distinct message
-  // is delivered once per store.
+  // Where diagnostics go (damaged file, failed writes, a folder that could
+  // not be flushed after a successful write); each distinct message is
+  // delivered once per store, its control bytes defused.
   void SetDiagnosticSink(std::function<void(const std::string&)> sink);
   // The path of the store file in use.
   std::string FilePath() const;
@@ -63,6 +70,9 @@ class RegistryStore : public Registry {
   // back. change returns a Windows error code and sets *changed.
   long Modify(const std::function<long(StoredRegistry*, bool* changed)>& change);
   long Save(const StoredRegistry& registry);
+  // Flushes folder's entries to disk; false with errno set. Virtual so that
+  // a test can fail it: nothing else makes fsync of a folder fail at will.
+  virtual bool SyncFolder(const std::string& folder);
   void Diagnose(const std::string& message);
   // The key path a handle stands for; false for an unknown handle.
   bool PathOf(RegKey key, std::string* path) const;

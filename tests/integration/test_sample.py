@@ -6,7 +6,7 @@ import subprocess
 import time
 import unittest
 
-from setup_run import (EXIT_CANCELLED, EXIT_INSTALLED, EXIT_STOPPED, SAMPLE, SAMPLE_ANSWERS,
+from setup_run import (EXIT_CANCELLED, EXIT_INSTALLED, EXIT_STOPPED, EXIT_USAGE, SAMPLE, SAMPLE_ANSWERS,
                        SETUP, SetupTestCase, sjis)
 
 HKLM_KEY = "HKEY_LOCAL_MACHINE\\SOFTWARE\\SAKURA SOFT\\HANAMI NOTES"
@@ -125,6 +125,19 @@ class SampleInstallTest(SetupTestCase):
         result = self.run_setup(SAMPLE_ANSWERS, lang="ja_JP.UTF-8")
         self.assertEqual(result.returncode, EXIT_INSTALLED, result.output)
         self.assertEqual(self.registry()[HKCU_KEY]["Language"], b"ja")
+        # The machine keeps code page 932 under any later locale: a key
+        # whose second byte is 0x5C stays one name, not a damaged file.
+        with open(os.path.join(self.machine, "registry.reg"), "ab") as f:
+            f.write(b"[HKEY_CURRENT_USER\\Software\\" + sjis("\u8868") + b"]\r\n\r\n")
+        again = self.run_setup(SAMPLE_ANSWERS, lang="C.UTF-8")
+        self.assertEqual(again.returncode, EXIT_INSTALLED, again.output)
+        self.assertNotIn("damaged", again.output)
+        self.assertIn("HKEY_CURRENT_USER\\SOFTWARE\\\u8868", self.registry())
+        refused = self.run_setup(SAMPLE_ANSWERS, lang="ja_JP.UTF-8",
+                                 args=["--medium", SAMPLE, "--machine", self.machine,
+                                       "--code-page", "1252"])
+        self.assertEqual(refused.returncode, EXIT_USAGE, refused.output)
+        self.assertIn("uses code page 932, not 1252", refused.output)
 
 
 class CancelTest(SetupTestCase):
@@ -260,12 +273,13 @@ class CommandLineTest(SetupTestCase):
         self.assertEqual(result.returncode, 0)
         self.assertIn("--medium DIR", result.output)
         self.assertIn("--machine DIR", result.output)
+        self.assertIn("--code-page CP", result.output)
         result = self.run_setup("", args=["--version"])
         self.assertEqual(result.returncode, 0)
         self.assertRegex(result.output, r"^Setup Version \d")
 
     def test_wrong_command_lines(self):
-        for args in (["--bogus"], ["--medium"], ["extra"],
+        for args in (["--bogus"], ["--medium"], ["extra"], ["--code-page", "65001"],
                      ["--medium", os.path.join(self.scratch, "missing")]):
             result = self.run_setup("", args=args + ["--machine", self.machine])
             self.assertEqual(result.returncode, 2, (args, result.output))

@@ -126,20 +126,49 @@ TEST_F(PosixFileSystemTest, ReadOnlyIsTheOwnersWriteBit) {
   EXPECT_EQ(status.attributes, kAttrReadOnly);
 }
 
-TEST_F(PosixFileSystemTest, ReplacementKeepsPermissionsAndNewFilesFollowTheUmask) {
-  std::string tool = scratch_ / "tool.sh";
-  ASSERT_TRUE(WriteFile(tool, "old"));
-  chmod(NativePath(tool).c_str(), 0750);
-  FileHandle file = files_.CreateReplacement(tool.c_str());
-  ASSERT_NE(file, kNoFile);
-  ASSERT_TRUE(files_.CommitReplacement(file));
-  EXPECT_EQ(Mode(tool), 0750u);
-  mode_t old_mask = umask(027);
-  file = files_.CreateReplacement((scratch_ / "new.txt").c_str());
-  umask(old_mask);
-  ASSERT_NE(file, kNoFile);
-  ASSERT_TRUE(files_.CommitReplacement(file));
-  EXPECT_EQ(Mode(scratch_ / "new.txt"), 0640u);
+// Installed files never take the source's whole mode: a new one gets 0666
+// and the source's execute bits under the umask, a replaced one (here 6775)
+// keeps its own bits without setuid and setgid, and a read-only source takes
+// every write bit away. A text copy (source 0) has no source mode to follow.
+TEST_F(PosixFileSystemTest, InstalledFilesGetSaneModes) {
+  struct Case {
+    mode_t umask;
+    mode_t source;  // 0: a text copy through CreateReplacement
+    bool replaced;
+    mode_t expected;
+  } cases[] = {
+      {022, 04777, false, 0755}, {022, 04777, true, 0775}, {022, 0666, false, 0644},
+      {022, 0666, true, 0775},   {022, 0444, false, 0444}, {022, 0444, true, 0555},
+      {022, 0755, false, 0755},  {022, 0755, true, 0775},  {077, 04777, false, 0700},
+      {077, 04777, true, 0775},  {077, 0666, false, 0600}, {077, 0444, false, 0400},
+      {077, 0444, true, 0555},   {077, 0755, false, 0700}, {022, 0, false, 0644},
+      {077, 0, false, 0600},     {077, 0, true, 0775},
+  };
+  std::string source = scratch_ / "source";
+  std::string dest = scratch_ / "dest";
+  ASSERT_TRUE(WriteFile(source, "new"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << std::oct << "umask " << c.umask << ", source " << c.source
+                                      << (c.replaced ? ", replaced" : ", new"));
+    std::remove(NativePath(dest).c_str());
+    if (c.replaced) {
+      ASSERT_TRUE(WriteFile(dest, "old"));
+      ASSERT_EQ(chmod(NativePath(dest).c_str(), 06775), 0);
+    }
+    ASSERT_EQ(chmod(NativePath(source).c_str(), c.source == 0 ? 0644 : c.source), 0);
+    mode_t old_mask = umask(c.umask);
+    bool ok;
+    if (c.source == 0) {
+      FileHandle file = files_.CreateReplacement(dest.c_str());
+      ok = file != kNoFile && files_.CommitReplacement(file);
+    } else {
+      ok = files_.CopyFile(source.c_str(), dest.c_str());
+    }
+    umask(old_mask);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(Mode(dest), c.expected);
+    chmod(NativePath(dest).c_str(), 0644);  // so the next case may remove it
+  }
 }
 
 TEST_F(PosixFileSystemTest, ReplacementIsAHiddenTemporaryInTheSameFolder) {

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "tests/posix/test_machine.h"
@@ -197,6 +200,43 @@ TEST_F(MachineTest, WindowsPathsSurviveTheRoundTrip) {
     ASSERT_TRUE(machine_.ToHostPath(windows, &host));
     EXPECT_EQ(ToWindowsPath(host), windows);
   }
+}
+
+// The first run records the code page (the requested one, else the one in
+// use); every later run takes the record and refuses another requested one.
+TEST(MachineCodePageTest, TheRecordInTheMachineFolderWins) {
+  struct Case {
+    const char* record;  // the file code_page before the run; nullptr: none
+    unsigned in_use;     // the locale's code page
+    unsigned requested;  // --code-page; 0 when not given
+    unsigned expected;   // the code page afterwards; 0 when the run is refused
+    const char* record_after;
+  } cases[] = {
+      {nullptr, 932, 0, 932, "932\n"},   {nullptr, 1252, 932, 932, "932\n"},
+      {"932\n", 1252, 0, 932, "932\n"},  {"1252\n", 932, 1252, 1252, "1252\n"},
+      {"932", 1252, 0, 932, "932"},      {"932\n", 932, 1252, 0, "932\n"},
+      {"cp932\n", 932, 0, 0, "cp932\n"},
+  };
+  std::string root = TestMachineRoot() + "/code_page_test";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.record != nullptr ? c.record : "(none)") + " " +
+                 std::to_string(c.in_use) + " " + std::to_string(c.requested));
+    std::filesystem::remove_all(root);
+    posix::Machine machine(c.in_use);
+    ASSERT_TRUE(machine.SetRoot(root));
+    if (c.record != nullptr) std::ofstream(root + "/code_page") << c.record;
+    std::string error;
+    bool refused = false;
+    bool used = machine.UseRecordedCodePage(c.requested, &error, &refused);
+    EXPECT_EQ(used, c.expected != 0) << error;
+    if (used) {
+      EXPECT_EQ(machine.code_page(), c.expected);
+    }
+    EXPECT_EQ(refused, !used && c.requested != 0);
+    std::ifstream in(root + "/code_page");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), c.record_after);
+  }
+  std::filesystem::remove_all(root);
 }
 
 TEST(SplitLastComponentTest, CutsAtTheLastSeparator) {

@@ -3,12 +3,15 @@
 #include "platform/posix/registry_store.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -318,6 +321,56 @@ TEST_F(RegistryStoreTest, UnwritableStoreFailsWithADiagnostic) {
   EXPECT_FALSE(WriteRegistryString(store, ShiftJisLeadBytes(), "HKEY_USERS\\A\\V", "x", kRegSz));
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_NE(messages[0].find("cannot lock the registry"), std::string::npos) << messages[0];
+}
+
+// Each save writes a temporary of its own, never through a link planted
+// under the old fixed name, and leaves the file's mode as it was.
+TEST_F(RegistryStoreTest, SavesKeepTheModeAndWriteNoLinkedFile) {
+  std::filesystem::path outside = folder / "outside.txt";
+  WriteFile(outside.string(), "untouched");
+  std::filesystem::create_symlink(outside, file + ".tmp");
+  ASSERT_TRUE(Put(file, "HKEY_USERS\\A\\V", "1"));
+  ASSERT_EQ(chmod(file.c_str(), 0600), 0);
+  ASSERT_TRUE(Put(file, "HKEY_USERS\\A\\V", "2"));
+  EXPECT_EQ(ReadFile(outside.string()), "untouched");
+  EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms(0600));
+  EXPECT_EQ(Get("HKEY_USERS\\A\\V"), "2");
+  size_t entries = 0;  // the file, its lock, the link and its target: no temporary left
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    (void)entry;
+    ++entries;
+  }
+  EXPECT_EQ(entries, 4u);
+}
+
+// A store whose folder cannot be flushed after the rename.
+class UnsyncedStore : public RegistryStore {
+ public:
+  using RegistryStore::RegistryStore;
+
+ private:
+  bool SyncFolder(const std::string&) override {
+    errno = EIO;
+    return false;
+  }
+};
+
+// The rename made the change: the call succeeds, and the risk is said once,
+// with a control byte of the path defused.
+TEST_F(RegistryStoreTest, FailedFolderFlushIsSaidButTheValueIsWritten) {
+  std::filesystem::create_directories(folder / "a\x1B[2Jb");
+  file = (folder / "a\x1B[2Jb" / "registry.reg").string();
+  UnsyncedStore store(machine_, file);
+  std::vector<std::string> messages;
+  store.SetDiagnosticSink([&](const std::string& m) { messages.push_back(m); });
+  EXPECT_TRUE(WriteRegistryString(store, ShiftJisLeadBytes(), "HKEY_USERS\\A\\V", "x", kRegSz));
+  EXPECT_TRUE(WriteRegistryString(store, ShiftJisLeadBytes(), "HKEY_USERS\\A\\W", "y", kRegSz));
+  EXPECT_EQ(Get("HKEY_USERS\\A\\W"), "y");
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], folder.string() +
+                             "/a\\x1B[2Jb/registry.reg: the registry was written, "
+                             "but its folder could not be flushed to disk: " +
+                             std::strerror(EIO));
 }
 
 // A writer killed at any moment leaves the old file or the new one, whole.

@@ -116,24 +116,30 @@ int main(int argc, char** argv) {
     return kExitInstalled;
   }
 
-  // The machine's code page follows the locale (932 under a Japanese one).
-  // static, as the back ends over it: they outlive every message.
+  // A new machine's code page follows the locale (932 under a Japanese one)
+  // unless --code-page names one; an existing machine keeps its own. static,
+  // as the back ends over it: they outlive every message.
   static setup::posix::Machine machine;
   std::string machine_folder =
       options.machine.empty() ? setup::posix::DefaultMachineRoot() : options.machine;
   if (!machine.SetRoot(machine_folder)) {
     std::fprintf(stderr, "%s: cannot use the machine folder '%s': %s\n", caption.c_str(),
-                 machine_folder.c_str(), std::strerror(errno));
+                 setup::posix::DefuseControls(machine_folder).c_str(), std::strerror(errno));
     return kExitStopped;
+  }
+  std::string error;
+  bool refused = false;
+  if (!machine.UseRecordedCodePage(options.code_page, &error, &refused)) {
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), setup::posix::DefuseControls(error).c_str());
+    return refused ? kExitUsage : kExitStopped;
   }
   // A signal ends the run as cancelled and removes the file being copied.
   static const std::string interrupted =
       "\n" + caption + ": interrupted; the installation was cancelled.\n";
   setup::posix::EndOnInterruption(interrupted.c_str(), kExitCancelled);
   static Backends backends(machine);
-  std::string error;
   if (!BuildPlatform(options, caption, &machine, &backends, &error)) {
-    std::fprintf(stderr, "%s: %s\n", caption.c_str(), error.c_str());
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), setup::posix::DefuseControls(error).c_str());
     return kExitUsage;
   }
 

@@ -49,6 +49,16 @@ Options ParseOptions(int argc, const char* const* argv) {
       continue;
     }
     bool matched = false;
+    std::string code_page;
+    if (!TakeValue("--code-page", argc, argv, &i, &code_page, &matched) ||
+        (matched && code_page != "932" && code_page != "1252")) {
+      options.error = "option '--code-page' needs 932 or 1252";
+      return options;
+    }
+    if (matched) {
+      options.code_page = code_page == "932" ? 932 : 1252;
+      continue;
+    }
     for (auto [name, field] :
          {std::pair{"--medium", &options.medium}, std::pair{"--machine", &options.machine}}) {
       if (!TakeValue(name, argc, argv, &i, field, &matched)) {
@@ -70,7 +80,7 @@ Options ParseOptions(int argc, const char* const* argv) {
 
 std::string UsageText(const std::string& program) {
   return "Usage: " + program +
-         " [--medium DIR] [--machine DIR] [--host-access]\n"
+         " [--medium DIR] [--machine DIR] [--code-page 932|1252] [--host-access]\n"
          "Installs the product described by Setup.Inf on the medium into a simulated\n"
          "Windows machine.\n"
          "\n"
@@ -79,6 +89,10 @@ std::string UsageText(const std::string& program) {
          "  --machine DIR  the simulated machine: DIR/drive_c is drive C: and\n"
          "                 DIR/registry.reg the registry (default:\n"
          "                 $XDG_DATA_HOME/setup-machine or ~/.local/share/setup-machine)\n"
+         "  --code-page CP the ANSI code page of a new machine: 932 (Japanese) or\n"
+         "                 1252 (Western); default: the one of the locale. A machine\n"
+         "                 keeps the code page it was made with, whatever the locale\n"
+         "                 of later runs; a different CP for it is refused.\n"
          "  --host-access  open the whole host to the script: Z:\\ reads and writes\n"
          "                 every host folder, relative paths start at the current\n"
          "                 folder, links lead anywhere and Regsvr starts any program\n"

@@ -10,13 +10,14 @@ struct Options {
   bool version = false;
   std::string medium;        // folder holding Setup.Inf; empty: the program's folder
   std::string machine;       // folder of the simulated machine; empty: the default
+  unsigned code_page = 0;    // --code-page: 932 or 1252; 0 when not given
   bool host_access = false;  // the script may reach the whole host
   std::string error;         // set when the command line is wrong
 };
 
 // Reads argv[1..argc-1]: --help (-h), --version (-V), --host-access,
-// --medium DIR, --machine DIR (also written --medium=DIR). Anything else sets error to a
-// one-line explanation.
+// --medium DIR, --machine DIR, --code-page 932|1252 (also written
+// --medium=DIR). Anything else sets error to a one-line explanation.
 Options ParseOptions(int argc, const char* const* argv);
 
 // The text --help prints; program is the name the program was started as.

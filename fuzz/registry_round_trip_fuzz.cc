@@ -1,0 +1,115 @@
+// The registry store through its own calls, with the code page switched
+// between writer and reader: a machine made under one code page and read by
+// a run under the other locale sees every value it holds, as its writer does.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/posix/machine.h"
+#include "platform/posix/registry_store.h"
+
+namespace {
+
+using setup::RegKey;
+using setup::RootKey;
+
+// One machine folder for the whole session, on tmpfs when there is one: the
+// store flushes every change to disk.
+const std::string& Folder() {
+  // Never destroyed: the exit handler below still needs it.
+  static const std::string& folder = *new std::string([] {
+    std::string pattern = access("/dev/shm", W_OK) == 0 ? "/dev/shm/registry_round_trip.XXXXXX"
+                                                        : "/tmp/registry_round_trip.XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) std::abort();
+    std::atexit([] { std::filesystem::remove_all(Folder()); });
+    return pattern;
+  }());
+  return folder;
+}
+
+struct Write {
+  std::string key;
+  std::string name;
+  std::string data;
+};
+
+// Reads name below key of root in store; "<missing>" when it cannot.
+std::string Read(setup::posix::RegistryStore& store, const Write& w) {
+  RegKey key = 0;
+  if (store.OpenKey(store.Root(RootKey::kCurrentUser), w.key.c_str(), 0, &key) != 0) {
+    return "<missing>";
+  }
+  static char data[1 << 16];
+  unsigned size = sizeof data;
+  unsigned type = 0;
+  long result = store.QueryValue(key, w.name.c_str(), &type, data, &size);
+  store.CloseKey(key);
+  if (result != 0) return "<missing>";
+  return std::to_string(type) + ":" + std::string(data, size);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+  if (size < 1) return 0;
+  // The first byte picks the writer's code page and the reader's locale.
+  unsigned writer_page = (bytes[0] & 1) != 0 ? 932 : 1252;
+  unsigned reader_page = (bytes[0] & 2) != 0 ? 932 : 1252;
+  // The rest is key, value name and data, three NUL-ended fields at a time.
+  std::vector<std::string> fields(1);
+  for (size_t i = 1; i < size && fields.size() <= 24; ++i) {
+    if (bytes[i] == 0) {
+      fields.emplace_back();
+    } else {
+      fields.back() += static_cast<char>(bytes[i]);
+    }
+  }
+  const std::string& folder = Folder();
+  unlink((folder + "/registry.reg").c_str());
+  unlink((folder + "/code_page").c_str());
+
+  auto abort_on_diagnostic = [](const std::string&) { std::abort(); };
+  setup::posix::Machine writer_machine(writer_page);
+  std::string error;
+  bool refused = false;
+  if (!writer_machine.SetRoot(folder) || !writer_machine.UseRecordedCodePage(0, &error, &refused)) {
+    std::abort();
+  }
+  setup::posix::RegistryStore writer(writer_machine);
+  writer.SetDiagnosticSink(abort_on_diagnostic);
+  std::vector<Write> written;
+  for (size_t i = 0; i + 2 < fields.size(); i += 3) {
+    Write w{fields[i], fields[i + 1], fields[i + 2]};
+    RegKey key = 0;
+    if (writer.CreateKey(writer.Root(RootKey::kCurrentUser), w.key.c_str(), 0, &key) != 0) {
+      continue;  // a name the store refuses
+    }
+    long result = writer.SetValue(key, w.name.c_str(), setup::kRegBinary, w.data.data(),
+                                  static_cast<unsigned>(w.data.size()));
+    writer.CloseKey(key);
+    if (result == 0) written.push_back(w);
+  }
+
+  // Another run, under the other locale: the machine's record decides.
+  setup::posix::Machine reader_machine(reader_page);
+  if (!reader_machine.SetRoot(folder) || !reader_machine.UseRecordedCodePage(0, &error, &refused) ||
+      reader_machine.code_page() != writer_page) {
+    std::abort();
+  }
+  setup::posix::RegistryStore reader(reader_machine);
+  reader.SetDiagnosticSink(abort_on_diagnostic);
+  for (const Write& w : written) {
+    std::string seen = Read(writer, w);
+    if (seen == "<missing>" || Read(reader, w) != seen) std::abort();
+  }
+  if (!written.empty() && Read(writer, written.back()) != "3:" + written.back().data) {
+    std::abort();  // the last write to a name is what it holds
+  }
+  return 0;
+}
