@@ -248,18 +248,28 @@ Machine::Machine(unsigned code_page) : code_page_(code_page) {}
 
 Machine::Machine() : Machine(CodePageForLocale(LocaleName("LC_CTYPE"))) {}
 
-bool Machine::SetRoot(const std::string& folder) {
+namespace {
+
+// A host folder given on the command line, absolute and without "." or
+// empty parts: relative to the process's folder, not to the simulated
+// program's current folder. "" when the process's folder is unknown.
+std::string CommandLineFolder(const std::string& folder) {
   std::string absolute = folder;
-  // A host folder given on the command line: relative to the process's
-  // folder, not to the simulated program's current folder.
   if (absolute.empty() || absolute[0] != '/') {
     std::string cwd = ProcessFolder();
-    if (cwd.empty()) return false;
+    if (cwd.empty()) return "";
     absolute = cwd + "/" + absolute;
   }
-  std::string root;
-  for (const std::string& part : SplitHost(absolute)) root += "/" + part;
-  if (root.empty()) root = "/";
+  std::string result;
+  for (const std::string& part : SplitHost(absolute)) result += "/" + part;
+  return result.empty() ? "/" : result;
+}
+
+}  // namespace
+
+bool Machine::SetRoot(const std::string& folder) {
+  std::string root = CommandLineFolder(folder);
+  if (root.empty()) return false;
   if (!MakeFolders(root + "/drive_c/Windows/System32")) return false;
   std::string real = RealPath(root);
   if (real.empty()) return false;
@@ -269,15 +279,8 @@ bool Machine::SetRoot(const std::string& folder) {
 }
 
 bool Machine::SetMedium(const std::string& host_folder) {
-  std::string absolute = host_folder;
-  if (absolute.empty() || absolute[0] != '/') {
-    std::string cwd = ProcessFolder();
-    if (cwd.empty()) return false;
-    absolute = cwd + "/" + absolute;
-  }
-  std::string medium;
-  for (const std::string& part : SplitHost(absolute)) medium += "/" + part;
-  if (medium.empty()) medium = "/";
+  std::string medium = CommandLineFolder(host_folder);
+  if (medium.empty()) return false;
   std::string real = RealPath(medium);
   struct stat st;
   if (real.empty() || stat(real.c_str(), &st) != 0) return false;
