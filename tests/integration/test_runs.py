@@ -41,7 +41,8 @@ class ExitStatusTest(RunTestCase):
             # (script, status, error message on standard error or None)
             ("MakeDir C:\\App\nMessage all is well\n", EXIT_INSTALLED, None),
             ('SetRegistry "HKLM\\Software\\App\\Folder" "C:\\App"\nMakeDir C:\\App\n',
-             EXIT_INSTALLED_WITH_ERRORS, "Registry write error : (HKLM\\Software\\App\\Folder , C:\\App)"),
+             EXIT_INSTALLED_WITH_ERRORS,
+             "Registry write error : (HKLM\\Software\\App\\Folder , C:\\App)"),
             ("Goto NOWHERE\nMakeDir C:\\App\n", EXIT_INSTALLED_WITH_ERRORS,
              "Setup script Error. Nothing (NOWHERE) label"),
             ("MakeDir C:\\App\nErrorExit Please close the program first.\n", EXIT_STOPPED,
@@ -101,8 +102,8 @@ class UnattendedTest(RunTestCase):
         for args, message in cases:
             with self.subTest(args=args):
                 machine = os.path.join(self.scratch, "refused")
-                code, out, err = self.run_apart(["--yes"] + args, subprocess.DEVNULL, machine=machine,
-                                                medium=medium)
+                code, out, err = self.run_apart(["--yes"] + args, subprocess.DEVNULL,
+                                                machine=machine, medium=medium)
                 self.assertEqual(code, EXIT_USAGE, out + err)
                 self.assertIn(message, err)
                 self.assertFalse(os.path.exists(os.path.join(machine, "drive_c", "One")))
