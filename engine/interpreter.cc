@@ -74,16 +74,22 @@ bool ScriptEngine::InterpretScript(LanguageMode run_mode) {
     ui_.SetProgressPos(line_number);
     if (!ExpandMacros(macros, line, expanded, kWorkLineSize)) {
       ReportError(kMsgExpansionTooLong, script_path, line_number, kWorkLineSize - 1);
+      if (tracer != nullptr) TraceStep(line, false, Outcome::kStop);  // as it stands
       return false;
     }
+    // Commands cut their arguments in place: the tracer gets a copy.
+    char traced[kWorkLineSize];
+    if (tracer != nullptr) std::memcpy(traced, expanded, std::strlen(expanded) + 1);
+    bool was_skipping = skip_mode;
     char* text = expanded;
-    for (;;) {
+    Outcome outcome = Outcome::kTail;
+    while (outcome == Outcome::kTail) {
       char* tail = nullptr;
-      Outcome outcome = ExecuteCommand(text, &tail);
-      if (outcome == Outcome::kStop) return false;
-      if (outcome == Outcome::kNextLine) break;
+      outcome = ExecuteCommand(text, &tail);
       text = tail;
     }
+    if (tracer != nullptr) TraceStep(traced, was_skipping, outcome);
+    if (outcome == Outcome::kStop) return false;
     ++line_number;
   }
   if (too_long) {
@@ -94,6 +100,23 @@ bool ScriptEngine::InterpretScript(LanguageMode run_mode) {
   // A Goto whose label never came: said, but the run still counts as done.
   if (skip_mode) ReportError(kMsgNothingLabel, goto_target);
   return true;
+}
+
+void ScriptEngine::TraceStep(const char* text, bool was_skipping, Outcome outcome) {
+  TraceOutcome result = TraceOutcome::kDone;
+  if (outcome == Outcome::kStop) {
+    result = TraceOutcome::kFailed;
+  } else if (was_skipping) {
+    // Still skipping, or the label that ended the search.
+    result = skip_mode ? TraceOutcome::kSkipped : TraceOutcome::kDone;
+  } else if (skip_mode) {
+    result = TraceOutcome::kJumped;
+  } else if (outcome == Outcome::kNotTaken) {
+    result = TraceOutcome::kConditionFalse;
+  } else if (outcome == Outcome::kOtherLanguage) {
+    result = TraceOutcome::kOtherLanguage;
+  }
+  tracer->TraceLine(line_number, text, result, goto_target);
 }
 
 Outcome ScriptEngine::ExecuteCommand(char* text, char** tail) {
@@ -132,10 +155,10 @@ Outcome ScriptEngine::ExecuteCommand(char* text, char** tail) {
     case kTextCopy:
       return GoOnIf(TextCopyCommand(*this, rest, mode));
     case kJapanCopy:
-      if (mode != kJapanese) return Outcome::kNextLine;  // not read at all
+      if (mode != kJapanese) return Outcome::kOtherLanguage;  // not read at all
       return GoOnIf(TextCopyCommand(*this, rest, kJapanese));
     case kEnglishCopy:
-      if (mode != kEnglish) return Outcome::kNextLine;
+      if (mode != kEnglish) return Outcome::kOtherLanguage;
       return GoOnIf(TextCopyCommand(*this, rest, kEnglish));
     case kBinCopy:
       return GoOnIf(BinCopyCommand(*this, rest));
@@ -237,7 +260,7 @@ Outcome ScriptEngine::DefineRegistryCommand(char* rest, char** tail) {
   char value[kMacroTextSize + 1];
   ReadRegistryString(*platform_.registry, lead_bytes, path, value, sizeof value);
   if (!Define(name, value)) return Outcome::kStop;
-  if (!ApplySense(value[0] == '\0', sense)) return Outcome::kNextLine;
+  if (!ApplySense(value[0] == '\0', sense)) return Outcome::kNotTaken;
   *tail = after;
   return Outcome::kTail;
 }
@@ -289,7 +312,7 @@ Outcome ScriptEngine::IfCommand(CommandCode code, char* rest, char** tail) {
       result = TestLanguage(first, sense);
       break;
   }
-  if (!result) return Outcome::kNextLine;
+  if (!result) return Outcome::kNotTaken;
   *tail = next;
   return Outcome::kTail;
 }

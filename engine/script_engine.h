@@ -68,8 +68,39 @@ struct LineStore {
   int line_count = 0;
 };
 
-// What one dispatch step leaves the line loop to do.
-enum class Outcome { kNextLine, kTail, kStop };
+// What one dispatch step leaves the line loop to do. kNotTaken and
+// kOtherLanguage go on with the next line like kNextLine; they only tell a
+// tracer why the line did nothing.
+enum class Outcome {
+  kNextLine,
+  kTail,
+  kStop,
+  kNotTaken,       // an If-command or #define_registry whose tail does not run
+  kOtherLanguage,  // JapanCopy or EnglishCopy in a run of the other language
+};
+
+// What became of one script line, as a tracer is told.
+enum class TraceOutcome {
+  kDone,            // it ran (also a comment, a label, or the label a Goto looked for)
+  kConditionFalse,  // its test did not hold: the tail command did not run
+  kOtherLanguage,   // a JapanCopy or EnglishCopy passed over in the other language's run
+  kSkipped,         // passed over while a Goto looked for its label
+  kJumped,          // a Goto (perhaps as a tail command): skipping to the label
+  kFailed,          // it stopped the run
+};
+
+// Watches the run line by line; a front end that offers a trace implements
+// it and sets ScriptEngine::tracer. Called once per stored line, after the
+// line has run, with the line's number, its text after macro expansion and
+// what became of it; label is the label a Goto looks for (empty before any).
+class LineTracer {
+ public:
+  virtual void TraceLine(int line_number, const char* text, TraceOutcome outcome,
+                         const char* label) = 0;
+
+ protected:
+  ~LineTracer() = default;
+};
 
 // How StartRun ended.
 enum class RunResult {
@@ -187,8 +218,12 @@ class ScriptEngine {
   bool skip_mode = false;
   char goto_target[kGotoTargetSize] = "";
   LanguageMode mode = kJapanese;
+  LineTracer* tracer = nullptr;  // null: no trace, and no cost
 
  private:
+  // Tells the tracer what became of the current line (text as expanded).
+  void TraceStep(const char* text, bool was_skipping, Outcome outcome);
+
   Platform platform_;
   SetupUi& ui_;
   bool run_started_ = false;

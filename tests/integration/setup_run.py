@@ -14,6 +14,7 @@ SAMPLE = os.environ.get("SETUP_SAMPLE", os.path.join(os.path.dirname(__file__), 
 
 # Exit statuses of the program.
 EXIT_INSTALLED, EXIT_STOPPED, EXIT_USAGE, EXIT_CANCELLED = 0, 1, 2, 3
+EXIT_INSTALLED_WITH_ERRORS = 4  # completed, but an error message was shown
 
 # Answers that install the sample: both folders kept, OK in the setup dialog,
 # OK in the script message.

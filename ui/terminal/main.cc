@@ -1,5 +1,6 @@
 // The Linux setup program: reads its options, wires the POSIX stand-ins of
 // the machine into the engine and runs the installation on the terminal.
+#include <fcntl.h>
 #include <langinfo.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "engine/script_engine.h"
 #include "platform/posix/code_page.h"
@@ -29,10 +31,12 @@ namespace {
 using setup::SetupResult;
 using setup::terminal::Options;
 
-constexpr int kExitInstalled = 0;
-constexpr int kExitStopped = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitCancelled = 3;
+// The exit statuses, as README.md and --help give them.
+constexpr int kExitInstalled = 0;        // completed, and no error message was shown
+constexpr int kExitStopped = 1;          // a command stopped the run, or it could not start
+constexpr int kExitUsage = 2;            // a wrong command line
+constexpr int kExitCancelled = 3;        // cancelled in the setup dialog, or interrupted
+constexpr int kExitInstalledErrors = 4;  // completed, but an error message was shown
 
 // The back ends over one simulated machine, alive for the whole program.
 struct Backends {
@@ -81,6 +85,43 @@ bool BuildPlatform(const Options& options, const std::string& caption,
   return true;
 }
 
+// A standard stream closed at start would be the descriptor of the first
+// file the program opens (the registry, a copy): answers would be read
+// from it, output written into it. Each closed one becomes /dev/null, read
+// only: input at its end, writes refused as to a closed stream.
+void FillClosedStandardStreams() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    int opened = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (opened < 0 || opened == fd) continue;  // the lowest free descriptor: fd itself
+    dup2(opened, fd);
+    close(opened);
+  }
+}
+
+// The --folder and --folder2 values as the dialog would take them typed;
+// false, said on standard error, when the dialog would refuse one.
+bool CheckFolderOptions(const Options& options, const setup::terminal::CodePageConverter& converter,
+                        const std::string& caption, std::string* folder1, std::string* folder2) {
+  for (auto [name, typed, ansi] : {std::tuple{"--folder", &options.folder1, folder1},
+                                   std::tuple{"--folder2", &options.folder2, folder2}}) {
+    if (typed->empty()) continue;
+    switch (setup::terminal::CheckTypedFolder(*typed, converter, ansi)) {
+      case setup::terminal::FolderCheck::kOk:
+        continue;
+      case setup::terminal::FolderCheck::kInputError:
+        std::fprintf(stderr, "%s: option '%s': Folder input error: '%s'\n", caption.c_str(), name,
+                     setup::posix::DefuseControls(*typed).c_str());
+        return false;
+      case setup::terminal::FolderCheck::kTooLong:
+        std::fprintf(stderr, "%s: option '%s': the folder is longer than %d bytes\n",
+                     caption.c_str(), name, setup::kTextSize - 1);
+        return false;
+    }
+  }
+  return true;
+}
+
 // TerminalIo::end_program: the output is lost, the message said.
 void EndStopped() { std::exit(kExitStopped); }
 
@@ -99,6 +140,7 @@ int TerminalWidth() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  FillClosedStandardStreams();
   std::setlocale(LC_ALL, "");
   std::string caption = setup::terminal::ProgramCaption(argc > 0 ? argv[0] : nullptr);
   Options options = setup::terminal::ParseOptions(argc, argv);
@@ -146,20 +188,31 @@ int main(int argc, char** argv) {
   // The engine's texts are in the machine's ANSI code page; the terminal
   // shows the locale's charset.
   setup::posix::CodePageConverter converter(machine.code_page(), nl_langinfo(CODESET));
+  std::string folder1;
+  std::string folder2;
+  if (!CheckFolderOptions(options, converter, caption, &folder1, &folder2)) return kExitUsage;
   setup::terminal::TerminalIo io;
   io.input_is_terminal = isatty(STDIN_FILENO) == 1;
   io.output_is_terminal = isatty(STDOUT_FILENO) == 1;
   io.width = TerminalWidth();
   io.end_program = EndStopped;
+  io.unattended = options.unattended;
+  // Error messages also go where a log or a calling script catches them.
+  if (!io.output_is_terminal) io.errors = stderr;
+  if (options.trace) io.trace = stderr;
   setup::terminal::TerminalUi ui(io, converter, caption);
+  ui.set_language(options.english ? setup::kEnglish : setup::kJapanese);
+  ui.PresetFolders(folder1, folder2);
   // The engine holds the 64 KiB line store and the macro table: not for the stack.
   auto engine = std::make_unique<setup::ScriptEngine>(backends.platform, ui);
   ui.Attach(engine.get());
+  if (options.trace) engine->tracer = &ui;
   SetupResult result = engine->InitInstance();
   ui.EndIfOutputLost();  // lost at the very end: the completion was not seen
+  if (ui.refused_command_line()) return kExitUsage;
   switch (result) {
     case SetupResult::kCompleted:
-      return kExitInstalled;
+      return ui.errors_shown() == 0 ? kExitInstalled : kExitInstalledErrors;
     case SetupResult::kCancelled:
       return kExitCancelled;
     case SetupResult::kNotStarted:

@@ -30,6 +30,41 @@ bool TakeValue(const char* name, int argc, const char* const* argv, int* i, std:
   return !value->empty();
 }
 
+// The options that shape the run (--trace, --yes, --language, --folder,
+// --folder2). True when argv[*i] is one of them, with options->error set
+// when it is malformed; false for any other argument.
+bool TakeRunOption(int argc, const char* const* argv, int* i, Options* options) {
+  const char* arg = argv[*i];
+  if (std::strcmp(arg, "--trace") == 0) {
+    options->trace = true;
+    return true;
+  }
+  if (std::strcmp(arg, "--yes") == 0 || std::strcmp(arg, "-y") == 0) {
+    options->unattended = true;
+    return true;
+  }
+  bool matched = false;
+  std::string language;
+  if (!TakeValue("--language", argc, argv, i, &language, &matched) ||
+      (matched && language != "english" && language != "japanese")) {
+    options->error = "option '--language' needs english or japanese";
+    return true;
+  }
+  if (matched) {
+    options->english = language == "english";
+    return true;
+  }
+  for (auto [name, field] :
+       {std::pair{"--folder", &options->folder1}, std::pair{"--folder2", &options->folder2}}) {
+    if (!TakeValue(name, argc, argv, i, field, &matched)) {
+      options->error = std::string("option '") + name + "' needs a folder";
+      return true;
+    }
+    if (matched) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 Options ParseOptions(int argc, const char* const* argv) {
@@ -46,6 +81,10 @@ Options ParseOptions(int argc, const char* const* argv) {
     }
     if (std::strcmp(arg, "--host-access") == 0) {
       options.host_access = true;
+      continue;
+    }
+    if (TakeRunOption(argc, argv, &i, &options)) {
+      if (!options.error.empty()) return options;
       continue;
     }
     bool matched = false;
@@ -81,6 +120,8 @@ Options ParseOptions(int argc, const char* const* argv) {
 std::string UsageText(const std::string& program) {
   return "Usage: " + program +
          " [--medium DIR] [--machine DIR] [--code-page 932|1252] [--host-access]\n"
+         "       [--yes] [--folder PATH] [--folder2 PATH] [--language english|japanese]\n"
+         "       [--trace]\n"
          "Installs the product described by Setup.Inf on the medium into a simulated\n"
          "Windows machine.\n"
          "\n"
@@ -96,6 +137,17 @@ std::string UsageText(const std::string& program) {
          "  --host-access  open the whole host to the script: Z:\\ reads and writes\n"
          "                 every host folder, relative paths start at the current\n"
          "                 folder, links lead anywhere and Regsvr starts any program\n"
+         "  -y, --yes      answer every question with its default: the folders as\n"
+         "                 shown, OK; a disk prompt is cancelled. Nothing is read from\n"
+         "                 standard input\n"
+         "  --folder PATH  the first folder of the setup dialog, as typed there\n"
+         "                 (e.g. C:\\Apps\\Tool), instead of the script's\n"
+         "  --folder2 PATH the same for the second folder\n"
+         "  --language L   run the script in English (english) or Japanese (japanese,\n"
+         "                 the default, as setup.exe does): TextCopy, JapanCopy and\n"
+         "                 EnglishCopy follow it\n"
+         "  --trace        print each script line on standard error, after macro\n"
+         "                 expansion, with its number and its outcome\n"
          "  -h, --help     show this text and exit\n"
          "  -V, --version  show the version and exit\n"
          "\n"
@@ -107,8 +159,16 @@ std::string UsageText(const std::string& program) {
          "empty line keeps the one shown), then OK or Cancel (an empty line is OK).\n"
          "The end of the input answers Cancel.\n"
          "\n"
-         "Exit status: 0 installed, 1 the installation stopped or could not start,\n"
-         "2 wrong command line, 3 cancelled in the setup dialog.\n";
+         "Error messages are also written to standard error when standard output is\n"
+         "not a terminal.\n"
+         "\n"
+         "Exit status:\n"
+         "  0  installed, and no error message was shown\n"
+         "  1  the installation stopped (its message was shown) or could not start\n"
+         "  2  wrong command line\n"
+         "  3  cancelled in the setup dialog (nothing was installed) or interrupted\n"
+         "  4  installed, but an error message was shown on the way (a registry\n"
+         "     write error, a Goto label that never came, ...)\n";
 }
 
 std::string VersionText() {

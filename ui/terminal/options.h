@@ -12,12 +12,19 @@ struct Options {
   std::string machine;       // folder of the simulated machine; empty: the default
   unsigned code_page = 0;    // --code-page: 932 or 1252; 0 when not given
   bool host_access = false;  // the script may reach the whole host
-  std::string error;         // set when the command line is wrong
+  // How the run goes: --trace, --language, --yes, --folder, --folder2.
+  bool trace = false;       // each script line and its outcome on standard error
+  bool english = false;     // --language english; the default is a Japanese run
+  bool unattended = false;  // --yes: every question takes its default answer
+  std::string folder1;      // the dialog's folders as typed; empty: the script's
+  std::string folder2;
+  std::string error;  // set when the command line is wrong
 };
 
 // Reads argv[1..argc-1]: --help (-h), --version (-V), --host-access,
-// --medium DIR, --machine DIR, --code-page 932|1252 (also written
-// --medium=DIR). Anything else sets error to a one-line explanation.
+// --medium DIR, --machine DIR, --code-page 932|1252, --trace, --yes (-y),
+// --language english|japanese, --folder PATH, --folder2 PATH (values also
+// written --medium=DIR). Anything else sets error to a one-line explanation.
 Options ParseOptions(int argc, const char* const* argv);
 
 // The text --help prints; program is the name the program was started as.

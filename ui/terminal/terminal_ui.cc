@@ -18,7 +18,27 @@ constexpr char kCancelledText[] = "Setup was cancelled. Nothing was installed.";
 // Boxes are at least this wide inside, so short notices still look like one.
 constexpr int kMinBoxInner = 44;
 
+// The text on one line for standard error: safe, line feeds as blanks.
+std::string OneLine(const CodePageConverter& converter, std::string_view ansi) {
+  std::string text = converter.ToTerminal(Sanitize(ansi));
+  std::replace(text.begin(), text.end(), '\n', ' ');
+  return text;
+}
+
 }  // namespace
+
+FolderCheck CheckTypedFolder(const std::string& typed, const CodePageConverter& converter,
+                             std::string* ansi) {
+  std::string folder = Trim(typed);
+  // Control characters have no place in a folder name (and a NUL would cut it).
+  bool control = std::any_of(folder.begin(), folder.end(),
+                             [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+  if (folder.empty() || control || !converter.FromTerminal(folder, ansi)) {
+    return FolderCheck::kInputError;
+  }
+  if (ansi->size() > static_cast<size_t>(kTextSize - 1)) return FolderCheck::kTooLong;
+  return FolderCheck::kOk;
+}
 
 TerminalUi::TerminalUi(const TerminalIo& io, const CodePageConverter& converter,
                        std::string caption)
@@ -70,6 +90,11 @@ void TerminalUi::PrintBox(const std::string& caption, const std::string& text, A
 
 bool TerminalUi::ReadLine(std::string* line) {
   line->clear();
+  if (io_.unattended) {
+    // The default answer, shown where a typed one would be echoed.
+    Print("(--yes)\n");
+    return true;
+  }
   if (input_ended_) return false;
   int c;
   while ((c = std::fgetc(io_.in)) != EOF && c != '\n') line->push_back(static_cast<char>(c));
@@ -109,7 +134,7 @@ bool TerminalUi::AskOkCancel() {
 void TerminalUi::Notice(const std::string& caption, const std::string& text, Align align) {
   PrintBox(caption, text, align);
   // Only a person needs to confirm; a scripted run goes on by itself.
-  if (io_.input_is_terminal && !input_ended_) {
+  if (io_.input_is_terminal && !input_ended_ && !io_.unattended) {
     Print("[OK] Press Enter: ");
     std::string line;
     ReadLine(&line);
@@ -128,22 +153,26 @@ bool TerminalUi::AskFolder(const std::string& label, const std::string& current,
       return true;
     }
     std::string ansi;
-    // Control characters have no place in a folder name (and a NUL would cut it).
-    bool control = std::any_of(typed.begin(), typed.end(),
-                               [](char c) { return static_cast<unsigned char>(c) < 0x20; });
-    if (control || !converter_.FromTerminal(typed, &ansi)) {
-      PrintBox(caption_, kMsgFolderInput, Align::kLeft);
-      continue;
+    switch (CheckTypedFolder(typed, converter_, &ansi)) {
+      case FolderCheck::kOk:
+        *folder = ansi;
+        return true;
+      case FolderCheck::kInputError:
+        PrintBox(caption_, kMsgFolderInput, Align::kLeft);
+        break;
+      case FolderCheck::kTooLong: {
+        char message[128];
+        std::snprintf(message, sizeof message, kFolderTooLong, kTextSize - 1);
+        PrintBox(caption_, message, Align::kLeft);
+        break;
+      }
     }
-    if (ansi.size() > static_cast<size_t>(kTextSize - 1)) {
-      char message[128];
-      std::snprintf(message, sizeof message, kFolderTooLong, kTextSize - 1);
-      PrintBox(caption_, message, Align::kLeft);
-      continue;
-    }
-    *folder = ansi;
-    return true;
   }
+}
+
+void TerminalUi::PresetFolders(const std::string& folder1, const std::string& folder2) {
+  preset1_ = folder1;
+  preset2_ = folder2;
 }
 
 bool TerminalUi::AskFolders(const SetupParams& params, const char* folder1, const char* folder2,
@@ -165,15 +194,25 @@ bool TerminalUi::AskFolders(const SetupParams& params, const char* folder1, cons
 
 void TerminalUi::RunSetupDialog(const char* folder1, const char* folder2) {
   if (engine_ == nullptr || engine_->run_started()) return;  // one run per program
+  // The dialog has no second row to put it in.
+  if (!preset2_.empty() && engine_->params.folder_count < 2) {
+    std::fprintf(stderr, "%s: option '--folder2': the setup dialog of this script has one folder\n",
+                 caption_.c_str());
+    refused_command_line_ = true;
+    return;
+  }
+  if (!preset1_.empty()) folder1 = preset1_.c_str();
+  if (!preset2_.empty()) folder2 = preset2_.c_str();
   std::string f1;
   std::string f2;
   if (!AskFolders(engine_->params, folder1, folder2, &f1, &f2)) {
     Print(std::string("\n") + kCancelledText + "\n");
     return;
   }
-  // The folders fit: AskFolder refuses longer ones, and the hidden second
-  // row keeps the expanded default, which the engine made sure fits.
-  StartRun(*engine_, f1.c_str(), f2.c_str(), kJapanese);
+  // The folders fit: AskFolder refuses longer ones, presets were checked
+  // alike, and the hidden second row keeps the expanded default, which the
+  // engine made sure fits.
+  StartRun(*engine_, f1.c_str(), f2.c_str(), language_);
   BreakProgressLine();
 }
 
@@ -205,6 +244,12 @@ void TerminalUi::DrawProgress() {
 }
 
 void TerminalUi::ShowError(const char* text) {
+  ++errors_shown_;
+  // Said on standard error too, first: the notice may wait for Enter.
+  if (io_.errors != nullptr) {
+    std::fprintf(io_.errors, "%s: %s\n", caption_.c_str(), OneLine(converter_, text).c_str());
+    std::fflush(io_.errors);
+  }
   Notice(caption_, std::string("(!) ") + text, Align::kLeft);
 }
 
@@ -221,9 +266,49 @@ bool TerminalUi::AskScriptMessage(const char* text) {
 
 bool TerminalUi::PromptDisk(const char* text) {
   PrintBox(WindowTitle(), text, Align::kLeft);
+  if (io_.unattended) {
+    // Nobody is there to change the disk: OK would ask for ever.
+    Print("OK or Cancel? [OK]: cancel (--yes: the disk is not there)\n");
+    return false;
+  }
   return AskOkCancel();
 }
 
 void TerminalUi::ShowCompleted() { Notice(WindowTitle(), kCompletedText, Align::kCenter); }
+
+void TerminalUi::TraceLine(int line_number, const char* text, TraceOutcome outcome,
+                           const char* label) {
+  // A line that showed an error and went on (SetRegistry) failed all the same.
+  bool error_shown = errors_shown_ != errors_traced_;
+  errors_traced_ = errors_shown_;
+  if (io_.trace == nullptr) return;
+  while (IsBlank(*text)) ++text;
+  if (*text == '\0') return;  // blank lines do nothing worth a line
+  std::string result;
+  switch (outcome) {
+    case TraceOutcome::kDone:
+      result = error_shown ? "failed, the run goes on" : "done";
+      break;
+    case TraceOutcome::kConditionFalse:
+      result = "condition false";
+      break;
+    case TraceOutcome::kOtherLanguage:
+      result = language_ == kEnglish ? "skipped (an English run)" : "skipped (a Japanese run)";
+      break;
+    case TraceOutcome::kSkipped:
+      result = std::string("skipped (looking for label ") + label + ")";
+      break;
+    case TraceOutcome::kJumped:
+      result = std::string("jumped to label ") + label;
+      break;
+    case TraceOutcome::kFailed:
+      result = "failed";
+      break;
+  }
+  if (io_.output_is_terminal) BreakProgressLine();
+  std::string line = "trace: " + std::to_string(line_number) + ": " + text + " -> " + result;
+  std::fprintf(io_.trace, "%s\n", OneLine(converter_, line).c_str());
+  std::fflush(io_.trace);
+}
 
 }  // namespace setup::terminal

@@ -28,9 +28,29 @@ struct TerminalIo {
   // failed (a closed pipe or terminal), at the first line boundary of the
   // run after it, or at its end. Null: the run goes on unseen.
   void (*end_program)() = nullptr;
+  // Unattended (--yes): every question takes its default answer (the folders
+  // as shown, OK) without reading in, except the disk prompt, which is
+  // cancelled: nobody is there to change the disk.
+  bool unattended = false;
+  // Where error messages are repeated, one line each (standard error when
+  // the output is no terminal); null: nowhere.
+  FILE* errors = nullptr;
+  // Where the trace of the run goes (--trace); null: no trace.
+  FILE* trace = nullptr;
 };
 
-class TerminalUi : public SetupUi {
+// How a folder typed by the user (in the terminal's character set) fares
+// with the setup dialog.
+enum class FolderCheck { kOk, kInputError, kTooLong };
+
+// Checks a typed folder as the setup dialog does, blanks at both ends
+// removed: no control characters, text the ANSI code page holds, at most
+// kTextSize - 1 bytes in it. On kOk *ansi is the folder in the code page.
+// An empty text is kInputError (the dialog keeps the shown folder instead).
+FolderCheck CheckTypedFolder(const std::string& typed, const CodePageConverter& converter,
+                             std::string* ansi);
+
+class TerminalUi : public SetupUi, public LineTracer {
  public:
   // caption: the program's name without extension, the caption of message
   // boxes. converter: the engine's code page to the terminal and back.
@@ -50,6 +70,18 @@ class TerminalUi : public SetupUi {
   // calls io.end_program; false (and nothing happens) otherwise.
   bool EndIfOutputLost();
 
+  // The language the run is started in (--language); Japanese by default,
+  // as in the Windows dialog.
+  void set_language(LanguageMode language) { language_ = language; }
+  // Folders (ANSI, checked with CheckTypedFolder) the dialog shows instead
+  // of the script's (--folder, --folder2); empty: the script's.
+  void PresetFolders(const std::string& folder1, const std::string& folder2);
+  // Error messages shown so far (ShowError, ShowTopmostError).
+  int errors_shown() const { return errors_shown_; }
+  // The dialog refused the command line (--folder2 for a dialog with one
+  // folder row): said on standard error; nothing ran.
+  bool refused_command_line() const { return refused_command_line_; }
+
   // --- SetupUi ---
   void RunSetupDialog(const char* folder1, const char* folder2) override;
   void SetProgressRange(int count) override;
@@ -60,6 +92,10 @@ class TerminalUi : public SetupUi {
   bool AskScriptMessage(const char* text) override;
   bool PromptDisk(const char* text) override;
   void ShowCompleted() override;
+
+  // --- LineTracer: one line on io.trace per script line that is not blank ---
+  void TraceLine(int line_number, const char* text, TraceOutcome outcome,
+                 const char* label) override;
 
  private:
   // Reads one answer line; false at the end of the input (which stays ended).
@@ -91,6 +127,12 @@ class TerminalUi : public SetupUi {
   int progress_pos_ = 0;
   bool progress_on_line_ = false;
   int output_error_ = 0;  // errno of the first failed write; 0 while all went out
+  LanguageMode language_ = kJapanese;
+  std::string preset1_;
+  std::string preset2_;
+  int errors_shown_ = 0;
+  int errors_traced_ = 0;  // errors_shown_ when the last line was traced
+  bool refused_command_line_ = false;
 };
 
 }  // namespace setup::terminal
