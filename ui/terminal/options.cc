@@ -48,6 +48,14 @@ Options ParseOptions(int argc, const char* const* argv) {
       options.host_access = true;
       continue;
     }
+    if (std::strcmp(arg, "--check") == 0) {
+      options.check = true;
+      continue;
+    }
+    if (std::strcmp(arg, "--werror") == 0) {
+      options.werror = true;
+      continue;
+    }
     bool matched = false;
     std::string code_page;
     if (!TakeValue("--code-page", argc, argv, &i, &code_page, &matched) ||
@@ -81,6 +89,9 @@ Options ParseOptions(int argc, const char* const* argv) {
 std::string UsageText(const std::string& program) {
   return "Usage: " + program +
          " [--medium DIR] [--machine DIR] [--code-page 932|1252] [--host-access]\n"
+         "       " +
+         program +
+         " --check [--werror] [--medium DIR]\n"
          "Installs the product described by Setup.Inf on the medium into a simulated\n"
          "Windows machine.\n"
          "\n"
@@ -96,6 +107,11 @@ std::string UsageText(const std::string& program) {
          "  --host-access  open the whole host to the script: Z:\\ reads and writes\n"
          "                 every host folder, relative paths start at the current\n"
          "                 folder, links lead anywhere and Regsvr starts any program\n"
+         "  --check        check the medium's Setup.Inf and the files it names without\n"
+         "                 installing (no machine is used); prints FILE:LINE: error|\n"
+         "                 warning: TEXT lines and a summary; exit status 0 clean,\n"
+         "                 1 warnings only, 2 errors\n"
+         "  --werror       with --check: report warnings as errors\n"
          "  -h, --help     show this text and exit\n"
          "  -V, --version  show the version and exit\n"
          "\n"
