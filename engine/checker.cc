@@ -61,6 +61,7 @@ enum Message : int {
   kTxtFolderTooLong,
   kTxtNotOnMedium,
   kTxtDiskNotOnMedium,
+  kTxtTestFileNotOnMedium,
   kTxtCommentNotClosed,
   kTxtCommentTooLong,
   kTxtCopyLineTooLong,
@@ -77,70 +78,263 @@ enum Message : int {
 
 struct Text {
   const char* english;
-  const char* japanese;  // Shift-JIS; nullptr: the English text
+  const char* japanese;  // Shift-JIS
 };
 
 const Text kTexts[] = {
-    {"the script begins with a UTF-8 byte order mark; save it as Shift-JIS without one", nullptr},
-    {"the script is UTF-16 text; save it as Shift-JIS", nullptr},
-    {"the script looks like UTF-8 text; save it as Shift-JIS", nullptr},
-    {"byte 0x%02X is not Shift-JIS text", nullptr},
-    {"CR without LF: the line does not end here but runs on into the next", nullptr},
-    {"NUL byte: the rest of the line is ignored", nullptr},
-    {"Ctrl-Z ends the script here; what follows it is ignored", nullptr},
-    {"the script cannot be opened", nullptr},
-    {"the script does not load: %s", nullptr},
-    {"the line is longer than %d bytes", nullptr},
-    {"the line is longer than %d bytes after macro expansion", nullptr},
-    {"the line is longer than %d bytes after macro expansion when a setup folder is %d bytes "
-     "long",
-     nullptr},
-    {"unknown command '%s'", nullptr},
-    {"unknown command '%s'; did you mean '%s'?", nullptr},
-    {"'%s' must be followed by a blank", nullptr},
-    {"the operator '%s' stands only inside an If-command", nullptr},
-    {"'Registry' stands only inside SetupDir and SetupDir2", nullptr},
-    {"'%s' does not start a comment; a comment line begins with '", nullptr},
-    {"the quoted %s has no closing quote", nullptr},
-    {"the %s '%s' must be quoted or followed by a blank", nullptr},
-    {"the %s is missing", nullptr},
-    {"Goto without a label", nullptr},
-    {"the label is longer than %d bytes", nullptr},
-    {"label '%s' is not found below this line", nullptr},
-    {"label '%s' is only above this line (line %d); Goto searches forward only", nullptr},
-    {"label '%s' is not found below this line; did you mean '%s'?", nullptr},
-    {"a label line needs a name right behind the colon", nullptr},
+    {"the script begins with a UTF-8 byte order mark; save it as Shift-JIS without one",
+     "\x83X\x83N\x83\x8A\x83v\x83g\x82\xAA UTF-8 \x82\xCC BOM \x82\xC5\x8En\x82\xDC\x82\xC1\x82"
+     "\xC4\x82\xA2\x82\xDC\x82\xB7\x81"
+     "BBOM \x82\xC8\x82\xB5\x82\xCC Shift-JIS \x82\xC5\x95"
+     "\xDB\x91\xB6\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2"},
+    {"the script is UTF-16 text; save it as Shift-JIS",
+     "\x83X\x83N\x83\x8A\x83v\x83g\x82\xAA UTF-16 \x82\xC5\x82\xB7\x81"
+     "BShift-JIS \x82\xC5"
+     "\x95\xDB\x91\xB6\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2"},
+    {"the script looks like UTF-8 text; save it as Shift-JIS",
+     "\x83X\x83N\x83\x8A\x83v\x83g\x82\xAA UTF-8 \x82\xCC\x82\xE6\x82\xA4\x82\xC5\x82\xB7\x81"
+     "B"
+     "Shift-JIS \x82\xC5\x95\xDB\x91\xB6\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2"},
+    {"byte 0x%02X is not Shift-JIS text",
+     "\x83o\x83"
+     "C\x83g 0x%02X \x82\xCD Shift-JIS \x82\xCC\x95\xB6\x8E\x9A\x82\xC5\x82\xCD\x82"
+     "\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1"},
+    {"CR without LF: the line does not end here but runs on into the next",
+     "LF \x82\xCC\x82\xC8\x82\xA2 CR: \x8Ds\x82\xCD\x82\xB1\x82\xB1\x82\xC5\x8FI\x82\xED\x82"
+     "\xE7\x82\xB8\x81"
+     "A\x8E\x9F\x82\xCC\x8Ds\x82\xC9\x91\xB1\x82\xAB\x82\xDC\x82\xB7"},
+    {"NUL byte: the rest of the line is ignored",
+     "NUL \x83o\x83"
+     "C\x83g: \x8Ds\x82\xCC\x8E"
+     "c\x82\xE8\x82\xCD\x96\xB3\x8E\x8B\x82\xB3\x82"
+     "\xEA\x82\xDC\x82\xB7"},
+    {"Ctrl-Z ends the script here; what follows it is ignored",
+     "Ctrl-Z \x82\xC5\x83X\x83N\x83\x8A\x83v\x83g\x82\xAA\x8FI\x82\xED\x82\xE8\x81"
+     "A\x82\xBB"
+     "\x82\xCC\x8C\xE3\x82\xEB\x82\xCD\x96\xB3\x8E\x8B\x82\xB3\x82\xEA\x82\xDC\x82\xB7"},
+    {"the script cannot be opened",
+     "\x83X\x83N\x83\x8A\x83v\x83g\x82\xF0\x8AJ\x82\xAF\x82\xDC\x82\xB9\x82\xF1"},
+    {"the script does not load: %s",
+     "\x83X\x83N\x83\x8A\x83v\x83g\x82\xF0\x93\xC7\x82\xDD\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82"
+     "\xF1: %s"},
+    {"the line is longer than %d bytes",
+     "\x8Ds\x82\xAA %d \x83o\x83"
+     "C\x83g\x82\xF0\x92\xB4\x82\xA6\x82\xC4\x82\xA2\x82\xDC\x82"
+     "\xB7"},
+    {"the line is longer than %d bytes after macro expansion",
+     "\x83}\x83N\x83\x8D\x93W\x8AJ\x8C\xE3\x82\xCC\x8Ds\x82\xAA %d \x83o\x83"
+     "C\x83g\x82\xF0"
+     "\x92\xB4\x82\xA6\x82\xC4\x82\xA2\x82\xDC\x82\xB7"},
+    {"the line is longer than %d bytes after macro expansion when a setup folder is %d bytes lo"
+     "ng",
+     "\x83}\x83N\x83\x8D\x93W\x8AJ\x8C\xE3\x82\xCC\x8Ds\x82\xAA %d \x83o\x83"
+     "C\x83g\x82\xF0"
+     "\x92\xB4\x82\xA6\x82\xDC\x82\xB7 (\x83Z\x83"
+     "b\x83g\x83"
+     "A\x83"
+     "b\x83v\x83t\x83H\x83"
+     "\x8B\x83_\x81[\x82\xAA %d \x83o\x83"
+     "C\x83g\x82\xCC\x82\xC6\x82\xAB)"},
+    {"unknown command '%s'", "\x95s\x96\xBE\x82\xC8\x83R\x83}\x83\x93\x83h '%s'"},
+    {"unknown command '%s'; did you mean '%s'?",
+     "\x95s\x96\xBE\x82\xC8\x83R\x83}\x83\x93\x83h '%s' \x82\xC5\x82\xB7\x81"
+     "B'%s' \x82\xCC"
+     "\x82\xB1\x82\xC6\x82\xC5\x82\xB7\x82\xA9?"},
+    {"'%s' must be followed by a blank",
+     "'%s' \x82\xCC\x8C\xE3\x82\xEB\x82\xC9\x82\xCD\x8B\xF3\x94\x92\x82\xAA\x95K\x97v\x82\xC5"
+     "\x82\xB7"},
+    {"the operator '%s' stands only inside an If-command",
+     "\x89\x89\x8EZ\x8Eq '%s' \x82\xCD If \x83R\x83}\x83\x93\x83h\x82\xCC\x92\x86\x82\xC5\x82"
+     "\xB5\x82\xA9\x8Eg\x82\xA6\x82\xDC\x82\xB9\x82\xF1"},
+    {"'Registry' stands only inside SetupDir and SetupDir2",
+     "'Registry' \x82\xCD SetupDir \x82\xC6 SetupDir2 \x82\xCC\x92\x86\x82\xC5\x82\xB5\x82\xA9"
+     "\x8Eg\x82\xA6\x82\xDC\x82\xB9\x82\xF1"},
+    {"'%s' does not start a comment; a comment line begins with '",
+     "'%s' \x82\xC5\x82\xCD\x83R\x83\x81\x83\x93\x83g\x82\xC9\x82\xC8\x82\xE8\x82\xDC\x82\xB9"
+     "\x82\xF1\x81"
+     "B\x83R\x83\x81\x83\x93\x83g\x8Ds\x82\xCD ' \x82\xC5\x8En\x82\xDF\x82\xDC"
+     "\x82\xB7"},
+    {"the quoted %s has no closing quote",
+     "\x88\xF8\x97p\x95\x84\x82\xC5\x88\xCD\x82\xF1\x82\xBE%s\x82\xAA\x95\xC2\x82\xB6\x82\xC4"
+     "\x82\xA2\x82\xDC\x82\xB9\x82\xF1"},
+    {"the %s '%s' must be quoted or followed by a blank",
+     "%s '%s' \x82\xCD\x88\xF8\x97p\x95\x84\x82\xC5\x88\xCD\x82\xDE\x82\xA9\x81"
+     "A\x8C\xE3\x82"
+     "\xEB\x82\xC9\x8B\xF3\x94\x92\x82\xAA\x95K\x97v\x82\xC5\x82\xB7"},
+    {"the %s is missing", "%s\x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1"},
+    {"Goto without a label",
+     "Goto \x82\xC9\x83\x89\x83x\x83\x8B\x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1"},
+    {"the label is longer than %d bytes",
+     "\x83\x89\x83x\x83\x8B\x82\xAA %d \x83o\x83"
+     "C\x83g\x82\xF0\x92\xB4\x82\xA6\x82\xC4\x82"
+     "\xA2\x82\xDC\x82\xB7"},
+    {"label '%s' is not found below this line",
+     "\x83\x89\x83x\x83\x8B '%s' \x82\xAA\x82\xB1\x82\xCC\x8Ds\x82\xE6\x82\xE8\x89\xBA\x82\xC9"
+     "\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1"},
+    {"label '%s' is only above this line (line %d); Goto searches forward only",
+     "\x83\x89\x83x\x83\x8B '%s' \x82\xCD\x82\xB1\x82\xCC\x8Ds\x82\xE6\x82\xE8\x8F\xE3 (%d \x8D"
+     "s\x96\xDA) \x82\xC9\x82\xB5\x82\xA9\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81"
+     "BGoto "
+     "\x82\xCD\x89\xBA\x82\xC9\x82\xB5\x82\xA9\x90i\x82\xDD\x82\xDC\x82\xB9\x82\xF1"},
+    {"label '%s' is not found below this line; did you mean '%s'?",
+     "\x83\x89\x83x\x83\x8B '%s' \x82\xAA\x82\xB1\x82\xCC\x8Ds\x82\xE6\x82\xE8\x89\xBA\x82\xC9"
+     "\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81"
+     "B'%s' \x82\xCC\x82\xB1\x82\xC6\x82\xC5\x82"
+     "\xB7\x82\xA9?"},
+    {"a label line needs a name right behind the colon",
+     "\x83\x89\x83x\x83\x8B\x8Ds\x82\xC9\x82\xCD\x83R\x83\x8D\x83\x93\x82\xCC\x82\xB7\x82\xAE"
+     "\x8C\xE3\x82\xEB\x82\xC9\x96\xBC\x91O\x82\xAA\x95K\x97v\x82\xC5\x82\xB7"},
     {"label '%s' is defined twice (first on line %d); a Goto finds the first one below it",
-     nullptr},
-    {"macro '%s' is used before its #define on line %d", nullptr},
-    {"macro '%s' is never defined", nullptr},
-    {"macro '%s' is never defined; did you mean '%s'?", nullptr},
-    {"the value of '%s' ends in blanks, which become part of it", nullptr},
-    {"'%s' is already defined: this line defines a macro named '%s' instead", nullptr},
-    {"macro name '%s' is replaced wherever it occurs; write names as $$NAME$$", nullptr},
-    {"a macro name or value is longer than %d bytes", nullptr},
-    {"more than %d macros, built-in ones included", nullptr},
-    {"the value of '%s' is longer than %d bytes when a setup folder is %d bytes long", nullptr},
-    {"'%s' is not replaced here: only $$WINDOWS$$, $$SYSTEM$$ and $$FD$$ exist before the "
-     "setup dialog, and only in its folders",
-     nullptr},
-    {"the folder is longer than %d bytes after macro expansion", nullptr},
-    {"'%s' is not on the medium", nullptr},
-    {"'%s' is not on the medium (it may be on another disk)", nullptr},
-    {"/* */ syntax error: a comment is not closed", nullptr},
-    {"/* */ syntax error: a comment is longer than %d bytes", nullptr},
-    {"the line is longer than %d bytes after macro expansion", nullptr},
-    {"the destination is taken as written, quotes included; write it without quotes", nullptr},
-    {"the destination ends in blanks, which become part of the file name", nullptr},
-    {"without an operator the test is always false", nullptr},
-    {"'%s' is no operator: an operator must be followed by a blank", nullptr},
-    {"the sense word '%s' begins with E and so inverts the test", nullptr},
-    {"IfLanguage takes a primary language number (17 or 0x11), not '%s'", nullptr},
+     "\x83\x89\x83x\x83\x8B '%s' \x82\xAA\x93\xF1\x93x\x82\xA0\x82\xE8\x82\xDC\x82\xB7 (\x8D"
+     "\xC5\x8F\x89\x82\xCD %d \x8Ds\x96\xDA)\x81"
+     "BGoto \x82\xCD\x89\xBA\x82\xC9\x82\xA0\x82"
+     "\xE9\x8D\xC5\x8F\x89\x82\xCC\x82\xE0\x82\xCC\x82\xC9\x90i\x82\xDD\x82\xDC\x82\xB7"},
+    {"macro '%s' is used before its #define on line %d",
+     "\x83}\x83N\x83\x8D '%s' \x82\xAA %d \x8Ds\x96\xDA\x82\xCC #define \x82\xE6\x82\xE8\x91O"
+     "\x82\xC5\x8Eg\x82\xED\x82\xEA\x82\xC4\x82\xA2\x82\xDC\x82\xB7"},
+    {"macro '%s' is never defined",
+     "\x83}\x83N\x83\x8D '%s' \x82\xCD\x82\xC7\x82\xB1\x82\xC9\x82\xE0\x92\xE8\x8B`\x82\xB3\x82"
+     "\xEA\x82\xC4\x82\xA2\x82\xDC\x82\xB9\x82\xF1"},
+    {"macro '%s' is never defined; did you mean '%s'?",
+     "\x83}\x83N\x83\x8D '%s' \x82\xCD\x82\xC7\x82\xB1\x82\xC9\x82\xE0\x92\xE8\x8B`\x82\xB3\x82"
+     "\xEA\x82\xC4\x82\xA2\x82\xDC\x82\xB9\x82\xF1\x81"
+     "B'%s' \x82\xCC\x82\xB1\x82\xC6\x82\xC5"
+     "\x82\xB7\x82\xA9?"},
+    {"the value of '%s' ends in blanks, which become part of it",
+     "'%s' \x82\xCC\x92l\x82\xAA\x8B\xF3\x94\x92\x82\xC5\x8FI\x82\xED\x82\xC1\x82\xC4\x82\xA8"
+     "\x82\xE8\x81"
+     "A\x8B\xF3\x94\x92\x82\xE0\x92l\x82\xC9\x8A\xDC\x82\xDC\x82\xEA\x82\xDC\x82"
+     "\xB7"},
+    {"'%s' is already defined: this line defines a macro named '%s' instead",
+     "'%s' \x82\xCD\x92\xE8\x8B`\x8D\xCF\x82\xDD\x82\xC5\x82\xB7\x81"
+     "B\x82\xB1\x82\xCC\x8Ds"
+     "\x82\xCD\x91\xE3\x82\xED\x82\xE8\x82\xC9 '%s' \x82\xC6\x82\xA2\x82\xA4\x96\xBC\x91O\x82"
+     "\xCC\x83}\x83N\x83\x8D\x82\xF0\x92\xE8\x8B`\x82\xB5\x82\xDC\x82\xB7"},
+    {"macro name '%s' is replaced wherever it occurs; write names as $$NAME$$",
+     "\x83}\x83N\x83\x8D\x96\xBC '%s' \x82\xCD\x82\xC7\x82\xB1\x82\xC9\x8C\xBB\x82\xEA\x82\xC4"
+     "\x82\xE0\x92u\x8A\xB7\x82\xB3\x82\xEA\x82\xDC\x82\xB7\x81"
+     "B\x96\xBC\x91O\x82\xCD $$NAME"
+     "$$ \x82\xCC\x8C`\x82\xC9\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3\x82\xA2"},
+    {"a macro name or value is longer than %d bytes",
+     "\x83}\x83N\x83\x8D\x82\xCC\x96\xBC\x91O\x82\xA9\x92l\x82\xAA %d \x83o\x83"
+     "C\x83g\x82"
+     "\xF0\x92\xB4\x82\xA6\x82\xC4\x82\xA2\x82\xDC\x82\xB7"},
+    {"more than %d macros, built-in ones included",
+     "\x83}\x83N\x83\x8D\x82\xAA\x91g\x82\xDD\x8D\x9E\x82\xDD\x82\xCC\x82\xE0\x82\xCC\x82\xF0"
+     "\x8A\xDC\x82\xDF\x82\xC4 %d \x8C\xC2\x82\xF0\x92\xB4\x82\xA6\x82\xC4\x82\xA2\x82\xDC\x82"
+     "\xB7"},
+    {"the value of '%s' is longer than %d bytes when a setup folder is %d bytes long",
+     "'%s' \x82\xCC\x92l\x82\xAA %d \x83o\x83"
+     "C\x83g\x82\xF0\x92\xB4\x82\xA6\x82\xDC\x82\xB7 "
+     "(\x83Z\x83"
+     "b\x83g\x83"
+     "A\x83"
+     "b\x83v\x83t\x83H\x83\x8B\x83_\x81[\x82\xAA %d \x83o\x83"
+     "C\x83g\x82\xCC\x82\xC6\x82\xAB)"},
+    {"'%s' is not replaced here: only $$WINDOWS$$, $$SYSTEM$$ and $$FD$$ exist before the setup"
+     " dialog, and only in its folders",
+     "'%s' \x82\xCD\x82\xB1\x82\xB1\x82\xC5\x82\xCD\x92u\x8A\xB7\x82\xB3\x82\xEA\x82\xDC\x82"
+     "\xB9\x82\xF1\x81"
+     "B\x83Z\x83"
+     "b\x83g\x83"
+     "A\x83"
+     "b\x83v\x83_\x83"
+     "C\x83"
+     "A\x83\x8D"
+     "\x83O\x82\xCC\x91O\x82\xC9\x82\xCD $$WINDOWS$$\x81"
+     "A$$SYSTEM$$\x81"
+     "A$$FD$$ \x82\xB5"
+     "\x82\xA9\x82\xC8\x82\xAD\x81"
+     "A\x92u\x8A\xB7\x82\xB3\x82\xEA\x82\xE9\x82\xCC\x82\xE0\x83"
+     "t\x83H\x83\x8B\x83_\x81[\x82\xCC\x92\x86\x82\xBE\x82\xAF\x82\xC5\x82\xB7"},
+    {"the folder is longer than %d bytes after macro expansion",
+     "\x83}\x83N\x83\x8D\x93W\x8AJ\x8C\xE3\x82\xCC\x83t\x83H\x83\x8B\x83_\x81[\x82\xAA %d \x83o"
+     "\x83"
+     "C\x83g\x82\xF0\x92\xB4\x82\xA6\x82\xC4\x82\xA2\x82\xDC\x82\xB7"},
+    {"'%s' is not on the medium",
+     "'%s' \x82\xAA\x83\x81\x83"
+     "f\x83"
+     "B\x83"
+     "A\x82\xC9\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82"
+     "\xF1"},
+    {"'%s' is not on the medium (it may be on another disk)",
+     "'%s' \x82\xAA\x83\x81\x83"
+     "f\x83"
+     "B\x83"
+     "A\x82\xC9\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82"
+     "\xF1 (\x95\xCA\x82\xCC\x83"
+     "f\x83"
+     "B\x83X\x83N\x82\xC9\x82\xA0\x82\xE9\x82\xCC\x82\xA9"
+     "\x82\xE0\x82\xB5\x82\xEA\x82\xDC\x82\xB9\x82\xF1)"},
+    {"'%s' is not on the medium: the test is false",
+     "'%s' \x82\xAA\x83\x81\x83"
+     "f\x83"
+     "B\x83"
+     "A\x82\xC9\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82"
+     "\xF1\x81"
+     "B\x83"
+     "e\x83X\x83g\x82\xCD\x8BU\x82\xC9\x82\xC8\x82\xE8\x82\xDC\x82\xB7"},
+    {"/* */ syntax error: a comment is not closed",
+     "/* */ \x8D\\\x95\xB6\x83G\x83\x89\x81[: \x83R\x83\x81\x83\x93\x83g\x82\xAA\x95\xC2\x82"
+     "\xB6\x82\xC4\x82\xA2\x82\xDC\x82\xB9\x82\xF1"},
+    {"/* */ syntax error: a comment is longer than %d bytes",
+     "/* */ \x8D\\\x95\xB6\x83G\x83\x89\x81[: \x83R\x83\x81\x83\x93\x83g\x82\xAA %d \x83o\x83"
+     "C"
+     "\x83g\x82\xF0\x92\xB4\x82\xA6\x82\xC4\x82\xA2\x82\xDC\x82\xB7"},
+    {"the line is longer than %d bytes after macro expansion",
+     "\x83}\x83N\x83\x8D\x93W\x8AJ\x8C\xE3\x82\xCC\x8Ds\x82\xAA %d \x83o\x83"
+     "C\x83g\x82\xF0"
+     "\x92\xB4\x82\xA6\x82\xC4\x82\xA2\x82\xDC\x82\xB7"},
+    {"the destination is taken as written, quotes included; write it without quotes",
+     "\x83R\x83s\x81[\x90\xE6\x82\xCD\x88\xF8\x97p\x95\x84\x82\xE0\x8A\xDC\x82\xDF\x82\xC4\x8F"
+     "\x91\x82\xA2\x82\xBD\x82\xC6\x82\xA8\x82\xE8\x82\xC9\x8Eg\x82\xED\x82\xEA\x82\xDC\x82\xB7"
+     "\x81"
+     "B\x88\xF8\x97p\x95\x84\x82\xC8\x82\xB5\x82\xC5\x8F\x91\x82\xA2\x82\xC4\x82\xAD\x82"
+     "\xBE\x82\xB3\x82\xA2"},
+    {"the destination ends in blanks, which become part of the file name",
+     "\x83R\x83s\x81[\x90\xE6\x82\xAA\x8B\xF3\x94\x92\x82\xC5\x8FI\x82\xED\x82\xC1\x82\xC4\x82"
+     "\xA8\x82\xE8\x81"
+     "A\x8B\xF3\x94\x92\x82\xE0\x83t\x83@\x83"
+     "C\x83\x8B\x96\xBC\x82\xC9"
+     "\x8A\xDC\x82\xDC\x82\xEA\x82\xDC\x82\xB7"},
+    {"without an operator the test is always false",
+     "\x89\x89\x8EZ\x8Eq\x82\xAA\x82\xC8\x82\xA2\x82\xC6\x81"
+     "A\x82\xB1\x82\xCC\x83"
+     "e\x83X"
+     "\x83g\x82\xCD\x8F\xED\x82\xC9\x8BU\x82\xC5\x82\xB7"},
+    {"'%s' is no operator: an operator must be followed by a blank",
+     "'%s' \x82\xCD\x89\x89\x8EZ\x8Eq\x82\xC5\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1"
+     "\x81"
+     "B\x89\x89\x8EZ\x8Eq\x82\xCC\x8C\xE3\x82\xEB\x82\xC9\x82\xCD\x8B\xF3\x94\x92\x82"
+     "\xAA\x95K\x97v\x82\xC5\x82\xB7"},
+    {"the sense word '%s' begins with E and so inverts the test",
+     "\x94\xBB\x92\xE8\x8C\xEA '%s' \x82\xCD E \x82\xC5\x8En\x82\xDC\x82\xE9\x82\xBD\x82\xDF"
+     "\x81"
+     "A\x83"
+     "e\x83X\x83g\x82\xF0\x94\xBD\x93]\x82\xB5\x82\xDC\x82\xB7"},
+    {"IfLanguage takes a primary language number (17 or 0x11), not '%s'",
+     "IfLanguage \x82\xC9\x82\xCD\x8E\xE5\x8C\xBE\x8C\xEA\x94\xD4\x8D\x86 (17 \x82\xDC\x82\xBD"
+     "\x82\xCD 0x11) \x82\xF0\x8F\x91\x82\xAB\x82\xDC\x82\xB7\x81"
+     "B'%s' \x82\xC5\x82\xCD\x82"
+     "\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1"},
     {"'%s' does not begin with HKEY_CLASSES_ROOT\\, HKEY_CURRENT_USER\\, HKEY_LOCAL_MACHINE\\, "
      "HKEY_USERS\\ or HKEY_CURRENT_CONFIG\\",
-     nullptr},
-    {"only the first word of an unquoted MessageBox text is shown", nullptr},
-    {"too many labels or Goto lines to check them all", nullptr},
+     "'%s' \x82\xCD HKEY_CLASSES_ROOT\\\x81"
+     "AHKEY_CURRENT_USER\\\x81"
+     "AHKEY_LOCAL_MACHINE\\"
+     "\x81"
+     "AHKEY_USERS\\\x81"
+     "AHKEY_CURRENT_CONFIG\\ \x82\xCC\x82\xC7\x82\xEA\x82\xC5\x82"
+     "\xE0\x8En\x82\xDC\x82\xC1\x82\xC4\x82\xA2\x82\xDC\x82\xB9\x82\xF1"},
+    {"only the first word of an unquoted MessageBox text is shown",
+     "\x88\xF8\x97p\x95\x84\x82\xC5\x88\xCD\x82\xDC\x82\xC8\x82\xA2 MessageBox \x82\xCC\x83"
+     "e"
+     "\x83L\x83X\x83g\x82\xCD\x8D\xC5\x8F\x89\x82\xCC\x8C\xEA\x82\xB5\x82\xA9\x95\\\x8E\xA6\x82"
+     "\xB3\x82\xEA\x82\xDC\x82\xB9\x82\xF1"},
+    {"too many labels or Goto lines to check them all",
+     "\x83\x89\x83x\x83\x8B\x82\xA9 Goto \x8Ds\x82\xAA\x91\xBD\x82\xB7\x82\xAC\x82\xC4\x81"
+     "A"
+     "\x82\xB7\x82\xD7\x82\xC4\x82\xCD\x8C\x9F\x8D\xB8\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1"},
 };
 static_assert(sizeof kTexts / sizeof kTexts[0] == kTxtTooManyLabels + 1, "one text per message");
 
@@ -161,16 +355,30 @@ enum Argument : int {
 };
 
 const Text kArguments[] = {
-    {"source", nullptr},         {"destination", nullptr},
-    {"folder", nullptr},         {"file", nullptr},
-    {"registry path", nullptr},  {"data", nullptr},
-    {"macro name", nullptr},     {"sense word", nullptr},
-    {"first argument", nullptr}, {"second argument", nullptr},
-    {"component", nullptr},      {"operator", nullptr},
+    {"source", "\x83R\x83s\x81[\x8C\xB3"},
+    {"destination", "\x83R\x83s\x81[\x90\xE6"},
+    {"folder", "\x83t\x83H\x83\x8B\x83_\x81["},
+    {"file",
+     "\x83t\x83@\x83"
+     "C\x83\x8B"},
+    {"registry path", "\x83\x8C\x83W\x83X\x83g\x83\x8A\x83p\x83X"},
+    {"data",
+     "\x83"
+     "f\x81[\x83^"},
+    {"macro name", "\x83}\x83N\x83\x8D\x96\xBC"},
+    {"sense word", "\x94\xBB\x92\xE8\x8C\xEA"},
+    {"first argument",
+     "\x91\xE6"
+     "1\x88\xF8\x90\x94"},
+    {"second argument",
+     "\x91\xE6"
+     "2\x88\xF8\x90\x94"},
+    {"component", "\x83R\x83\x93\x83|\x81[\x83l\x83\x93\x83g"},
+    {"operator", "\x89\x89\x8EZ\x8Eq"},
 };
 
 const char* Pick(const Text& text, bool japanese) {
-  return japanese && text.japanese != nullptr ? text.japanese : text.english;
+  return japanese ? text.japanese : text.english;
 }
 
 constexpr int kQuoteSize = 64;  // script text quoted in a message, cut to fit
@@ -400,7 +608,7 @@ void Checker::Say(const char* file, int line, Severity severity, int message, ..
   } else {
     ++counts_.warnings;
   }
-  report_.Diagnostic(file, line, severity, text);
+  report_.Diagnostic(file, line, file != nullptr ? line_ : line, severity, text);
 }
 
 CheckCounts Checker::Run() {
@@ -779,17 +987,13 @@ bool Checker::OnMedium(const char* path) const {
   return path[n] == '\\' || path[n] == '/';
 }
 
-void Checker::CheckMediumFile(const char* path, bool required) {
+void Checker::CheckMediumFile(const char* path, Severity severity, int message) {
   if (!OnMedium(path)) return;
   FileStatus status;
   if (medium_.GetStatus(path, &status) && (status.attributes & kAttrDirectory) == 0) return;
   char quoted[kQuoteSize];
   Quote(path, quoted);
-  if (required) {
-    Say(nullptr, line_, Severity::kError, kTxtNotOnMedium, quoted);
-  } else {
-    Say(nullptr, line_, Severity::kWarning, kTxtDiskNotOnMedium, quoted);
-  }
+  Say(nullptr, line_, severity, message, quoted);
 }
 
 void Checker::CheckRegistryPath(const char* path) {
@@ -879,7 +1083,7 @@ void Checker::CheckCommand(char* text, int depth) {
         Say(nullptr, line_, Severity::kError, kTxtMissing,
             Pick(kArguments[kArgDestination], options_.japanese));
       }
-      CheckMediumFile(source, true);
+      CheckMediumFile(source, Severity::kError, kTxtNotOnMedium);
       return;
     }
     case kMakeDir: {
@@ -896,7 +1100,7 @@ void Checker::CheckCommand(char* text, int depth) {
       if (StrictArg(&file, kArgFile) == nullptr) return;
       char path[kTextSize];
       int n = std::snprintf(path, sizeof path, "%s\\%s", engine_.program_folder, file);
-      if (n > 0 && n < kTextSize) CheckMediumFile(path, false);
+      if (n > 0 && n < kTextSize) CheckMediumFile(path, Severity::kWarning, kTxtDiskNotOnMedium);
       return;
     }
     case kSetRegistry: {
@@ -916,7 +1120,7 @@ void Checker::CheckCommand(char* text, int depth) {
     case kRegsvr: {
       char* path = rest;
       if (StrictArg(&path, kArgComponent) == nullptr) return;
-      CheckMediumFile(path, true);
+      CheckMediumFile(path, Severity::kError, kTxtNotOnMedium);
       return;
     }
     case kIfFileVersion:
@@ -1018,7 +1222,7 @@ void Checker::CheckIf(CommandCode code, char* rest, int depth) {
     }
     case kIfFileVersion:
     case kIfProductVersion:
-      CheckMediumFile(first, false);
+      CheckMediumFile(first, Severity::kWarning, kTxtTestFileNotOnMedium);
       break;
     default:
       break;
@@ -1041,7 +1245,7 @@ void Checker::CheckTextCopy(CommandCode code, char* rest) {
   if (!OnMedium(source)) return;
   FileStatus status;
   if (!medium_.GetStatus(source, &status) || (status.attributes & kAttrDirectory) != 0) {
-    CheckMediumFile(source, true);
+    CheckMediumFile(source, Severity::kError, kTxtNotOnMedium);
     return;
   }
   // Each text once per selection: the macros it sees may differ between

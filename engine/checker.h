@@ -17,8 +17,12 @@ class CheckReport {
   virtual ~CheckReport() = default;
   // file: nullptr for the script, else the Windows-form path of a medium
   // file as the script names it (a text copied by TextCopy). line: 1-based;
-  // 0 for the file as a whole. text: Shift-JIS bytes, no line end.
-  virtual void Diagnostic(const char* file, int line, Severity severity, const char* text) = 0;
+  // 0 for the file as a whole. script_line: the script line it concerns
+  // (for a copied text, the line that copies it), so that a front end can
+  // put them in order; the Goto targets come last, being known only then.
+  // text: Shift-JIS bytes, no line end.
+  virtual void Diagnostic(const char* file, int line, int script_line, Severity severity,
+                          const char* text) = 0;
 };
 
 struct CheckOptions {
@@ -156,7 +160,7 @@ class Checker {
   void CheckDefine(char* rest, const char* raw);
   void CheckIf(CommandCode code, char* rest, int depth);
   void CheckTextCopy(CommandCode code, char* rest);
-  void CheckMediumFile(const char* path, bool required);
+  void CheckMediumFile(const char* path, Severity severity, int message);
   void CheckRegistryPath(const char* path);
   void CheckSetupDir(CommandCode code, const char* raw);
   void RunCopier(const char* source, LanguageMode selection, bool* failed, int* line, int* kind);

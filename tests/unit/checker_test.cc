@@ -18,7 +18,7 @@ using namespace std::string_literals;
 // Every diagnostic as "file:line: severity: text".
 class Collected : public CheckReport {
  public:
-  void Diagnostic(const char* file, int line, Severity severity, const char* text) override {
+  void Diagnostic(const char* file, int line, int, Severity severity, const char* text) override {
     std::string where = file != nullptr ? file : "Setup.Inf";
     if (line > 0) where += ":" + std::to_string(line);
     lines.push_back(where + (severity == Severity::kError ? ": error: " : ": warning: ") + text);

@@ -140,7 +140,8 @@ class Printer : public CheckReport {
         japanese_(japanese),
         converter_(kScriptCodePage, nl_langinfo(CODESET)) {}
 
-  void Diagnostic(const char* file, int line, Severity severity, const char* text) override {
+  void Diagnostic(const char* file, int line, int script_line, Severity severity,
+                  const char* text) override {
     std::string where = script_;
     if (file != nullptr && !medium_.Map(file, &where))
       where = posix::AnsiToHost(kScriptCodePage, file);
@@ -149,8 +150,16 @@ class Printer : public CheckReport {
     const char* word = severity == Severity::kError ? (japanese_ ? "\x83G\x83\x89\x81[" : "error")
                                                     : (japanese_ ? "\x8Cx\x8D\x90" : "warning");
     std::string message = std::string(word) + ": " + text;
-    std::printf("%s: %s\n", where.c_str(),
-                posix::DefuseControls(converter_.ToTerminal(message)).c_str());
+    lines_.push_back(
+        {script_line, where + ": " + posix::DefuseControls(converter_.ToTerminal(message)) + "\n"});
+  }
+
+  // Prints the diagnostics in the order of the script's lines, each line's
+  // in the order found.
+  void Print() {
+    std::stable_sort(lines_.begin(), lines_.end(),
+                     [](const Line& a, const Line& b) { return a.script_line < b.script_line; });
+    for (const Line& line : lines_) std::fputs(line.text.c_str(), stdout);
   }
 
   // The closing line: "Setup.Inf: 2 errors, 1 warning".
@@ -171,8 +180,13 @@ class Printer : public CheckReport {
   }
 
  private:
+  struct Line {
+    int script_line;
+    std::string text;
+  };
   MediumFiles& medium_;
   std::string script_;
+  std::vector<Line> lines_;
   bool japanese_;
   posix::CodePageConverter converter_;
 };
@@ -199,6 +213,7 @@ int RunCheck(const Options& options, const std::string& caption) {
   check.werror = options.werror;
   auto checker = std::make_unique<Checker>(medium, check, printer);
   CheckCounts counts = checker->Run();
+  printer.Print();
   printer.Summary(counts);
   std::fflush(stdout);
   if (counts.errors > 0) return kCheckErrors;
