@@ -600,7 +600,12 @@ void Checker::Say(const char* file, int line, Severity severity, int message, ..
   char text[kTextSize * 2];
   va_list args;
   va_start(args, message);
+  // The formats are the fixed texts above; both languages of a text take
+  // the same conversions in the same order.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
   std::vsnprintf(text, sizeof text, Pick(kTexts[message], options_.japanese), args);
+#pragma GCC diagnostic pop
   va_end(args);
   if (options_.werror) severity = Severity::kError;
   if (severity == Severity::kError) {

@@ -157,7 +157,7 @@ class Checker {
   // One command (a line, or a tail); text is expanded and may be cut.
   void CheckCommand(char* text, int depth);
   char* StrictArg(char** cursor, int what);
-  void CheckDefine(char* rest, const char* raw);
+  void CheckDefine(char* text, const char* raw);
   void CheckIf(CommandCode code, char* rest, int depth);
   void CheckTextCopy(CommandCode code, char* rest);
   void CheckMediumFile(const char* path, Severity severity, int message);

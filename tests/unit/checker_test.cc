@@ -59,6 +59,8 @@ std::vector<std::string> Check(const CheckCase& c, CheckCounts* counts, bool wer
 
 TEST(CheckerTest, Diagnostics) {
   const std::string long_name(300, 'x');
+  // Long expected texts are split over several literals.
+  // NOLINTBEGIN(bugprone-suspicious-missing-comma)
   const CheckCase cases[] = {
       {"a clean script",
        "' sample\r\nWindowTitle Tool\r\nSetupDir \"C:\\Program Files\\Tool\" \"Folder\"\r\n"
@@ -189,6 +191,7 @@ TEST(CheckerTest, Diagnostics) {
         "2\x8Ds\x96\xDA\x82\xC9TAB\x82\xAA\x97L\x82\xE8\x82\xDC\x82\xB9\x82\xF1",
         "Setup.Inf:1: error: label 'X' is not found below this line"}},
   };
+  // NOLINTEND(bugprone-suspicious-missing-comma)
   for (const CheckCase& c : cases) {
     CheckCounts counts;
     std::vector<std::string> got = Check(c, &counts);
