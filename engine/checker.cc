@@ -608,12 +608,17 @@ void Checker::Say(const char* file, int line, Severity severity, int message, ..
 #pragma GCC diagnostic pop
   va_end(args);
   if (options_.werror) severity = Severity::kError;
+  int script_line = file != nullptr ? line_ : line;
+  if (!physical_lines_) {
+    script_line = PhysicalLine(script_line);
+    if (file == nullptr) line = script_line;
+  }
   if (severity == Severity::kError) {
     ++counts_.errors;
   } else {
     ++counts_.warnings;
   }
-  report_.Diagnostic(file, line, file != nullptr ? line_ : line, severity, text);
+  report_.Diagnostic(file, line, script_line, severity, text);
 }
 
 CheckCounts Checker::Run() {
@@ -627,6 +632,7 @@ CheckCounts Checker::Run() {
     Say(nullptr, 0, Severity::kError, kTxtCantOpen);
     return counts_;
   }
+  physical_lines_ = false;  // from here on, lines are numbered as stored
   if (!engine_.LoadScript()) {
     // The loader stopped at a line: what it stored before is still checked.
     Say(nullptr, engine_.line_number, Severity::kError, kTxtNotLoaded, ui_.last_error);
@@ -666,6 +672,7 @@ bool Checker::CheckEncoding() {
   if (file == kNoFile) return false;
   unsigned char buffer[4096];
   int line = 1;
+  int length = 0;  // bytes of the line as the loader reads it (CR LF as LF)
   long offset = 0;
   bool line_said = false;  // a byte of this line was said already
   bool lead = false;       // the byte before was a Shift-JIS lead byte
@@ -703,6 +710,7 @@ bool Checker::CheckEncoding() {
         }
         continue;
       }
+      if (c != '\n' && c != 0x1A) ++length;
       // UTF-8 shape.
       if (utf8_left > 0) {
         if ((c & 0xC0) == 0x80) {
@@ -720,6 +728,7 @@ bool Checker::CheckEncoding() {
         if (!line_said) Say(nullptr, line, Severity::kError, kTxtLoneCr);
         line_said = true;
       }
+      bool after_cr = cr;
       cr = c == '\r';
       if (lead) {
         lead = false;
@@ -732,7 +741,9 @@ bool Checker::CheckEncoding() {
         if (trail) continue;
       }
       if (c == '\n') {
+        NoteSplit(line, length - (after_cr ? 1 : 0) + 1);
         ++line;
+        length = 0;
         line_said = false;
         continue;
       }
@@ -757,6 +768,7 @@ bool Checker::CheckEncoding() {
     }
   }
   medium_.Close(file);
+  NoteSplit(line, length);
   if (utf8 && utf8_left == 0 && utf8_line > 0) {
     Say(nullptr, utf8_line, Severity::kWarning, kTxtUtf8);
     return true;
@@ -765,6 +777,25 @@ bool Checker::CheckEncoding() {
     Say(nullptr, fault_line[i], Severity::kWarning, kTxtNotShiftJis, fault_byte[i]);
   }
   return true;
+}
+
+void Checker::NoteSplit(int line, int bytes) {
+  // The loader reads at most 1023 bytes at a time (a line end included): a
+  // longer line is stored as several.
+  constexpr int kPiece = kStoredLineSize - 1;
+  int extra = bytes > 0 ? (bytes + kPiece - 1) / kPiece - 1 : 0;
+  if (extra <= 0 || split_count_ >= kCheckMaxSplits) return;
+  splits_[split_count_++] = {line, extra};
+}
+
+int Checker::PhysicalLine(int stored) const {
+  int shift = 0;
+  for (int i = 0; i < split_count_; ++i) {
+    if (stored < splits_[i].line + shift) break;
+    if (stored <= splits_[i].line + shift + splits_[i].extra) return splits_[i].line;
+    shift += splits_[i].extra;
+  }
+  return stored - shift;
 }
 
 int Checker::Store(const char* text) {

@@ -44,6 +44,7 @@ inline constexpr int kCheckMaxGotos = 8192;
 inline constexpr int kCheckMaxDefines = 256;
 inline constexpr int kCheckTextPool = 1 << 17;
 inline constexpr int kCheckMaxCopies = 512;
+inline constexpr int kCheckMaxSplits = 256;
 
 // One check of one medium. Big (it holds an engine record): make it on the
 // heap. Run may be called once.
@@ -145,6 +146,10 @@ class Checker {
     int line;
     int name;
   };
+  struct Split {
+    int line;   // a line of the file that the loader stores as several
+    int extra;  // how many more than one
+  };
 
   // Reporting.
   void Say(const char* file, int line, Severity severity, int message, ...);
@@ -170,6 +175,10 @@ class Checker {
   int Store(const char* text);
   int FindLabel(const char* name) const;
   bool OnMedium(const char* path) const;
+  // A line of bytes (its line end included) as the loader stores it.
+  void NoteSplit(int line, int bytes);
+  // The line of the file that a stored line comes from.
+  int PhysicalLine(int stored) const;
 
   CheckOptions options_;
   CheckReport& report_;
@@ -196,6 +205,9 @@ class Checker {
   int define_count_ = 0;
   unsigned copies_[kCheckMaxCopies];  // hashes of the text copies checked
   int copy_count_ = 0;
+  Split splits_[kCheckMaxSplits];
+  int split_count_ = 0;
+  bool physical_lines_ = true;  // Say's lines are lines of the file
 };
 
 }  // namespace setup

@@ -168,6 +168,12 @@ TEST(CheckerTest, Diagnostics) {
         "Setup.Inf:2: error: the line is longer than 511 bytes",
         "Setup.Inf:3: warning: the value of '$$L$$' is longer than 299 bytes when a setup folder "
         "is 255 bytes long"}},
+      {"a line the loader stores as two keeps the numbers of the lines after it",
+       "Goto X\n'" + std::string(1030, 'x') + "\nBinCpy\n:X\n",
+       {},
+       {"Setup.Inf:2: error: the line is longer than 511 bytes",
+        "Setup.Inf:2: error: unknown command 'xxxxxxxx'",
+        "Setup.Inf:3: error: unknown command 'BinCpy'; did you mean 'BinCopy'?"}},
       {"encoding",
        "\xEF\xBB\xBF' bom\nMessage a\rb\nMessage c\0d\nMessage \x82\nMessage \xFF\n\x1A"
        "after"s,

@@ -195,6 +195,7 @@ class Printer : public CheckReport {
 
 int RunCheck(const Options& options, const std::string& caption) {
   std::string folder = options.medium.empty() ? posix::ExecutableFolder() : options.medium;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();  // names read folder/file
   struct stat st {};
   if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
     std::fprintf(stderr, "%s: the medium folder '%s' does not exist\n", caption.c_str(),
