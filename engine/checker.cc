@@ -368,9 +368,8 @@ const Text kTexts[] = {
      "\x82\xCD 0x11) \x82\xF0\x8F\x91\x82\xAB\x82\xDC\x82\xB7\x81"
      "B'%s' \x82\xC5\x82\xCD\x82"
      "\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1"},
-    // '%s' は
-    // HKEY_CLASSES_ROOT\、HKEY_CURRENT_USER\、HKEY_LOCAL_MACHINE\、HKEY_USERS\、HKEY_CURRENT_CONFIG\
-    // のどれでも始まっていません
+    // '%s' は HKEY_CLASSES_ROOT\、HKEY_CURRENT_USER\、HKEY_LOCAL_MACHINE\、HKEY_USERS\、
+    // HKEY_CURRENT_CONFIG\ のどれでも始まっていません
     {"'%s' does not begin with HKEY_CLASSES_ROOT\\, HKEY_CURRENT_USER\\, HKEY_LOCAL_MACHINE\\, "
      "HKEY_USERS\\ or HKEY_CURRENT_CONFIG\\",
      "'%s' \x82\xCD HKEY_CLASSES_ROOT\\\x81"
