@@ -23,6 +23,7 @@
 #include "platform/posix/pe_version.h"
 #include "platform/posix/registry_store.h"
 #include "platform/posix/system_info_posix.h"
+#include "ui/terminal/check.h"
 #include "ui/terminal/options.h"
 #include "ui/terminal/terminal_ui.h"
 
@@ -157,6 +158,7 @@ int main(int argc, char** argv) {
     std::fputs(setup::terminal::VersionText().c_str(), stdout);
     return kExitInstalled;
   }
+  if (options.check) return setup::terminal::RunCheck(options, caption);
 
   // A new machine's code page follows the locale (932 under a Japanese one)
   // unless --code-page names one; an existing machine keeps its own. static,

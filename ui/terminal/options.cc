@@ -83,6 +83,14 @@ Options ParseOptions(int argc, const char* const* argv) {
       options.host_access = true;
       continue;
     }
+    if (std::strcmp(arg, "--check") == 0) {
+      options.check = true;
+      continue;
+    }
+    if (std::strcmp(arg, "--werror") == 0) {
+      options.werror = true;
+      continue;
+    }
     if (TakeRunOption(argc, argv, &i, &options)) {
       if (!options.error.empty()) return options;
       continue;
@@ -122,6 +130,9 @@ std::string UsageText(const std::string& program) {
          " [--medium DIR] [--machine DIR] [--code-page 932|1252] [--host-access]\n"
          "       [--yes] [--folder PATH] [--folder2 PATH] [--language english|japanese]\n"
          "       [--trace]\n"
+         "       " +
+         program +
+         " --check [--werror] [--medium DIR]\n"
          "Installs the product described by Setup.Inf on the medium into a simulated\n"
          "Windows machine.\n"
          "\n"
@@ -148,6 +159,11 @@ std::string UsageText(const std::string& program) {
          "                 EnglishCopy follow it\n"
          "  --trace        print each script line on standard error, after macro\n"
          "                 expansion, with its number and its outcome\n"
+         "  --check        check the medium's Setup.Inf and the files it names without\n"
+         "                 installing (no machine is used); prints FILE:LINE: error|\n"
+         "                 warning: TEXT lines and a summary; exit status 0 clean,\n"
+         "                 1 warnings only, 2 errors\n"
+         "  --werror       with --check: report warnings as errors\n"
          "  -h, --help     show this text and exit\n"
          "  -V, --version  show the version and exit\n"
          "\n"

@@ -18,11 +18,13 @@ struct Options {
   bool unattended = false;  // --yes: every question takes its default answer
   std::string folder1;      // the dialog's folders as typed; empty: the script's
   std::string folder2;
-  std::string error;  // set when the command line is wrong
+  bool check = false;   // --check: check the medium, install nothing
+  bool werror = false;  // --werror: a check's warnings count as errors
+  std::string error;    // set when the command line is wrong
 };
 
 // Reads argv[1..argc-1]: --help (-h), --version (-V), --host-access,
-// --medium DIR, --machine DIR, --code-page 932|1252, --trace, --yes (-y),
+// --medium DIR, --machine DIR, --code-page 932|1252, --check, --werror, --trace, --yes (-y),
 // --language english|japanese, --folder PATH, --folder2 PATH (values also
 // written --medium=DIR). Anything else sets error to a one-line explanation.
 Options ParseOptions(int argc, const char* const* argv);

@@ -1,0 +1,213 @@
+// Checking a medium without installing anything: Setup.Inf is loaded with
+// the real loader and pre-scan, then every line is read the way the
+// interpreter would read it, with the engine's own argument cutting, and
+// whatever would stop or mislead a run is reported in compiler form. No
+// command is executed: the only file operations are reads of the medium.
+#pragma once
+
+#include "engine/script_engine.h"
+
+namespace setup {
+
+enum class Severity { kWarning, kError };
+
+// Where the diagnostics go, in the order they are found.
+class CheckReport {
+ public:
+  virtual ~CheckReport() = default;
+  // file: nullptr for the script, else the Windows-form path of a medium
+  // file as the script names it (a text copied by TextCopy). line: 1-based;
+  // 0 for the file as a whole. script_line: the script line it concerns
+  // (for a copied text, the line that copies it), so that a front end can
+  // put them in order; the Goto targets come last, being known only then.
+  // text: Shift-JIS bytes, no line end.
+  virtual void Diagnostic(const char* file, int line, int script_line, Severity severity,
+                          const char* text) = 0;
+};
+
+struct CheckOptions {
+  // The value of $$FD$$ and the folder of Setup.Inf, Windows form, without a
+  // final backslash. The medium file system answers for paths below it.
+  const char* medium_folder = "D:";
+  bool japanese = false;  // the language of the diagnostics
+  bool werror = false;    // warnings are reported, and counted, as errors
+};
+
+struct CheckCounts {
+  int errors = 0;
+  int warnings = 0;
+};
+
+inline constexpr int kCheckMaxLabels = 8192;
+inline constexpr int kCheckLabelSlots = 16384;  // a power of two, above kCheckMaxLabels
+inline constexpr int kCheckMaxGotos = 8192;
+inline constexpr int kCheckMaxDefines = 256;
+inline constexpr int kCheckTextPool = 1 << 17;
+inline constexpr int kCheckMaxCopies = 512;
+inline constexpr int kCheckMaxSplits = 256;
+
+// One check of one medium. Big (it holds an engine record): make it on the
+// heap. Run may be called once.
+class Checker {
+ public:
+  // medium: read-only use (OpenRead, Read, Close, GetStatus) of paths below
+  // options.medium_folder. Both must outlive the checker.
+  Checker(FileSystem& medium, const CheckOptions& options, CheckReport& report);
+  Checker(const Checker&) = delete;
+  Checker& operator=(const Checker&) = delete;
+
+  CheckCounts Run();
+
+  // The file operations the engine gets: reads go to the medium, a text
+  // copy's destination is a sink that takes every byte, nothing else works.
+  class Files : public FileSystem {
+   public:
+    explicit Files(FileSystem& medium) : medium_(medium) {}
+    FileHandle OpenRead(const char* path) override { return medium_.OpenRead(path); }
+    long Read(FileHandle file, void* buffer, unsigned long size) override;
+    bool Write(FileHandle file, const void*, unsigned long) override { return file == kSink; }
+    void Close(FileHandle file) override;
+    FileHandle CreateReplacement(const char*) override { return kSink; }
+    bool CommitReplacement(FileHandle file) override { return file == kSink; }
+    void AbandonReplacement(FileHandle) override {}
+    CreateFolderResult CreateFolder(const char*) override { return CreateFolderResult::kFailed; }
+    bool CopyFile(const char*, const char*) override { return false; }
+    bool GetStatus(const char* path, FileStatus* status) override {
+      return medium_.GetStatus(path, status);
+    }
+    bool SetAttributes(const char*, unsigned) override { return false; }
+
+   private:
+    static constexpr FileHandle kSink = ~static_cast<FileHandle>(0);
+    FileSystem& medium_;
+  };
+
+  // What the engine would have shown: kept, so that a failure of the loader
+  // or of the text copier becomes a diagnostic.
+  class Ui : public SetupUi {
+   public:
+    void RunSetupDialog(const char*, const char*) override {}
+    void SetProgressRange(int) override {}
+    void SetProgressPos(int) override {}
+    void ShowError(const char* text) override;
+    void ShowTopmostError(const char* text) override { ShowError(text); }
+    void ShowInformation(const char*) override {}
+    bool AskScriptMessage(const char*) override { return true; }
+    bool PromptDisk(const char*) override { return false; }
+    void ShowCompleted() override {}
+
+    char last_error[kTextSize] = "";
+    int error_count = 0;
+  };
+
+  // The machine the loader asks: a Japanese Windows with its usual folders.
+  class System : public SystemInfo {
+   public:
+    explicit System(const char* medium_folder) : medium_folder_(medium_folder) {}
+    unsigned GetWindowsDirectory(char* buffer, unsigned size) override;
+    unsigned GetSystemDirectory(char* buffer, unsigned size) override;
+    bool GetProgramPath(char* buffer, unsigned size) override;
+    bool IsLeadByte(unsigned char byte) override;
+    unsigned short GetUserDefaultLangID() override { return 0x0411; }
+
+   private:
+    const char* medium_folder_;
+  };
+
+  // A registry that holds nothing: the Registry form of SetupDir takes its
+  // default folder.
+  class EmptyRegistry : public Registry {
+   public:
+    RegKey Root(RootKey) override { return 1; }
+    long OpenKey(RegKey, const char*, unsigned, RegKey*) override { return kErrorFileNotFound; }
+    long CreateKey(RegKey, const char*, unsigned, RegKey*) override { return kErrorFileNotFound; }
+    long QueryValue(RegKey, const char*, unsigned*, void*, unsigned*) override {
+      return kErrorFileNotFound;
+    }
+    long SetValue(RegKey, const char*, unsigned, const void*, unsigned) override {
+      return kErrorFileNotFound;
+    }
+    long DeleteValue(RegKey, const char*) override { return kErrorFileNotFound; }
+    long DeleteKey(RegKey, const char*) override { return kErrorFileNotFound; }
+    void CloseKey(RegKey) override {}
+  };
+
+ private:
+  struct Label {
+    int first_line;
+    int last_line;
+    int text;  // offset in pool_
+  };
+  struct Goto {
+    int line;
+    int text;
+  };
+  struct DefineLine {
+    int line;
+    int name;
+  };
+  struct Split {
+    int line;   // a line of the file that the loader stores as several
+    int extra;  // how many more than one
+  };
+
+  // Reporting.
+  void Say(const char* file, int line, Severity severity, int message, ...);
+  // The encoding of the script's bytes; false when it cannot be opened.
+  bool CheckEncoding();
+  // The whole walk.
+  void CollectDefines();
+  void CheckLine(int number, const char* stored);
+  void CheckMacroUses(const char* raw, CommandCode code);
+  // One command (a line, or a tail); text is expanded and may be cut.
+  void CheckCommand(char* text, int depth);
+  char* StrictArg(char** cursor, int what);
+  void CheckDefine(char* text, const char* raw);
+  void CheckIf(CommandCode code, char* rest, int depth);
+  void CheckTextCopy(CommandCode code, char* rest);
+  void CheckMediumFile(const char* path, Severity severity, int message);
+  void CheckRegistryPath(const char* path);
+  void CheckSetupDir(CommandCode code, const char* raw);
+  void RunCopier(const char* source, LanguageMode selection, bool* failed, int* line, int* kind);
+  void AddLabel(const char* name);
+  void AddGoto(const char* name);
+  void CheckGotos();
+  int Store(const char* text);
+  int FindLabel(const char* name) const;
+  bool OnMedium(const char* path) const;
+  // A line of bytes (its line end included) as the loader stores it.
+  void NoteSplit(int line, int bytes);
+  // The line of the file that a stored line comes from.
+  int PhysicalLine(int stored) const;
+
+  CheckOptions options_;
+  CheckReport& report_;
+  FileSystem& medium_;
+  Files files_;
+  Ui ui_;
+  System system_;
+  EmptyRegistry registry_;
+  Platform platform_;
+  ScriptEngine engine_;
+  MacroTable long_macros_;  // the same macros with 255-byte setup folders
+  CheckCounts counts_;
+  int line_ = 0;  // the script line being checked
+
+  char pool_[kCheckTextPool];
+  int pool_end_ = 0;
+  bool pool_full_ = false;
+  Label labels_[kCheckMaxLabels];
+  int label_count_ = 0;
+  int label_slots_[kCheckLabelSlots];
+  Goto gotos_[kCheckMaxGotos];
+  int goto_count_ = 0;
+  DefineLine defines_[kCheckMaxDefines];
+  int define_count_ = 0;
+  unsigned copies_[kCheckMaxCopies];  // hashes of the text copies checked
+  int copy_count_ = 0;
+  Split splits_[kCheckMaxSplits];
+  int split_count_ = 0;
+  bool physical_lines_ = true;  // Say's lines are lines of the file
+};
+
+}  // namespace setup

@@ -1,0 +1,64 @@
+"""setup --check on whole media: the exit status, the summary, diagnostics in
+compiler form, and no machine folder touched."""
+
+import os
+import unittest
+
+from setup_run import SetupTestCase, sjis
+
+
+class CheckTest(SetupTestCase):
+
+    def check(self, medium, *extra, lang="en_US.UTF-8"):
+        # A --machine that must stay untouched: a check uses no machine.
+        return self.run_setup("", args=["--check", "--medium", medium, "--machine", self.machine]
+                              + list(extra), lang=lang, cwd=self.scratch)
+
+    def test_statuses_and_summary(self):
+        medium = os.path.join(self.scratch, "medium")
+        os.mkdir(medium)
+        with open(os.path.join(medium, "TOOL.EXE"), "wb") as f:
+            f.write(b"MZ")
+        with open(os.path.join(medium, "ReadMe.txt"), "wb") as f:
+            f.write(sjis("/* 日本語 $# English */ $$SETUPDIR$$\r\n"))
+        with open(os.path.join(medium, "Setup.Inf"), "wb") as f:
+            f.write(b'SetupDir "C:\\Tool"\r\nMakeDir "$$SETUPDIR$$"\r\n'
+                    b'BinCopy "$$FD$$\\tool.exe" "$$SETUPDIR$$\\tool.exe"\r\n'
+                    b'TextCopy "$$FD$$\\ReadMe.txt" $$SETUPDIR$$\\ReadMe.txt\r\n')
+        result = self.check("medium")
+        self.assertEqual((result.returncode, result.output),
+                         (0, "medium/Setup.Inf: 0 errors, 0 warnings\n"))
+
+        with open(os.path.join(medium, "Setup.Inf"), "ab") as f:
+            f.write(b'MakeDir "$$NEVER$$"\r\n')
+        result = self.check("medium")
+        self.assertEqual((result.returncode, result.output),
+                         (1, "medium/Setup.Inf:5: warning: macro '$$NEVER$$' is never defined\n"
+                             "medium/Setup.Inf: 0 errors, 1 warning\n"))
+        self.assertEqual(self.check("medium", "--werror").returncode, 2)
+
+        # An error in the script and one in a copied text, each at its own line.
+        with open(os.path.join(medium, "Setup.Inf"), "ab") as f:
+            f.write(b'BinCpy "$$FD$$\\tool.exe" "$$SETUPDIR$$\\x"\r\n')
+        with open(os.path.join(medium, "ReadMe.txt"), "ab") as f:
+            f.write(b"/* never closed\r\n")
+        result = self.check("medium", lang="ja_JP.UTF-8")
+        # In the order of the script's lines: the text's at its TextCopy line.
+        self.assertEqual((result.returncode, result.output), (2,
+            "medium/ReadMe.txt:2: エラー: /* */ 構文エラー: コメントが閉じていません\n"
+            "medium/Setup.Inf:5: 警告: マクロ '$$NEVER$$' はどこにも定義されていません\n"
+            "medium/Setup.Inf:6: エラー: 不明なコマンド 'BinCpy' です。'BinCopy' のことですか?\n"
+            "medium/Setup.Inf: エラー 2 件、警告 1 件\n"))
+        self.assertFalse(os.path.exists(self.machine))
+
+    def test_missing_script(self):
+        empty = os.path.join(self.scratch, "empty")
+        os.mkdir(empty)
+        result = self.check(empty)
+        self.assertEqual(result.returncode, 2)
+        self.assertIn("Setup.Inf: error: the script cannot be opened", result.output)
+        self.assertFalse(os.path.exists(self.machine))
+
+
+if __name__ == "__main__":
+    unittest.main()
