@@ -12,10 +12,11 @@ struct Options {
   std::string machine;       // folder of the simulated machine; empty: the default
   unsigned code_page = 0;    // --code-page: 932 or 1252; 0 when not given
   bool host_access = false;  // the script may reach the whole host
+  bool dry_run = false;      // run against a copy of the machine, show the changes
   std::string error;         // set when the command line is wrong
 };
 
-// Reads argv[1..argc-1]: --help (-h), --version (-V), --host-access,
+// Reads argv[1..argc-1]: --help (-h), --version (-V), --host-access, --dry-run,
 // --medium DIR, --machine DIR, --code-page 932|1252 (also written
 // --medium=DIR). Anything else sets error to a one-line explanation.
 Options ParseOptions(int argc, const char* const* argv);
