@@ -16,6 +16,14 @@
 namespace setup::posix {
 namespace {
 
+// folder/name.
+std::string Child(const std::string& folder, const std::string& name) {
+  std::string path = folder;
+  path += '/';
+  path += name;
+  return path;
+}
+
 struct Copier {
   std::string from;       // as given
   std::string real_from;  // with its links followed
@@ -82,7 +90,7 @@ struct Copier {
     for (const std::string* prefix : {&from, &real_from}) {
       if (!prefix->empty() && text.compare(0, prefix->size(), *prefix) == 0 &&
           (text.size() == prefix->size() || text[prefix->size()] == '/')) {
-        text = to + text.substr(prefix->size());
+        text.replace(0, prefix->size(), to);
         break;
       }
     }
@@ -100,8 +108,8 @@ struct Copier {
     closedir(folder);
     for (const std::string& name : names) {
       if (top && name == "installs") continue;
-      std::string from_path = source + "/" + name;
-      std::string to_path = dest + "/" + name;
+      std::string from_path = Child(source, name);
+      std::string to_path = Child(dest, name);
       struct stat st {};
       if (lstat(from_path.c_str(), &st) != 0) return Fail("cannot read", from_path);
       if (S_ISDIR(st.st_mode)) {
@@ -173,7 +181,7 @@ void RemoveTree(const std::string& path) {
     if (folder != nullptr) {
       std::vector<std::string> names = Copier::Names(folder);
       closedir(folder);
-      for (const std::string& name : names) RemoveTree(path + "/" + name);
+      for (const std::string& name : names) RemoveTree(Child(path, name));
     }
     rmdir(path.c_str());
   } else {
