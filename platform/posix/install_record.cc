@@ -130,7 +130,7 @@ std::string FileTitle(unsigned code_page, const char* title) {
 }  // namespace
 
 InstallRecord::InstallRecord(std::string folder, unsigned code_page)
-    : folder_(std::move(folder)), code_page_(code_page) {}
+    : folder_(std::move(folder)), code_page_(code_page), to_utf8_("UTF-8", IconvName(code_page)) {}
 
 InstallRecord::~InstallRecord() {
   if (fd_ >= 0 && !finished_) {
@@ -168,9 +168,12 @@ bool InstallRecord::Begin() {
   mode_t mask = umask(0);
   umask(mask);
   fchmod(fd, 0666 & ~mask);
+  // The title as it is, but for control bytes: one line, always.
   std::string title;
-  Iconv to_utf8("UTF-8", IconvName(code_page_));
-  to_utf8.Convert(title_ != nullptr ? title_ : "Setup", true, &title);
+  to_utf8_.Convert(title_ != nullptr ? title_ : "Setup", true, &title);
+  for (char& c : title) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
   std::string header = "title    " + title + "\nstarted  " + started + "\nmachine  code page " +
                        std::to_string(code_page_) + " (names below converted to UTF-8)\n\n";
   if (!WriteAll(fd, header.data(), header.size())) {
@@ -191,8 +194,7 @@ bool InstallRecord::Begin() {
 void InstallRecord::Changed(const std::string& line) {
   if (!Begin()) return;
   std::string text;
-  Iconv to_utf8("UTF-8", IconvName(code_page_));
-  to_utf8.Convert(line, true, &text);
+  to_utf8_.Convert(line, true, &text);
   text += '\n';
   InterruptionBlock block;  // a line is in the record whole or not at all
   if (error_ == 0 && !WriteAll(fd_, text.data(), text.size())) error_ = errno;

@@ -25,6 +25,7 @@
 #include <string>
 
 #include "platform/posix/change_record.h"
+#include "platform/posix/code_page.h"
 
 namespace setup::posix {
 
@@ -57,6 +58,7 @@ class InstallRecord : public ChangeSink {
 
   std::string folder_;
   unsigned code_page_;
+  Iconv to_utf8_;
   const char* title_ = nullptr;
   int fd_ = -1;
   bool finished_ = false;
