@@ -117,7 +117,7 @@ bool StartDryRun(const std::string& caption, std::string* machine_folder, int* s
   std::printf("\nDry run: the machine '%s' was left untouched.\n",
               posix::DefuseControls(*machine_folder).c_str());
   if (record.empty()) {
-    std::printf("The installation did not start: nothing would change.\n");
+    std::printf("The run changed nothing.\n");
   } else {
     std::printf("The run would change this (its install record):\n\n%s", shown.c_str());
   }
