@@ -3,12 +3,14 @@ which runs against a copy of the machine and shows that record instead."""
 
 import os
 import re
+import shutil
 import tempfile
 import unittest
 from unittest import mock
 
 from setup_run import EXIT_INSTALLED, EXIT_STOPPED, SAMPLE_ANSWERS, SetupTestCase
 
+COMPONENTS = os.environ.get("SETUP_COMPONENTS", "")
 RECORD_NAME = re.compile(r"^\d{4}-\d\d-\d\dT\d\d-\d\d-\d\d (.*)\.txt$")
 
 
@@ -70,6 +72,9 @@ class RecordTest(RecordTestCase):
              ["registry key created|HKEY_CURRENT_USER\\Software\\Tiny\\Sub"]),
             ('DeleteRegistry "HKEY_CURRENT_USER\\Software\\Tiny\\Sub\\"',
              ["registry key deleted|HKEY_CURRENT_USER\\Software\\Tiny\\Sub"]),
+            # In process, and as a program run with /regserver.
+            ('Regsvr "C:\\Tiny\\reg_ok.so"', ["registered|C:\\Tiny\\reg_ok.so"]),
+            ('Regsvr "C:\\Tiny\\regserver_probe"', ["registered|C:\\Tiny\\regserver_probe"]),
         ]
         script = "WindowTitle Tiny\\Notes/Setup\n" + "".join(row[0] + "\n" for row in table)
         medium = self.make_medium(script, {"a.bin": b"x" * 1234, "t.txt": b"one\r\ntwo\r\n"})
@@ -77,6 +82,8 @@ class RecordTest(RecordTestCase):
         with open(self.drive_c("Tiny", "ro.bin"), "wb") as f:
             f.write(b"old")
         os.chmod(self.drive_c("Tiny", "ro.bin"), 0o444)
+        for component in ("reg_ok.so", "regserver_probe"):
+            shutil.copy(os.path.join(COMPONENTS, component), self.drive_c("Tiny"))
 
         result = self.run_setup("\nok\n", medium=medium)
         self.assertEqual(result.returncode, EXIT_INSTALLED, result.output)
