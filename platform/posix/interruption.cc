@@ -22,6 +22,7 @@ struct Slot {
 Slot slots[kSlots];
 const char* interruption_message = "";
 int interruption_status = 1;
+void (*interruption_hook)() = nullptr;
 
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
@@ -33,6 +34,7 @@ sigset_t InterruptingSignals() {
 }
 
 void OnInterruption(int) {
+  if (interruption_hook != nullptr) interruption_hook();
   for (Slot& slot : slots) {
     if (slot.used != 0) unlink(slot.path);
   }
@@ -83,5 +85,7 @@ void EndOnInterruption(const char* message, int status) {
   sigemptyset(&pipe_action.sa_mask);
   sigaction(SIGPIPE, &pipe_action, nullptr);
 }
+
+void SetInterruptionHook(void (*hook)()) { interruption_hook = hook; }
 
 }  // namespace setup::posix

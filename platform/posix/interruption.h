@@ -35,4 +35,8 @@ void UntrackTemporary(const std::string& path);
 // caught signal, unlike an ignored one, is reset for a program started later.
 void EndOnInterruption(const char* message, int status);
 
+// A function the handler calls first, before the temporaries go (null: none);
+// it may use async-signal-safe calls only.
+void SetInterruptionHook(void (*hook)());
+
 }  // namespace setup::posix

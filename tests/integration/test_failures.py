@@ -98,6 +98,11 @@ class InterruptionTest(FailureTestCase):
                 self.assertIn(b"interrupted; the installation was cancelled.", errors)
                 self.assertEqual(self.leftovers(), [])
                 self.assertFalse(os.path.exists(self.drive_c("dest", "big")))
+                # Each run's record is in place, whole, and says how it ended.
+                records = os.path.join(self.machine, "installs")
+                for name in os.listdir(records):
+                    with open(os.path.join(records, name), encoding="utf-8") as f:
+                        self.assertTrue(f.read().endswith("\nresult   cancelled\n"), name)
 
 
 class ClosedOutputTest(FailureTestCase):

@@ -172,8 +172,8 @@ TEST(OptionsTest, CaptionIsTheProgramNameWithoutExtension) {
 
 TEST(OptionsTest, UsageNamesEveryOption) {
   std::string usage = UsageText("setup");
-  for (const char* word :
-       {"--medium DIR", "--machine DIR", "--host-access", "--help", "--version", "registry.reg"}) {
+  for (const char* word : {"--medium DIR", "--machine DIR", "--host-access", "--dry-run", "--help",
+                           "--version", "registry.reg", "DIR/installs/"}) {
     EXPECT_NE(usage.find(word), std::string::npos) << word;
   }
 }

@@ -15,15 +15,18 @@
 #include <tuple>
 
 #include "engine/script_engine.h"
+#include "platform/posix/change_record.h"
 #include "platform/posix/code_page.h"
 #include "platform/posix/components_posix.h"
 #include "platform/posix/file_system_posix.h"
+#include "platform/posix/install_record.h"
 #include "platform/posix/interruption.h"
 #include "platform/posix/machine.h"
 #include "platform/posix/pe_version.h"
 #include "platform/posix/registry_store.h"
 #include "platform/posix/system_info_posix.h"
 #include "ui/terminal/check.h"
+#include "ui/terminal/dry_run.h"
 #include "ui/terminal/options.h"
 #include "ui/terminal/terminal_ui.h"
 
@@ -123,8 +126,30 @@ bool CheckFolderOptions(const Options& options, const setup::terminal::CodePageC
   return true;
 }
 
+// The install record of the run, ended whichever way the program ends.
+struct RecordEnd {
+  setup::posix::InstallRecord* record = nullptr;
+  const setup::ScriptEngine* engine = nullptr;
+  std::string caption;
+};
+RecordEnd record_end;
+
+// Ends the record of a run that started with result; a failure is said on
+// standard error and leaves the exit status as it is.
+void FinishRecord(const char* result) {
+  if (record_end.record == nullptr || !record_end.engine->run_started()) return;
+  std::string error;
+  if (!record_end.record->Finish(result, &error)) {
+    std::fprintf(stderr, "%s: %s\n", record_end.caption.c_str(),
+                 setup::posix::DefuseControls(error).c_str());
+  }
+}
+
 // TerminalIo::end_program: the output is lost, the message said.
-void EndStopped() { std::exit(kExitStopped); }
+void EndStopped() {
+  FinishRecord("stopped");
+  std::exit(kExitStopped);
+}
 
 // Columns of the terminal; for other output $COLUMNS when set, else 80.
 int TerminalWidth() {
@@ -166,6 +191,10 @@ int main(int argc, char** argv) {
   static setup::posix::Machine machine;
   std::string machine_folder =
       options.machine.empty() ? setup::posix::DefaultMachineRoot() : options.machine;
+  int dry_run_status = 0;
+  if (options.dry_run && setup::terminal::StartDryRun(caption, &machine_folder, &dry_run_status)) {
+    return dry_run_status;  // the run went on, against a copy, in a child process
+  }
   if (!machine.SetRoot(machine_folder)) {
     std::fprintf(stderr, "%s: cannot use the machine folder '%s': %s\n", caption.c_str(),
                  setup::posix::DefuseControls(machine_folder).c_str(), std::strerror(errno));
@@ -205,11 +234,18 @@ int main(int argc, char** argv) {
   setup::terminal::TerminalUi ui(io, converter, caption);
   ui.set_language(options.english ? setup::kEnglish : setup::kJapanese);
   ui.PresetFolders(folder1, folder2);
+  // Every change of the run goes to the install record, also when it ends early.
+  static setup::posix::InstallRecord record(machine.root() + "/installs", machine.code_page());
+  static setup::posix::RecordingPlatform recording(backends.platform, machine, record);
   // The engine holds the 64 KiB line store and the macro table: not for the stack.
-  auto engine = std::make_unique<setup::ScriptEngine>(backends.platform, ui);
+  auto engine = std::make_unique<setup::ScriptEngine>(recording.platform(), ui);
+  record.set_title(engine->params.window_title);
+  record_end = RecordEnd{&record, engine.get(), caption};
+  setup::posix::SetInterruptionHook(setup::posix::FinishRecordOnInterruption);
   ui.Attach(engine.get());
   if (options.trace) engine->tracer = &ui;
   SetupResult result = engine->InitInstance();
+  FinishRecord(result == SetupResult::kCompleted ? "completed" : "stopped");
   ui.EndIfOutputLost();  // lost at the very end: the completion was not seen
   if (ui.refused_command_line()) return kExitUsage;
   switch (result) {

@@ -83,6 +83,10 @@ Options ParseOptions(int argc, const char* const* argv) {
       options.host_access = true;
       continue;
     }
+    if (std::strcmp(arg, "--dry-run") == 0) {
+      options.dry_run = true;
+      continue;
+    }
     if (std::strcmp(arg, "--check") == 0) {
       options.check = true;
       continue;
@@ -122,6 +126,10 @@ Options ParseOptions(int argc, const char* const* argv) {
     }
     return options;
   }
+  // A dry run copies the machine; writes elsewhere on the host would be real.
+  if (options.dry_run && options.host_access) {
+    options.error = "options '--dry-run' and '--host-access' cannot be used together";
+  }
   return options;
 }
 
@@ -129,7 +137,7 @@ std::string UsageText(const std::string& program) {
   return "Usage: " + program +
          " [--medium DIR] [--machine DIR] [--code-page 932|1252] [--host-access]\n"
          "       [--yes] [--folder PATH] [--folder2 PATH] [--language english|japanese]\n"
-         "       [--trace]\n"
+         "       [--trace] [--dry-run]\n"
          "       " +
          program +
          " --check [--werror] [--medium DIR]\n"
@@ -164,12 +172,17 @@ std::string UsageText(const std::string& program) {
          "                 warning: TEXT lines and a summary; exit status 0 clean,\n"
          "                 1 warnings only, 2 errors\n"
          "  --werror       with --check: report warnings as errors\n"
+         "  --dry-run      run against a throw-away copy of the machine and show what\n"
+         "                 the installation would change; the machine stays as it is\n"
          "  -h, --help     show this text and exit\n"
          "  -V, --version  show the version and exit\n"
          "\n"
          "The script writes only inside the machine folder and reads only there and\n"
          "on the medium, which it sees read-only as Z:\\<medium folder>, like a CD;\n"
          "relative paths start at the medium. --host-access lifts these limits.\n"
+         "\n"
+         "Every run keeps a record of what it changed (UTF-8 text, one change a line)\n"
+         "in DIR/installs/<time, UTC> <window title>.txt, also when it stops half-way.\n"
          "\n"
          "Questions are read from standard input, one answer per line: a folder (an\n"
          "empty line keeps the one shown), then OK or Cancel (an empty line is OK).\n"

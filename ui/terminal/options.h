@@ -18,12 +18,13 @@ struct Options {
   bool unattended = false;  // --yes: every question takes its default answer
   std::string folder1;      // the dialog's folders as typed; empty: the script's
   std::string folder2;
-  bool check = false;   // --check: check the medium, install nothing
-  bool werror = false;  // --werror: a check's warnings count as errors
-  std::string error;    // set when the command line is wrong
+  bool check = false;    // --check: check the medium, install nothing
+  bool werror = false;   // --werror: a check's warnings count as errors
+  bool dry_run = false;  // run against a copy of the machine, show the changes
+  std::string error;     // set when the command line is wrong
 };
 
-// Reads argv[1..argc-1]: --help (-h), --version (-V), --host-access,
+// Reads argv[1..argc-1]: --help (-h), --version (-V), --host-access, --dry-run,
 // --medium DIR, --machine DIR, --code-page 932|1252, --check, --werror, --trace, --yes (-y),
 // --language english|japanese, --folder PATH, --folder2 PATH (values also
 // written --medium=DIR). Anything else sets error to a one-line explanation.

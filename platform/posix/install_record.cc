@@ -1,0 +1,244 @@
+// The install record's file: a temporary written line by line, renamed to
+// its free name at the end. What the end needs (the open temporary and the
+// names) sits in a static record as well, so that a signal handler can end
+// the record with async-signal-safe calls alone.
+#include "platform/posix/install_record.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <utility>
+
+#include "platform/posix/code_page.h"
+#include "platform/posix/interruption.h"
+
+namespace setup::posix {
+namespace {
+
+constexpr size_t kTitleBytes = 60;
+constexpr int kMaxSuffix = 9999;
+
+// The record in progress, for FinishRecordOnInterruption.
+struct Pending {
+  volatile sig_atomic_t active;
+  int fd;
+  char temp[PATH_MAX];
+  char base[PATH_MAX];
+};
+Pending pending;
+
+// Writes all of text; false with errno on failure.
+bool WriteAll(int fd, const char* text, size_t length) {
+  while (length > 0) {
+    ssize_t n = write(fd, text, length);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    text += n;
+    length -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Appends text to buffer (size bytes, NUL-terminated); false when it does
+// not fit. Async-signal-safe.
+bool Append(char* buffer, size_t size, const char* text) {
+  size_t used = std::strlen(buffer);
+  size_t length = std::strlen(text);
+  if (used + length >= size) return false;
+  std::memcpy(buffer + used, text, length + 1);
+  return true;
+}
+
+// Renames temp to base + ".txt", or the first free base + " (n).txt";
+// the name taken goes to name (PATH_MAX bytes). Async-signal-safe.
+bool Publish(const char* temp, const char* base, char* name) {
+  for (int n = 1; n <= kMaxSuffix; ++n) {
+    name[0] = '\0';
+    char suffix[16] = " (";
+    char digits[8];
+    int length = 0;
+    for (int v = n; v > 0; v /= 10) digits[length++] = static_cast<char>('0' + v % 10);
+    size_t at = 2;
+    while (length > 0) suffix[at++] = digits[--length];
+    suffix[at++] = ')';
+    suffix[at] = '\0';
+    if (!Append(name, PATH_MAX, base) || (n > 1 && !Append(name, PATH_MAX, suffix)) ||
+        !Append(name, PATH_MAX, ".txt")) {
+      errno = ENAMETOOLONG;
+      return false;
+    }
+    // A hard link never replaces an existing name; the temporary goes after.
+    if (link(temp, name) == 0) {
+      unlink(temp);
+      return true;
+    }
+    if (errno == EEXIST) continue;
+    // A file system without hard links: a plain rename onto a free name.
+    if (errno == EPERM || errno == EOPNOTSUPP || errno == EMLINK) {
+      if (access(name, F_OK) == 0) continue;
+      return rename(temp, name) == 0;
+    }
+    return false;
+  }
+  errno = EEXIST;
+  return false;
+}
+
+// Adds the result line, flushes and puts the temporary in place.
+// Async-signal-safe.
+bool End(int fd, const char* temp, const char* base, const char* result, char* name) {
+  bool ok = WriteAll(fd, "\nresult   ", 10) && WriteAll(fd, result, std::strlen(result)) &&
+            WriteAll(fd, "\n", 1) && fsync(fd) == 0;
+  int saved = errno;
+  close(fd);
+  if (!ok) {
+    unlink(temp);
+    errno = saved;
+    return false;
+  }
+  return Publish(temp, base, name);
+}
+
+// The title as part of a file name: UTF-8, no path separator or control
+// byte, at most kTitleBytes bytes, cut between characters.
+std::string FileTitle(unsigned code_page, const char* title) {
+  std::string text;
+  Iconv to_utf8("UTF-8", IconvName(code_page));
+  to_utf8.Convert(title != nullptr ? title : "", true, &text);
+  for (char& c : text) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    if (c == '/' || c == '\\' || byte < 0x20 || byte == 0x7F) c = '_';
+  }
+  if (text.size() > kTitleBytes) {
+    size_t cut = kTitleBytes;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    text.resize(cut);
+  }
+  while (!text.empty() && (text.back() == ' ' || text.back() == '.')) text.pop_back();
+  return text.empty() ? "Setup" : text;
+}
+
+}  // namespace
+
+InstallRecord::InstallRecord(std::string folder, unsigned code_page)
+    : folder_(std::move(folder)), code_page_(code_page), to_utf8_("UTF-8", IconvName(code_page)) {}
+
+InstallRecord::~InstallRecord() {
+  if (fd_ >= 0 && !finished_) {
+    std::string error;
+    Finish("stopped", &error);
+  }
+}
+
+bool InstallRecord::Begin() {
+  if (fd_ >= 0) return true;
+  if (error_ != 0 || finished_) return false;
+  if (mkdir(folder_.c_str(), 0777) != 0 && errno != EEXIST) {
+    error_ = errno;
+    return false;
+  }
+  std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H-%M-%S", &utc);
+  char started[32];
+  std::strftime(started, sizeof started, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  base_ = folder_ + "/" + stamp + " " + FileTitle(code_page_, title_);
+  std::string temp = folder_ + "/." + stamp + ".XXXXXX";
+  if (base_.size() + 16 >= PATH_MAX || temp.size() >= PATH_MAX) {
+    error_ = ENAMETOOLONG;
+    return false;
+  }
+  InterruptionBlock block;
+  int fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) {
+    error_ = errno;
+    return false;
+  }
+  mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
+  // The title as it is, but for control bytes: one line, always.
+  std::string title;
+  to_utf8_.Convert(title_ != nullptr ? title_ : "Setup", true, &title);
+  for (char& c : title) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  std::string header = "title    " + title + "\nstarted  " + started + "\nmachine  code page " +
+                       std::to_string(code_page_) + " (names below converted to UTF-8)\n\n";
+  if (!WriteAll(fd, header.data(), header.size())) {
+    error_ = errno;
+    close(fd);
+    unlink(temp.c_str());
+    return false;
+  }
+  fd_ = fd;
+  temp_ = temp;
+  pending.fd = fd;
+  std::memcpy(pending.temp, temp_.c_str(), temp_.size() + 1);
+  std::memcpy(pending.base, base_.c_str(), base_.size() + 1);
+  pending.active = 1;
+  return true;
+}
+
+void InstallRecord::Changed(const std::string& line) {
+  if (!Begin()) return;
+  std::string text;
+  to_utf8_.Convert(line, true, &text);
+  text += '\n';
+  InterruptionBlock block;  // a line is in the record whole or not at all
+  if (error_ == 0 && !WriteAll(fd_, text.data(), text.size())) error_ = errno;
+}
+
+bool InstallRecord::Finish(const char* result, std::string* error) {
+  if (finished_) return true;
+  Begin();
+  finished_ = true;
+  bool ok = false;
+  if (fd_ >= 0) {
+    InterruptionBlock block;
+    pending.active = 0;
+    char name[PATH_MAX];
+    int fd = fd_;
+    fd_ = -1;
+    if (error_ == 0) {
+      ok = End(fd, temp_.c_str(), base_.c_str(), result, name);
+      if (ok) {
+        path_ = name;
+        int folder = open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder >= 0) {
+          fsync(folder);  // the new name, too, survives a crash
+          close(folder);
+        }
+      } else {
+        error_ = errno;
+      }
+    } else {
+      close(fd);
+      unlink(temp_.c_str());
+    }
+  }
+  if (!ok) {
+    *error = "cannot write the install record in '" + folder_ + "': " + std::strerror(error_);
+  }
+  return ok;
+}
+
+void FinishRecordOnInterruption() {
+  if (pending.active == 0) return;
+  pending.active = 0;
+  char name[PATH_MAX];
+  End(pending.fd, pending.temp, pending.base, "cancelled", name);
+}
+
+}  // namespace setup::posix
