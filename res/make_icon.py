@@ -3,7 +3,11 @@
 import struct
 import sys
 
-SIZES = (16, 32)  # the small and the large icon; each 32-bit with alpha
+SIZES = (16, 32)  # the small and the large icon
+# The drawing has four opaque colours and full transparency only, so 16-colour
+# images with the AND mask hold it exactly, at an eighth of 32-bit ARGB's size.
+# Index 0 is black: a transparent pixel is black under a set mask bit.
+PALETTE = ((0, 0, 0), (120, 72, 24), (205, 150, 80), (20, 110, 40), (60, 180, 75))
 
 
 def pixel(x, y, n):
@@ -23,20 +27,29 @@ def pixel(x, y, n):
 
 
 def image(n):
-    """One icon image: BITMAPINFOHEADER, 32-bit BGRA rows bottom-up, AND mask."""
-    header = struct.pack("<IiiHHIIiiII", 40, n, 2 * n, 1, 32, 0, 0, 0, 0, 0, 0)
+    """One icon image: BITMAPINFOHEADER, 16-entry palette, 4-bit rows bottom-up, AND mask."""
+    header = struct.pack("<IiiHHIIiiII", 40, n, 2 * n, 1, 4, 0, 0, 0, 0, 0, 0)
+    palette = bytearray(64)
+    for i, (r, g, b) in enumerate(PALETTE):
+        palette[4 * i : 4 * i + 3] = bytes((b, g, r))
     xor = bytearray()
     mask = bytearray()
-    row_bytes = ((n + 31) // 32) * 4
+    xor_bytes = ((n * 4 + 31) // 32) * 4
+    mask_bytes = ((n + 31) // 32) * 4
     for y in reversed(range(n)):
-        row = bytearray(row_bytes)
+        colours = bytearray(xor_bytes)
+        row = bytearray(mask_bytes)
         for x in range(n):
             r, g, b, a = pixel(x, y, n)
-            xor += bytes((b, g, r, a))
             if a == 0:
                 row[x // 8] |= 0x80 >> (x % 8)
+                index = 0
+            else:
+                index = PALETTE.index((r, g, b))
+            colours[x // 2] |= index << (4 if x % 2 == 0 else 0)
+        xor += colours
         mask += row
-    return header + bytes(xor) + bytes(mask)
+    return header + bytes(palette) + bytes(xor) + bytes(mask)
 
 
 def main(path):
@@ -44,7 +57,7 @@ def main(path):
     out = bytearray(struct.pack("<HHH", 0, 1, len(images)))
     offset = 6 + 16 * len(images)
     for n, data in zip(SIZES, images):
-        out += struct.pack("<BBBBHHII", n % 256, n % 256, 0, 0, 1, 32, len(data), offset)
+        out += struct.pack("<BBBBHHII", n % 256, n % 256, 16, 0, 1, 4, len(data), offset)
         offset += len(data)
     for data in images:
         out += data

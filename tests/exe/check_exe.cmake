@@ -3,7 +3,8 @@
 #   cmake -DCHECK=<check> -DEXE=setup.exe [-DOBJDUMP=<objdump>] [...] -P check_exe.cmake
 # CHECK is one of
 #   size       no larger than LIMIT bytes
-#   imports    imports only DLLs that every Windows has
+#   imports    imports only DLLs that every Windows has, and none of the
+#              functions that older systems lack and only tests use
 #   gui        a Windows GUI program of the build's word size (BITS=32 or 64)
 #   resources  carries the resources the program loads: its dialogs, the
 #              about string, the icon, the version and the manifest
@@ -52,6 +53,12 @@ if(CHECK STREQUAL "imports")
   if(bad)
     message(FATAL_ERROR "${EXE} imports DLLs that are not part of Windows: ${bad}")
   endif()
+  # Functions that only the tests' helpers use and that older systems lack.
+  foreach(function RegDeleteTreeA)
+    if(dump MATCHES "[ \t]${function}\n")
+      message(FATAL_ERROR "${EXE} imports ${function}, which older systems lack")
+    endif()
+  endforeach()
 elseif(CHECK STREQUAL "gui")
   if(BITS EQUAL 32)
     set(magic "010b\t\\(PE32\\)")
