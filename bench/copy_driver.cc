@@ -4,9 +4,11 @@
 //   copy_driver make-files FOLDER COUNT  COUNT small files of 1 to 8 KiB
 //   copy_driver bincopy SOURCE DEST      one file, or every file of a folder
 //   copy_driver textcopy SOURCE DEST     TextCopy in a Japanese run, 50 macros
+//   copy_driver make-medium FOLDER       a whole medium: Setup.Inf and its files
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -104,18 +106,116 @@ bool MakeFiles(const std::string& folder, long count) {
   return true;
 }
 
+// The folders of the whole-medium benchmark, parents first; the same names
+// on the medium and below the program folder. Mixed case, as media carry it.
+const char* const kMediumFolders[] = {
+    "Program",        "Program\\Bin",       "Program\\Lib",       "Program\\Plugins",
+    "Program\\Plugins\\Codecs", "Data", "Data\\Maps",     "Data\\Sounds",
+    "Data\\Sounds\\Voices", "Data\\Textures", "Data\\Textures\\HiRes", "Docs",
+    "Docs\\Manual",   "Docs\\Manual\\Images", "Fonts", "Samples",
+    "Samples\\Projects", "Samples\\Projects\\Demo", "Locale", "Locale\\Ja"};
+constexpr int kMediumFiles = 800;  // spread evenly over the folders
+constexpr int kMediumTexts = 4;    // bilingual text files, copied with TextCopy
+constexpr int kMediumValues = 40;  // SetRegistry lines
+
+std::string HostForm(const std::string& windows) {
+  std::string host = windows;
+  for (char& c : host) {
+    if (c == '\\') c = '/';
+  }
+  return host;
+}
+
+bool WriteBytes(const std::string& path, const std::string& bytes) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && ok;
+}
+
+// The medium of the whole-run benchmark: kMediumFiles files of 0.5 to
+// 256 KiB (sizes spread evenly on a log scale, one in 36 of 128 to 256 KiB;
+// about 37 MB in all) in the folders of kMediumFolders, kMediumTexts
+// bilingual texts and a Setup.Inf that makes the folders, copies everything
+// and writes kMediumValues registry values. The same call always yields the
+// same bytes.
+bool MakeMedium(const std::string& folder) {
+  std::string script =
+      "' Setup.Inf of the whole-medium benchmark\r\n"
+      "WindowTitle Bench Suite 3.0 Setup\r\n"
+      "SetupDir \"C:\\Program Files\\Bench Soft\\Bench Suite\" \"Program folder\"\r\n"
+      "#define $$REGKEY$$ Software\\Bench Soft\\Bench Suite\r\n"
+      "MakeDir \"C:\\Program Files\"\r\n"
+      "MakeDir \"$$SETUPROOT$$\"\r\n"
+      "MakeDir \"$$SETUPDIR$$\"\r\n";
+  // A script holds at most 64 KiB: each folder gets a macro for its source
+  // ($$Snn$$) and one for its destination ($$Dnn$$), as long scripts do.
+  constexpr int kFolders = sizeof kMediumFolders / sizeof kMediumFolders[0];
+  for (int f = 0; f < kFolders; ++f) {
+    const char* name = kMediumFolders[f];
+    if (mkdir((folder + "/" + HostForm(name)).c_str(), 0777) != 0) return false;
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "MakeDir \"$$SETUPDIR$$\\%s\"\r\n#define $$S%02d$$ $$FD$$\\%s\r\n"
+                  "#define $$D%02d$$ $$SETUPDIR$$\\%s\r\n",
+                  name, f, name, f, name);
+    script += line;
+  }
+  unsigned seed = 4242;
+  auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 8; };
+  std::string bytes;
+  for (int i = 0; i < kMediumFiles; ++i) {
+    int where = i % kFolders;
+    size_t size;
+    if (i % 36 == 35) {
+      size = (128 << 10) + next() % (128 << 10);
+    } else {
+      size = static_cast<size_t>(512.0 * std::pow(2.0, 9.0 * (next() % 100000) / 100000.0));
+    }
+    bytes.resize(size);
+    for (char& b : bytes) b = static_cast<char>(next());
+    char name[64];
+    static const char* const kKinds[] = {".dat", ".BIN", ".Dll", ".txt", ".png"};
+    std::snprintf(name, sizeof name, "%s_%03d%s", i % 3 == 0 ? "Part" : "item", i, kKinds[i % 5]);
+    std::string relative = std::string(kMediumFolders[where]) + "\\" + name;
+    if (!WriteBytes(folder + "/" + HostForm(relative), bytes)) return false;
+    char line[128];
+    std::snprintf(line, sizeof line, "BinCopy \"$$S%02d$$\\%s\" \"$$D%02d$$\\%s\"\r\n", where, name,
+                  where, name);
+    script += line;
+  }
+  for (int i = 0; i < kMediumTexts; ++i) {
+    std::string text;
+    setup::bench::AppendSampleText(text, 4096L << i);
+    std::string relative = std::string(kMediumFolders[(i * 7) % kFolders]) + "\\ReadMe" +
+                           std::to_string(i) + ".txt";
+    if (!WriteBytes(folder + "/" + HostForm(relative), text)) return false;
+    script += "TextCopy \"$$FD$$\\" + relative + "\" $$SETUPDIR$$\\" + relative + "\r\n";
+  }
+  for (int i = 0; i < kMediumValues; ++i) {
+    char line[256];
+    std::snprintf(line, sizeof line, "SetRegistry \"%s\\$$REGKEY$$\\%s\\Value%02d\" \"%s%d\"\r\n",
+                  i % 2 ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE", i % 4 < 2 ? "Settings" : "Paths",
+                  i, i % 4 < 2 ? "setting " : "$$SETUPDIR$$\\", i);
+    script += line;
+  }
+  return WriteBytes(folder + "/Setup.Inf", script);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 4 && std::strcmp(argv[1], "make-text") == 0) {
     return setup::bench::WriteSampleText(argv[2], std::atol(argv[3]) << 20) ? 0 : 1;
   }
+  if (argc == 3 && std::strcmp(argv[1], "make-medium") == 0) return MakeMedium(argv[2]) ? 0 : 1;
   if (argc == 4 && std::strcmp(argv[1], "make-files") == 0) {
     return MakeFiles(argv[2], std::atol(argv[3])) ? 0 : 1;
   }
   if (argc != 4) {
     std::fprintf(stderr,
                  "usage: copy_driver make-text FILE MIB | make-files FOLDER COUNT |\n"
+                 "       copy_driver make-medium FOLDER |\n"
                  "       copy_driver bincopy|textcopy SOURCE DEST\n");
     return 2;
   }
