@@ -108,12 +108,26 @@ bool MakeFiles(const std::string& folder, long count) {
 
 // The folders of the whole-medium benchmark, parents first; the same names
 // on the medium and below the program folder. Mixed case, as media carry it.
-const char* const kMediumFolders[] = {
-    "Program",        "Program\\Bin",       "Program\\Lib",       "Program\\Plugins",
-    "Program\\Plugins\\Codecs", "Data", "Data\\Maps",     "Data\\Sounds",
-    "Data\\Sounds\\Voices", "Data\\Textures", "Data\\Textures\\HiRes", "Docs",
-    "Docs\\Manual",   "Docs\\Manual\\Images", "Fonts", "Samples",
-    "Samples\\Projects", "Samples\\Projects\\Demo", "Locale", "Locale\\Ja"};
+const char* const kMediumFolders[] = {"Program",
+                                      "Program\\Bin",
+                                      "Program\\Lib",
+                                      "Program\\Plugins",
+                                      "Program\\Plugins\\Codecs",
+                                      "Data",
+                                      "Data\\Maps",
+                                      "Data\\Sounds",
+                                      "Data\\Sounds\\Voices",
+                                      "Data\\Textures",
+                                      "Data\\Textures\\HiRes",
+                                      "Docs",
+                                      "Docs\\Manual",
+                                      "Docs\\Manual\\Images",
+                                      "Fonts",
+                                      "Samples",
+                                      "Samples\\Projects",
+                                      "Samples\\Projects\\Demo",
+                                      "Locale",
+                                      "Locale\\Ja"};
 constexpr int kMediumFiles = 800;  // spread evenly over the folders
 constexpr int kMediumTexts = 4;    // bilingual text files, copied with TextCopy
 constexpr int kMediumValues = 40;  // SetRegistry lines
@@ -187,16 +201,17 @@ bool MakeMedium(const std::string& folder) {
   for (int i = 0; i < kMediumTexts; ++i) {
     std::string text;
     setup::bench::AppendSampleText(text, 4096L << i);
-    std::string relative = std::string(kMediumFolders[(i * 7) % kFolders]) + "\\ReadMe" +
-                           std::to_string(i) + ".txt";
+    std::string relative =
+        std::string(kMediumFolders[(i * 7) % kFolders]) + "\\ReadMe" + std::to_string(i) + ".txt";
     if (!WriteBytes(folder + "/" + HostForm(relative), text)) return false;
     script += "TextCopy \"$$FD$$\\" + relative + "\" $$SETUPDIR$$\\" + relative + "\r\n";
   }
   for (int i = 0; i < kMediumValues; ++i) {
     char line[256];
     std::snprintf(line, sizeof line, "SetRegistry \"%s\\$$REGKEY$$\\%s\\Value%02d\" \"%s%d\"\r\n",
-                  i % 2 ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE", i % 4 < 2 ? "Settings" : "Paths",
-                  i, i % 4 < 2 ? "setting " : "$$SETUPDIR$$\\", i);
+                  i % 2 ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE",
+                  i % 4 < 2 ? "Settings" : "Paths", i, i % 4 < 2 ? "setting " : "$$SETUPDIR$$\\",
+                  i);
     script += line;
   }
   return WriteBytes(folder + "/Setup.Inf", script);
