@@ -316,10 +316,10 @@ bool MakePe(const std::string& path, long kib) {
   std::string translation;
   Put16(translation, 0x0409);
   Put16(translation, 0x04B0);
-  std::string children = others + VersionNode("StringFileInfo", "", false,
-                                               VersionNode("040904B0", "", false, strings)) +
-                         VersionNode("VarFileInfo", "", false,
-                                     VersionNode("Translation", translation, false, ""));
+  std::string children =
+      others +
+      VersionNode("StringFileInfo", "", false, VersionNode("040904B0", "", false, strings)) +
+      VersionNode("VarFileInfo", "", false, VersionNode("Translation", translation, false, ""));
   std::string block = VersionNode("VS_VERSION_INFO", fixed, false, children);
   if (block.size() > 0xFFFF) return false;
 
