@@ -101,7 +101,11 @@ class Machine {
   std::string ToWindowsPath(const std::string& host_path);
 
   // The case-insensitive lookup of ToHostPath remembers what it read of each
-  // folder until the folder changes. A change this process makes itself is
+  // folder until the folder changes, and ToHostPath and MapFor remember
+  // where each folder of a path led (the host folder, its links followed)
+  // until that folder changes or another takes its place, so that a path in
+  // a known folder costs a stat of the folder and an lstat of its last
+  // component. A change this process makes itself is
   // bracketed by these two calls, with the host path of the entry it creates,
   // renames, makes or removes: when the folder had not changed otherwise
   // before it, the lookup's knowledge follows (added: a new entry's host
@@ -141,8 +145,9 @@ class Machine {
   };
   // The folder a resolution led to, as of the time it was made or as this
   // process's own changes (BeginFolderChange/EndFolderChange) left it: any
-  // other change of its entries, its mode or its place changes the change
-  // time; another folder in its place, the inode.
+  // other change of its entries, its mode or its own place changes the
+  // change time (up to the clock's resolution); another folder in its place
+  // (an ancestor renamed, replaced or linked elsewhere) has another inode.
   struct Stamp {
     dev_t device = 0;
     ino_t inode = 0;
@@ -196,8 +201,8 @@ class Machine {
   // this, copying n files into one folder would take time in n squared.
   std::map<std::string, FolderListing> listings_;
   // Folders resolved lately, and their stamps by host folder. Without them
-  // each path would be resolved from the root: a lookup and a link check of
-  // every component, some fifty system calls for a copy seven levels deep.
+  // each path would be resolved from the root, a lookup and a link check of
+  // every component: some eighty system calls for a copy eleven levels deep.
   std::unordered_map<std::string, ResolvedFolder> resolved_;
   std::unordered_map<std::string, Stamp> stamps_;
 };
