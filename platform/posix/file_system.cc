@@ -55,11 +55,22 @@ mode_t InstalledMode(const struct stat* existing, const struct stat* source) {
   return mode;
 }
 
+// What Target learnt of the file it returns.
+enum class Probe { kUnknown, kMissing, kExists };
+
 // Follows a symbolic link at path to the file it names, so that renaming
-// replaces the file and keeps the link.
-std::string Target(const std::string& path) {
-  struct stat st;
-  if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+// replaces the file and keeps the link. When path is no link, *st gets its
+// status (kExists) or it is missing (kMissing); else kUnknown.
+std::string Target(const std::string& path, struct stat* st, Probe* probe) {
+  *probe = Probe::kUnknown;
+  if (lstat(path.c_str(), st) != 0) {
+    if (errno == ENOENT) *probe = Probe::kMissing;
+    return path;
+  }
+  if (!S_ISLNK(st->st_mode)) {
+    *probe = Probe::kExists;
+    return path;
+  }
   char* real = realpath(path.c_str(), nullptr);
   if (real == nullptr) return path;
   std::string target(real);
@@ -68,10 +79,16 @@ std::string Target(const std::string& path) {
 }
 
 // Checks that dest may be overwritten or created; *existing gets its status
-// when it exists. Sets errno and returns false otherwise.
-bool CanReplace(const std::string& dest, struct stat* existing, bool* exists) {
-  *exists = stat(dest.c_str(), existing) == 0;
-  if (!*exists) return errno == ENOENT;
+// when it exists, taken from Target's when it knew it (probe). Sets errno
+// and returns false otherwise.
+bool CanReplace(const std::string& dest, Probe probe, struct stat* existing, bool* exists) {
+  if (probe == Probe::kUnknown) {
+    *exists = stat(dest.c_str(), existing) == 0;
+    if (!*exists) return errno == ENOENT;
+  } else {
+    *exists = probe == Probe::kExists;
+    if (!*exists) return true;
+  }
   if (S_ISDIR(existing->st_mode)) {
     errno = EISDIR;
     return false;
@@ -343,10 +360,11 @@ void PosixFileSystem::Close(FileHandle file) {
 FileHandle PosixFileSystem::CreateReplacement(const char* path) {
   std::string host;
   if (!machine_.MapFor(Machine::Access::kWrite, path, &host)) return kNoFile;
-  host = Target(host);
   struct stat existing;
+  Probe probe;
+  host = Target(host, &existing, &probe);
   bool exists;
-  if (!CanReplace(host, &existing, &exists)) return kNoFile;
+  if (!CanReplace(host, probe, &existing, &exists)) return kNoFile;
   std::string temp_path;
   int fd = MakeTemporary(&machine_, host, &temp_path);
   if (fd < 0) return kNoFile;
@@ -410,13 +428,14 @@ bool PosixFileSystem::CopyFile(const char* source, const char* dest) {
       !machine_.MapFor(Machine::Access::kWrite, dest, &dest_host)) {
     return false;
   }
-  dest_host = Target(dest_host);
   struct stat source_stat, existing;
+  Probe probe;
+  dest_host = Target(dest_host, &existing, &probe);
   int in = OpenRegular(source_host, &source_stat);
   if (in < 0) return false;
   bool exists;
   bool ok =
-      CanReplace(dest_host, &existing, &exists) &&
+      CanReplace(dest_host, probe, &existing, &exists) &&
       // Copying a file onto itself fails, as it does on Windows.
       !(exists && existing.st_dev == source_stat.st_dev && existing.st_ino == source_stat.st_ino);
   std::string temp_path;

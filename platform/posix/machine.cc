@@ -151,7 +151,8 @@ std::string TrimName(const std::string& name) {
   return name.substr(0, end);
 }
 
-constexpr size_t kMaxListings = 64;  // folders the lookup remembers
+constexpr size_t kMaxListings = 64;   // folders the lookup remembers
+constexpr size_t kMaxResolved = 256;  // folder resolutions the mapping remembers
 
 std::string Fold(const std::string& name) {
   std::string folded = name;
@@ -173,9 +174,19 @@ bool Machine::SameFolder(const FolderListing& listing, const struct stat& st) {
          listing.changed.tv_nsec == st.st_mtim.tv_nsec;
 }
 
-const Machine::FolderListing* Machine::Listing(const std::string& folder) {
+bool Machine::SameStamp(const Stamp& stamp, const struct stat& st) {
+  return stamp.device == st.st_dev && stamp.inode == st.st_ino &&
+         stamp.changed.tv_sec == st.st_ctim.tv_sec && stamp.changed.tv_nsec == st.st_ctim.tv_nsec;
+}
+
+const Machine::FolderListing* Machine::Listing(const std::string& folder,
+                                               const struct stat* known) {
   struct stat st;
-  if (stat(folder.c_str(), &st) != 0) return nullptr;
+  if (known != nullptr) {
+    st = *known;
+  } else if (stat(folder.c_str(), &st) != 0) {
+    return nullptr;
+  }
   auto found = listings_.find(folder);
   if (found != listings_.end() && SameFolder(found->second, st)) return &found->second;
   DIR* dir = opendir(folder.c_str());
@@ -191,49 +202,102 @@ const Machine::FolderListing* Machine::Listing(const std::string& folder) {
   return &listing;
 }
 
-void Machine::AppendComponent(std::string* host, const std::string& name) {
+void Machine::AppendComponent(std::string* host, const std::string& name,
+                              const struct stat* folder_stat, Entry* entry, struct stat* st) {
   std::string folder = host->empty() ? "/" : *host;
   std::string prefix = folder.back() == '/' ? folder : folder + "/";
   std::string exact = prefix + name;
-  struct stat st;
-  if (lstat(exact.c_str(), &st) == 0) {
+  struct stat own;
+  if (st == nullptr) st = &own;
+  Entry found_entry = Entry::kExists;
+  if (lstat(exact.c_str(), st) == 0) {
     *host = exact;
-    return;
+  } else {
+    found_entry = errno == ENOENT ? Entry::kMissing : Entry::kUnknown;
+    std::string best;
+    if (const FolderListing* listing = Listing(folder, folder_stat)) {
+      auto found = listing->first.find(Fold(name));
+      if (found != listing->first.end()) best = found->second;
+    }
+    *host = best.empty() ? exact : prefix + best;
+    if (!best.empty() && entry != nullptr) {
+      found_entry = lstat(host->c_str(), st) == 0 ? Entry::kExists : Entry::kUnknown;
+    }
   }
-  std::string best;
-  if (const FolderListing* listing = Listing(folder)) {
-    auto found = listing->first.find(Fold(name));
-    if (found != listing->first.end()) best = found->second;
+  if (entry != nullptr) *entry = found_entry;
+}
+
+std::string Machine::ResolveFolder(const std::string& drive_root,
+                                   const std::vector<std::string>& parts, size_t count,
+                                   Mapping* mapping, struct stat* folder_stat) {
+  std::string spelling = drive_root;
+  for (size_t i = 0; i < count; ++i) spelling += "/" + parts[i];
+  std::string key = Fold(spelling);
+  auto found = resolved_.find(key);
+  if (found != resolved_.end() && found->second.spelling == spelling) {
+    const ResolvedFolder& folder = found->second;
+    auto stamp = stamps_.find(folder.host);
+    if (stamp != stamps_.end() && stat(folder.host.c_str(), folder_stat) == 0 &&
+        SameStamp(stamp->second, *folder_stat)) {
+      mapping->cached = true;
+      mapping->physical = folder.physical;
+      return folder.host;
+    }
   }
-  *host = best.empty() ? exact : prefix + best;
+  std::string host = drive_root;
+  for (size_t i = 0; i < count; ++i) AppendComponent(&host, parts[i]);
+  if (host.empty()) host = "/";
+  // The status comes first: a change after it shows as a changed stamp.
+  if (stat(host.c_str(), folder_stat) != 0 || !S_ISDIR(folder_stat->st_mode)) return host;
+  std::string physical = RealPath(host);
+  if (physical.empty()) return host;
+  if (resolved_.size() >= kMaxResolved) {
+    resolved_.clear();
+    stamps_.clear();
+  }
+  resolved_[key] = ResolvedFolder{spelling, host, physical};
+  stamps_[host] = Stamp{folder_stat->st_dev, folder_stat->st_ino, folder_stat->st_ctim};
+  mapping->cached = true;
+  mapping->physical = physical;
+  return host;
 }
 
 Machine::FolderChange Machine::BeginFolderChange(const std::string& host_path) const {
   FolderChange change;
   change.folder = FolderOf(host_path);
+  auto listing = listings_.find(change.folder);
+  auto stamp = stamps_.find(change.folder);
   struct stat st;
-  auto found = listings_.find(change.folder);
-  change.known = found != listings_.end() && stat(change.folder.c_str(), &st) == 0 &&
-                 SameFolder(found->second, st);
+  if ((listing == listings_.end() && stamp == stamps_.end()) ||
+      stat(change.folder.c_str(), &st) != 0) {
+    return change;
+  }
+  change.known = listing != listings_.end() && SameFolder(listing->second, st);
+  change.stamped = stamp != stamps_.end() && SameStamp(stamp->second, st);
   return change;
 }
 
 void Machine::EndFolderChange(const FolderChange& change, const std::string& added) {
-  if (!change.known) return;
-  auto found = listings_.find(change.folder);
+  if (!change.known && !change.stamped) return;
+  auto listing = listings_.find(change.folder);
+  auto stamp = stamps_.find(change.folder);
   struct stat st;
-  if (found == listings_.end()) return;
   if (stat(change.folder.c_str(), &st) != 0) {
-    listings_.erase(found);
+    if (listing != listings_.end()) listings_.erase(listing);
+    if (stamp != stamps_.end()) stamps_.erase(stamp);
     return;
   }
-  FolderListing& listing = found->second;
+  if (change.stamped && stamp != stamps_.end()) {
+    stamp->second.changed = st.st_ctim;  // the folder as this change left it
+  }
+  if (!change.known || listing == listings_.end()) return;
+  FolderListing& entries = listing->second;
   if (!added.empty()) {
     std::string name = added.substr(added.rfind('/') + 1);
-    std::string& first = listing.first[Fold(name)];
+    std::string& first = entries.first[Fold(name)];
     if (first.empty() || name < first) first = name;
   }
-  listing.changed = st.st_mtim;  // the folder as this change left it
+  entries.changed = st.st_mtim;
 }
 
 std::string DefaultMachineRoot() {
@@ -275,6 +339,8 @@ bool Machine::SetRoot(const std::string& folder) {
   if (real.empty()) return false;
   root_ = root;
   real_root_ = real;
+  resolved_.clear();
+  stamps_.clear();
   return true;
 }
 
@@ -290,16 +356,15 @@ bool Machine::SetMedium(const std::string& host_folder) {
   }
   medium_ = medium;
   real_medium_ = real;
+  resolved_.clear();
+  stamps_.clear();
   return true;
 }
 
 std::string Machine::CurrentFolder() const { return host_access_ ? ProcessFolder() : medium_; }
 
-bool Machine::Allows(Access access, const std::string& host_path) {
-  if (host_access_) return true;
-  std::string physical;
+bool Machine::Permits(Access access, const std::string& physical) {
   root();  // the checks need the machine folder chosen
-  if (!Resolve(host_path, &physical)) return false;
   if (IsBelow(physical, real_root_)) return true;
   if (access == Access::kRead && !real_medium_.empty() && IsBelow(physical, real_medium_)) {
     return true;
@@ -308,9 +373,30 @@ bool Machine::Allows(Access access, const std::string& host_path) {
   return false;
 }
 
+bool Machine::Allows(Access access, const std::string& host_path) {
+  if (host_access_) return true;
+  std::string physical;
+  root();  // Resolve needs the machine folder made
+  if (!Resolve(host_path, &physical)) return false;
+  return Permits(access, physical);
+}
+
 bool Machine::MapFor(Access access, const char* windows_path, std::string* host_path) {
   std::string host;
-  if (!ToHostPath(windows_path, &host) || !Allows(access, host)) return false;
+  Mapping mapping;
+  if (!Map(windows_path, &host, &mapping)) return false;
+  bool allowed;
+  if (host_access_) {
+    allowed = true;
+  } else if (mapping.cached && !mapping.link && mapping.last != Entry::kUnknown) {
+    // The folder's links are followed already; a last component that is no
+    // link (or is missing) leads where its name says.
+    std::string name = host.substr(host.rfind('/') + 1);
+    allowed = Permits(access, mapping.physical == "/" ? "/" + name : mapping.physical + "/" + name);
+  } else {
+    allowed = Allows(access, host);
+  }
+  if (!allowed) return false;
   *host_path = host;
   return true;
 }
@@ -323,6 +409,11 @@ const std::string& Machine::root() {
 std::string Machine::DriveC() { return root() + "/drive_c"; }
 
 bool Machine::ToHostPath(const char* windows_path, std::string* host_path) {
+  Mapping mapping;
+  return Map(windows_path, host_path, &mapping);
+}
+
+bool Machine::Map(const char* windows_path, std::string* host_path, Mapping* mapping) {
   std::string path(windows_path);
   std::string drive_root;          // host folder of the drive's root; "" is the host root
   std::vector<std::string> parts;  // components below drive_root, host bytes
@@ -360,9 +451,17 @@ bool Machine::ToHostPath(const char* windows_path, std::string* host_path) {
     }
     parts.push_back(AnsiToHost(code_page_, name));
   }
-  std::string host = drive_root;
-  for (const std::string& part : parts) AppendComponent(&host, part);
-  *host_path = host.empty() ? "/" : host;
+  if (parts.empty()) {
+    *host_path = drive_root.empty() ? "/" : drive_root;
+    return true;
+  }
+  struct stat folder_stat;
+  std::string host = ResolveFolder(drive_root, parts, parts.size() - 1, mapping, &folder_stat);
+  struct stat st;
+  AppendComponent(&host, parts.back(), mapping->cached ? &folder_stat : nullptr, &mapping->last,
+                  &st);
+  mapping->link = mapping->last == Entry::kExists && S_ISLNK(st.st_mode);
+  *host_path = host;
   return true;
 }
 

@@ -11,6 +11,8 @@
 
 #include <map>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/posix/code_page.h"
 
@@ -99,7 +101,11 @@ class Machine {
   std::string ToWindowsPath(const std::string& host_path);
 
   // The case-insensitive lookup of ToHostPath remembers what it read of each
-  // folder until the folder changes. A change this process makes itself is
+  // folder until the folder changes, and ToHostPath and MapFor remember
+  // where each folder of a path led (the host folder, its links followed)
+  // until that folder changes or another takes its place, so that a path in
+  // a known folder costs a stat of the folder and an lstat of its last
+  // component. A change this process makes itself is
   // bracketed by these two calls, with the host path of the entry it creates,
   // renames, makes or removes: when the folder had not changed otherwise
   // before it, the lookup's knowledge follows (added: a new entry's host
@@ -109,7 +115,8 @@ class Machine {
   // resolution for the folder's change time.
   struct FolderChange {
     std::string folder;
-    bool known = false;
+    bool known = false;    // the listing was up to date
+    bool stamped = false;  // the folder's stamp was up to date
   };
   FolderChange BeginFolderChange(const std::string& host_path) const;
   void EndFolderChange(const FolderChange& change, const std::string& added);
@@ -125,17 +132,62 @@ class Machine {
     std::map<std::string, std::string> first;
   };
 
+  // What the mapping knows of a folder it resolved, under the folded form of
+  // the path that named it (drive root, then the host form of each
+  // component): the spelling (unfolded) that named it, the host folder it led
+  // to and that folder with its links followed. It serves a later path only
+  // of the same spelling (where host entries differ only in case the
+  // spelling decides) and only while the folder's stamp holds.
+  struct ResolvedFolder {
+    std::string spelling;
+    std::string host;
+    std::string physical;
+  };
+  // The folder a resolution led to, as of the time it was made or as this
+  // process's own changes (BeginFolderChange/EndFolderChange) left it: any
+  // other change of its entries, its mode or its own place changes the
+  // change time (up to the clock's resolution); another folder in its place
+  // (an ancestor renamed, replaced or linked elsewhere) has another inode.
+  struct Stamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    struct timespec changed = {};
+  };
+  // What a mapping found for the last component of a path.
+  enum class Entry { kExists, kMissing, kUnknown };
+  struct Mapping {
+    bool cached = false;   // the folder came from (or went to) resolved_
+    std::string physical;  // the folder's physical path when cached
+    Entry last = Entry::kUnknown;
+    bool link = false;  // the last component is a symbolic link
+  };
+
+  // ToHostPath, telling mapping what it found on the way.
+  bool Map(const char* windows_path, std::string* host_path, Mapping* mapping);
+  // Resolves the folder of components parts[0, count) below drive_root,
+  // through resolved_ when its stamp holds; *folder_stat gets the folder's
+  // status when mapping->cached.
+  std::string ResolveFolder(const std::string& drive_root, const std::vector<std::string>& parts,
+                            size_t count, Mapping* mapping, struct stat* folder_stat);
+  // The verdict of Allows on a path with its links already followed.
+  bool Permits(Access access, const std::string& physical);
+  static bool SameStamp(const Stamp& stamp, const struct stat& st);
   std::string DriveC();
   // The folder relative paths start at; "" when there is none.
   std::string CurrentFolder() const;
   // The folder's listing, read again when the folder changed since; nullptr
   // when it cannot be read.
-  const FolderListing* Listing(const std::string& folder);
+  // known: the folder's status when the caller has it already.
+  const FolderListing* Listing(const std::string& folder, const struct stat* known = nullptr);
   // Appends one component to host, taking an existing entry that differs
   // only in the case of its (ASCII) letters when the exact name does not
   // exist; of several such entries the first in byte order, so the choice
   // is stable.
-  void AppendComponent(std::string* host, const std::string& name);
+  // What it found goes to *entry (and the entry's status to *st when it
+  // exists); folder_stat: the folder's status when known.
+  void AppendComponent(std::string* host, const std::string& name,
+                       const struct stat* folder_stat = nullptr, Entry* entry = nullptr,
+                       struct stat* st = nullptr);
   static bool SameFolder(const FolderListing& listing, const struct stat& st);
 
   std::string root_;
@@ -148,6 +200,11 @@ class Machine {
   // entries, and a new file's name is looked up that way each time: without
   // this, copying n files into one folder would take time in n squared.
   std::map<std::string, FolderListing> listings_;
+  // Folders resolved lately, and their stamps by host folder. Without them
+  // each path would be resolved from the root, a lookup and a link check of
+  // every component: some eighty system calls for a copy eleven levels deep.
+  std::unordered_map<std::string, ResolvedFolder> resolved_;
+  std::unordered_map<std::string, Stamp> stamps_;
 };
 
 }  // namespace setup::posix

@@ -39,6 +39,7 @@ class Source {
  public:
   virtual ~Source() = default;
   virtual bool ReadAt(uint64_t offset, void* out, size_t n) = 0;
+  virtual uint64_t size() const = 0;
 };
 
 class MemorySource : public Source {
@@ -49,6 +50,7 @@ class MemorySource : public Source {
     if (n != 0) std::memcpy(out, data_ + offset, n);
     return true;
   }
+  uint64_t size() const override { return size_; }
 
  private:
   const unsigned char* data_;
@@ -71,6 +73,7 @@ class FileSource : public Source {
     }
     return true;
   }
+  uint64_t size() const override { return size_; }
 
  private:
   int fd_;
@@ -129,17 +132,25 @@ class PeImage {
     return true;
   }
 
-  // Reads n bytes at an RVA; the range must lie inside the raw data of one
-  // section, as a file mapped as data holds nothing else.
-  bool ReadRva(uint64_t rva, void* out, size_t n) {
+  // Finds the file offset of n bytes at an RVA; the range must lie inside
+  // the raw data of one section, as a file mapped as data holds nothing
+  // else, and inside the file.
+  bool Locate(uint64_t rva, size_t n, uint64_t* offset) const {
     for (const Section& s : sections_) {
       if (rva < s.virtual_address) continue;
       uint64_t delta = rva - s.virtual_address;
       if (delta >= s.raw_size) continue;
       if (n > s.raw_size - delta) return false;
-      return source_->ReadAt(s.raw_offset + delta, out, n);
+      *offset = s.raw_offset + delta;
+      return *offset <= source_->size() && n <= source_->size() - *offset;
     }
     return false;
+  }
+
+  // Reads n bytes at an RVA, as Locate finds them.
+  bool ReadRva(uint64_t rva, void* out, size_t n) {
+    uint64_t offset;
+    return Locate(rva, n, &offset) && source_->ReadAt(offset, out, n);
   }
 
   // Finds the version resource: type 16, then name 1 (else the first name),
@@ -163,37 +174,42 @@ class PeImage {
  private:
   // Looks in the resource directory at offset dir (from the start of the
   // resource directory) for the entry with numeric id; with or_first the
-  // first entry serves when none has that id. Sets its OffsetToData. The
-  // entries are read in one piece, which must lie in the file: the work
-  // grows with the file's size, not with the counts a header claims.
+  // first entry serves when none has that id. Sets its OffsetToData. All
+  // the entries a header claims must lie in the file, so the work grows
+  // with the file's size, not with the counts; they are read a block at a
+  // time into a buffer of fixed size.
   bool FindEntry(uint32_t dir, uint32_t id, bool or_first, uint32_t* target) {
     uint64_t base = uint64_t{resource_rva_} + dir;
     unsigned char header[16];
     if (!ReadRva(base, header, sizeof header)) return false;
     unsigned count = Le16(header + 12) + Le16(header + 14);
-    entries_.resize(8 * size_t{count});
-    if (!ReadRva(base + 16, entries_.data(), entries_.size())) return false;
-    bool have_first = false;
-    for (unsigned i = 0; i < count; ++i) {
-      const unsigned char* e = entries_.data() + 8 * size_t{i};
-      uint32_t name = Le32(e);
-      if (!have_first) {
-        have_first = true;
-        *target = Le32(e + 4);
-        if (or_first && id == 0) return true;
+    uint64_t offset;
+    if (!Locate(base + 16, 8 * size_t{count}, &offset)) return false;
+    unsigned char block[4096];
+    constexpr unsigned kPerBlock = sizeof block / 8;
+    for (unsigned done = 0; done < count;) {
+      unsigned n = count - done < kPerBlock ? count - done : kPerBlock;
+      if (!source_->ReadAt(offset + 8 * uint64_t{done}, block, 8 * size_t{n})) return false;
+      for (unsigned i = 0; i < n; ++i) {
+        const unsigned char* e = block + 8 * size_t{i};
+        uint32_t name = Le32(e);
+        if (done + i == 0) {
+          *target = Le32(e + 4);
+          if (or_first && id == 0) return true;
+        }
+        if (!(name & kHighBit) && name == id) {
+          *target = Le32(e + 4);
+          return true;
+        }
       }
-      if (!(name & kHighBit) && name == id) {
-        *target = Le32(e + 4);
-        return true;
-      }
+      done += n;
     }
-    return or_first && have_first;
+    return or_first && count > 0;
   }
 
   Source* source_;
   uint32_t resource_rva_ = 0;
   std::vector<Section> sections_;
-  std::vector<unsigned char> entries_;  // of the directory FindEntry looks in
 };
 
 // Reads the version block of the PE image in source into *resource: the

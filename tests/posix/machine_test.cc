@@ -150,6 +150,71 @@ TEST_F(MachineTest, CaseInsensitiveLookupSeesEveryChange) {
   EXPECT_EQ(Map("C:\\Cached\\aaa"), folder + "/AAA");
 }
 
+// The mapping remembers the folders it resolved; a folder renamed, replaced
+// or moved between two lookups must be resolved again, and one that now
+// leads out of the machine refused.
+TEST_F(MachineTest, RememberedFoldersFollowEveryChange) {
+  namespace fs = std::filesystem;
+  char pattern[] = "/tmp/setup-outside-XXXXXX";  // on the machine's file system, as /tmp is
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const fs::path outside = pattern;
+  struct Case {
+    const char* change;
+    const char* path;    // below C:\Remembered\<row>
+    const char* before;  // where it leads first, below drive_c/Remembered/<row>
+    void (*act)(const fs::path& row, const fs::path& outside);
+    const char* after;  // where it leads then; nullptr: refused
+  } cases[] = {
+      {"folder renamed, another in its place", "A\\sub\\f.txt", "A/Sub/f.txt",
+       [](const fs::path& row, const fs::path&) {
+         fs::rename(row / "A/Sub", row / "A/Old");
+         fs::create_directory(row / "A/SUB");
+       },
+       "A/SUB/f.txt"},
+      {"parent renamed in case", "A\\Sub\\f.txt", "A/Sub/f.txt",
+       [](const fs::path& row, const fs::path&) { fs::rename(row / "A", row / "a"); },
+       "a/Sub/f.txt"},
+      {"folder moved out, a link to it in its place", "A\\Sub\\f.txt", "A/Sub/f.txt",
+       [](const fs::path& row, const fs::path& out) {
+         fs::rename(row / "A/Sub", out / "Sub");
+         fs::create_directory_symlink(out / "Sub", row / "A/Sub");
+       },
+       nullptr},
+      {"folder replaced by a link out", "A\\Sub\\f.txt", "A/Sub/f.txt",
+       [](const fs::path& row, const fs::path& out) {
+         fs::rename(row / "A/Sub", row / "A/Old");
+         fs::create_directory_symlink(out, row / "A/Sub");
+       },
+       nullptr},
+      {"file replaced by a link out", "A\\Sub\\f.txt", "A/Sub/f.txt",
+       [](const fs::path& row, const fs::path& out) {
+         fs::remove(row / "A/Sub/f.txt");
+         fs::create_symlink(out / "secret.txt", row / "A/Sub/f.txt");
+       },
+       nullptr},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.change);
+    fs::path top = fs::path(drive_c_) / "Remembered";
+    fs::path row = top / std::to_string(n);
+    fs::path out = outside / std::to_string(n++);
+    fs::create_directories(row / "A/Sub");
+    fs::create_directories(out);
+    std::ofstream(row / "A/Sub/f.txt") << "file";
+    std::ofstream(out / "secret.txt") << "secret";
+    std::string windows = "C:\\Remembered\\" + row.filename().string() + "\\" + c.path;
+    std::string host;
+    ASSERT_TRUE(machine_.MapFor(posix::Machine::Access::kWrite, windows.c_str(), &host));
+    EXPECT_EQ(host, (row / c.before).string());
+    c.act(row, out);
+    bool mapped = machine_.MapFor(posix::Machine::Access::kWrite, windows.c_str(), &host);
+    EXPECT_EQ(mapped ? host : "<refused>", c.after ? (row / c.after).string() : "<refused>");
+  }
+  fs::remove_all(outside);
+  fs::remove_all(fs::path(drive_c_) / "Remembered");
+}
+
 TEST_F(MachineTest, DoubleByteNamesAreNotSplitAtTheirSecondByte) {
   machine_.set_code_page(932);
   // 0x83 0x5C is KATAKANA SO, 0x95 0x5C is the kanji for "table", 0x83 0x7C is PO.
