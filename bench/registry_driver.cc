@@ -60,7 +60,7 @@ bool MakeRegistry(const char* file, long kib) {
   std::string text;
   for (unsigned n = 0;; ++n) {
     AddProduct(&registry, n);
-    if (n % 64 == 63) {
+    if (n % (n < 256 ? 8 : 64) == 7) {
       text = setup::posix::FormatRegistryText(registry);
       if (text.size() >= static_cast<size_t>(kib) * 1024) break;
     }

@@ -414,10 +414,16 @@ bool ParseRegistryText(const char* bytes, size_t size, const std::string& file_n
 }
 
 std::string FormatRegistryText(const StoredRegistry& registry) {
+  std::string out;
+  FormatRegistryText(registry, &out);
+  return out;
+}
+
+void FormatRegistryText(const StoredRegistry& registry, std::string* text) {
   // One buffer, grown by appending only: a large registry is formatted in
   // one pass with no text built apart and copied.
-  std::string out;
-  out.reserve(64 * 1024);
+  std::string& out = *text;
+  out.clear();
   out.append(kHeader).append("\r\n\r\n");
   std::string name;
   char number[32];
@@ -458,7 +464,6 @@ std::string FormatRegistryText(const StoredRegistry& registry) {
     }
     out.append("\r\n");
   }
-  return out;
 }
 
 }  // namespace setup::posix

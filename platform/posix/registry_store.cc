@@ -242,8 +242,8 @@ long RegistryStore::Save(const StoredRegistry& registry, FileIdentity* identity,
   }
   // The new text must be on disk before its name replaces the old file, and
   // the rename itself on disk before the change counts as made.
-  bool done =
-      fchmod(fd, mode) == 0 && WriteAll(fd, FormatRegistryText(registry)) && fsync(fd) == 0;
+  FormatRegistryText(registry, &text_);
+  bool done = fchmod(fd, mode) == 0 && WriteAll(fd, text_) && fsync(fd) == 0;
   if (done) {
     InterruptionBlock block;
     done = rename(temporary.c_str(), path.c_str()) == 0;

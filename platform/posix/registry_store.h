@@ -139,6 +139,7 @@ class RegistryStore : public Registry {
   long read_result_ = kErrorSuccess;
   std::unique_ptr<StoredRegistry> registry_;
   int read_fd_ = -1;  // the file read, held open (see above); -1 for none
+  std::string text_;  // the text of the last save, its memory reused
   // Keys CreateKey added that the file does not hold yet.
   std::vector<std::string> pending_keys_;
 };
