@@ -49,9 +49,9 @@ void AddProduct(StoredRegistry* registry, unsigned n) {
   key = registry->AddKey(std::string("HKEY_CURRENT_USER\\Software\\") + vendor + "\\" + product +
                          "\\Recent");
   for (unsigned i = 0; i < 3; ++i) {
-    key->SetValue("File" + std::to_string(i), kRegSz,
-                  Text("C:\\Documents\\" + std::string(product) + " file " + std::to_string(i) +
-                       ".txt"));
+    key->SetValue(
+        "File" + std::to_string(i), kRegSz,
+        Text("C:\\Documents\\" + std::string(product) + " file " + std::to_string(i) + ".txt"));
   }
 }
 
@@ -73,21 +73,21 @@ bool MakeRegistry(const char* file, long kib) {
 
 // A product's registration as a script writes it: values into a few keys,
 // and every fifth line a new component key two levels below the product.
+// Short lines: 1,000 of them fit in the 64 KiB a script may have.
 bool MakeMedium(const std::string& folder, long lines) {
   std::FILE* out = std::fopen((folder + "/Setup.Inf").c_str(), "wb");
   if (out == nullptr) return false;
   std::fprintf(out,
                "WindowTitle Registry benchmark\r\n"
                "SetupDir \"C:\\Program Files\\Bench Soft\\Bench App\" \"Program folder\"\r\n"
-               "#define $$KEY$$ HKEY_LOCAL_MACHINE\\Software\\Bench Soft\\Bench App\r\n");
+               "#define $$K$$ HKEY_LOCAL_MACHINE\\Software\\Bench Soft\\Bench App\r\n");
   for (long i = 0; i < lines; ++i) {
     if (i % 2 == 0) {
-      std::fprintf(out,
-                   "SetRegistry \"$$KEY$$\\Components\\Component %03ld\\Files\\File%04ld\" "
-                   "\"$$SETUPDIR$$\\lib\\file%04ld.dll\"\r\n",
-                   i / 5, i, i);
+      std::fprintf(
+          out, "SetRegistry \"$$K$$\\C\\C%03ld\\Files\\F%04ld\" \"$$SETUPDIR$$\\f%04ld.dll\"\r\n",
+          i / 5, i, i);
     } else {
-      std::fprintf(out, "SetRegistry \"$$KEY$$\\Settings\\Option%04ld\" \"%ld\"\r\n", i, i * 7);
+      std::fprintf(out, "SetRegistry \"$$K$$\\Settings\\Option%04ld\" \"%ld\"\r\n", i, i * 7);
     }
   }
   return std::fclose(out) == 0;

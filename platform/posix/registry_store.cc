@@ -166,8 +166,8 @@ long RegistryStore::Refresh() {
   }
   // The same file as read (or written) last, held open all along: the same
   // contents, since the store only ever replaces the file whole.
-  if (registry_ != nullptr && path == read_path_ && registry_->code_page() == machine_.code_page() &&
-      SameIdentity(now, read_identity_)) {
+  if (registry_ != nullptr && path == read_path_ &&
+      registry_->code_page() == machine_.code_page() && SameIdentity(now, read_identity_)) {
     return read_result_;
   }
   return Load(path);

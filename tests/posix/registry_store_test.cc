@@ -425,10 +425,9 @@ TEST_F(RegistryStoreTest, KilledWriterLeavesTheOldOrTheNewFile) {
 }
 
 // A store keeps the file in memory, yet sees every change of another store
-// (here in this process, as another process would make it) at its next call:
-// also a file of the same size written twice within one tick of the clock,
-// which the file system may give the inode number of the file read before.
-// A key this store added and has not saved yet survives the reading.
+// (here in this process, as another process would make it) at its next call,
+// also a file of the same size written twice within the same second. A key
+// this store added and has not saved yet survives the reading of the file.
 TEST_F(RegistryStoreTest, ChangesOfAnotherStoreAreSeenAtOnce) {
   ASSERT_TRUE(Put(file, "HKEY_USERS\\A\\V", "0000"));
   RegistryStore store(machine_, file);
@@ -438,8 +437,8 @@ TEST_F(RegistryStoreTest, ChangesOfAnotherStoreAreSeenAtOnce) {
     ReadRegistryString(store, ShiftJisLeadBytes(), "HKEY_USERS\\A\\V", seen, sizeof seen);
     ASSERT_EQ(std::atoi(seen), round - 1);
     std::string key = "New" + std::to_string(round);
-    RegKey added = OpenRegistryKey(store, ShiftJisLeadBytes(), RootKey::kUsers,
-                                   ("A\\" + key).c_str(), true);
+    RegKey added =
+        OpenRegistryKey(store, ShiftJisLeadBytes(), RootKey::kUsers, ("A\\" + key).c_str(), true);
     ASSERT_NE(added, 0u);
     char value[16];
     std::snprintf(value, sizeof value, "%04d", 9999 - round);
