@@ -66,7 +66,8 @@ class RegistryStore : public Registry {
 
   // Where diagnostics go (damaged file, failed writes, a folder that could
   // not be flushed after a successful write); each distinct message is
-  // delivered once per store, its control bytes defused.
+  // delivered once per store, its control bytes defused. The destructor may
+  // still deliver one (keys it could not save), so sink must outlive it.
   void SetDiagnosticSink(std::function<void(const std::string&)> sink);
   // The path of the store file in use.
   std::string FilePath() const;
