@@ -70,21 +70,27 @@ bool IsPlainString(unsigned type, const std::string& data) {
   return true;
 }
 
+// prefix, then data as comma-separated hex bytes, wrapped as the editor
+// wraps them, and the line end.
 void WriteHex(const std::string& prefix, const std::string& data, std::string* out) {
-  std::string line = prefix;
-  char byte[4];
+  static const char kDigits[] = "0123456789abcdef";
+  out->append(prefix);
+  size_t line = prefix.size();  // the length of the line being written
   for (size_t i = 0; i < data.size(); ++i) {
-    std::snprintf(byte, sizeof byte, "%02x", static_cast<unsigned char>(data[i]));
-    line += byte;
+    unsigned char byte = static_cast<unsigned char>(data[i]);
+    out->push_back(kDigits[byte >> 4]);
+    out->push_back(kDigits[byte & 15]);
+    line += 2;
     if (i + 1 < data.size()) {
-      line += ',';
-      if (line.size() + 3 > kHexLineWidth) {  // wrap as the editor does
-        *out += line + "\\\r\n";
-        line = "  ";
+      out->push_back(',');
+      ++line;
+      if (line + 3 > kHexLineWidth) {  // wrap as the editor does
+        out->append("\\\r\n  ");
+        line = 2;
       }
     }
   }
-  *out += line + "\r\n";
+  out->append("\r\n");
 }
 
 // The line-by-line reader of the text form.
@@ -408,38 +414,56 @@ bool ParseRegistryText(const char* bytes, size_t size, const std::string& file_n
 }
 
 std::string FormatRegistryText(const StoredRegistry& registry) {
-  std::string out = std::string(kHeader) + "\r\n\r\n";
+  std::string out;
+  FormatRegistryText(registry, &out);
+  return out;
+}
+
+void FormatRegistryText(const StoredRegistry& registry, std::string* text) {
+  // One buffer, grown by appending only: a large registry is formatted in
+  // one pass with no text built apart and copied.
+  std::string& out = *text;
+  out.clear();
+  out.append(kHeader).append("\r\n\r\n");
+  std::string name;
   char number[32];
   for (const auto& entry : registry.keys()) {
     const StoredKey& key = entry.second;
-    out += "[" + key.path + "]\r\n";
+    out.push_back('[');
+    out.append(key.path).append("]\r\n");
     for (const StoredValue& value : key.values) {
-      std::string name;
+      name.clear();
       if (value.name.empty()) {
         name = "@=";
       } else {
         WriteQuoted(value.name, &name);
-        name += "=";
+        name.push_back('=');
       }
       if (IsPlainString(value.type, value.data)) {
-        out += name;
-        WriteQuoted(value.data.substr(0, value.data.size() - 1), &out);
-        out += "\r\n";
+        out.append(name);
+        out.push_back('"');
+        for (size_t i = 0; i + 1 < value.data.size(); ++i) {
+          char c = value.data[i];
+          if (c == '\\' || c == '"') out.push_back('\\');
+          out.push_back(c);
+        }
+        out.append("\"\r\n");
       } else if (value.type == kRegDword && value.data.size() == 4) {
         unsigned dword = 0;
         for (size_t i = 4; i-- > 0;) dword = dword << 8 | static_cast<unsigned char>(value.data[i]);
         std::snprintf(number, sizeof number, "dword:%08x\r\n", dword);
-        out += name + number;
+        out.append(name).append(number);
       } else if (value.type == kRegBinary) {
-        WriteHex(name + "hex:", value.data, &out);
+        name.append("hex:");
+        WriteHex(name, value.data, &out);
       } else {
         std::snprintf(number, sizeof number, "hex(%x):", value.type);
-        WriteHex(name + number, value.data, &out);
+        name.append(number);
+        WriteHex(name, value.data, &out);
       }
     }
-    out += "\r\n";
+    out.append("\r\n");
   }
-  return out;
 }
 
 }  // namespace setup::posix

@@ -92,5 +92,8 @@ bool ParseRegistryText(const char* bytes, size_t size, const std::string& file_n
                        StoredRegistry* registry, std::string* error);
 // The text form of registry; ParseRegistryText gives back the same contents.
 std::string FormatRegistryText(const StoredRegistry& registry);
+// The same into *text, whose memory is reused: a store that saves a large
+// registry again and again allocates it once.
+void FormatRegistryText(const StoredRegistry& registry, std::string* text);
 
 }  // namespace setup::posix

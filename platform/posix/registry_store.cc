@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/posix/interruption.h"
 #include "platform/posix/machine.h"
 
 namespace setup::posix {
@@ -48,6 +49,20 @@ bool WriteAll(int fd, const std::string& text) {
     done += static_cast<size_t>(n);
   }
   return true;
+}
+
+// Reads all of fd (of about size bytes) into *text; false with errno set.
+bool ReadAll(int fd, off_t size, std::string* text) {
+  text->clear();
+  text->reserve(static_cast<size_t>(size) + 1);
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    text->append(buffer, static_cast<size_t>(n));
+  }
 }
 
 // The exclusive lock of a change; released when it goes out of scope.
@@ -96,6 +111,11 @@ RegistryStore::RegistryStore(Machine& machine, std::string file)
   sink_ = [](const std::string& message) { std::fprintf(stderr, "setup: %s\n", message.c_str()); };
 }
 
+RegistryStore::~RegistryStore() {
+  SavePendingKeys();
+  Forget();
+}
+
 void RegistryStore::SetDiagnosticSink(std::function<void(const std::string&)> sink) {
   sink_ = std::move(sink);
 }
@@ -110,44 +130,101 @@ void RegistryStore::Diagnose(const std::string& message) {
   if (sink_) sink_(DefuseControls(message));
 }
 
-long RegistryStore::Load(StoredRegistry* registry) {
+RegistryStore::FileIdentity RegistryStore::IdentityOf(const struct stat& st) {
+  FileIdentity identity;
+  identity.exists = true;
+  identity.device = st.st_dev;
+  identity.inode = st.st_ino;
+  identity.size = st.st_size;
+  identity.modified = st.st_mtim;
+  identity.changed = st.st_ctim;
+  return identity;
+}
+
+bool RegistryStore::SameIdentity(const FileIdentity& a, const FileIdentity& b) {
+  if (!a.exists || !b.exists) return a.exists == b.exists;
+  return a.device == b.device && a.inode == b.inode && a.size == b.size &&
+         a.modified.tv_sec == b.modified.tv_sec && a.modified.tv_nsec == b.modified.tv_nsec &&
+         a.changed.tv_sec == b.changed.tv_sec && a.changed.tv_nsec == b.changed.tv_nsec;
+}
+
+void RegistryStore::Forget() {
+  registry_.reset();
+  if (read_fd_ >= 0) close(read_fd_);
+  read_fd_ = -1;
+}
+
+long RegistryStore::Refresh() {
   std::string path = FilePath();
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT) return kErrorSuccess;  // a new machine: an empty registry
+  FileIdentity now;
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0) {
+    now = IdentityOf(st);
+  } else if (errno != ENOENT) {
     Diagnose(Describe("cannot open the registry", path));
     return kErrorRegistryIoFailed;
   }
-  std::string text;
-  char buffer[65536];
-  for (;;) {
-    ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
+  // The same file as read (or written) last, held open all along: the same
+  // contents, since the store only ever replaces the file whole.
+  if (registry_ != nullptr && path == read_path_ &&
+      registry_->code_page() == machine_.code_page() && SameIdentity(now, read_identity_)) {
+    return read_result_;
+  }
+  return Load(path);
+}
+
+long RegistryStore::Load(const std::string& path) {
+  Forget();
+  auto registry = std::make_unique<StoredRegistry>(machine_.code_page());
+  FileIdentity identity;  // a missing file: a new machine, an empty registry
+  long result = kErrorSuccess;
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0 && errno != ENOENT) {
+    Diagnose(Describe("cannot open the registry", path));
+    return kErrorRegistryIoFailed;
+  }
+  if (fd >= 0) {
+    // The identity is taken before the contents: a file changed in place
+    // while it is read is read again at the next operation.
+    struct stat st;
+    std::string text;
+    if (fstat(fd, &st) != 0 || !ReadAll(fd, st.st_size, &text)) {
       Diagnose(Describe("cannot read the registry", path));
       close(fd);
       return kErrorRegistryIoFailed;
     }
-    if (n == 0) break;
-    text.append(buffer, static_cast<size_t>(n));
+    identity = IdentityOf(st);
+    std::string error;
+    if (!ParseRegistryText(text.data(), text.size(), path, registry.get(), &error)) {
+      Diagnose(error +
+               " (the registry is damaged; it is left as it is and registry operations "
+               "fail until it is repaired)");
+      result = kErrorRegistryCorrupt;
+    }
   }
-  close(fd);
-  std::string error;
-  if (!ParseRegistryText(text.data(), text.size(), path, registry, &error)) {
-    Diagnose(error +
-             " (the registry is damaged; it is left as it is and registry operations "
-             "fail until it is repaired)");
-    return kErrorRegistryCorrupt;
+  if (result == kErrorSuccess) {
+    for (const std::string& key : pending_keys_) registry->AddKey(key);
   }
-  return kErrorSuccess;
+  registry_ = std::move(registry);
+  read_path_ = path;
+  read_identity_ = identity;
+  read_result_ = result;
+  read_fd_ = fd;
+  return result;
 }
 
-long RegistryStore::Save(const StoredRegistry& registry) {
+long RegistryStore::Save(const StoredRegistry& registry, FileIdentity* identity, int* saved_fd) {
   std::string path = FilePath();
   // A temporary of its own beside the file: mkostemp creates it with O_EXCL,
-  // so a link planted under a guessed name is never written through.
+  // so a link planted under a guessed name is never written through. An
+  // interruption removes it (its name is entered while the signals wait).
   std::string temporary = path + ".XXXXXX";
-  int fd = mkostemp(temporary.data(), O_CLOEXEC);
+  int fd = -1;
+  {
+    InterruptionBlock block;
+    fd = mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd >= 0) TrackTemporary(temporary);
+  }
   if (fd < 0) {
     Diagnose(Describe("cannot write the registry", path));
     return kErrorRegistryIoFailed;
@@ -165,12 +242,19 @@ long RegistryStore::Save(const StoredRegistry& registry) {
   }
   // The new text must be on disk before its name replaces the old file, and
   // the rename itself on disk before the change counts as made.
-  bool written =
-      fchmod(fd, mode) == 0 && WriteAll(fd, FormatRegistryText(registry)) && fsync(fd) == 0;
-  written = close(fd) == 0 && written;
-  if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
+  FormatRegistryText(registry, &text_);
+  bool done = fchmod(fd, mode) == 0 && WriteAll(fd, text_) && fsync(fd) == 0;
+  if (done) {
+    InterruptionBlock block;
+    done = rename(temporary.c_str(), path.c_str()) == 0;
+    if (done) UntrackTemporary(temporary);
+  }
+  if (!done) {
     Diagnose(Describe("cannot write the registry", temporary));
+    close(fd);
+    InterruptionBlock block;
     unlink(temporary.c_str());
+    UntrackTemporary(temporary);
     return kErrorRegistryIoFailed;
   }
   std::string folder = path.substr(0, path.find_last_of('/') + 1);
@@ -181,6 +265,16 @@ long RegistryStore::Save(const StoredRegistry& registry) {
     Diagnose(
         Describe("the registry was written, but its folder could not be flushed to disk", path));
   }
+  // The file just written is the one in memory; it stays open (see Refresh).
+  // Taken after the rename, which sets its change time.
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    close(fd);
+    *saved_fd = -1;  // read again at the next operation
+    return kErrorSuccess;
+  }
+  *identity = IdentityOf(st);
+  *saved_fd = fd;
   return kErrorSuccess;
 }
 
@@ -200,13 +294,47 @@ long RegistryStore::Modify(const std::function<long(StoredRegistry*, bool*)>& ch
     Diagnose(Describe("cannot lock the registry", FilePath() + ".lock"));
     return kErrorRegistryIoFailed;
   }
-  StoredRegistry registry(machine_.code_page());
-  long result = Load(&registry);
+  long result = Refresh();
   if (result != kErrorSuccess) return result;
   bool changed = false;
-  result = change(&registry, &changed);
-  if (result != kErrorSuccess || !changed) return result;
-  return Save(registry);
+  result = change(registry_.get(), &changed);
+  if (result != kErrorSuccess || (!changed && pending_keys_.empty())) return result;
+  FileIdentity identity;
+  int fd = -1;
+  result = Save(*registry_, &identity, &fd);
+  if (result != kErrorSuccess) {
+    Forget();  // memory holds a change the file does not: read the file again
+    return result;
+  }
+  pending_keys_.clear();
+  if (read_fd_ >= 0) close(read_fd_);
+  read_fd_ = fd;
+  read_path_ = FilePath();
+  read_identity_ = identity;
+  read_result_ = kErrorSuccess;
+  if (fd < 0) registry_.reset();
+  return kErrorSuccess;
+}
+
+void RegistryStore::SavePendingKeys() {
+  if (pending_keys_.empty()) return;
+  // Nothing more to change: Modify saves because keys are waiting.
+  Modify([](StoredRegistry*, bool* changed) {
+    *changed = false;
+    return kErrorSuccess;
+  });
+}
+
+void RegistryStore::SavePendingKeysUnlessOpen() {
+  if (pending_keys_.empty()) return;
+  unsigned code_page = machine_.code_page();
+  for (const std::string& handle : handles_) {
+    if (handle.empty()) continue;
+    for (const std::string& key : pending_keys_) {
+      if (FoldName(handle, code_page) == FoldName(key, code_page)) return;
+    }
+  }
+  SavePendingKeys();
 }
 
 bool RegistryStore::PathOf(RegKey key, std::string* path) const {
@@ -248,11 +376,10 @@ long RegistryStore::OpenKey(RegKey parent, const char* name, unsigned, RegKey* k
   *key = 0;
   std::string parent_path;
   if (!PathOf(parent, &parent_path)) return kErrorInvalidHandle;
-  StoredRegistry registry(machine_.code_page());
-  long result = Load(&registry);
+  long result = Refresh();
   if (result != kErrorSuccess) return result;
-  if (registry.FindKey(parent_path) == nullptr) return kErrorKeyDeleted;
-  const StoredKey* found = registry.FindKey(Join(parent_path, name));
+  if (registry_->FindKey(parent_path) == nullptr) return kErrorKeyDeleted;
+  const StoredKey* found = registry_->FindKey(Join(parent_path, name));
   if (found == nullptr) return kErrorFileNotFound;
   return NewHandle(found->path, key);
 }
@@ -264,27 +391,28 @@ long RegistryStore::CreateKey(RegKey parent, const char* name, unsigned, RegKey*
   for (const std::string& part : SplitKeyPath(name, machine_.code_page())) {
     if (!part.empty() && !IsValidKeyName(part, machine_.code_page())) return kErrorInvalidParameter;
   }
-  std::string path = Join(parent_path, name);
-  std::string created_path;
-  long result = Modify([&](StoredRegistry* registry, bool* changed) {
-    if (registry->FindKey(parent_path) == nullptr) return kErrorKeyDeleted;
-    StoredKey* created = registry->AddKey(path, changed);
-    if (created == nullptr) return kErrorInvalidParameter;
-    created_path = created->path;
-    return kErrorSuccess;
-  });
+  long result = Refresh();
   if (result != kErrorSuccess) return result;
-  return NewHandle(created_path, key);
+  if (registry_->FindKey(parent_path) == nullptr) return kErrorKeyDeleted;
+  bool created = false;
+  StoredKey* found = registry_->AddKey(Join(parent_path, name), &created);
+  if (found == nullptr) return kErrorInvalidParameter;
+  std::string path = found->path;
+  // Saved with the next change, or when no handle on it is left: the walk
+  // down a new key's levels and the value set in it then take one save.
+  if (created) pending_keys_.push_back(path);
+  result = NewHandle(path, key);
+  if (result != kErrorSuccess) SavePendingKeysUnlessOpen();
+  return result;
 }
 
 long RegistryStore::QueryValue(RegKey key, const char* name, unsigned* type, void* data,
                                unsigned* size) {
   std::string path;
   if (!PathOf(key, &path)) return kErrorInvalidHandle;
-  StoredRegistry registry(machine_.code_page());
-  long result = Load(&registry);
+  long result = Refresh();
   if (result != kErrorSuccess) return result;
-  const StoredKey* stored = registry.FindKey(path);
+  const StoredKey* stored = registry_->FindKey(path);
   if (stored == nullptr) return kErrorKeyDeleted;
   const StoredValue* value = stored->FindValue(name != nullptr ? name : "");
   if (value == nullptr) return kErrorFileNotFound;
@@ -348,6 +476,7 @@ long RegistryStore::DeleteKey(RegKey key, const char* subkey) {
 void RegistryStore::CloseKey(RegKey key) {
   if (RootIndex(key) >= 0 || key == 0 || key > handles_.size()) return;
   handles_[key - 1].clear();
+  SavePendingKeysUnlessOpen();
 }
 
 }  // namespace setup::posix

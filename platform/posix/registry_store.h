@@ -1,14 +1,26 @@
 // The registry of the simulated machine: a Registry kept in the file
 // registry.reg of the machine folder (see registry_file.h for its form).
 //
+// The file is parsed once and kept in memory. Every operation first looks at
+// the file (stat) and reads it again only when it is another file or has
+// changed since: its device, inode, size, modification and change times
+// (to the nanosecond) all have to match. The store keeps the file it read
+// open, so its inode number cannot be given to another file meanwhile: a
+// replacement by another process (always a new file renamed over the old
+// one) is seen even within one tick of the file-system clock.
+//
 // Every change is durable when the call returns: the whole file is written
 // to a temporary of its own (registry.reg.XXXXXX, created exclusively),
 // flushed to disk and renamed over registry.reg, and the folder is flushed
 // too, so a crash leaves either the old or the new file. The file keeps its
-// mode across saves.
-// Changes hold an exclusive flock on registry.reg.lock across read, change and
-// write, so concurrent processes never lose each other's changes. Reads take
-// no lock: the rename makes every version of the file appear whole.
+// mode across saves. A key that CreateKey adds is the one exception: it is
+// saved together with the next change of this store (a value set in it), or
+// when the last handle on a key so added is closed, so that a new key and
+// all its levels take one save; a failure then goes to the diagnostic sink.
+// Changes hold an exclusive flock on registry.reg.lock across the check of the
+// file, the change and the write, so concurrent processes never lose each
+// other's changes. Reads take no lock: the rename makes every version of the
+// file appear whole.
 //
 // A damaged file (not in the format, truncated, garbage) is never emptied or
 // overwritten: every operation fails with kErrorRegistryCorrupt, and the
@@ -16,7 +28,10 @@
 // wrong" once. The engine sees only failed registry operations.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,10 +59,15 @@ class RegistryStore : public Registry {
   // registry.reg in machine's folder, looked up at every operation (so the
   // machine folder may be chosen later). machine outlives the store.
   explicit RegistryStore(Machine& machine, std::string file = "");
+  // Saves keys added and not saved yet.
+  ~RegistryStore() override;
+  RegistryStore(const RegistryStore&) = delete;
+  RegistryStore& operator=(const RegistryStore&) = delete;
 
   // Where diagnostics go (damaged file, failed writes, a folder that could
   // not be flushed after a successful write); each distinct message is
-  // delivered once per store, its control bytes defused.
+  // delivered once per store, its control bytes defused. The destructor may
+  // still deliver one (keys it could not save), so sink must outlive it.
   void SetDiagnosticSink(std::function<void(const std::string&)> sink);
   // The path of the store file in use.
   std::string FilePath() const;
@@ -64,12 +84,38 @@ class RegistryStore : public Registry {
   void CloseKey(RegKey key) override;
 
  private:
-  // Reads the file (a missing file is an empty registry).
-  long Load(StoredRegistry* registry);
-  // Lock, load, apply change, and when it reports a change write the file
-  // back. change returns a Windows error code and sets *changed.
+  // What tells one version of the file from another; exists is false for a
+  // missing file (an empty registry).
+  struct FileIdentity {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified = {};
+    timespec changed = {};
+  };
+  static FileIdentity IdentityOf(const struct stat& st);
+  static bool SameIdentity(const FileIdentity& a, const FileIdentity& b);
+
+  // Makes registry_ the contents of the file as it is now, reading it only
+  // when it changed since it was last read or written; the keys added and
+  // not saved yet are added again after a read. kErrorSuccess, or the error
+  // of a damaged or unreadable file.
+  long Refresh();
+  // Reads and parses the file into registry_.
+  long Load(const std::string& path);
+  // Lock, refresh, apply change, and when it reports a change (or keys added
+  // before wait to be saved) write the file back. change returns a Windows
+  // error code and sets *changed.
   long Modify(const std::function<long(StoredRegistry*, bool* changed)>& change);
-  long Save(const StoredRegistry& registry);
+  // Writes registry to the file; on success *identity and *fd are those of
+  // the new file, held open (*fd is -1 when its identity could not be had).
+  long Save(const StoredRegistry& registry, FileIdentity* identity, int* fd);
+  // Saves the keys added and not saved yet; a failure is only diagnosed.
+  void SavePendingKeys();
+  // The same, unless a handle is still open on one of them.
+  void SavePendingKeysUnlessOpen();
+  void Forget();
   // Flushes folder's entries to disk; false with errno set. Virtual so that
   // a test can fail it: nothing else makes fsync of a folder fail at will.
   virtual bool SyncFolder(const std::string& folder);
@@ -85,6 +131,18 @@ class RegistryStore : public Registry {
   std::function<void(const std::string&)> sink_;
   std::string last_diagnostic_;
   std::vector<std::string> handles_;  // slot i is handle i+1; "" is free
+
+  // The file as last read or written: its path, identity, the result of
+  // reading it, and its contents (null until read, or after a failed
+  // write, when memory may hold a change the file does not).
+  std::string read_path_;
+  FileIdentity read_identity_;
+  long read_result_ = kErrorSuccess;
+  std::unique_ptr<StoredRegistry> registry_;
+  int read_fd_ = -1;  // the file read, held open (see above); -1 for none
+  std::string text_;  // the text of the last save, its memory reused
+  // Keys CreateKey added that the file does not hold yet.
+  std::vector<std::string> pending_keys_;
 };
 
 }  // namespace setup::posix

@@ -21,10 +21,14 @@ class FailureTestCase(SetupTestCase):
         return medium
 
     def leftovers(self):
-        """Temporaries (hidden files) anywhere below drive_c."""
+        """Temporaries: hidden files anywhere below drive_c, and those of the
+        registry (registry.reg.XXXXXX) beside it."""
         found = []
         for folder, _, files in os.walk(self.drive_c()):
             found += [os.path.join(folder, name) for name in files if name.startswith(".")]
+        if os.path.isdir(self.machine):
+            found += [os.path.join(self.machine, name) for name in os.listdir(self.machine)
+                      if name.startswith("registry.reg.") and name != "registry.reg.lock"]
         return found
 
     def start(self, medium, stdout=subprocess.PIPE):
@@ -74,11 +78,22 @@ class InterruptionTest(FailureTestCase):
         # of it (its lines are NUL bytes), so the disk is not filled.
         with open(os.path.join(medium, "big"), "wb") as f:
             f.truncate(1 << 40)
+        # A registry of 32 MiB: saving it takes long enough to be caught.
+        big_registry = "Windows Registry Editor Version 5.00\r\n\r\n" + "".join(
+            '[HKEY_USERS\\Big\\K%06d]\r\n"V"="%s"\r\n\r\n' % (i, "x" * 100)
+            for i in range(250000))
         cases = [(signal.SIGINT, "TextCopy"), (signal.SIGTERM, "TextCopy"),
-                 (signal.SIGHUP, "TextCopy"), (signal.SIGTERM, "BinCopy")]
+                 (signal.SIGHUP, "TextCopy"), (signal.SIGTERM, "BinCopy"),
+                 (signal.SIGTERM, "SetRegistry")]
         for signal_number, command in cases:
             with self.subTest(signal=signal_number.name, command=command):
-                self.make_medium("MakeDir C:\\dest\n%s $$FD$$\\big C:\\dest\\big\n" % command)
+                if command == "SetRegistry":
+                    os.makedirs(self.machine, exist_ok=True)
+                    with open(os.path.join(self.machine, "registry.reg"), "w") as f:
+                        f.write(big_registry)
+                    self.make_medium('SetRegistry "HKEY_USERS\\Big\\New" "x"\n')
+                else:
+                    self.make_medium("MakeDir C:\\dest\n%s $$FD$$\\big C:\\dest\\big\n" % command)
                 process = self.start(medium)
                 process.stdin.write(b"\nok\n")
                 process.stdin.close()

@@ -424,6 +424,33 @@ TEST_F(RegistryStoreTest, KilledWriterLeavesTheOldOrTheNewFile) {
   EXPECT_TRUE(Put(file, "HKEY_USERS\\K\\after", "ok"));  // a left-over temporary is no obstacle
 }
 
+// A store keeps the file in memory, yet sees every change of another store
+// (here in this process, as another process would make it) at its next call,
+// also a file of the same size written twice within the same second. A key
+// this store added and has not saved yet survives the reading of the file.
+TEST_F(RegistryStoreTest, ChangesOfAnotherStoreAreSeenAtOnce) {
+  ASSERT_TRUE(Put(file, "HKEY_USERS\\A\\V", "0000"));
+  RegistryStore store(machine_, file);
+  RegistryStore other(machine_, file);
+  for (int round = 1; round <= 100; ++round) {
+    char seen[16];
+    ReadRegistryString(store, ShiftJisLeadBytes(), "HKEY_USERS\\A\\V", seen, sizeof seen);
+    ASSERT_EQ(std::atoi(seen), round - 1);
+    std::string key = "New" + std::to_string(round);
+    RegKey added =
+        OpenRegistryKey(store, ShiftJisLeadBytes(), RootKey::kUsers, ("A\\" + key).c_str(), true);
+    ASSERT_NE(added, 0u);
+    char value[16];
+    std::snprintf(value, sizeof value, "%04d", 9999 - round);
+    ASSERT_TRUE(WriteRegistryString(other, ShiftJisLeadBytes(), "HKEY_USERS\\A\\V", value, kRegSz));
+    std::snprintf(value, sizeof value, "%04d", round);
+    ASSERT_TRUE(WriteRegistryString(other, ShiftJisLeadBytes(), "HKEY_USERS\\A\\V", value, kRegSz));
+    EXPECT_EQ(store.SetValue(added, "W", kRegSz, "w", 2), kErrorSuccess) << round;
+    store.CloseKey(added);
+    EXPECT_EQ(Get("HKEY_USERS\\A\\" + key + "\\W"), "w") << round;
+  }
+}
+
 // Two processes adding values at once: none of either is lost.
 TEST_F(RegistryStoreTest, ConcurrentWritersLoseNothing) {
   constexpr int kEach = 40;
