@@ -62,6 +62,16 @@ class ExitStatusTest(RunTestCase):
                     self.assertEqual(err, "setup: %s\n" % error)
                 self.assertEqual(status == EXIT_STOPPED, "Setup completed." not in out)
 
+    def test_a_registry_problem_said_only_on_standard_error_counts_as_an_error(self):
+        # A key without a value is saved when its handle closes, where the
+        # engine hears of no failure; the lock file cannot be opened here.
+        medium = self.make_medium('SetRegistry "HKEY_CURRENT_USER\\Software\\App\\" ""\n')
+        os.makedirs(os.path.join(self.machine, "registry.reg.lock"))
+        code, out, err = self.run_apart([], b"\nok\n", medium=medium)
+        self.assertIn("Setup completed.", out)
+        self.assertIn("cannot lock the registry", err)
+        self.assertEqual(code, EXIT_INSTALLED_WITH_ERRORS, out + err)
+
 
 class UnattendedTest(RunTestCase):
 
