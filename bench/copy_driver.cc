@@ -194,7 +194,7 @@ bool MakeMedium(const std::string& folder) {
     std::snprintf(name, sizeof name, "%s_%03d%s", i % 3 == 0 ? "Part" : "item", i, kKinds[i % 5]);
     std::string relative = std::string(kMediumFolders[where]) + "\\" + name;
     if (!WriteBytes(folder + "/" + HostForm(relative), bytes)) return false;
-    char line[128];
+    char line[192];  // room for two names of up to 63 bytes
     std::snprintf(line, sizeof line, "BinCopy \"$$S%02d$$\\%s\" \"$$D%02d$$\\%s\"\r\n", where, name,
                   where, name);
     script += line;
