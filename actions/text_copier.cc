@@ -24,12 +24,16 @@ FileSystem& Files(ScriptEngine& engine) { return *engine.platform().files; }
 __attribute__((format(printf, 2, 3)))
 #endif
 void ShowFileMessage(ScriptEngine& engine, const char* format, ...) {
-  char text[kTextSize];
+  char text[2 * kTextSize];
   va_list arguments;
   va_start(arguments, format);
   std::vsnprintf(text, sizeof text, format, arguments);
   va_end(arguments);
-  engine.ui().ShowError(text);
+  // Cut at 255 bytes as the other messages are, never inside a double-byte
+  // character of the file's name.
+  char message[kTextSize];
+  CopyBounded(engine.lead_bytes, message, sizeof message, text);
+  engine.ui().ShowError(message);
 }
 
 void ReportSyntaxError(ScriptEngine& engine) {

@@ -247,6 +247,15 @@ TEST_F(TextCopyTest, ArgumentsOfTheCommand) {
   EXPECT_TRUE(files.log.empty());
 }
 
+TEST_F(TextCopyTest, AFileMessageIsCutBetweenTwoCharacters) {
+  // "Can't open D:\" takes 14 bytes, so the 255th byte of the message is
+  // the first half of a double-byte character of the name.
+  std::string name = "D:\\";
+  for (int i = 0; i < 150; ++i) name += "\x82\xA0";
+  EXPECT_FALSE(Command(name + " " + kDest, kJapanese));
+  EXPECT_EQ(ui.Transcript(), "error: " + ("Can't open " + name).substr(0, 254) + "\n");
+}
+
 TEST_F(TextCopyTest, FailuresKeepTheOldDestination) {
   struct Case {
     const char* name;
