@@ -308,11 +308,8 @@ bool IsValidKeyName(const std::string& name, unsigned code_page) {
 }
 
 StoredValue* StoredKey::FindValue(const std::string& name) {
-  std::string folded = FoldName(name, code_page);
-  for (StoredValue& value : values) {
-    if (FoldName(value.name, code_page) == folded) return &value;
-  }
-  return nullptr;
+  auto found = index.find(FoldName(name, code_page));
+  return found != index.end() ? &values[found->second] : nullptr;
 }
 
 const StoredValue* StoredKey::FindValue(const std::string& name) const {
@@ -320,23 +317,26 @@ const StoredValue* StoredKey::FindValue(const std::string& name) const {
 }
 
 void StoredKey::SetValue(const std::string& name, unsigned type, const std::string& data) {
-  if (StoredValue* value = FindValue(name)) {
-    value->type = type;
-    value->data = data;
-  } else {
+  auto [it, added] = index.emplace(FoldName(name, code_page), values.size());
+  if (added) {
     values.push_back(StoredValue{name, type, data});
+  } else {
+    values[it->second].type = type;
+    values[it->second].data = data;
   }
 }
 
 bool StoredKey::RemoveValue(const std::string& name) {
-  std::string folded = FoldName(name, code_page);
-  for (auto it = values.begin(); it != values.end(); ++it) {
-    if (FoldName(it->name, code_page) == folded) {
-      values.erase(it);
-      return true;
-    }
+  auto found = index.find(FoldName(name, code_page));
+  if (found == index.end()) return false;
+  size_t position = found->second;
+  index.erase(found);
+  values.erase(values.begin() + static_cast<std::ptrdiff_t>(position));
+  // The values after it moved down by one.
+  for (auto& entry : index) {
+    if (entry.second > position) --entry.second;
   }
-  return false;
+  return true;
 }
 
 bool StoredRegistry::TreeOrder::operator()(const std::string& a, const std::string& b) const {
@@ -352,7 +352,7 @@ bool StoredRegistry::TreeOrder::operator()(const std::string& a, const std::stri
 }
 
 StoredRegistry::StoredRegistry(unsigned code_page) : code_page_(code_page) {
-  for (const char* root : kStoredRootNames) keys_[root] = StoredKey{root, {}, code_page};
+  for (const char* root : kStoredRootNames) keys_[root] = StoredKey{root, {}, code_page, {}};
 }
 
 StoredKey* StoredRegistry::FindKey(const std::string& path) {
@@ -378,7 +378,7 @@ StoredKey* StoredRegistry::AddKey(const std::string& path, bool* created) {
     std::string folded = FoldName(current, code_page_);
     auto it = keys_.find(folded);
     if (it == keys_.end()) {
-      it = keys_.emplace(folded, StoredKey{current, {}, code_page_}).first;
+      it = keys_.emplace(folded, StoredKey{current, {}, code_page_, {}}).first;
       if (created != nullptr) *created = true;
     }
     key = &it->second;

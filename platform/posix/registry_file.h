@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace setup::posix {
@@ -38,6 +39,10 @@ struct StoredKey {
   void SetValue(const std::string& name, unsigned type, const std::string& data);
   // False when there was no such value.
   bool RemoveValue(const std::string& name);
+
+  // Position in values of each folded name, so that a key with many values
+  // is read and changed in time linear in their number.
+  std::unordered_map<std::string, size_t> index;
 };
 
 // The root key names, in the order of the root enumeration of the registry

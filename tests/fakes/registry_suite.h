@@ -152,10 +152,17 @@ TYPED_TEST_P(RegistryBehaviour, ShiftJisDataRoundTripsByteForByte) {
 TYPED_TEST_P(RegistryBehaviour, DeleteRemovesAValueOrWithAFinalBackslashTheKey) {
   ASSERT_TRUE(this->Write(this->At("Del\\App\\Keep"), "k"));
   ASSERT_TRUE(this->Write(this->At("Del\\App\\Drop"), "d"));
+  ASSERT_TRUE(this->Write(this->At("Del\\App\\Last"), "l"));
   EXPECT_TRUE(
       DeleteRegistryEntry(this->reg(), ShiftJisLeadBytes(), this->At("Del\\App\\Drop").c_str()));
   EXPECT_EQ(this->Read(this->At("Del\\App\\Drop")), "");
   EXPECT_EQ(this->Read(this->At("Del\\App\\Keep")), "k");
+  // The values on either side of it are still found, and set in place.
+  EXPECT_EQ(this->Read(this->At("Del\\App\\Last")), "l");
+  ASSERT_TRUE(this->Write(this->At("Del\\App\\Last"), "m"));
+  EXPECT_EQ(this->Read(this->At("Del\\App\\Last")), "m");
+  EXPECT_TRUE(
+      DeleteRegistryEntry(this->reg(), ShiftJisLeadBytes(), this->At("Del\\App\\Last").c_str()));
   // A missing value still counts, as the key could be opened.
   EXPECT_TRUE(
       DeleteRegistryEntry(this->reg(), ShiftJisLeadBytes(), this->At("Del\\App\\Drop").c_str()));
