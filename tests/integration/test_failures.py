@@ -97,14 +97,14 @@ class InterruptionTest(FailureTestCase):
                 process = self.start(medium)
                 process.stdin.write(b"\nok\n")
                 process.stdin.close()
-                deadline = time.monotonic() + 30
-                while not self.leftovers() and time.monotonic() < deadline:
-                    time.sleep(0.005)
-                self.assertTrue(self.leftovers(), "no copy started")
-                process.send_signal(signal_number)
                 try:
+                    deadline = time.monotonic() + 30
+                    while not self.leftovers() and time.monotonic() < deadline:
+                        time.sleep(0.005)
+                    self.assertTrue(self.leftovers(), "no copy started")
+                    process.send_signal(signal_number)
                     process.wait(timeout=30)
-                finally:
+                finally:  # no run is left behind, whatever failed
                     process.kill()
                     errors = process.stderr.read()
                     process.stdout.close()
