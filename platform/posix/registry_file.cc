@@ -308,8 +308,15 @@ bool IsValidKeyName(const std::string& name, unsigned code_page) {
 }
 
 StoredValue* StoredKey::FindValue(const std::string& name) {
-  auto found = index.find(FoldName(name, code_page));
-  return found != index.end() ? &values[found->second] : nullptr;
+  std::string folded = FoldName(name, code_page);
+  if (!index.empty()) {
+    auto found = index.find(folded);
+    return found != index.end() ? &values[found->second] : nullptr;
+  }
+  for (StoredValue& value : values) {
+    if (FoldName(value.name, code_page) == folded) return &value;
+  }
+  return nullptr;
 }
 
 const StoredValue* StoredKey::FindValue(const std::string& name) const {
@@ -317,25 +324,32 @@ const StoredValue* StoredKey::FindValue(const std::string& name) const {
 }
 
 void StoredKey::SetValue(const std::string& name, unsigned type, const std::string& data) {
-  auto [it, added] = index.emplace(FoldName(name, code_page), values.size());
-  if (added) {
-    values.push_back(StoredValue{name, type, data});
-  } else {
-    values[it->second].type = type;
-    values[it->second].data = data;
+  if (StoredValue* value = FindValue(name)) {
+    value->type = type;
+    value->data = data;
+    return;
+  }
+  values.push_back(StoredValue{name, type, data});
+  if (!index.empty()) {
+    index.emplace(FoldName(name, code_page), values.size() - 1);
+  } else if (values.size() >= kIndexedFrom) {
+    for (size_t i = 0; i < values.size(); ++i)
+      index.emplace(FoldName(values[i].name, code_page), i);
   }
 }
 
 bool StoredKey::RemoveValue(const std::string& name) {
-  auto found = index.find(FoldName(name, code_page));
-  if (found == index.end()) return false;
-  size_t position = found->second;
-  index.erase(found);
-  values.erase(values.begin() + static_cast<std::ptrdiff_t>(position));
-  // The values after it moved down by one.
-  for (auto& entry : index) {
-    if (entry.second > position) --entry.second;
+  StoredValue* value = FindValue(name);
+  if (value == nullptr) return false;
+  size_t position = static_cast<size_t>(value - values.data());
+  if (!index.empty()) {
+    index.erase(FoldName(name, code_page));
+    // The values after it move down by one.
+    for (auto& entry : index) {
+      if (entry.second > position) --entry.second;
+    }
   }
+  values.erase(values.begin() + static_cast<std::ptrdiff_t>(position));
   return true;
 }
 

@@ -40,8 +40,10 @@ struct StoredKey {
   // False when there was no such value.
   bool RemoveValue(const std::string& name);
 
-  // Position in values of each folded name, so that a key with many values
-  // is read and changed in time linear in their number.
+  // Position in values of each folded name once the key has kIndexedFrom
+  // values (empty before: most keys hold a few, which a scan finds as fast),
+  // so that a key with many values is read and changed in linear time.
+  static constexpr size_t kIndexedFrom = 16;
   std::unordered_map<std::string, size_t> index;
 };
 

@@ -153,6 +153,10 @@ TYPED_TEST_P(RegistryBehaviour, DeleteRemovesAValueOrWithAFinalBackslashTheKey) 
   ASSERT_TRUE(this->Write(this->At("Del\\App\\Keep"), "k"));
   ASSERT_TRUE(this->Write(this->At("Del\\App\\Drop"), "d"));
   ASSERT_TRUE(this->Write(this->At("Del\\App\\Last"), "l"));
+  // Enough values besides for a store to look them up through an index.
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_TRUE(this->Write(this->At("Del\\App\\More" + std::to_string(i)), "m"));
+  }
   EXPECT_TRUE(
       DeleteRegistryEntry(this->reg(), ShiftJisLeadBytes(), this->At("Del\\App\\Drop").c_str()));
   EXPECT_EQ(this->Read(this->At("Del\\App\\Drop")), "");
@@ -161,6 +165,7 @@ TYPED_TEST_P(RegistryBehaviour, DeleteRemovesAValueOrWithAFinalBackslashTheKey) 
   EXPECT_EQ(this->Read(this->At("Del\\App\\Last")), "l");
   ASSERT_TRUE(this->Write(this->At("Del\\App\\Last"), "m"));
   EXPECT_EQ(this->Read(this->At("Del\\App\\Last")), "m");
+  EXPECT_EQ(this->Read(this->At("Del\\App\\MORE19")), "m");
   EXPECT_TRUE(
       DeleteRegistryEntry(this->reg(), ShiftJisLeadBytes(), this->At("Del\\App\\Last").c_str()));
   // A missing value still counts, as the key could be opened.

@@ -98,7 +98,8 @@ class InterruptionTest(FailureTestCase):
                 process.stdin.write(b"\nok\n")
                 process.stdin.close()
                 try:
-                    deadline = time.monotonic() + 30
+                    # Reading the big registry takes a while in the sanitizer build.
+                    deadline = time.monotonic() + 120
                     while not self.leftovers() and time.monotonic() < deadline:
                         time.sleep(0.005)
                     self.assertTrue(self.leftovers(), "no copy started")
