@@ -163,19 +163,6 @@ bool Finish(Machine* machine, int fd, const std::string& temp_path, const std::s
   return false;
 }
 
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t written = write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += written;
-    size -= static_cast<size_t>(written);
-  }
-  return true;
-}
-
 bool CopyByReadWrite(int in, int out) {
   char buffer[65536];
   for (;;) {
@@ -485,6 +472,19 @@ bool PosixFileSystem::SetAttributes(const char* path, unsigned attributes) {
   mode_t mode = st.st_mode & 07777;
   mode = (attributes & kAttrReadOnly) != 0 ? (mode & ~static_cast<mode_t>(0222)) : (mode | S_IWUSR);
   return mode == (st.st_mode & 07777) || chmod(host.c_str(), mode) == 0;
+}
+
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t written = write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+  return true;
 }
 
 }  // namespace setup::posix

@@ -7,6 +7,10 @@
 
 namespace setup::posix {
 
+// Writes all size bytes of data to fd, going on after an interrupted or a
+// short write; false with errno set. Async-signal-safe.
+bool WriteAll(int fd, const char* data, size_t size);
+
 // Files and folders as Windows would treat them: the read-only attribute is
 // the owner's write bit (a clear bit makes a file read-only for root too),
 // names are found case-insensitively, and a file is only ever replaced

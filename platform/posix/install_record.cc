@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "platform/posix/code_page.h"
+#include "platform/posix/file_system_posix.h"
 #include "platform/posix/interruption.h"
 
 namespace setup::posix {
@@ -33,20 +34,6 @@ struct Pending {
   char base[PATH_MAX];
 };
 Pending pending;
-
-// Writes all of text; false with errno on failure.
-bool WriteAll(int fd, const char* text, size_t length) {
-  while (length > 0) {
-    ssize_t n = write(fd, text, length);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    text += n;
-    length -= static_cast<size_t>(n);
-  }
-  return true;
-}
 
 // Appends text to buffer (size bytes, NUL-terminated); false when it does
 // not fit. Async-signal-safe.

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/posix/file_system_posix.h"
 #include "platform/posix/interruption.h"
 #include "platform/posix/machine.h"
 
@@ -35,20 +36,6 @@ bool HasLineBreak(const char* text) {
 
 std::string Describe(const std::string& what, const std::string& file) {
   return file + ": " + what + ": " + std::strerror(errno);
-}
-
-// Writes all of text to fd; false with errno set.
-bool WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 // Reads all of fd (of about size bytes) into *text; false with errno set.
@@ -243,7 +230,7 @@ long RegistryStore::Save(const StoredRegistry& registry, FileIdentity* identity,
   // The new text must be on disk before its name replaces the old file, and
   // the rename itself on disk before the change counts as made.
   FormatRegistryText(registry, &text_);
-  bool done = fchmod(fd, mode) == 0 && WriteAll(fd, text_) && fsync(fd) == 0;
+  bool done = fchmod(fd, mode) == 0 && WriteAll(fd, text_.data(), text_.size()) && fsync(fd) == 0;
   if (done) {
     InterruptionBlock block;
     done = rename(temporary.c_str(), path.c_str()) == 0;

@@ -57,6 +57,18 @@ class SetupTestCase(unittest.TestCase):
                               cwd=cwd)
         return Result(done.returncode, done.stdout.decode("utf-8", "replace"))
 
+    def make_medium(self, script, files=None):
+        """A medium folder holding Setup.Inf with script (text, written in
+        code page 1252) and files ({name: bytes}); its path."""
+        medium = os.path.join(self.scratch, "medium")
+        os.makedirs(medium, exist_ok=True)
+        with open(os.path.join(medium, "Setup.Inf"), "wb") as f:
+            f.write(script.encode("cp1252"))
+        for name, data in (files or {}).items():
+            with open(os.path.join(medium, name), "wb") as f:
+                f.write(data)
+        return medium
+
     def copy_sample(self):
         """A private copy of the sample medium that a test may change."""
         medium = os.path.join(self.scratch, "medium")

@@ -12,14 +12,6 @@ from setup_run import EXIT_CANCELLED, EXIT_STOPPED, SETUP, SetupTestCase
 
 class FailureTestCase(SetupTestCase):
 
-    def make_medium(self, script):
-        """A medium folder holding Setup.Inf with script; its path."""
-        medium = os.path.join(self.scratch, "medium")
-        os.makedirs(medium, exist_ok=True)
-        with open(os.path.join(medium, "Setup.Inf"), "w") as f:
-            f.write(script)
-        return medium
-
     def leftovers(self):
         """Temporaries: hidden files anywhere below drive_c, and those of the
         registry (registry.reg.XXXXXX) beside it."""

@@ -16,16 +16,6 @@ RECORD_NAME = re.compile(r"^\d{4}-\d\d-\d\dT\d\d-\d\d-\d\d (.*)\.txt$")
 
 class RecordTestCase(SetupTestCase):
 
-    def make_medium(self, script, files=None):
-        medium = os.path.join(self.scratch, "medium")
-        os.makedirs(medium, exist_ok=True)
-        with open(os.path.join(medium, "Setup.Inf"), "wb") as f:
-            f.write(script.encode("cp1252"))
-        for name, data in (files or {}).items():
-            with open(os.path.join(medium, name), "wb") as f:
-                f.write(data)
-        return medium
-
     def records(self, machine=None):
         """{file name: text} of the records in the machine's installs folder."""
         folder = os.path.join(machine or self.machine, "installs")

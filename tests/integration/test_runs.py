@@ -12,14 +12,6 @@ from setup_run import (EXIT_INSTALLED, EXIT_INSTALLED_WITH_ERRORS, EXIT_STOPPED,
 
 class RunTestCase(SetupTestCase):
 
-    def make_medium(self, script):
-        """A medium folder holding Setup.Inf with script (text); its path."""
-        medium = os.path.join(self.scratch, "medium")
-        os.makedirs(medium, exist_ok=True)
-        with open(os.path.join(medium, "Setup.Inf"), "w") as f:
-            f.write(script)
-        return medium
-
     def run_apart(self, args, stdin, machine=None, medium=SAMPLE):
         """Runs setup with stdin as given (bytes, or a subprocess constant);
         returns (status, standard output, standard error)."""
