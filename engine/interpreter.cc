@@ -214,7 +214,7 @@ Outcome ScriptEngine::GotoCommand(char* rest) {
   if (*label == ':') ++label;
   NextArg(&label, false);
   if (*label == '\0') {
-    ReportError("%s", kMsgGotoNoLabel);
+    ReportText(kMsgGotoNoLabel);
     return Outcome::kStop;
   }
   if (std::strlen(label) >= kGotoTargetSize) {

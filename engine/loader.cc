@@ -42,6 +42,37 @@ class MemoryFile : public FileSystem {
   int position_ = 0;
 };
 
+// Marks which bytes of the message that format and args make are the
+// program's own text: the format's bytes and the numbers it formats, but not
+// what a %s brings (a path, a line of the script). The messages use %s and
+// %d alone; any other conversion ends the marking, and the rest counts as
+// the machine's text.
+void MarkOwnText(const char* format, va_list args, bool* own, int size) {
+  int n = 0;
+  for (const char* f = format; *f != '\0' && n < size; ++f) {
+    if (*f != '%' || f[1] == '%') {
+      own[n++] = true;
+      if (*f == '%') ++f;
+      continue;
+    }
+    ++f;
+    int length = 0;
+    bool mark = true;
+    if (*f == 's') {
+      const char* text = va_arg(args, const char*);
+      length = static_cast<int>(std::strlen(text));
+      mark = false;
+    } else if (*f == 'd') {
+      char number[16];
+      length = std::snprintf(number, sizeof number, "%d", va_arg(args, int));
+    } else {
+      break;
+    }
+    for (int i = 0; i < length && n < size; ++i) own[n++] = mark;
+  }
+  while (n < size) own[n++] = false;
+}
+
 }  // namespace
 
 ScriptEngine::ScriptEngine(const Platform& platform, SetupUi& ui) : platform_(platform), ui_(ui) {
@@ -54,10 +85,26 @@ ScriptEngine::ScriptEngine(const Platform& platform, SetupUi& ui) : platform_(pl
 
 void ScriptEngine::ReportError(const char* format, ...) {
   char message[kTextSize];
+  bool own[kTextSize];
   va_list args;
   va_start(args, format);
   std::vsnprintf(message, sizeof message, format, args);
   va_end(args);
+  va_start(args, format);
+  MarkOwnText(format, args, own, kTextSize);
+  va_end(args);
+  ShowReport(message, own);
+}
+
+void ScriptEngine::ReportText(const char* text) {
+  char message[kTextSize];
+  bool own[kTextSize];
+  std::snprintf(message, sizeof message, "%s", text);
+  for (bool& mark : own) mark = true;
+  ShowReport(message, own);
+}
+
+void ScriptEngine::ShowReport(char* message, const bool* own) {
   message[kTextSize - 1] = '\0';  // some C runtimes leave a cut message unterminated
   // A message cut at its 255th byte may end in half a double-byte character.
   for (int i = 0; message[i] != '\0'; ++i) {
@@ -69,7 +116,7 @@ void ScriptEngine::ReportError(const char* format, ...) {
       ++i;
     }
   }
-  ui_.ShowError(message);
+  ui_.ShowEngineError(message, own);
 }
 
 SetupResult ScriptEngine::InitInstance() {

@@ -80,7 +80,8 @@ bool ParseRegistryPath(const LeadBytes& lead, const char* text, RegistryPath* pa
 }
 
 RegKey OpenRegistryKey(Registry& registry, const LeadBytes& lead, RootKey root,
-                       const char* key_path, bool create) {
+                       const char* key_path, KeyUse use) {
+  const unsigned access = use == KeyUse::kRead ? kKeyRead : kKeyReadWrite;
   const RegKey root_key = registry.Root(root);
   RegKey current = root_key;
   const char* rest = key_path;
@@ -95,9 +96,8 @@ RegKey OpenRegistryKey(Registry& registry, const LeadBytes& lead, RootKey root,
     if (length < sizeof name) {  // a longer name is no key name the platform accepts
       std::memcpy(name, rest, length);
       name[length] = '\0';
-      // Both forms ask for read and write access, also for a plain read.
-      result = create ? registry.CreateKey(current, name, kKeyReadWrite, &opened)
-                      : registry.OpenKey(current, name, kKeyReadWrite, &opened);
+      result = use == KeyUse::kCreate ? registry.CreateKey(current, name, access, &opened)
+                                      : registry.OpenKey(current, name, access, &opened);
     }
     if (current != root_key) registry.CloseKey(current);  // roots are never closed
     if (result != kErrorSuccess || opened == 0) return 0;
@@ -113,7 +113,7 @@ void ReadRegistryString(Registry& registry, const LeadBytes& lead, const char* p
   dest[0] = '\0';
   RegistryPath parsed;
   if (!ParseRegistryPath(lead, path, &parsed)) return;
-  RegKey key = OpenRegistryKey(registry, lead, parsed.root, parsed.key_path, false);
+  RegKey key = OpenRegistryKey(registry, lead, parsed.root, parsed.key_path, KeyUse::kRead);
   if (key == 0) return;
   unsigned type = 0;
   unsigned value_size = 0;
@@ -144,7 +144,7 @@ bool WriteRegistryString(Registry& registry, const LeadBytes& lead, const char* 
                          const char* data, unsigned type) {
   RegistryPath parsed;
   if (!ParseRegistryPath(lead, path, &parsed)) return false;
-  RegKey key = OpenRegistryKey(registry, lead, parsed.root, parsed.key_path, true);
+  RegKey key = OpenRegistryKey(registry, lead, parsed.root, parsed.key_path, KeyUse::kCreate);
   if (key == 0) return false;
   bool written = true;
   // With neither a value name nor data, creating the key path is all.
@@ -159,7 +159,7 @@ bool WriteRegistryString(Registry& registry, const LeadBytes& lead, const char* 
 bool DeleteRegistryEntry(Registry& registry, const LeadBytes& lead, const char* path) {
   RegistryPath parsed;
   if (!ParseRegistryPath(lead, path, &parsed)) return false;
-  RegKey key = OpenRegistryKey(registry, lead, parsed.root, parsed.key_path, false);
+  RegKey key = OpenRegistryKey(registry, lead, parsed.root, parsed.key_path, KeyUse::kWrite);
   if (key == 0) return false;
   // The outcome of the deletion is not looked at: the key could be opened.
   if (parsed.value_name[0] != '\0') {
@@ -177,7 +177,7 @@ bool RegistryKeyExists(Registry& registry, const LeadBytes& lead, const char* pa
     if (rest == nullptr) continue;
     // The whole remainder is the key path; a final backslash adds an empty
     // name, which opens the same key again.
-    RegKey key = OpenRegistryKey(registry, lead, entry.root, rest, false);
+    RegKey key = OpenRegistryKey(registry, lead, entry.root, rest, KeyUse::kRead);
     if (key != 0) {
       registry.CloseKey(key);
       return true;

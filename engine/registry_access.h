@@ -30,10 +30,16 @@ struct RegistryPath {
 // Splits text into root, key path and value name; false when no root prefix
 // matches or the remainder does not fit 255 bytes.
 bool ParseRegistryPath(const LeadBytes& lead, const char* text, RegistryPath* path);
-// Walks key_path below root one name at a time, creating missing keys when
-// create is set; 0 when any step fails. The caller closes the key.
+// What a key is opened for. A key that is only read or tested is asked for
+// read access alone: many keys an administrator may read are not writable
+// (system-owned ones, much of HKEY_CLASSES_ROOT), and asking for more would
+// make them read as missing.
+enum class KeyUse { kRead, kWrite, kCreate };
+
+// Walks key_path below root one name at a time, creating missing keys for
+// kCreate; 0 when any step fails. The caller closes the key.
 RegKey OpenRegistryKey(Registry& registry, const LeadBytes& lead, RootKey root,
-                       const char* key_path, bool create);
+                       const char* key_path, KeyUse use);
 // The value's bytes up to the first zero, as text, into dest (size bytes);
 // empty when anything fails. Never overruns dest.
 void ReadRegistryString(Registry& registry, const LeadBytes& lead, const char* path, char* dest,

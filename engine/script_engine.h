@@ -34,6 +34,12 @@ class SetupUi {
   virtual void SetProgressPos(int position) = 0;
   // A message box with OK and the warning icon.
   virtual void ShowError(const char* text) = 0;
+  // An error message the engine made from one of its own texts: own[i] says
+  // that byte i of text is the program's own (its Japanese is Shift-JIS on
+  // every machine) rather than text from the script or the machine (in the
+  // machine's ANSI code page). A front end that can show both at once makes
+  // the Japanese readable on any code page; by default it is ShowError(text).
+  virtual void ShowEngineError(const char* text, const bool* /*own*/) { ShowError(text); }
   // As ShowError, kept above all other windows.
   virtual void ShowTopmostError(const char* text) = 0;
   // A message box with OK and the information icon, above all other windows.
@@ -119,6 +125,28 @@ enum class SetupResult {
   kStopped,     // the run stopped
 };
 
+// The exit statuses of both programs, as README.md gives them.
+inline constexpr int kExitInstalled = 0;        // completed, and no error message was shown
+inline constexpr int kExitStopped = 1;          // the run stopped, or could not start
+inline constexpr int kExitUsage = 2;            // a wrong command line
+inline constexpr int kExitCancelled = 3;        // cancelled in the setup dialog
+inline constexpr int kExitInstalledErrors = 4;  // completed, but an error message was shown
+
+// The exit status of a start-up that ended with result; errors_shown: the
+// run showed an error message and went on.
+inline int ExitStatus(SetupResult result, bool errors_shown) {
+  switch (result) {
+    case SetupResult::kCompleted:
+      return errors_shown ? kExitInstalledErrors : kExitInstalled;
+    case SetupResult::kCancelled:
+      return kExitCancelled;
+    case SetupResult::kNotStarted:
+    case SetupResult::kStopped:
+      break;
+  }
+  return kExitStopped;
+}
+
 class ScriptEngine {
  public:
   ScriptEngine(const Platform& platform, SetupUi& ui);
@@ -161,6 +189,8 @@ class ScriptEngine {
       __attribute__((format(printf, 2, 3)))
 #endif
       ;
+  // Shows one of the program's own texts (no format) as ReportError would.
+  void ReportText(const char* text);
 
   // --- lexicon (lexicon.cc) ---
   // Cuts the next argument at *cursor in place; nullptr when malformed
@@ -221,6 +251,9 @@ class ScriptEngine {
   LineTracer* tracer = nullptr;  // null: no trace, and no cost
 
  private:
+  // Cuts message as every engine message is cut and shows it; own marks the
+  // bytes of the program's own text.
+  void ShowReport(char* message, const bool* own);
   // Tells the tracer what became of the current line (text as expanded).
   void TraceStep(const char* text, bool was_skipping, Outcome outcome);
 

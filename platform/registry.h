@@ -11,6 +11,7 @@ using RegKey = std::uintptr_t;
 
 enum class RootKey { kClassesRoot, kCurrentUser, kLocalMachine, kUsers, kCurrentConfig };
 
+inline constexpr unsigned kKeyRead = 0x20019;       // KEY_READ
 inline constexpr unsigned kKeyReadWrite = 0x2001F;  // KEY_READ | KEY_WRITE
 inline constexpr unsigned kRegSz = 1;
 inline constexpr unsigned kRegExpandSz = 2;

@@ -8,6 +8,8 @@
 
 #include <cstring>
 
+#include "platform/win32/library_loading.h"
+
 namespace setup::win32 {
 namespace {
 
@@ -23,7 +25,7 @@ struct StartedProcess {
 class Win32Components : public Components {
  public:
   ModuleHandle LoadModule(const char* path) override {
-    return reinterpret_cast<ModuleHandle>(::LoadLibraryA(path));
+    return reinterpret_cast<ModuleHandle>(LoadComponentLibrary(path));
   }
 
   bool CallExport(ModuleHandle module, const char* name, long* status) override {

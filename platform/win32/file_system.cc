@@ -131,8 +131,23 @@ bool OverwriteInPlace(const char* temp, const char* dest) {
   return ok;
 }
 
+// One copy, run by a thread of its own.
+struct CopyJob {
+  const char* source;
+  const char* dest;
+  BOOL copied;
+};
+
+DWORD WINAPI RunCopy(void* data) {
+  CopyJob* job = static_cast<CopyJob*>(data);
+  job->copied = ::CopyFileA(job->source, job->dest, FALSE);
+  return 0;
+}
+
 class Win32FileSystem : public FileSystem {
  public:
+  explicit Win32FileSystem(void (*while_copying)()) : while_copying_(while_copying) {}
+
   FileHandle OpenRead(const char* path) override {
     // The sharing of fopen(path, "r"): a file that another program holds
     // open for writing, a log say, is still read.
@@ -226,7 +241,7 @@ class Win32FileSystem : public FileSystem {
   }
 
   bool CopyFile(const char* source, const char* dest) override {
-    if (!::CopyFileA(source, dest, FALSE)) return false;
+    if (!Copy(source, dest)) return false;
     // The copy carries the source's attributes. Windows does this itself;
     // Wine drops them when it overwrites a file, so they are set again where
     // they differ.
@@ -258,6 +273,27 @@ class Win32FileSystem : public FileSystem {
     if (bits == 0) bits = FILE_ATTRIBUTE_NORMAL;
     return ::SetFileAttributesA(path, bits) != FALSE;
   }
+
+ private:
+  // CopyFileA, on a thread of its own while the calling thread handles its
+  // messages (the system's progress callback, which would serve as well,
+  // is not called by every implementation of the API).
+  bool Copy(const char* source, const char* dest) {
+    if (while_copying_ == nullptr) return ::CopyFileA(source, dest, FALSE) != FALSE;
+    CopyJob job{source, dest, FALSE};
+    HANDLE thread = ::CreateThread(nullptr, 0, RunCopy, &job, 0, nullptr);
+    if (thread == nullptr) return ::CopyFileA(source, dest, FALSE) != FALSE;
+    while (::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) ==
+           WAIT_OBJECT_0 + 1) {
+      while_copying_();
+    }
+    // Also when the wait failed: the job lives on this stack.
+    ::WaitForSingleObject(thread, INFINITE);
+    ::CloseHandle(thread);
+    return job.copied != FALSE;
+  }
+
+  void (*while_copying_)();
 };
 
 }  // namespace
@@ -267,6 +303,8 @@ bool CanWriteOver(unsigned long attributes) {
                         FILE_ATTRIBUTE_SYSTEM)) == 0;
 }
 
-std::unique_ptr<FileSystem> NewFileSystem() { return std::make_unique<Win32FileSystem>(); }
+std::unique_ptr<FileSystem> NewFileSystem(void (*while_copying)()) {
+  return std::make_unique<Win32FileSystem>(while_copying);
+}
 
 }  // namespace setup::win32

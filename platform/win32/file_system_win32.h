@@ -7,8 +7,11 @@
 
 namespace setup::win32 {
 
-// Files and folders through the ANSI file calls of the Windows API.
-std::unique_ptr<FileSystem> NewFileSystem();
+// Files and folders through the ANSI file calls of the Windows API. With
+// while_copying set, a copy runs beside the calling thread, which calls it
+// whenever messages arrive: a window program stays responsive however long a
+// copy takes.
+std::unique_ptr<FileSystem> NewFileSystem(void (*while_copying)() = nullptr);
 
 // Whether the C runtime's fopen(path, "wb") would open an existing entry
 // with these attributes (GetFileAttributesA's bits). It creates with

@@ -1,9 +1,15 @@
 /* A test component with a DllRegisterServer export that returns
    REGISTER_STATUS and leaves "<its own file>.ran" beside itself, so a test
-   can tell that it ran. Built as a Windows DLL and as a shared object. */
+   can tell that it ran. Built as a Windows DLL and as a shared object.
+   Windows variants: USE_HELPER imports a private DLL that lies beside the
+   component only; REQUIRE_STA fails unless its caller made the thread a
+   single-threaded COM apartment, as the system's registration tool does. */
 #if defined(_WIN32)
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+#if defined(REQUIRE_STA)
+#include <objbase.h>
+#endif
 #define EXPORT __declspec(dllexport)
 #define CALLING __stdcall
 #else
@@ -39,7 +45,20 @@ static int OwnPath(char* path, size_t size) {
 #endif
 }
 
+#if defined(USE_HELPER)
+__declspec(dllimport) int HelperValue(void);
+#endif
+
 EXPORT long CALLING DllRegisterServer(void) {
+#if defined(USE_HELPER)
+  if (HelperValue() != 42) return 0x80004005L;
+#endif
+#if defined(REQUIRE_STA)
+  /* S_FALSE: the thread already is a single-threaded apartment. */
+  HRESULT apartment = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+  if (SUCCEEDED(apartment)) CoUninitialize();
+  if (apartment != S_FALSE) return 0x800401F0L; /* CO_E_NOTINITIALIZED */
+#endif
   char marker[4096];
   if (OwnPath(marker, sizeof marker - 8)) {
     strcat(marker, ".ran");

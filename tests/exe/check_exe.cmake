@@ -5,7 +5,8 @@
 #   size       no larger than LIMIT bytes
 #   imports    imports only DLLs that every Windows has, and none of the
 #              functions that older systems lack and only tests use
-#   gui        a Windows GUI program of the build's word size (BITS=32 or 64)
+#   gui        a Windows GUI program of the build's word size (BITS=32 or 64),
+#              marked to run from the swap file when started from removable media
 #   resources  carries the resources the program loads: its dialogs, the
 #              about string, the icon, the version and the manifest
 cmake_policy(VERSION 3.25)
@@ -33,9 +34,11 @@ endif()
 
 if(CHECK STREQUAL "imports")
   # setup.exe must start from a bare medium: the C++ runtime, libgcc and
-  # winpthread are linked in, never needed as DLLs beside it.
-  set(allowed kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll ole32.dll comctl32.dll
-              version.dll msvcrt.dll)
+  # winpthread are linked in, never needed as DLLs beside it. And it runs as
+  # administrator, so it imports only the known DLLs, which the system never
+  # takes from the program's folder; other system libraries (comctl32,
+  # version) are loaded at run time, once the search is restricted.
+  set(allowed kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll ole32.dll msvcrt.dll)
   string(REGEX MATCHALL "DLL Name: [^\n]+" lines "${dump}")
   if(NOT lines)
     message(FATAL_ERROR "${EXE}: no import table found")
@@ -73,7 +76,12 @@ elseif(CHECK STREQUAL "gui")
     string(REGEX MATCH "\nSubsystem[^\n]*" found "${dump}")
     message(FATAL_ERROR "${EXE} is not a Windows GUI program:${found}")
   endif()
-  message(STATUS "${EXE}: ${BITS}-bit Windows GUI program")
+  # It runs from the disks it asks the user to change: the system must copy
+  # it to the swap file rather than page it in from the medium.
+  if(NOT dump MATCHES "\n\tcopy to swap file if on removable media\n")
+    message(FATAL_ERROR "${EXE} is not marked to run from swap on removable media")
+  endif()
+  message(STATUS "${EXE}: ${BITS}-bit Windows GUI program, run from swap on removable media")
 elseif(CHECK STREQUAL "resources")
   # objdump lists the resource tree as type, name and language entries,
   # indented by two, four and six blanks. Kept: "type/name" for each name.

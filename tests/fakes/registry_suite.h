@@ -52,7 +52,8 @@ class RegistryBehaviour : public ::testing::Test {
               const std::string& bytes) {
     RegistryPath parsed;
     ASSERT_TRUE(ParseRegistryPath(ShiftJisLeadBytes(), (key_path + "\\").c_str(), &parsed));
-    RegKey key = OpenRegistryKey(reg(), ShiftJisLeadBytes(), parsed.root, parsed.key_path, true);
+    RegKey key =
+        OpenRegistryKey(reg(), ShiftJisLeadBytes(), parsed.root, parsed.key_path, KeyUse::kCreate);
     ASSERT_NE(key, 0u);
     EXPECT_EQ(reg().SetValue(key, name, type, bytes.data(), static_cast<unsigned>(bytes.size())),
               kErrorSuccess);
@@ -62,7 +63,8 @@ class RegistryBehaviour : public ::testing::Test {
   bool Raw(const std::string& key_path, const char* name, unsigned* type, std::string* bytes) {
     RegistryPath parsed;
     if (!ParseRegistryPath(ShiftJisLeadBytes(), (key_path + "\\").c_str(), &parsed)) return false;
-    RegKey key = OpenRegistryKey(reg(), ShiftJisLeadBytes(), parsed.root, parsed.key_path, false);
+    RegKey key =
+        OpenRegistryKey(reg(), ShiftJisLeadBytes(), parsed.root, parsed.key_path, KeyUse::kRead);
     if (key == 0) return false;
     unsigned size = 0;
     bool found = reg().QueryValue(key, name, type, nullptr, &size) == kErrorSuccess;

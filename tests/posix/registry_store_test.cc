@@ -262,7 +262,7 @@ TEST_F(RegistryStoreTest, DefaultFileIsInTheMachineFolder) {
 TEST_F(RegistryStoreTest, HandleOfAKeyDeletedElsewhereSeesItDeleted) {
   ASSERT_TRUE(Put(file, "HKEY_USERS\\A\\B\\V", "v"));
   RegistryStore store(machine_, file);
-  RegKey key = OpenRegistryKey(store, ShiftJisLeadBytes(), RootKey::kUsers, "A\\B", false);
+  RegKey key = OpenRegistryKey(store, ShiftJisLeadBytes(), RootKey::kUsers, "A\\B", KeyUse::kRead);
   ASSERT_NE(key, 0u);
   RegistryStore other(machine_, file);  // as another process would
   EXPECT_TRUE(DeleteRegistryEntry(other, ShiftJisLeadBytes(), "HKEY_USERS\\A\\B\\"));
@@ -437,8 +437,8 @@ TEST_F(RegistryStoreTest, ChangesOfAnotherStoreAreSeenAtOnce) {
     ReadRegistryString(store, ShiftJisLeadBytes(), "HKEY_USERS\\A\\V", seen, sizeof seen);
     ASSERT_EQ(std::atoi(seen), round - 1);
     std::string key = "New" + std::to_string(round);
-    RegKey added =
-        OpenRegistryKey(store, ShiftJisLeadBytes(), RootKey::kUsers, ("A\\" + key).c_str(), true);
+    RegKey added = OpenRegistryKey(store, ShiftJisLeadBytes(), RootKey::kUsers,
+                                   ("A\\" + key).c_str(), KeyUse::kCreate);
     ASSERT_NE(added, 0u);
     char value[16];
     std::snprintf(value, sizeof value, "%04d", 9999 - round);

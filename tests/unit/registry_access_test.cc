@@ -3,6 +3,7 @@
 #include "engine/registry_access.h"
 
 #include <string>
+#include <vector>
 
 #include "engine/messages.h"
 #include "tests/fakes/fake_registry.h"
@@ -78,31 +79,35 @@ class KeyWalkTest : public ::testing::Test {
   FakeRegistry fake;
 };
 
-TEST_F(KeyWalkTest, AtMostTwoKeysOpenRootsNeverClosedEveryStepReadWrite) {
-  RegKey key =
-      OpenRegistryKey(fake, ShiftJisLeadBytes(), RootKey::kLocalMachine, "A\\B\\C\\D", true);
+TEST_F(KeyWalkTest, AtMostTwoKeysOpenRootsNeverClosedReadOnlyWhereOnlyRead) {
+  RegKey key = OpenRegistryKey(fake, ShiftJisLeadBytes(), RootKey::kLocalMachine, "A\\B\\C\\D",
+                               KeyUse::kCreate);
   ASSERT_NE(key, 0u);
   EXPECT_TRUE(fake.HasKey("HKEY_LOCAL_MACHINE\\A\\B\\C\\D"));
   EXPECT_EQ(fake.open_count, 1);  // only the key handed back
   EXPECT_EQ(fake.max_open, 2);
   fake.CloseKey(key);
-  // Reading walks with read and write access too.
-  key = OpenRegistryKey(fake, ShiftJisLeadBytes(), RootKey::kLocalMachine, "a\\b\\c\\d", false);
+  // Reading asks for read access alone: a key that may be read but not
+  // written must not read as missing.
+  key = OpenRegistryKey(fake, ShiftJisLeadBytes(), RootKey::kLocalMachine, "a\\b\\c\\d",
+                        KeyUse::kRead);
   ASSERT_NE(key, 0u);
   fake.CloseKey(key);
   EXPECT_EQ(fake.open_count, 0);
   EXPECT_EQ(fake.max_open, 2);
   EXPECT_EQ(fake.root_closes, 0);
   EXPECT_EQ(fake.bad_closes, 0);
-  ASSERT_EQ(fake.access_seen.size(), 8u);
-  for (unsigned access : fake.access_seen) EXPECT_EQ(access, 0x2001Fu);
+  const std::vector<unsigned> kReadWrite(4, 0x2001Fu), kRead(4, 0x20019u);
+  std::vector<unsigned> expected = kReadWrite;
+  expected.insert(expected.end(), kRead.begin(), kRead.end());
+  EXPECT_EQ(fake.access_seen, expected);
 }
 
 TEST_F(KeyWalkTest, FailedStepClosesWhatIsOpenAndCreatesNothingWithoutTheFlag) {
   fake.AddKey("HKEY_CURRENT_USER\\A\\B");
-  EXPECT_EQ(
-      OpenRegistryKey(fake, ShiftJisLeadBytes(), RootKey::kCurrentUser, "A\\B\\Missing\\D", false),
-      0u);
+  EXPECT_EQ(OpenRegistryKey(fake, ShiftJisLeadBytes(), RootKey::kCurrentUser, "A\\B\\Missing\\D",
+                            KeyUse::kRead),
+            0u);
   EXPECT_FALSE(fake.HasKey("HKEY_CURRENT_USER\\A\\B\\Missing"));
   EXPECT_EQ(fake.open_count, 0);
   EXPECT_EQ(fake.root_closes, 0);
@@ -111,7 +116,7 @@ TEST_F(KeyWalkTest, FailedStepClosesWhatIsOpenAndCreatesNothingWithoutTheFlag) {
 TEST_F(KeyWalkTest, EmptyNamesReopenTheCurrentKey) {
   fake.AddKey("HKEY_USERS\\A\\B");
   for (const char* path : {"", "A\\\\B", "A\\B\\", "\\A"}) {
-    RegKey key = OpenRegistryKey(fake, ShiftJisLeadBytes(), RootKey::kUsers, path, false);
+    RegKey key = OpenRegistryKey(fake, ShiftJisLeadBytes(), RootKey::kUsers, path, KeyUse::kRead);
     EXPECT_NE(key, 0u) << path;
     fake.CloseKey(key);
   }
@@ -121,25 +126,28 @@ TEST_F(KeyWalkTest, EmptyNamesReopenTheCurrentKey) {
 
 TEST_F(KeyWalkTest, KeyNameOver255BytesFailsBeforeThePlatformIsAsked) {
   RegKey key = OpenRegistryKey(fake, ShiftJisLeadBytes(), RootKey::kUsers,
-                               std::string(255, 'n').c_str(), true);
+                               std::string(255, 'n').c_str(), KeyUse::kCreate);
   EXPECT_NE(key, 0u);
   fake.CloseKey(key);
   std::string too_long = "A\\" + std::string(256, 'n') + "\\B";
-  EXPECT_EQ(OpenRegistryKey(fake, ShiftJisLeadBytes(), RootKey::kUsers, too_long.c_str(), true),
+  EXPECT_EQ(OpenRegistryKey(fake, ShiftJisLeadBytes(), RootKey::kUsers, too_long.c_str(),
+                            KeyUse::kCreate),
             0u);
   EXPECT_EQ(fake.SubkeyNames("HKEY_USERS\\A"), std::vector<std::string>{});
   EXPECT_EQ(fake.access_seen.size(), 2u);  // the 255-byte name and A, nothing more
   EXPECT_EQ(fake.open_count, 0);
 }
 
-TEST_F(KeyWalkTest, KeyThatMayOnlyBeReadCountsAsMissing) {
+// Reading and testing ask for read access alone; writing and deleting still
+// need write access.
+TEST_F(KeyWalkTest, KeyThatMayOnlyBeReadReadsButIsNotWritten) {
   fake.SetValueAt("HKEY_LOCAL_MACHINE\\Locked", "Value", kRegSz, std::string("v\0", 2));
   fake.MakeReadOnly("HKEY_LOCAL_MACHINE\\Locked");
   char value[16] = "junk";
   ReadRegistryString(fake, ShiftJisLeadBytes(), "HKEY_LOCAL_MACHINE\\Locked\\Value", value,
                      sizeof value);
-  EXPECT_STREQ(value, "");
-  EXPECT_FALSE(RegistryKeyExists(fake, ShiftJisLeadBytes(), "HKEY_LOCAL_MACHINE\\Locked"));
+  EXPECT_STREQ(value, "v");
+  EXPECT_TRUE(RegistryKeyExists(fake, ShiftJisLeadBytes(), "HKEY_LOCAL_MACHINE\\Locked"));
   EXPECT_FALSE(WriteRegistryString(fake, ShiftJisLeadBytes(), "HKEY_LOCAL_MACHINE\\Locked\\Value",
                                    "w", kRegSz));
   EXPECT_FALSE(DeleteRegistryEntry(fake, ShiftJisLeadBytes(), "HKEY_LOCAL_MACHINE\\Locked\\Value"));

@@ -48,7 +48,7 @@ click 1
 closed
 window Setup
 click 2
-gone
+gone 3
 STEPS
 
 expect_no_dir Cancelled

@@ -62,7 +62,7 @@ closed
 window Setup
 text 1000 $long
 close
-gone
+gone 3
 STEPS
 
 expect_no_dir Picked

@@ -42,7 +42,7 @@ window ソフト
 text 65535 GOTO にラベルが有りません
 shot error_box_japanese
 click 1
-gone
+gone 1
 STEPS
 
 expect_no_dir '製品'

@@ -13,7 +13,7 @@ window INSTALL
 text 65535 Can't Open C:\media\Setup.Inf file.
 shot no_script
 click 1
-gone
+gone 1
 STEPS
 
 # ErrorExit shows its text and stops.
@@ -32,7 +32,7 @@ window INSTALL
 text 65535 The medium is damaged
 shot error_box
 click 1
-gone
+gone 1
 STEPS
 expect_dir Stopped
 expect_no_dir Stopped/After
@@ -55,7 +55,7 @@ closed
 window INSTALL
 text 65535 Making a setup was stopped.
 click 1
-gone
+gone 1
 STEPS
 expect_no_dir Disk
 
@@ -71,7 +71,7 @@ click 1
 window-with 1005
 text 1005 Go on?
 click 2
-gone
+gone 1
 STEPS
 expect_no_dir Message
 finish

@@ -27,8 +27,12 @@
 //                              (0xF100 32: open the system menu)
 //   cancelmode                 end menu tracking in the current window
 //   closed                     wait until the current window has gone
-//   gone                       wait for the program to end with exit code 0;
-//                              any other window appearing meanwhile fails
+//   gone [CODE]                wait for the program to end with exit code CODE
+//                              (default 0); any other window appearing
+//                              meanwhile fails
+//   responsive MS [LIMIT]      for MS milliseconds, the current window
+//                              answers WM_NULL within LIMIT ms (default 1000),
+//                              asked every 50 ms
 //   windows N                  the program shows exactly N windows
 //   shot FILE                  screenshot of the screen into FILE (Unix path)
 //   write PATH TEXT            create the file PATH (a Windows path)
@@ -216,7 +220,7 @@ bool Contains(const WindowList& list, HWND window) {
 
 // Waits for the program's end. The windows up now may close on their way; a
 // window that was not up yet fails the step (a notice where none belongs).
-bool WaitGone() {
+bool WaitGone(DWORD expected_code) {
   const WindowList before = ProgramWindows();
   DWORD start = GetTickCount();
   while (WaitForSingleObject(program.hProcess, kPollMs) == WAIT_TIMEOUT) {
@@ -235,9 +239,27 @@ bool WaitGone() {
     }
     if (GetTickCount() - start > kTimeoutMs) return Fail("the program did not end");
   }
-  DWORD code = 1;
+  DWORD code = 0xFFFFFFFF;
   GetExitCodeProcess(program.hProcess, &code);
-  if (code != 0) return Fail("the program's exit code is not 0");
+  if (code != expected_code) {
+    printf("  exit code %lu\n", static_cast<unsigned long>(code));
+    return Fail("the program ended with another exit code");
+  }
+  return true;
+}
+
+// The current window answers a message within limit milliseconds, asked
+// every 50 ms for ms milliseconds: its thread handles messages while the
+// program works.
+bool StaysResponsive(DWORD ms, DWORD limit) {
+  DWORD start = GetTickCount();
+  do {
+    DWORD_PTR result = 0;
+    if (SendMessageTimeoutW(current, WM_NULL, 0, 0, SMTO_NORMAL, limit, &result) == 0) {
+      return Fail("the window did not answer in time");
+    }
+    Sleep(50);
+  } while (GetTickCount() - start < ms);
   return true;
 }
 
@@ -285,12 +307,17 @@ bool Step(const char* command, const char* args) {
     fclose(file);
     return true;
   }
-  if (strcmp(command, "gone") == 0) return WaitGone();
+  if (strcmp(command, "gone") == 0) return WaitGone(static_cast<DWORD>(atoi(args)));
   if (strcmp(command, "windows") == 0) {
     return ProgramWindows().count == atoi(args) || Fail("another number of windows");
   }
   if (!NeedWindow()) return false;
   if (strcmp(command, "caption") == 0) return ExpectText(current, args);
+  if (strcmp(command, "responsive") == 0) {
+    const char* limit = strchr(args, ' ');
+    return StaysResponsive(static_cast<DWORD>(atoi(args)),
+                           limit != nullptr ? static_cast<DWORD>(atoi(limit)) : 1000);
+  }
   if (strcmp(command, "closed") == 0) {
     DWORD start = GetTickCount();
     while (IsWindow(current) && IsWindowVisible(current)) {

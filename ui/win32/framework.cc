@@ -162,6 +162,12 @@ CDialog* AfxGetMainWnd() { return main_window; }
 
 void AfxSetMainWnd(CDialog* window) { main_window = window; }
 
+void DispatchPendingMessages() {
+  MSG message;
+  // No TranslateMessage: keys reach the windows untranslated.
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+}
+
 void GetAppTitle(char* name, int size) {
   char path[MAX_PATH + 1];
   DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
@@ -185,12 +191,29 @@ void GetAppTitle(char* name, int size) {
   name[length_wanted] = '\0';
 }
 
+namespace {
+HWND MessageBoxOwner() {
+  CDialog* owner = AfxGetMainWnd();
+  return owner != nullptr ? owner->GetSafeHwnd() : nullptr;
+}
+}  // namespace
+
 int AfxMessageBox(const char* text, UINT type) {
   if ((type & MB_ICONMASK) == 0) type |= MB_ICONEXCLAMATION;
   char caption[MAX_PATH + 1];
   GetAppTitle(caption, sizeof caption);
-  CDialog* owner = AfxGetMainWnd();
-  return MessageBoxA(owner != nullptr ? owner->GetSafeHwnd() : nullptr, text, caption, type);
+  return MessageBoxA(MessageBoxOwner(), text, caption, type);
+}
+
+int AfxMessageBox(const wchar_t* text, UINT type) {
+  if ((type & MB_ICONMASK) == 0) type |= MB_ICONEXCLAMATION;
+  char caption[MAX_PATH + 1];
+  GetAppTitle(caption, sizeof caption);
+  wchar_t wide_caption[MAX_PATH + 1];
+  if (MultiByteToWideChar(CP_ACP, 0, caption, -1, wide_caption, MAX_PATH + 1) == 0) {
+    wide_caption[0] = L'\0';
+  }
+  return MessageBoxW(MessageBoxOwner(), text, wide_caption, type);
 }
 
 }  // namespace setup::win32

@@ -119,6 +119,11 @@ void AfxSetMainWnd(CDialog* window);
 // file name without its extension and owned by the main window. A style that
 // names no icon gets the warning icon. Returns the button chosen.
 int AfxMessageBox(const char* text, UINT type);
+// The same for a text in UTF-16.
+int AfxMessageBox(const wchar_t* text, UINT type);
+
+// Dispatches the thread's pending messages and returns; never blocks.
+void DispatchPendingMessages();
 
 // The program's file name without folder and extension, into name (size
 // bytes, cut to fit).

@@ -1,5 +1,6 @@
 // WinMain: wires the Win32 back ends of the machine into the application and
 // runs its start-up.
+#include <ole2.h>
 #include <windows.h>
 // windows.h makes FreeModule a macro; the Components interface has a member
 // of that name.
@@ -13,6 +14,7 @@
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/system_info_win32.h"
 #include "platform/win32/version_info_win32.h"
+#include "ui/win32/framework.h"
 #include "ui/win32/setup_app.h"
 
 // The program is built without exceptions: allocation failure ends it at once
@@ -35,7 +37,7 @@ using namespace setup;
 // The back ends live as long as the program; the application holds pointers.
 // Objects of one file are constructed in the order they are defined.
 const auto system_info = win32::NewSystemInfo();
-const auto file_system = win32::NewFileSystem();
+const auto file_system = win32::NewFileSystem(win32::DispatchPendingMessages);
 const auto registry = win32::MakeWin32Registry();
 const auto version_info = win32::NewVersionInfo();
 const auto components = win32::NewComponents();
@@ -48,8 +50,12 @@ win32::CSetupApp the_app(Platform{system_info.get(), file_system.get(), registry
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  // However the start-up ended, the program ends with status 0: whatever
-  // happened has been shown to the user.
-  the_app.InitInstance();
-  return 0;
+  // The thread is a single-threaded apartment for the whole program, as the
+  // system's registration tool makes it: components registered in-process
+  // create their registrars through COM, and the folder picker needs it.
+  HRESULT com = OleInitialize(nullptr);
+  int status = the_app.ExitStatus(the_app.InitInstance());
+  if (SUCCEEDED(com)) OleUninitialize();
+  // Whatever happened has been shown; the status tells a calling program.
+  return status;
 }

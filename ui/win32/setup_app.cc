@@ -3,15 +3,29 @@
 
 #include <commctrl.h>
 
+#include "platform/win32/library_loading.h"
+
 namespace setup::win32 {
 
 CSetupApp::CSetupApp(const Platform& platform) : engine(platform, ui_) { ui_.Attach(&engine); }
 
 SetupResult CSetupApp::InitInstance() {
-  // The progress bar's window class lives in the common controls.
+  // The progress bar's window class lives in the common controls. They are
+  // not imported: comctl32 is no library the system always takes from its
+  // own folder, and the libraries it loads at start would be searched for
+  // beside the program before the search could be restricted.
+  using InitFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  HMODULE common_controls = LoadManifestLibrary("comctl32.dll");
+  auto init = reinterpret_cast<InitFunction>(reinterpret_cast<void*>(
+      common_controls != nullptr ? GetProcAddress(common_controls, "InitCommonControlsEx")
+                                 : nullptr));
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&controls);
+  if (init != nullptr) init(&controls);
   return engine.InitInstance();
+}
+
+int CSetupApp::ExitStatus(SetupResult result) const {
+  return setup::ExitStatus(result, ui_.errors_shown() != 0);
 }
 
 }  // namespace setup::win32

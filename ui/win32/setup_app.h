@@ -17,6 +17,8 @@ class CSetupApp {
   // Prepares the controls and runs the engine's start-up, which shows the
   // setup dialog; says how it ended. The program ends afterwards.
   SetupResult InitInstance();
+  // The program's exit status after a start-up that ended with result.
+  int ExitStatus(SetupResult result) const;
 
  private:
   Win32Ui ui_;  // before the engine, which keeps a reference to it

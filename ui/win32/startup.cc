@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <cstdlib>
 
+#include "platform/win32/library_loading.h"
+
 // The names below are the C runtime's and the linker's, so they keep their
 // spelling.
 // NOLINTBEGIN(bugprone-reserved-identifier,readability-identifier-naming)
@@ -31,6 +33,12 @@ int __cdecl atexit(void(__cdecl* function)()) {
 
 // The stack is aligned for the compiler's code whatever the caller left.
 __attribute__((force_align_arg_pointer, noreturn)) void SetupEntry() {
+  // Before any library can be loaded: none from the program's folder.
+  setup::win32::RestrictLibrarySearch();
+  // setup.exe runs from the disks it asks for: an empty drive or a missing
+  // file is a failure the program reports in its own words, never the
+  // system's "no disk" box over the setup window.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   __set_app_type(2);
 
   // The constructors run from the last to the first, as libgcc's own

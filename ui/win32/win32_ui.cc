@@ -23,11 +23,47 @@ void Win32Ui::SetProgressRange(int count) {
 
 void Win32Ui::SetProgressPos(int position) {
   if (dialog_ != nullptr) dialog_->m_progress.SetPos(position);
+  KeepResponsive();
 }
 
-void Win32Ui::ShowError(const char* text) { AfxMessageBox(text, MB_OK); }
+void Win32Ui::CountError() {
+  if (engine_ != nullptr && engine_->run_started()) ++errors_shown_;
+}
 
-void Win32Ui::ShowTopmostError(const char* text) { AfxMessageBox(text, MB_OK | MB_TOPMOST); }
+void Win32Ui::ShowError(const char* text) {
+  CountError();
+  AfxMessageBox(text, MB_OK);
+}
+
+void Win32Ui::ShowEngineError(const char* text, const bool* own) {
+  // Under code page 932 the bytes are already right; so are messages whose
+  // own part is plain ASCII.
+  bool convert = false;
+  if (GetACP() != 932) {
+    for (int i = 0; text[i] != '\0'; ++i) convert |= own[i] && (text[i] & 0x80) != 0;
+  }
+  if (!convert) {
+    ShowError(text);
+    return;
+  }
+  CountError();
+  // Never more UTF-16 units than bytes.
+  wchar_t wide[kTextSize];
+  int length = 0;
+  for (int i = 0; text[i] != '\0';) {
+    int start = i;
+    while (text[i] != '\0' && own[i] == own[start]) ++i;
+    length += MultiByteToWideChar(own[start] ? 932 : CP_ACP, 0, text + start, i - start,
+                                  wide + length, kTextSize - 1 - length);
+  }
+  wide[length] = L'\0';
+  AfxMessageBox(wide, MB_OK);
+}
+
+void Win32Ui::ShowTopmostError(const char* text) {
+  CountError();
+  AfxMessageBox(text, MB_OK | MB_TOPMOST);
+}
 
 void Win32Ui::ShowInformation(const char* text) {
   AfxMessageBox(text, MB_OK | MB_ICONINFORMATION | MB_TOPMOST);
@@ -50,10 +86,6 @@ void Win32Ui::ShowCompleted() {
   dialog.DoModal();
 }
 
-void Win32Ui::KeepResponsive() {
-  MSG message;
-  // No TranslateMessage: keys reach the windows untranslated.
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-}
+void Win32Ui::KeepResponsive() { DispatchPendingMessages(); }
 
 }  // namespace setup::win32

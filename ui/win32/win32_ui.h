@@ -15,8 +15,14 @@ class Win32Ui : public SetupUi {
 
   void RunSetupDialog(const char* folder1, const char* folder2) override;
   void SetProgressRange(int count) override;
+  // Also handles the messages that arrived, so the window paints and
+  // Windows never takes it for hung between two lines.
   void SetProgressPos(int position) override;
   void ShowError(const char* text) override;
+  // The program's own Japanese is converted from Shift-JIS and the rest
+  // from the machine's code page, so the message reads right on a Western
+  // Windows too.
+  void ShowEngineError(const char* text, const bool* own) override;
   void ShowTopmostError(const char* text) override;
   void ShowInformation(const char* text) override;
   bool AskScriptMessage(const char* text) override;
@@ -26,7 +32,13 @@ class Win32Ui : public SetupUi {
   // and its buttons react (and are ignored) while Regsvr waits.
   void KeepResponsive() override;
 
+  // Error messages the run has shown (not those of the dialog before it).
+  int errors_shown() const { return errors_shown_; }
+
  private:
+  void CountError();
+
+  int errors_shown_ = 0;
   ScriptEngine* engine_ = nullptr;
   CSetupDlg* dialog_ = nullptr;  // while the setup dialog exists
 };
