@@ -7,9 +7,8 @@ namespace setup::win32 {
 namespace {
 
 // The search flags of newer systems; older headers lack them.
-constexpr DWORD kSearchDllLoadDir = 0x00000100;   // LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR
-constexpr DWORD kSearchDefaultDirs = 0x00001000;  // LOAD_LIBRARY_SEARCH_DEFAULT_DIRS
-constexpr DWORD kSearchSystem32 = 0x00000800;     // LOAD_LIBRARY_SEARCH_SYSTEM32
+constexpr DWORD kSearchDllLoadDir = 0x00000100;  // LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR
+constexpr DWORD kSearchSystem32 = 0x00000800;    // LOAD_LIBRARY_SEARCH_SYSTEM32
 
 // A kernel32 function that older systems lack, looked up by name so that the
 // program still starts there.
@@ -55,9 +54,9 @@ HMODULE LoadComponentLibrary(const char* path) {
   char full[MAX_PATH];
   DWORD length = GetFullPathNameA(path, MAX_PATH, full, nullptr);
   if (length == 0 || length >= MAX_PATH) return LoadLibraryA(path);
-  if (HasSearchFlags()) {
-    return LoadLibraryExA(full, nullptr, kSearchDllLoadDir | kSearchDefaultDirs);
-  }
+  // Its own folder and the system folder; not the default folders, which
+  // include the program's own.
+  if (HasSearchFlags()) return LoadLibraryExA(full, nullptr, kSearchDllLoadDir | kSearchSystem32);
   return LoadLibraryExA(full, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
