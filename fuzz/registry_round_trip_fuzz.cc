@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -19,6 +20,14 @@ namespace {
 using setup::RegKey;
 using setup::RootKey;
 
+// Each failure says which property broke, and a diagnostic its text: an abort
+// once seen in a long session never came again, and a bare abort left
+// nothing to tell a fault of the store from a full /dev/shm.
+void Fail(const std::string& what) {
+  std::fprintf(stderr, "registry_round_trip_fuzz: %s\n", what.c_str());
+  std::abort();
+}
+
 // One machine folder for the whole session, on tmpfs when there is one: the
 // store flushes every change to disk.
 const std::string& Folder() {
@@ -27,7 +36,12 @@ const std::string& Folder() {
     std::string pattern = access("/dev/shm", W_OK) == 0 ? "/dev/shm/registry_round_trip.XXXXXX"
                                                         : "/tmp/registry_round_trip.XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    std::atexit([] { std::filesystem::remove_all(Folder()); });
+    // Without an exception: one thrown from an exit handler ends the
+    // process with abort, which libFuzzer takes for a crash of no input.
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(Folder(), ignored);
+    });
     return pattern;
   }());
   return folder;
@@ -74,12 +88,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   unlink((folder + "/registry.reg").c_str());
   unlink((folder + "/code_page").c_str());
 
-  auto abort_on_diagnostic = [](const std::string&) { std::abort(); };
+  auto abort_on_diagnostic = [](const std::string& text) { Fail("diagnostic: " + text); };
   setup::posix::Machine writer_machine(writer_page);
   std::string error;
   bool refused = false;
   if (!writer_machine.SetRoot(folder) || !writer_machine.UseRecordedCodePage(0, &error, &refused)) {
-    std::abort();
+    Fail("the writer's machine: " + error);
   }
   setup::posix::RegistryStore writer(writer_machine);
   writer.SetDiagnosticSink(abort_on_diagnostic);
@@ -100,16 +114,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   setup::posix::Machine reader_machine(reader_page);
   if (!reader_machine.SetRoot(folder) || !reader_machine.UseRecordedCodePage(0, &error, &refused) ||
       reader_machine.code_page() != writer_page) {
-    std::abort();
+    Fail("the reader's machine, code page " + std::to_string(reader_machine.code_page()) +
+         " after a writer under " + std::to_string(writer_page) + ": " + error);
   }
   setup::posix::RegistryStore reader(reader_machine);
   reader.SetDiagnosticSink(abort_on_diagnostic);
   for (const Write& w : written) {
     std::string seen = Read(writer, w);
-    if (seen == "<missing>" || Read(reader, w) != seen) std::abort();
+    if (seen == "<missing>") Fail("a value written is missing for its writer");
+    if (Read(reader, w) != seen) Fail("the reader sees another value than the writer");
   }
   if (!written.empty() && Read(writer, written.back()) != "3:" + written.back().data) {
-    std::abort();  // the last write to a name is what it holds
+    Fail("the last write to a name is not what it holds");
   }
   return 0;
 }
