@@ -254,7 +254,7 @@ bool RecordingComponents::CallExport(ModuleHandle module, const char* name, long
   auto found = modules_.find(module);
   if (called && *status == 0 && found != modules_.end() &&
       std::strcmp(name, "DllRegisterServer") == 0) {
-    sink_.Changed(ChangeLine("registered", Defused(found->second.c_str())));
+    sink_.Changed(ChangeLine(RegisteredKind(module), Defused(found->second.c_str())));
   }
   return called;
 }
@@ -276,7 +276,7 @@ bool RecordingComponents::HasEnded(ProcessHandle process) {
   if (found != processes_.end()) {
     std::string program;
     if (RegistrationProgram(found->second, &program)) {
-      sink_.Changed(ChangeLine("registered", Defused(program.c_str())));
+      sink_.Changed(ChangeLine(RegisteredKind(process), Defused(program.c_str())));
     } else {
       sink_.Changed(ChangeLine("program run", Defused(found->second.c_str())));
     }
@@ -290,10 +290,16 @@ void RecordingComponents::CloseProcess(ProcessHandle process) {
   inner_.CloseProcess(process);
 }
 
-RecordingPlatform::RecordingPlatform(const Platform& inner, Machine& machine, ChangeSink& sink)
+const char* RecordingComponents::RegisteredKind(std::uintptr_t handle) const {
+  return simulation_ != nullptr && simulation_->Simulated(handle) ? "registered (simulated)"
+                                                                  : "registered";
+}
+
+RecordingPlatform::RecordingPlatform(const Platform& inner, Machine& machine, ChangeSink& sink,
+                                     const MachineComponents* simulation)
     : files_(*inner.files, machine, sink),
       registry_(*inner.registry, sink),
-      components_(*inner.components, sink),
+      components_(*inner.components, sink, simulation),
       platform_(inner) {
   platform_.files = &files_;
   platform_.registry = &registry_;

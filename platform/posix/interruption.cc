@@ -1,5 +1,6 @@
 // The table of temporaries in progress and the signal handlers that remove
-// them. The handler uses only async-signal-safe calls (unlink, write, _exit).
+// them, and of the process groups it ends. The handler uses only
+// async-signal-safe calls (unlink, kill, write, _exit).
 #include "platform/posix/interruption.h"
 
 #include <unistd.h>
@@ -20,6 +21,8 @@ struct Slot {
 };
 
 Slot slots[kSlots];
+// Components run one at a time; a few slots leave room for a test's own.
+volatile sig_atomic_t groups[kSlots];
 const char* interruption_message = "";
 int interruption_status = 1;
 void (*interruption_hook)() = nullptr;
@@ -37,6 +40,9 @@ void OnInterruption(int) {
   if (interruption_hook != nullptr) interruption_hook();
   for (Slot& slot : slots) {
     if (slot.used != 0) unlink(slot.path);
+  }
+  for (volatile sig_atomic_t& group : groups) {
+    if (group > 0) kill(-static_cast<pid_t>(group), SIGKILL);
   }
   size_t length = std::strlen(interruption_message);
   if (write(STDERR_FILENO, interruption_message, length) < 0) {
@@ -69,6 +75,20 @@ void TrackTemporary(const std::string& path) {
 void UntrackTemporary(const std::string& path) {
   for (Slot& slot : slots) {
     if (slot.used != 0 && path == slot.path) slot.used = 0;
+  }
+}
+
+void TrackProcessGroup(pid_t group) {
+  for (volatile sig_atomic_t& slot : groups) {
+    if (slot != 0) continue;
+    slot = static_cast<sig_atomic_t>(group);
+    return;
+  }
+}
+
+void UntrackProcessGroup(pid_t group) {
+  for (volatile sig_atomic_t& slot : groups) {
+    if (slot == group) slot = 0;
   }
 }
 

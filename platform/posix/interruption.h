@@ -1,6 +1,9 @@
 // Interruption of a run by SIGINT, SIGTERM or SIGHUP: the temporaries being
-// written beside their destinations are removed, and the program ends.
+// written beside their destinations are removed, the components it started
+// are ended, and the program ends.
 #pragma once
+
+#include <sys/types.h>
 
 #include <csignal>
 #include <string>
@@ -27,6 +30,14 @@ class InterruptionBlock {
 // table, or a full table, is not tracked.
 void TrackTemporary(const std::string& path);
 void UntrackTemporary(const std::string& path);
+
+// Enters group, a process group of programs this program started, into the
+// table of groups that an interruption ends (with SIGKILL: a component that
+// ignores SIGTERM must not outlive the run); UntrackProcessGroup takes it out
+// once its leader has been waited for. Call both inside an
+// InterruptionBlock. A full table leaves group untracked.
+void TrackProcessGroup(pid_t group);
+void UntrackProcessGroup(pid_t group);
 
 // Installs the handlers: on SIGINT, SIGTERM or SIGHUP every tracked temporary
 // is removed, message (kept, not copied) is written to standard error and the

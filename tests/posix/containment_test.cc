@@ -129,6 +129,7 @@ struct Case {
   const char* events;         // what the user sees after the dialog, {M} {O} {C} expanded
   const char* outside_after;  // entry that appears or changes outside the machine, or ""
   const char* probe;          // what a started probe.sh wrote, or nullptr when none ran
+  bool native = false;        // --native-components (implied by host access)
 };
 
 struct DialogOk {
@@ -270,13 +271,22 @@ constexpr Case kCases[] = {
      "",
      nullptr},
     {"Regsvr on the medium",
+     "Regsvr \"{M}\\probe.sh\"\n",
+     nullptr,
+     false,
+     {},
+     "topmost error:  '{M}\\probe.sh' registration can't be done\n",
+     "",
+     nullptr},
+    {"Regsvr on the medium, native components",
      "Regsvr \"{M}\\probe.sh\"\nMessage started\n",
      nullptr,
      false,
      {},
      "info: started\ncompleted\n",
      "",
-     "home={C} secret= dir={H} args=/regserver\n"},
+     "home={C} secret= dir={H} args=/regserver\n",
+     true},
     {"host access: Regsvr outside",
      "Regsvr \"{O}\\probe.sh\"\nMessage started\n",
      nullptr,
@@ -364,7 +374,9 @@ TEST(ContainmentTest, EveryWayOutFailsWithTheCommandsOwnMessage) {
     posix::PosixFileSystem files(machine);
     posix::RegistryStore registry(machine);
     posix::PeVersionInfo versions(&machine);
-    std::unique_ptr<Components> components = posix::NewComponents(machine);
+    std::unique_ptr<Components> components =
+        posix::NewComponents(machine, c.native || c.host_access ? posix::NativeCode::kAllowed
+                                                                : posix::NativeCode::kNever);
     Platform platform;
     platform.system = &system;
     platform.files = &files;

@@ -47,18 +47,18 @@ int registry_problems = 0;
 
 // The back ends over one simulated machine, alive for the whole program.
 struct Backends {
-  explicit Backends(setup::posix::Machine& machine)
+  Backends(setup::posix::Machine& machine, setup::posix::NativeCode native)
       : system(machine),
         files(machine),
         registry(machine),
         versions(&machine),
-        components(setup::posix::NewComponents(machine)) {}
+        components(setup::posix::NewComponents(machine, native)) {}
 
   setup::posix::PosixSystemInfo system;
   setup::posix::PosixFileSystem files;
   setup::posix::RegistryStore registry;  // registry.reg of the machine folder
   setup::posix::PeVersionInfo versions;  // texts in the machine's code page
-  std::unique_ptr<setup::Components> components;
+  std::unique_ptr<setup::posix::MachineComponents> components;
   setup::Platform platform;
 };
 
@@ -215,7 +215,8 @@ int main(int argc, char** argv) {
   static const std::string interrupted =
       "\n" + caption + ": interrupted; the installation was cancelled.\n";
   setup::posix::EndOnInterruption(interrupted.c_str(), kExitCancelled);
-  static Backends backends(machine);
+  static Backends backends(machine, options.native_components ? setup::posix::NativeCode::kAllowed
+                                                              : setup::posix::NativeCode::kNever);
   if (!BuildPlatform(options, caption, &machine, &backends, &error)) {
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), setup::posix::DefuseControls(error).c_str());
     return kExitUsage;
@@ -241,7 +242,9 @@ int main(int argc, char** argv) {
   ui.PresetFolders(folder1, folder2);
   // Every change of the run goes to the install record, also when it ends early.
   static setup::posix::InstallRecord record(machine.root() + "/installs", machine.code_page());
-  static setup::posix::RecordingPlatform recording(backends.platform, machine, record);
+  static setup::posix::RecordingPlatform recording(backends.platform, machine, record,
+                                                   backends.components.get());
+  backends.components->OnSimulated([&ui] { ui.NoteSimulatedRegistration(); });
   // The engine holds the 64 KiB line store and the macro table: not for the stack.
   auto engine = std::make_unique<setup::ScriptEngine>(recording.platform(), ui);
   record.set_title(engine->params.window_title);
