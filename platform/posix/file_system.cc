@@ -471,7 +471,27 @@ bool PosixFileSystem::SetAttributes(const char* path, unsigned attributes) {
     return false;
   mode_t mode = st.st_mode & 07777;
   mode = (attributes & kAttrReadOnly) != 0 ? (mode & ~static_cast<mode_t>(0222)) : (mode | S_IWUSR);
-  return mode == (st.st_mode & 07777) || chmod(host.c_str(), mode) == 0;
+  if (mode == (st.st_mode & 07777)) return true;
+  // A file with other names shares its mode with them, and those may lie
+  // outside the machine: it gets an inode of its own first.
+  if (S_ISREG(st.st_mode) && st.st_nlink > 1) return ReplaceWithPrivateCopy(host, mode);
+  return chmod(host.c_str(), mode) == 0;
+}
+
+bool PosixFileSystem::ReplaceWithPrivateCopy(const std::string& host, mode_t mode) {
+  int in = open(host.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (in < 0) return false;
+  std::string temp_path;
+  int out = MakeTemporary(&machine_, host, &temp_path);
+  bool ok = out >= 0 && CopyData(in, out) && fchmod(out, mode) == 0;
+  close(in);
+  if (out < 0) return false;
+  if (!ok) {
+    close(out);
+    RemoveTemporary(temp_path);
+    return false;
+  }
+  return Finish(&machine_, out, temp_path, host, true);
 }
 
 bool WriteAll(int fd, const char* data, size_t size) {

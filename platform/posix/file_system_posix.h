@@ -2,6 +2,8 @@
 // drive mapping of the simulated machine.
 #pragma once
 
+#include <sys/types.h>
+
 #include "platform/file_system.h"
 #include "platform/posix/machine.h"
 
@@ -59,6 +61,10 @@ class PosixFileSystem : public FileSystem {
   bool SetAttributes(const char* path, unsigned attributes) override;
 
  private:
+  // Puts a copy of the file at host (mode mode) in its place, so that its
+  // other hard links keep the old inode untouched.
+  bool ReplaceWithPrivateCopy(const std::string& host, mode_t mode);
+
   Machine& machine_;
 };
 

@@ -133,6 +133,17 @@ bool InstallRecord::Begin() {
     error_ = errno;
     return false;
   }
+  // installs/ belongs to the machine: a link there would take the record,
+  // and the files made for it, out of the machine folder.
+  struct stat st;
+  if (lstat(folder_.c_str(), &st) != 0) {
+    error_ = errno;
+    return false;
+  }
+  if (!S_ISDIR(st.st_mode)) {
+    error_ = S_ISLNK(st.st_mode) ? ELOOP : ENOTDIR;
+    return false;
+  }
   std::time_t now = std::time(nullptr);
   std::tm utc{};
   gmtime_r(&now, &utc);

@@ -3,8 +3,10 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -23,6 +25,12 @@ namespace {
 bool MakeFolder(const std::string& path) {
   return mkdir(path.c_str(), 0777) == 0 || errno == EEXIST;
 }
+
+// The folders of a fresh machine below its folder, parents first.
+constexpr const char* kWindowsFolders[] = {
+    "drive_c",         "drive_c/Program Files",    "drive_c/Program Files/Common Files",
+    "drive_c/Windows", "drive_c/Windows/System32", "drive_c/Windows/Fonts",
+};
 
 bool MakeFolders(const std::string& path) {
   for (size_t i = 1; i <= path.size(); ++i) {
@@ -131,9 +139,9 @@ bool SplitWindows(unsigned code_page, const std::string& path, std::vector<std::
       continue;
     }
     unsigned char c = static_cast<unsigned char>(path[i]);
-    if (IsLeadByteOf(code_page, c) && i + 1 < path.size()) {
+    if (IsDoubleByteAt(code_page, path, i)) {
       part += path[i];
-      part += path[++i];  // the trail byte may be 0x5C or 0x7C, never a separator
+      part += path[++i];  // the trail byte may be 0x5C or 0x7C; a '/' is a separator
       continue;
     }
     if (IsForbidden(c)) return false;
@@ -158,6 +166,20 @@ std::string Fold(const std::string& name) {
   std::string folded = name;
   for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return folded;
+}
+
+// stat of a path, refused (false, errno ELOOP) when any of its components is
+// a symbolic link; where the kernel lacks openat2, false with ENOSYS, and the
+// caller looks the long way.
+bool StatWithoutLinks(const std::string& path, struct stat* st) {
+  open_how how = {};
+  how.flags = O_PATH | O_CLOEXEC;
+  how.resolve = RESOLVE_NO_SYMLINKS;
+  long fd = syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how);
+  if (fd < 0) return false;
+  bool ok = fstat(static_cast<int>(fd), st) == 0;
+  close(static_cast<int>(fd));
+  return ok;
 }
 
 std::string FolderOf(const std::string& host_path) {
@@ -237,8 +259,14 @@ std::string Machine::ResolveFolder(const std::string& drive_root,
   if (found != resolved_.end() && found->second.spelling == spelling) {
     const ResolvedFolder& folder = found->second;
     auto stamp = stamps_.find(folder.host);
-    if (stamp != stamps_.end() && stat(folder.host.c_str(), folder_stat) == 0 &&
-        SameStamp(stamp->second, *folder_stat)) {
+    // The folder's own stamp does not tell that a folder above it was moved
+    // away and a link to its new place put where it stood: the physical path
+    // must still lead to it without a link. Where the host path is that
+    // path, one look serves both.
+    if (stamp != stamps_.end() &&
+        (folder.host == folder.physical ||
+         (stat(folder.host.c_str(), folder_stat) == 0 && SameStamp(stamp->second, *folder_stat))) &&
+        StatWithoutLinks(folder.physical, folder_stat) && SameStamp(stamp->second, *folder_stat)) {
       mapping->cached = true;
       mapping->physical = folder.physical;
       return folder.host;
@@ -334,7 +362,19 @@ std::string CommandLineFolder(const std::string& folder) {
 bool Machine::SetRoot(const std::string& folder) {
   std::string root = CommandLineFolder(folder);
   if (root.empty()) return false;
-  if (!MakeFolders(root + "/drive_c/Windows/System32")) return false;
+  if (!MakeFolders(root)) return false;
+  // The folders every Windows has, made with the machine (a script may
+  // rely on them: MakeDir makes one level only). Each must be a folder of
+  // its own, no link: one leading out would have the machine made there.
+  for (const char* windows_folder : kWindowsFolders) {
+    std::string path = root + "/" + windows_folder;
+    struct stat st;
+    if (!MakeFolder(path) || lstat(path.c_str(), &st) != 0) return false;
+    if (!S_ISDIR(st.st_mode)) {
+      errno = S_ISLNK(st.st_mode) ? ELOOP : ENOTDIR;
+      return false;
+    }
+  }
   std::string real = RealPath(root);
   if (real.empty()) return false;
   root_ = root;
@@ -449,7 +489,10 @@ bool Machine::Map(const char* windows_path, std::string* host_path, Mapping* map
       if (!parts.empty()) parts.pop_back();  // ".." at a drive root stays there
       continue;
     }
-    parts.push_back(AnsiToHost(code_page_, name));
+    std::string host = AnsiToHost(code_page_, name);
+    // A name whose conversion brought a '/' would be two host components.
+    if (host.find('/') != std::string::npos) return false;
+    parts.push_back(host);
   }
   if (parts.empty()) {
     *host_path = drive_root.empty() ? "/" : drive_root;
@@ -490,7 +533,7 @@ namespace {
 // Reads the code page recorded at path: 1 read, 0 no record, -1 failure
 // (errno set; EINVAL for a file that is no record).
 int ReadCodePageRecord(const std::string& path, unsigned* code_page) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return errno == ENOENT ? 0 : -1;
   char text[16] = {};
   ssize_t got = read(fd, text, sizeof text - 1);
@@ -562,8 +605,7 @@ void SplitLastComponent(unsigned code_page, const std::string& windows_path, std
                         std::string* name) {
   size_t last = std::string::npos;  // position of the last separator
   for (size_t i = 0; i < windows_path.size(); ++i) {
-    if (IsLeadByteOf(code_page, static_cast<unsigned char>(windows_path[i])) &&
-        i + 1 < windows_path.size()) {
+    if (IsDoubleByteAt(code_page, windows_path, i)) {
       ++i;
     } else if (IsSeparator(windows_path[i])) {
       last = i;

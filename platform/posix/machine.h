@@ -41,8 +41,10 @@ class Machine {
   Machine(const Machine&) = delete;
   Machine& operator=(const Machine&) = delete;
 
-  // Selects the machine folder and creates drive_c, drive_c/Windows and
-  // drive_c/Windows/System32 when missing. False (with errno) on failure.
+  // Selects the machine folder and creates what every Windows has when
+  // missing: drive_c with Program Files, Program Files/Common Files,
+  // Windows, Windows/System32 and Windows/Fonts. False (with errno) on
+  // failure; ELOOP when one of those is a symbolic link.
   bool SetRoot(const std::string& folder);
   // The machine folder in use; DefaultMachineRoot(), created at first use,
   // unless SetRoot chose one.

@@ -56,7 +56,7 @@ bool ReadAll(int fd, off_t size, std::string* text) {
 class FileLock {
  public:
   explicit FileLock(const std::string& path) {
-    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd_ < 0) return;
     while (flock(fd_, LOCK_EX) != 0) {
       if (errno != EINTR) {
@@ -165,7 +165,7 @@ long RegistryStore::Load(const std::string& path) {
   auto registry = std::make_unique<StoredRegistry>(machine_.code_page());
   FileIdentity identity;  // a missing file: a new machine, an empty registry
   long result = kErrorSuccess;
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0 && errno != ENOENT) {
     Diagnose(Describe("cannot open the registry", path));
     return kErrorRegistryIoFailed;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <langinfo.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -156,6 +157,11 @@ void EndStopped() {
   std::exit(kExitStopped);
 }
 
+bool IsFolder(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 // Columns of the terminal; for other output $COLUMNS when set, else 80.
 int TerminalWidth() {
   winsize size{};
@@ -193,6 +199,13 @@ int main(int argc, char** argv) {
   // A new machine's code page follows the locale (932 under a Japanese one)
   // unless --code-page names one; an existing machine keeps its own. static,
   // as the back ends over it: they outlive every message.
+  // A run that cannot start makes no machine: the medium is looked at first,
+  // so that the corrected command may still choose a code page.
+  if (!options.medium.empty() && !IsFolder(options.medium)) {
+    std::fprintf(stderr, "%s: the medium folder '%s' does not exist\n", caption.c_str(),
+                 setup::posix::DefuseControls(options.medium).c_str());
+    return kExitUsage;
+  }
   static setup::posix::Machine machine;
   std::string machine_folder =
       options.machine.empty() ? setup::posix::DefaultMachineRoot() : options.machine;
