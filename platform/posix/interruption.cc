@@ -104,6 +104,10 @@ void EndOnInterruption(const char* message, int status) {
   pipe_action.sa_handler = OnBrokenPipe;
   sigemptyset(&pipe_action.sa_mask);
   sigaction(SIGPIPE, &pipe_action, nullptr);
+  // A file grown past the limit of ulimit -f fails its write (EFBIG) like a
+  // full disk, with the command's message and its temporary removed, instead
+  // of ending the program on the spot.
+  sigaction(SIGXFSZ, &pipe_action, nullptr);
 }
 
 void SetInterruptionHook(void (*hook)()) { interruption_hook = hook; }

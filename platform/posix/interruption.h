@@ -44,6 +44,7 @@ void UntrackProcessGroup(pid_t group);
 // process ends with status. SIGPIPE is caught and does nothing, so a closed
 // output shows as a failed write (EPIPE) instead of killing the program; a
 // caught signal, unlike an ignored one, is reset for a program started later.
+// SIGXFSZ is caught the same way: a write past ulimit -f fails with EFBIG.
 void EndOnInterruption(const char* message, int status);
 
 // A function the handler calls first, before the temporaries go (null: none);

@@ -22,6 +22,7 @@
 #include "platform/posix/file_system_posix.h"
 #include "platform/posix/install_record.h"
 #include "platform/posix/interruption.h"
+#include "platform/posix/leftovers.h"
 #include "platform/posix/machine.h"
 #include "platform/posix/pe_version.h"
 #include "platform/posix/registry_store.h"
@@ -45,6 +46,8 @@ constexpr int kExitInstalledErrors = 4;  // completed, but an error message was 
 
 // Problems the registry store said on standard error during the run.
 int registry_problems = 0;
+// The install record could not be written: a completed run is not a clean one.
+bool record_failed = false;
 
 // The back ends over one simulated machine, alive for the whole program.
 struct Backends {
@@ -148,6 +151,7 @@ void FinishRecord(const char* result) {
   if (!record_end.record->Finish(result, &error)) {
     std::fprintf(stderr, "%s: %s\n", record_end.caption.c_str(),
                  setup::posix::DefuseControls(error).c_str());
+    record_failed = true;
   }
 }
 
@@ -224,6 +228,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), setup::posix::DefuseControls(error).c_str());
     return refused ? kExitUsage : kExitStopped;
   }
+  // A run killed outright left its temporaries: the first run after it
+  // removes them.
+  if (setup::posix::BeginMachineRun(machine.root()) < 0) {
+    std::fprintf(stderr, "%s: cannot use the machine folder '%s': %s\n", caption.c_str(),
+                 setup::posix::DefuseControls(machine.root()).c_str(), std::strerror(errno));
+    return kExitStopped;
+  }
   // A signal ends the run as cancelled and removes the file being copied.
   static const std::string interrupted =
       "\n" + caption + ": interrupted; the installation was cancelled.\n";
@@ -267,12 +278,14 @@ int main(int argc, char** argv) {
   if (options.trace) engine->tracer = &ui;
   SetupResult result = engine->InitInstance();
   FinishRecord(result == SetupResult::kCompleted ? "completed" : "stopped");
+  setup::posix::EndMachineRun(machine.root());
   ui.EndIfOutputLost();  // lost at the very end: the completion was not seen
   if (ui.refused_command_line()) return kExitUsage;
   switch (result) {
     case SetupResult::kCompleted:
-      return ui.errors_shown() == 0 && registry_problems == 0 ? kExitInstalled
-                                                              : kExitInstalledErrors;
+      return ui.errors_shown() == 0 && registry_problems == 0 && !record_failed
+                 ? kExitInstalled
+                 : kExitInstalledErrors;
     case SetupResult::kCancelled:
       return kExitCancelled;
     case SetupResult::kNotStarted:
