@@ -55,6 +55,22 @@ bool IsBelow(const std::string& host, const std::string& folder) {
          (host.size() == folder.size() || host[folder.size()] == '/');
 }
 
+// True when the host name comes back unchanged from the code page's ANSI
+// form and that form is a name Windows allows: a path holding one that is
+// not cannot be named on the machine.
+bool Spellable(unsigned code_page, const std::string& host_name) {
+  std::string ansi = HostToAnsi(code_page, host_name);
+  if (AnsiToHost(code_page, ansi) != host_name) return false;
+  for (size_t i = 0; i < ansi.size(); ++i) {
+    if (IsDoubleByteAt(code_page, ansi, i)) {
+      ++i;
+    } else if (static_cast<unsigned char>(ansi[i]) < 0x20 || std::strchr("<>:\"|*?\\", ansi[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // realpath as a string; "" on failure (errno set).
 std::string RealPath(const std::string& path) {
   char* real = realpath(path.c_str(), nullptr);
@@ -396,6 +412,10 @@ bool Machine::SetMedium(const std::string& host_folder) {
   }
   medium_ = medium;
   real_medium_ = real;
+  medium_drive_ = false;
+  for (const std::string& part : SplitHost(medium)) {
+    if (!Spellable(code_page_, part)) medium_drive_ = true;
+  }
   resolved_.clear();
   stamps_.clear();
   return true;
@@ -462,6 +482,8 @@ bool Machine::Map(const char* windows_path, std::string* host_path, Mapping* map
     char drive = static_cast<char>(path[0] & ~0x20);
     if (drive == 'C') {
       drive_root = DriveC();
+    } else if (drive == 'D' && medium_drive_) {
+      drive_root = medium_;
     } else if (drive != 'Z') {
       return false;
     }
@@ -519,6 +541,9 @@ std::string Machine::ToWindowsPath(const std::string& host_path) {
   if (IsBelow(normal, drive_c)) {
     result = "C:";
     rest = normal.substr(drive_c.size());
+  } else if (medium_drive_ && IsBelow(normal, medium_)) {
+    result = "D:";
+    rest = normal.substr(medium_.size());
   } else {
     result = "Z:";
     rest = normal;

@@ -53,6 +53,8 @@ class Machine {
   // Takes host_folder (absolute or relative to the process's current folder)
   // as the medium: readable, never writable, and the current folder of the
   // programs on the machine, as for a setup.exe started from its medium.
+  // A medium whose path holds a name the code page cannot spell
+  // (Téléchargements on code page 932) is drive D:, its root the medium.
   // False (with errno) when it is not an existing folder.
   bool SetMedium(const std::string& host_folder);
   // The medium folder, absolute; empty until SetMedium.
@@ -196,6 +198,9 @@ class Machine {
   std::string real_root_;  // root_ with its links followed, for the checks
   std::string medium_;
   std::string real_medium_;
+  // The medium's path holds a name the code page cannot spell: it is drive
+  // D: of its own, as a CD would be, instead of a place on Z:.
+  bool medium_drive_ = false;
   bool host_access_ = false;
   unsigned code_page_;
   // Folders read lately. Reading a folder costs time in proportion to its
