@@ -156,6 +156,11 @@ CreateFolderResult RecordingFileSystem::CreateFolder(const char* path) {
 }
 
 bool RecordingFileSystem::CopyFile(const char* source, const char* dest) {
+  if (copies_ != nullptr) {
+    if (!inner_.CopyFile(source, dest)) return false;
+    NoteFile(dest, copies_->last_copy().replaced, copies_->last_copy().size);
+    return true;
+  }
   bool existed = Exists(dest);
   if (!inner_.CopyFile(source, dest)) return false;
   std::string host;
@@ -296,8 +301,9 @@ const char* RecordingComponents::RegisteredKind(std::uintptr_t handle) const {
 }
 
 RecordingPlatform::RecordingPlatform(const Platform& inner, Machine& machine, ChangeSink& sink,
-                                     const MachineComponents* simulation)
-    : files_(*inner.files, machine, sink),
+                                     const MachineComponents* simulation,
+                                     const PosixFileSystem* copies)
+    : files_(*inner.files, machine, sink, copies),
       registry_(*inner.registry, sink),
       components_(*inner.components, sink, simulation),
       platform_(inner) {

@@ -29,6 +29,7 @@
 #include "platform/file_system.h"
 #include "platform/platform.h"
 #include "platform/posix/components_posix.h"
+#include "platform/posix/file_system_posix.h"
 #include "platform/posix/machine.h"
 #include "platform/registry.h"
 
@@ -49,10 +50,12 @@ std::string ChangeLine(const char* kind, const std::string& text);
 // attributes set.
 class RecordingFileSystem : public FileSystem {
  public:
-  // inner does the work; sizes are read through machine's mapping. All three
+  // inner does the work; sizes are read through machine's mapping, or of a
+  // copy from copies (inner itself, when it is the POSIX file system). All
   // outlive this.
-  RecordingFileSystem(FileSystem& inner, Machine& machine, ChangeSink& sink)
-      : inner_(inner), machine_(machine), sink_(sink) {}
+  RecordingFileSystem(FileSystem& inner, Machine& machine, ChangeSink& sink,
+                      const PosixFileSystem* copies = nullptr)
+      : inner_(inner), machine_(machine), sink_(sink), copies_(copies) {}
 
   FileHandle OpenRead(const char* path) override { return inner_.OpenRead(path); }
   long Read(FileHandle file, void* buffer, unsigned long size) override {
@@ -83,6 +86,7 @@ class RecordingFileSystem : public FileSystem {
   FileSystem& inner_;
   Machine& machine_;
   ChangeSink& sink_;
+  const PosixFileSystem* copies_;
   std::map<FileHandle, Replacement> replacements_;
 };
 
@@ -149,10 +153,12 @@ class RecordingComponents : public Components {
 // to the engine, the other interfaces passed on as they are.
 class RecordingPlatform {
  public:
-  // simulation: the machine's components under inner.components, when they
-  // are (for RecordingComponents).
+  // simulation: the machine's components under inner.components, copies:
+  // the POSIX file system under inner.files, when they are (for
+  // RecordingComponents and RecordingFileSystem).
   RecordingPlatform(const Platform& inner, Machine& machine, ChangeSink& sink,
-                    const MachineComponents* simulation = nullptr);
+                    const MachineComponents* simulation = nullptr,
+                    const PosixFileSystem* copies = nullptr);
   const Platform& platform() const { return platform_; }
 
  private:

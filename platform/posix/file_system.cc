@@ -208,12 +208,12 @@ bool CopyData(int in, int out) {
 // Opens a source to read and fills *st; -1 unless it is a regular file. A
 // FIFO, device or folder would hang the copy or never end it (/dev/zero):
 // O_NONBLOCK keeps the open of a FIFO without writer from waiting, and the
-// check comes before any byte is read.
+// check comes before any byte is read. On a regular file O_NONBLOCK changes
+// nothing, so it stays set.
 int OpenRegular(const std::string& host, struct stat* st) {
   int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return -1;
-  if (fstat(fd, st) != 0 || !S_ISREG(st->st_mode) ||
-      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+  if (fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
     close(fd);
     return -1;
   }
@@ -443,7 +443,9 @@ bool PosixFileSystem::CopyFile(const char* source, const char* dest) {
     RemoveTemporary(temp_path);
     return false;
   }
-  return Finish(&machine_, out, temp_path, dest_host, exists);
+  if (!Finish(&machine_, out, temp_path, dest_host, exists)) return false;
+  last_copy_ = CopyReport{exists, static_cast<unsigned long long>(source_stat.st_size)};
+  return true;
 }
 
 bool PosixFileSystem::GetStatus(const char* path, FileStatus* status) {

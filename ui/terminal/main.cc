@@ -267,7 +267,7 @@ int main(int argc, char** argv) {
   // Every change of the run goes to the install record, also when it ends early.
   static setup::posix::InstallRecord record(machine.root() + "/installs", machine.code_page());
   static setup::posix::RecordingPlatform recording(backends.platform, machine, record,
-                                                   backends.components.get());
+                                                   backends.components.get(), &backends.files);
   backends.components->OnSimulated([&ui] { ui.NoteSimulatedRegistration(); });
   // The engine holds the 64 KiB line store and the macro table: not for the stack.
   auto engine = std::make_unique<setup::ScriptEngine>(recording.platform(), ui);
