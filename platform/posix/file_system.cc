@@ -109,20 +109,16 @@ int MakeTemporary(Machine* machine, const std::string& dest, std::string* temp_p
   if (name.size() > 200) name.resize(200);  // keep the temporary's name below NAME_MAX
   std::string pattern = dest.substr(0, slash + 1) + "." + name + ".XXXXXX";
   Machine::FolderChange change = machine->BeginFolderChange(pattern);
-  InterruptionBlock block;
-  int fd = mkostemp(pattern.data(), O_CLOEXEC);
+  int fd = MakeTrackedTemporary(&pattern);
   machine->EndFolderChange(change, "");
-  if (fd >= 0) {
-    *temp_path = pattern;
-    TrackTemporary(pattern);
-  }
+  if (fd >= 0) *temp_path = pattern;
   return fd;
 }
 
-// Removes a temporary of MakeTemporary; errno is kept.
+// Removes a temporary of MakeTemporary; errno is kept. An interruption
+// between the two finds the file gone already.
 void RemoveTemporary(const std::string& temp_path) {
   int saved = errno;
-  InterruptionBlock block;
   unlink(temp_path.c_str());
   UntrackTemporary(temp_path);
   errno = saved;
@@ -149,7 +145,7 @@ bool Finish(Machine* machine, int fd, const std::string& temp_path, const std::s
   Machine::FolderChange change = machine->BeginFolderChange(dest_path);
   bool renamed = false;
   if (ok) {
-    InterruptionBlock block;
+    // An interruption after the rename finds no temporary left to remove.
     renamed = rename(temp_path.c_str(), dest_path.c_str()) == 0;
     if (renamed) UntrackTemporary(temp_path);
   }

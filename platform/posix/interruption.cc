@@ -3,10 +3,13 @@
 // async-signal-safe calls (unlink, kill, write, _exit).
 #include "platform/posix/interruption.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <climits>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 
 namespace setup::posix {
@@ -70,6 +73,24 @@ void TrackTemporary(const std::string& path) {
     slot.used = 1;
     return;
   }
+}
+
+int MakeTrackedTemporary(std::string* pattern) {
+  for (Slot& slot : slots) {
+    if (slot.used != 0 || pattern->size() >= sizeof slot.path) continue;
+    std::memcpy(slot.path, pattern->c_str(), pattern->size() + 1);
+    // The name is whole before the handler may see the slot in use.
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    slot.used = 1;
+    int fd = mkostemp(slot.path, O_CLOEXEC);
+    if (fd < 0) {
+      slot.used = 0;
+      return -1;
+    }
+    *pattern = slot.path;
+    return fd;
+  }
+  return mkostemp(pattern->data(), O_CLOEXEC);  // a full table: untracked, as TrackTemporary
 }
 
 void UntrackTemporary(const std::string& path) {

@@ -31,6 +31,14 @@ class InterruptionBlock {
 void TrackTemporary(const std::string& path);
 void UntrackTemporary(const std::string& path);
 
+// mkostemp(pattern, O_CLOEXEC) with the temporary in the table from the
+// start, needing no InterruptionBlock: the name is entered before the file
+// is made, so a signal in between removes no file but, at worst, one of
+// this program's own temporaries of the same name. *pattern gets the name
+// made. Take it out with UntrackTemporary after renaming or removing it (an
+// interruption in between finds nothing left to remove).
+int MakeTrackedTemporary(std::string* pattern);
+
 // Enters group, a process group of programs this program started, into the
 // table of groups that an interruption ends (with SIGKILL: a component that
 // ignores SIGTERM must not outlive the run); UntrackProcessGroup takes it out
