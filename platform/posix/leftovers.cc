@@ -30,7 +30,9 @@ int RemoveIn(const std::string& folder, const std::string& prefix, bool recurse,
   while (dirent* entry = readdir(dir)) {
     std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
-    std::string path = folder + "/" + name;
+    std::string path = folder;
+    path += '/';
+    path += name;
     struct stat st;
     if (lstat(path.c_str(), &st) != 0) continue;
     if (S_ISDIR(st.st_mode)) {

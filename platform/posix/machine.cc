@@ -1,4 +1,7 @@
-// Drive mapping of the simulated machine.
+// The simulated machine's path mapping: Windows-form paths to host paths
+// and back, with the case-insensitive lookup and its caches. The machine
+// folder and the sandbox are in machine_sandbox.cc, the code-page record in
+// machine_code_page.cc.
 #include "platform/posix/machine.h"
 
 #include <dirent.h>
@@ -18,126 +21,10 @@
 #include <vector>
 
 #include "platform/posix/code_page.h"
+#include "platform/posix/host_paths.h"
 
 namespace setup::posix {
 namespace {
-
-bool MakeFolder(const std::string& path) {
-  return mkdir(path.c_str(), 0777) == 0 || errno == EEXIST;
-}
-
-// The folders of a fresh machine below its folder, parents first.
-constexpr const char* kWindowsFolders[] = {
-    "drive_c",         "drive_c/Program Files",    "drive_c/Program Files/Common Files",
-    "drive_c/Windows", "drive_c/Windows/System32", "drive_c/Windows/Fonts",
-};
-
-bool MakeFolders(const std::string& path) {
-  for (size_t i = 1; i <= path.size(); ++i) {
-    if (i == path.size() || path[i] == '/') {
-      if (!MakeFolder(path.substr(0, i))) return false;
-    }
-  }
-  return true;
-}
-
-std::string ProcessFolder() {
-  char cwd[4096];
-  if (getcwd(cwd, sizeof cwd) == nullptr) return "";
-  return cwd;
-}
-
-// True when host lies at or below folder.
-bool IsBelow(const std::string& host, const std::string& folder) {
-  if (folder.empty()) return false;  // no such folder: nothing is below it
-  if (folder == "/") return !host.empty() && host[0] == '/';
-  return host.compare(0, folder.size(), folder) == 0 &&
-         (host.size() == folder.size() || host[folder.size()] == '/');
-}
-
-// True when the host name comes back unchanged from the code page's ANSI
-// form and that form is a name Windows allows: a path holding one that is
-// not cannot be named on the machine.
-bool Spellable(unsigned code_page, const std::string& host_name) {
-  std::string ansi = HostToAnsi(code_page, host_name);
-  if (AnsiToHost(code_page, ansi) != host_name) return false;
-  for (size_t i = 0; i < ansi.size(); ++i) {
-    if (IsDoubleByteAt(code_page, ansi, i)) {
-      ++i;
-    } else if (static_cast<unsigned char>(ansi[i]) < 0x20 || std::strchr("<>:\"|*?\\", ansi[i])) {
-      return false;
-    }
-  }
-  return true;
-}
-
-// realpath as a string; "" on failure (errno set).
-std::string RealPath(const std::string& path) {
-  char* real = realpath(path.c_str(), nullptr);
-  if (real == nullptr) return "";
-  std::string result(real);
-  std::free(real);
-  return result;
-}
-
-constexpr int kMaxLinks = 40;  // as the kernel's limit on links in one lookup
-
-// Finds where the absolute path leads as the kernel would open or create it:
-// the links of its existing part followed, a dangling link followed to its
-// missing target, the missing rest appended. False when that cannot be
-// told: a loop, a ".." after a missing folder, an unreadable folder.
-bool Resolve(std::string path, std::string* physical) {
-  for (int links = 0; links < kMaxLinks; ++links) {
-    std::string prefix = path;
-    std::string rest;  // the missing components, each with its leading '/'
-    struct stat st;
-    for (;;) {
-      std::string real = RealPath(prefix);
-      if (!real.empty()) {
-        *physical = real == "/" && !rest.empty() ? rest : real + rest;
-        return true;
-      }
-      if (errno != ENOENT) return false;
-      if (lstat(prefix.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) break;
-      size_t slash = prefix.rfind('/');
-      if (slash == std::string::npos) return false;
-      std::string name = prefix.substr(slash + 1);
-      if (name == "..") return false;  // the kernel fails there too
-      if (!name.empty() && name != ".") rest.insert(0, name).insert(0, "/");
-      prefix = slash == 0 ? "/" : prefix.substr(0, slash);
-    }
-    // prefix is a dangling link: a write through it would create its target.
-    char target[4096];
-    ssize_t length = readlink(prefix.c_str(), target, sizeof target);
-    if (length <= 0 || static_cast<size_t>(length) >= sizeof target) return false;
-    std::string to(target, static_cast<size_t>(length));
-    std::string next = to[0] == '/' ? std::string() : prefix.substr(0, prefix.rfind('/') + 1);
-    next += to;
-    next += rest;
-    path = next;
-  }
-  errno = ELOOP;
-  return false;
-}
-
-// Splits a host path at its slashes, dropping empty and "." parts and
-// resolving ".." by name.
-std::vector<std::string> SplitHost(const std::string& path) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  while (start <= path.size()) {
-    size_t end = path.find('/', start);
-    if (end == std::string::npos) end = path.size();
-    std::string part = path.substr(start, end - start);
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!part.empty() && part != ".") {
-      parts.push_back(part);
-    }
-    start = end + 1;
-  }
-  return parts;
-}
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -344,127 +231,11 @@ void Machine::EndFolderChange(const FolderChange& change, const std::string& add
   entries.changed = st.st_mtim;
 }
 
-std::string DefaultMachineRoot() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  if (data != nullptr && *data == '/') return std::string(data) + "/setup-machine";
-  const char* home = std::getenv("HOME");
-  return std::string(home != nullptr && *home != '\0' ? home : "/tmp") +
-         "/.local/share/setup-machine";
-}
-
 Machine::Machine(unsigned code_page) : code_page_(code_page) {}
 
 Machine::Machine() : Machine(CodePageForLocale(LocaleName("LC_CTYPE"))) {}
 
-namespace {
-
-// A host folder given on the command line, absolute and without "." or
-// empty parts: relative to the process's folder, not to the simulated
-// program's current folder. "" when the process's folder is unknown.
-std::string CommandLineFolder(const std::string& folder) {
-  std::string absolute = folder;
-  if (absolute.empty() || absolute[0] != '/') {
-    std::string cwd = ProcessFolder();
-    if (cwd.empty()) return "";
-    absolute = cwd + "/" + absolute;
-  }
-  std::string result;
-  for (const std::string& part : SplitHost(absolute)) result += "/" + part;
-  return result.empty() ? "/" : result;
-}
-
-}  // namespace
-
-bool Machine::SetRoot(const std::string& folder) {
-  std::string root = CommandLineFolder(folder);
-  if (root.empty()) return false;
-  if (!MakeFolders(root)) return false;
-  // The folders every Windows has, made with the machine (a script may
-  // rely on them: MakeDir makes one level only). Each must be a folder of
-  // its own, no link: one leading out would have the machine made there.
-  for (const char* windows_folder : kWindowsFolders) {
-    std::string path = root + "/" + windows_folder;
-    struct stat st;
-    if (!MakeFolder(path) || lstat(path.c_str(), &st) != 0) return false;
-    if (!S_ISDIR(st.st_mode)) {
-      errno = S_ISLNK(st.st_mode) ? ELOOP : ENOTDIR;
-      return false;
-    }
-  }
-  std::string real = RealPath(root);
-  if (real.empty()) return false;
-  root_ = root;
-  real_root_ = real;
-  resolved_.clear();
-  stamps_.clear();
-  return true;
-}
-
-bool Machine::SetMedium(const std::string& host_folder) {
-  std::string medium = CommandLineFolder(host_folder);
-  if (medium.empty()) return false;
-  std::string real = RealPath(medium);
-  struct stat st;
-  if (real.empty() || stat(real.c_str(), &st) != 0) return false;
-  if (!S_ISDIR(st.st_mode)) {
-    errno = ENOTDIR;
-    return false;
-  }
-  medium_ = medium;
-  real_medium_ = real;
-  medium_drive_ = false;
-  for (const std::string& part : SplitHost(medium)) {
-    if (!Spellable(code_page_, part)) medium_drive_ = true;
-  }
-  resolved_.clear();
-  stamps_.clear();
-  return true;
-}
-
 std::string Machine::CurrentFolder() const { return host_access_ ? ProcessFolder() : medium_; }
-
-bool Machine::Permits(Access access, const std::string& physical) {
-  root();  // the checks need the machine folder chosen
-  if (IsBelow(physical, real_root_)) return true;
-  if (access == Access::kRead && !real_medium_.empty() && IsBelow(physical, real_medium_)) {
-    return true;
-  }
-  errno = EACCES;
-  return false;
-}
-
-bool Machine::Allows(Access access, const std::string& host_path) {
-  if (host_access_) return true;
-  std::string physical;
-  root();  // Resolve needs the machine folder made
-  if (!Resolve(host_path, &physical)) return false;
-  return Permits(access, physical);
-}
-
-bool Machine::MapFor(Access access, const char* windows_path, std::string* host_path) {
-  std::string host;
-  Mapping mapping;
-  if (!Map(windows_path, &host, &mapping)) return false;
-  bool allowed;
-  if (host_access_) {
-    allowed = true;
-  } else if (mapping.cached && !mapping.link && mapping.last != Entry::kUnknown) {
-    // The folder's links are followed already; a last component that is no
-    // link (or is missing) leads where its name says.
-    std::string name = host.substr(host.rfind('/') + 1);
-    allowed = Permits(access, mapping.physical == "/" ? "/" + name : mapping.physical + "/" + name);
-  } else {
-    allowed = Allows(access, host);
-  }
-  if (!allowed) return false;
-  *host_path = host;
-  return true;
-}
-
-const std::string& Machine::root() {
-  if (root_.empty() && !SetRoot(DefaultMachineRoot())) root_ = DefaultMachineRoot();
-  return root_;
-}
 
 std::string Machine::DriveC() { return root() + "/drive_c"; }
 
@@ -551,79 +322,6 @@ std::string Machine::ToWindowsPath(const std::string& host_path) {
   for (const std::string& part : SplitHost(rest)) result += "\\" + HostToAnsi(code_page_, part);
   if (result.size() == 2) result += '\\';
   return result;
-}
-
-namespace {
-
-// Reads the code page recorded at path: 1 read, 0 no record, -1 failure
-// (errno set; EINVAL for a file that is no record).
-int ReadCodePageRecord(const std::string& path, unsigned* code_page) {
-  int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? 0 : -1;
-  char text[16] = {};
-  ssize_t got = read(fd, text, sizeof text - 1);
-  int saved = errno;
-  close(fd);
-  errno = saved;
-  if (got < 0) return -1;
-  char* end = nullptr;
-  unsigned long value = std::strtoul(text, &end, 10);
-  if (end == text || (*end != '\0' && std::strcmp(end, "\n") != 0) || value == 0 || value > 65535) {
-    errno = EINVAL;
-    return -1;
-  }
-  *code_page = static_cast<unsigned>(value);
-  return 1;
-}
-
-// Records code_page at path, whole or not at all: written to a temporary
-// and linked to its name, which fails with EEXIST when another run recorded
-// one first. 0 when the record is made.
-int WriteCodePageRecord(const std::string& path, unsigned code_page) {
-  std::string temporary = path + ".XXXXXX";
-  int fd = mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) return -1;
-  char text[16];
-  int length = std::snprintf(text, sizeof text, "%u\n", code_page);
-  bool ok = fchmod(fd, 0644) == 0 && write(fd, text, static_cast<size_t>(length)) == length;
-  ok = close(fd) == 0 && ok;
-  ok = ok && link(temporary.c_str(), path.c_str()) == 0;
-  int saved = errno;
-  unlink(temporary.c_str());
-  errno = saved;
-  return ok ? 0 : -1;
-}
-
-}  // namespace
-
-bool Machine::UseRecordedCodePage(unsigned requested, std::string* error, bool* refused) {
-  *refused = false;
-  std::string path = root() + "/code_page";
-  unsigned recorded = 0;
-  int found = ReadCodePageRecord(path, &recorded);
-  if (found == 0) {
-    if (WriteCodePageRecord(path, requested != 0 ? requested : code_page_) != 0) {
-      if (errno != EEXIST) {
-        *error = "cannot record the code page in '" + path + "': " + std::strerror(errno);
-        return false;
-      }
-    }
-    found = ReadCodePageRecord(path, &recorded);  // ours, or that of a run that came first
-  }
-  if (found <= 0) {
-    *error = "cannot read the code page of the machine from '" + path +
-             "': " + (errno == EINVAL ? "it holds no code page" : std::strerror(errno));
-    return false;
-  }
-  if (requested != 0 && requested != recorded) {
-    *refused = true;
-    *error = "the machine in '" + root() + "' uses code page " + std::to_string(recorded) +
-             ", not " + std::to_string(requested) +
-             "; its names cannot change code page (choose another --machine folder)";
-    return false;
-  }
-  code_page_ = recorded;
-  return true;
 }
 
 void SplitLastComponent(unsigned code_page, const std::string& windows_path, std::string* folder,
