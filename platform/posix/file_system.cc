@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/posix/code_page.h"
+#include "platform/posix/durable_write.h"
 #include "platform/posix/file_system_posix.h"
 #include "platform/posix/interruption.h"
 #include "platform/posix/machine.h"
@@ -109,27 +110,10 @@ int MakeTemporary(Machine* machine, const std::string& dest, std::string* temp_p
   if (name.size() > 200) name.resize(200);  // keep the temporary's name below NAME_MAX
   std::string pattern = dest.substr(0, slash + 1) + "." + name + ".XXXXXX";
   Machine::FolderChange change = machine->BeginFolderChange(pattern);
-  int fd = MakeTrackedTemporary(&pattern);
+  int fd = CreateTemporary(&pattern);
   machine->EndFolderChange(change, "");
   if (fd >= 0) *temp_path = pattern;
   return fd;
-}
-
-// Removes a temporary of MakeTemporary; errno is kept. An interruption
-// between the two finds the file gone already.
-void RemoveTemporary(const std::string& temp_path) {
-  int saved = errno;
-  unlink(temp_path.c_str());
-  UntrackTemporary(temp_path);
-  errno = saved;
-}
-
-void SyncFolderOf(const std::string& path) {
-  std::string folder = path.substr(0, path.rfind('/') + 1);
-  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  fsync(fd);  // the rename itself reaches the disk; a failure here loses nothing
-  close(fd);
 }
 
 // Closes the temporary, renames it over the destination; removes it on
@@ -140,23 +124,22 @@ void SyncFolderOf(const std::string& path) {
 // make an installation of many small files wait on the disk for each.
 bool Finish(Machine* machine, int fd, const std::string& temp_path, const std::string& dest_path,
             bool replaces) {
+  // Closed before the rename, so that a late write error (a full disk seen
+  // at close) keeps the old file.
   bool ok = !replaces || fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
+  if (!ok) {
+    RemoveTemporary(temp_path);
+    return false;
+  }
   Machine::FolderChange change = machine->BeginFolderChange(dest_path);
-  bool renamed = false;
-  if (ok) {
-    // An interruption after the rename finds no temporary left to remove.
-    renamed = rename(temp_path.c_str(), dest_path.c_str()) == 0;
-    if (renamed) UntrackTemporary(temp_path);
+  if (!PlaceTemporary(-1, temp_path, dest_path, Placing::kReplace, false)) {
+    machine->EndFolderChange(change, "");
+    return false;
   }
-  if (renamed) {
-    machine->EndFolderChange(change, dest_path);
-    if (replaces) SyncFolderOf(dest_path);
-    return true;
-  }
-  machine->EndFolderChange(change, "");
-  RemoveTemporary(temp_path);
-  return false;
+  machine->EndFolderChange(change, dest_path);
+  if (replaces) SyncFolderOf(dest_path);  // a failure here loses nothing
+  return true;
 }
 
 bool CopyByReadWrite(int in, int out) {

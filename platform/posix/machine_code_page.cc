@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/posix/durable_write.h"
+#include "platform/posix/file_system_posix.h"
 #include "platform/posix/machine.h"
 
 namespace setup::posix {
@@ -39,15 +41,15 @@ int ReadCodePageRecord(const std::string& path, unsigned* code_page) {
 // one first. 0 when the record is made.
 int WriteCodePageRecord(const std::string& path, unsigned code_page) {
   std::string temporary = path + ".XXXXXX";
-  int fd = mkostemp(temporary.data(), O_CLOEXEC);
+  int fd = CreateTemporary(&temporary, 0644);
   if (fd < 0) return -1;
   char text[16];
   int length = std::snprintf(text, sizeof text, "%u\n", code_page);
-  bool ok = fchmod(fd, 0644) == 0 && write(fd, text, static_cast<size_t>(length)) == length;
-  ok = close(fd) == 0 && ok;
-  ok = ok && link(temporary.c_str(), path.c_str()) == 0;
+  bool ok = WriteAll(fd, text, static_cast<size_t>(length));
+  if (!ok) RemoveTemporary(temporary);
+  ok = ok && PlaceTemporary(fd, temporary, path, Placing::kNewName, true);
   int saved = errno;
-  unlink(temporary.c_str());
+  close(fd);
   errno = saved;
   return ok ? 0 : -1;
 }
