@@ -32,6 +32,9 @@ class ExitStatusTest(RunTestCase):
         cases = [
             # (script, status, error message on standard error or None)
             ("MakeDir C:\\App\nMessage all is well\n", EXIT_INSTALLED, None),
+            # A fresh machine has the folders every Windows has.
+            ('MakeDir "C:\\Program Files\\Common Files\\App"\nMakeDir C:\\Windows\\Fonts\\App\n',
+             EXIT_INSTALLED, None),
             ('SetRegistry "HKLM\\Software\\App\\Folder" "C:\\App"\nMakeDir C:\\App\n',
              EXIT_INSTALLED_WITH_ERRORS,
              "Registry write error : (HKLM\\Software\\App\\Folder , C:\\App)"),
