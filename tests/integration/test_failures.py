@@ -168,6 +168,16 @@ class MachineStateTest(FailureTestCase):
         self.assertIn("Setup completed.", result.output)
         self.assertEqual(os.listdir(outside), [])
 
+    def test_drive_c_linked_out_is_refused_before_anything_is_made(self):
+        outside = os.path.join(self.scratch, "outside")
+        os.makedirs(outside)
+        os.makedirs(self.machine)
+        os.symlink(outside, os.path.join(self.machine, "drive_c"))
+        result = self.run_setup("\nok\n", medium=self.make_medium("MakeDir C:\\App\n"))
+        self.assertEqual(result.returncode, EXIT_STOPPED, result.output)
+        self.assertIn("is a symbolic link", result.output)
+        self.assertEqual(os.listdir(outside), [])
+
     def test_a_file_past_the_size_limit_fails_its_copy(self):
         medium = self.make_medium("MakeDir C:\\dest\nBinCopy $$FD$$\\big C:\\dest\\big\n",
                                   {"big": b"x" * 200000})

@@ -218,8 +218,12 @@ int main(int argc, char** argv) {
     return dry_run_status;  // the run went on, against a copy, in a child process
   }
   if (!machine.SetRoot(machine_folder)) {
+    // A link among the machine's own folders would have them made elsewhere.
+    const char* why = errno == ELOOP ? "drive_c, or a folder the machine makes in it, is a "
+                                       "symbolic link"
+                                     : std::strerror(errno);
     std::fprintf(stderr, "%s: cannot use the machine folder '%s': %s\n", caption.c_str(),
-                 setup::posix::DefuseControls(machine_folder).c_str(), std::strerror(errno));
+                 setup::posix::DefuseControls(machine_folder).c_str(), why);
     return kExitStopped;
   }
   std::string error;
