@@ -146,9 +146,8 @@ Options ParseOptions(int argc, const char* const* argv) {
 std::string UsageText(const std::string& program) {
   return "Usage: " + program +
          " [--medium DIR] [--machine DIR] [--code-page 932|1252] [--host-access]\n"
-         "       [--native-components] [--yes] [--folder PATH] [--folder2 PATH] [--language "
-         "english|japanese]\n"
-         "       [--trace] [--dry-run]\n"
+         "       [--native-components] [--yes] [--folder PATH] [--folder2 PATH]\n"
+         "       [--language english|japanese] [--trace] [--dry-run]\n"
          "       " +
          program +
          " --check [--werror] [--medium DIR]\n"
@@ -166,8 +165,8 @@ std::string UsageText(const std::string& program) {
          "                 of later runs; a different CP for it is refused.\n"
          "  --host-access  open the whole host to the script: Z:\\ reads and writes\n"
          "                 every host folder, relative paths start at the current\n"
-         "                 folder, links lead anywhere and Regsvr starts any program\n"
-         "                 (implies --native-components)\n"
+         "                 folder, links lead anywhere and Regsvr runs host\n"
+         "                 components (implies --native-components)\n"
          "  --native-components\n"
          "                 let Regsvr run native host code from the machine or the\n"
          "                 medium: a shared object's DllRegisterServer (in a child\n"
