@@ -62,9 +62,17 @@ enum class Probe { kUnknown, kMissing, kExists };
 // Follows a symbolic link at path to the file it names, so that renaming
 // replaces the file and keeps the link. When path is no link, *st gets its
 // status (kExists) or it is missing (kMissing); else kUnknown.
-std::string Target(const std::string& path, struct stat* st, Probe* probe) {
+std::string Target(const std::string& path, struct stat* st, Probe* probe,
+                   const Machine::LastEntry* seen = nullptr) {
   *probe = Probe::kUnknown;
-  if (lstat(path.c_str(), st) != 0) {
+  if (seen != nullptr && seen->known) {
+    // The mapping looked at it a moment ago: no need to look again.
+    if (!seen->exists) {
+      *probe = Probe::kMissing;
+      return path;
+    }
+    *st = seen->status;
+  } else if (lstat(path.c_str(), st) != 0) {
     if (errno == ENOENT) *probe = Probe::kMissing;
     return path;
   }
@@ -390,13 +398,14 @@ CreateFolderResult PosixFileSystem::CreateFolder(const char* path) {
 
 bool PosixFileSystem::CopyFile(const char* source, const char* dest) {
   std::string source_host, dest_host;
+  Machine::LastEntry dest_seen;
   if (!machine_.MapFor(Machine::Access::kRead, source, &source_host) ||
-      !machine_.MapFor(Machine::Access::kWrite, dest, &dest_host)) {
+      !machine_.MapFor(Machine::Access::kWrite, dest, &dest_host, &dest_seen)) {
     return false;
   }
   struct stat source_stat, existing;
   Probe probe;
-  dest_host = Target(dest_host, &existing, &probe);
+  dest_host = Target(dest_host, &existing, &probe, &dest_seen);
   int in = OpenRegular(source_host, &source_stat);
   if (in < 0) return false;
   bool exists;
@@ -439,8 +448,18 @@ bool PosixFileSystem::GetStatus(const char* path, FileStatus* status) {
   }
   std::string host;
   struct stat st;
-  if (!machine_.MapFor(Machine::Access::kRead, path, &host) || stat(host.c_str(), &st) != 0)
+  Machine::LastEntry seen;
+  if (!machine_.MapFor(Machine::Access::kRead, path, &host, &seen)) return false;
+  if (seen.known && !seen.exists) {
+    errno = ENOENT;
     return false;
+  }
+  // What the mapping saw serves unless it is a link, which stat follows.
+  if (seen.exists && !S_ISLNK(seen.status.st_mode)) {
+    st = seen.status;
+  } else if (stat(host.c_str(), &st) != 0) {
+    return false;
+  }
   FillStatus(st, status);
   return true;
 }

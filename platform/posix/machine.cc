@@ -293,10 +293,9 @@ bool Machine::Map(const char* windows_path, std::string* host_path, Mapping* map
   }
   struct stat folder_stat;
   std::string host = ResolveFolder(drive_root, parts, parts.size() - 1, mapping, &folder_stat);
-  struct stat st;
   AppendComponent(&host, parts.back(), mapping->cached ? &folder_stat : nullptr, &mapping->last,
-                  &st);
-  mapping->link = mapping->last == Entry::kExists && S_ISLNK(st.st_mode);
+                  &mapping->last_stat);
+  mapping->link = mapping->last == Entry::kExists && S_ISLNK(mapping->last_stat.st_mode);
   *host_path = host;
   return true;
 }

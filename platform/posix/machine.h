@@ -97,6 +97,15 @@ class Machine {
   // machine folder or the medium. False (errno EACCES) when it leads
   // elsewhere, or when that cannot be told (a loop of links, say).
   bool MapFor(Access access, const char* windows_path, std::string* host_path);
+  // What the mapping saw of the path's last component, so that a caller
+  // need not look again: whether it exists and, when it does, its lstat.
+  struct LastEntry {
+    bool known = false;  // the lookup told whether it exists
+    bool exists = false;
+    struct stat status = {};
+  };
+  // MapFor, also filling *last.
+  bool MapFor(Access access, const char* windows_path, std::string* host_path, LastEntry* last);
   // The check of MapFor on a host path that has no "." or ".." components.
   bool Allows(Access access, const std::string& host_path);
 
@@ -163,7 +172,8 @@ class Machine {
     bool cached = false;   // the folder came from (or went to) resolved_
     std::string physical;  // the folder's physical path when cached
     Entry last = Entry::kUnknown;
-    bool link = false;  // the last component is a symbolic link
+    bool link = false;           // the last component is a symbolic link
+    struct stat last_stat = {};  // its lstat when last is kExists
   };
 
   // ToHostPath, telling mapping what it found on the way.

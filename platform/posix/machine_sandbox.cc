@@ -187,6 +187,12 @@ bool Machine::Allows(Access access, const std::string& host_path) {
 }
 
 bool Machine::MapFor(Access access, const char* windows_path, std::string* host_path) {
+  LastEntry last;
+  return MapFor(access, windows_path, host_path, &last);
+}
+
+bool Machine::MapFor(Access access, const char* windows_path, std::string* host_path,
+                     LastEntry* last) {
   std::string host;
   Mapping mapping;
   if (!Map(windows_path, &host, &mapping)) return false;
@@ -203,6 +209,9 @@ bool Machine::MapFor(Access access, const char* windows_path, std::string* host_
   }
   if (!allowed) return false;
   *host_path = host;
+  last->known = mapping.last != Entry::kUnknown;
+  last->exists = mapping.last == Entry::kExists;
+  if (last->exists) last->status = mapping.last_stat;
   return true;
 }
 
