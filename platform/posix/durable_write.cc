@@ -12,8 +12,8 @@
 
 namespace setup::posix {
 
-int CreateTemporary(std::string* pattern, int mode) {
-  int fd = MakeTrackedTemporary(pattern);
+int CreateTemporary(std::string* pattern, int mode, mode_t creation) {
+  int fd = MakeTrackedTemporary(pattern, creation);
   if (fd < 0) return -1;
   if (mode >= 0 && fchmod(fd, static_cast<mode_t>(mode)) != 0) {
     int saved = errno;

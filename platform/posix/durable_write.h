@@ -14,9 +14,9 @@ namespace setup::posix {
 // Creates the temporary *pattern (ending in XXXXXX; the name made goes
 // back there) with O_EXCL, so a link planted under a guessed name is never
 // written through, and enters it in the interruption table. mode: its
-// permission bits, or -1 to leave mkostemp's 0600. -1 (errno set) on
-// failure, with nothing left behind.
-int CreateTemporary(std::string* pattern, int mode = -1);
+// permission bits exactly, or -1 to keep those it was made with: creation
+// under the umask. -1 (errno set) on failure, with nothing left behind.
+int CreateTemporary(std::string* pattern, int mode = -1, mode_t creation = 0600);
 
 // How a temporary takes its name.
 enum class Placing {

@@ -56,6 +56,14 @@ mode_t InstalledMode(const struct stat* existing, const struct stat* source) {
   return mode;
 }
 
+// InstalledMode of a new file before the umask, which the creation of the
+// file applies.
+mode_t NewFileMode(const struct stat* source) {
+  mode_t mode = 0666 | (source->st_mode & 0111);
+  if (IsReadOnly(*source)) mode &= ~static_cast<mode_t>(0222);
+  return mode;
+}
+
 // What Target learnt of the file it returns.
 enum class Probe { kUnknown, kMissing, kExists };
 
@@ -112,13 +120,14 @@ bool CanReplace(const std::string& dest, Probe probe, struct stat* existing, boo
 // Creates the temporary ".<name>.XXXXXX" beside dest; -1 on failure (a
 // missing folder among them). An interruption removes it until
 // RemoveTemporary or Finish.
-int MakeTemporary(Machine* machine, const std::string& dest, std::string* temp_path) {
+int MakeTemporary(Machine* machine, const std::string& dest, std::string* temp_path,
+                  mode_t creation = 0600) {
   size_t slash = dest.rfind('/');
   std::string name = dest.substr(slash + 1);
   if (name.size() > 200) name.resize(200);  // keep the temporary's name below NAME_MAX
   std::string pattern = dest.substr(0, slash + 1) + "." + name + ".XXXXXX";
   Machine::FolderChange change = machine->BeginFolderChange(pattern);
-  int fd = CreateTemporary(&pattern);
+  int fd = CreateTemporary(&pattern, -1, creation);
   machine->EndFolderChange(change, "");
   if (fd >= 0) *temp_path = pattern;
   return fd;
@@ -413,8 +422,10 @@ bool PosixFileSystem::CopyFile(const char* source, const char* dest) {
       CanReplace(dest_host, probe, &existing, &exists) &&
       // Copying a file onto itself fails, as it does on Windows.
       !(exists && existing.st_dev == source_stat.st_dev && existing.st_ino == source_stat.st_ino);
+  // A new file is made with its mode, the kernel applying the umask; a
+  // replaced one gets the old file's, which the umask must not cut again.
   std::string temp_path;
-  int out = ok ? MakeTemporary(&machine_, dest_host, &temp_path) : -1;
+  int out = ok ? MakeTemporary(&machine_, dest_host, &temp_path, NewFileMode(&source_stat)) : -1;
   if (out < 0) {
     close(in);
     return false;
@@ -422,8 +433,7 @@ bool PosixFileSystem::CopyFile(const char* source, const char* dest) {
   // The copy's times are the source's; its permissions carry the read-only
   // attribute along, as CopyFileA copies the attributes.
   struct timespec times[2] = {source_stat.st_atim, source_stat.st_mtim};
-  ok = CopyData(in, out) &&
-       fchmod(out, InstalledMode(exists ? &existing : nullptr, &source_stat)) == 0 &&
+  ok = CopyData(in, out) && (!exists || fchmod(out, InstalledMode(&existing, &source_stat)) == 0) &&
        futimens(out, times) == 0;
   close(in);
   if (!ok) {

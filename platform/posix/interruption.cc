@@ -7,10 +7,12 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <climits>
 #include <csignal>
-#include <cstdlib>
+#include <cstdint>
 #include <cstring>
+#include <ctime>
 
 namespace setup::posix {
 namespace {
@@ -75,14 +77,53 @@ void TrackTemporary(const std::string& path) {
   }
 }
 
-int MakeTrackedTemporary(std::string* pattern) {
+namespace {
+
+constexpr char kNameLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr int kNameTries = 100;  // names taken already (or planted) before giving up
+
+// Puts six letters or digits over the XXXXXX that end name. The names need
+// not be secret: O_EXCL, not the name, keeps a planted file or link from
+// being used; a planted name only costs another try.
+void FillName(char* name, size_t length) {
+  static uint64_t state = 0;
+  if (state == 0) {
+    state = (static_cast<uint64_t>(getpid()) << 32) ^ static_cast<uint64_t>(std::time(nullptr)) ^
+            reinterpret_cast<uintptr_t>(&state) ^ 0x9E3779B97F4A7C15ull;
+  }
+  for (size_t i = length - 6; i < length; ++i) {
+    state ^= state << 13;  // xorshift64
+    state ^= state >> 7;
+    state ^= state << 17;
+    name[i] = kNameLetters[state % (sizeof kNameLetters - 1)];
+  }
+}
+
+// The creation itself, in buffer (NUL-terminated, ending in XXXXXX).
+int CreateExclusive(char* buffer, mode_t mode) {
+  size_t length = std::strlen(buffer);
+  if (length < 6 || std::strcmp(buffer + length - 6, "XXXXXX") != 0) {
+    errno = EINVAL;
+    return -1;
+  }
+  for (int i = 0; i < kNameTries; ++i) {
+    FillName(buffer, length);
+    int fd = open(buffer, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+}  // namespace
+
+int MakeTrackedTemporary(std::string* pattern, mode_t mode) {
   for (Slot& slot : slots) {
     if (slot.used != 0 || pattern->size() >= sizeof slot.path) continue;
     std::memcpy(slot.path, pattern->c_str(), pattern->size() + 1);
     // The name is whole before the handler may see the slot in use.
     std::atomic_signal_fence(std::memory_order_seq_cst);
     slot.used = 1;
-    int fd = mkostemp(slot.path, O_CLOEXEC);
+    int fd = CreateExclusive(slot.path, mode);
     if (fd < 0) {
       slot.used = 0;
       return -1;
@@ -90,7 +131,7 @@ int MakeTrackedTemporary(std::string* pattern) {
     *pattern = slot.path;
     return fd;
   }
-  return mkostemp(pattern->data(), O_CLOEXEC);  // a full table: untracked, as TrackTemporary
+  return CreateExclusive(pattern->data(), mode);  // a full table: untracked, as TrackTemporary
 }
 
 void UntrackTemporary(const std::string& path) {

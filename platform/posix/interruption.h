@@ -31,13 +31,15 @@ class InterruptionBlock {
 void TrackTemporary(const std::string& path);
 void UntrackTemporary(const std::string& path);
 
-// mkostemp(pattern, O_CLOEXEC) with the temporary in the table from the
-// start, needing no InterruptionBlock: the name is entered before the file
-// is made, so a signal in between removes no file but, at worst, one of
-// this program's own temporaries of the same name. *pattern gets the name
-// made. Take it out with UntrackTemporary after renaming or removing it (an
+// Makes a new file *pattern (ending in XXXXXX, which becomes six letters
+// or digits) with O_EXCL, as mkostemp does but with mode (under the umask),
+// and enters it in the table from the start, needing no InterruptionBlock:
+// the name is entered before the file is made, so a signal in between
+// removes no file but, at worst, one of this program's own temporaries of
+// the same name. *pattern gets the name made; -1 with errno on failure.
+// Take it out with UntrackTemporary after renaming or removing it (an
 // interruption in between finds nothing left to remove).
-int MakeTrackedTemporary(std::string* pattern);
+int MakeTrackedTemporary(std::string* pattern, mode_t mode = 0600);
 
 // Enters group, a process group of programs this program started, into the
 // table of groups that an interruption ends (with SIGKILL: a component that
