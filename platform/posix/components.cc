@@ -34,16 +34,12 @@ struct Handle {
 };
 struct Module : Handle {
   int fd;            // the file, open since LoadModule: what was checked is what runs
-  std::string host;  // its host path, for a native module's child
+  std::string host;  // its host path, the name a native module is loaded by
 };
 struct StartedProcess : Handle {
   pid_t pid;  // also the process group; 0 for a simulated process
   bool ended;
 };
-
-// The status a DllRegisterServer that crashed or could not be called is
-// taken to have returned: E_FAIL.
-constexpr long kFailed = static_cast<long>(0x80004005L);
 
 // Splits a Windows-form command line into words: a word in double quotes may
 // hold blanks; words are separated by spaces and TABs.
@@ -151,31 +147,39 @@ struct ExportResult {
 
 // The child's side of a native module's call: in a process of its own, so
 // that the module's code (its constructors included) never runs inside the
-// installer, with the fixed environment and no input.
-[[noreturn]] void CallInChild(const std::string& host, const char* name, char** environment,
+// installer, with the fixed environment and no input. It loads the module
+// by its name (the name the module sees of itself) only while that name
+// still leads to the file LoadModule checked.
+[[noreturn]] void CallInChild(const Module& module, const char* name, char** environment,
                               int result_fd) {
-  for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) std::signal(signal_number, SIG_DFL);
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ}) {
+    std::signal(signal_number, SIG_DFL);
+  }
   sigset_t none;
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
   int input = open("/dev/null", O_RDONLY);
   if (input >= 0) dup2(input, STDIN_FILENO);
-  // Nothing of the installer's own open files (the registry's lock, a
-  // copy under way) is the module's to touch.
-  if (result_fd != 3) {
-    dup2(result_fd, 3);
-    result_fd = 3;
+  struct stat checked;
+  struct stat named;
+  if (fstat(module.fd, &checked) != 0 || stat(module.host.c_str(), &named) != 0 ||
+      checked.st_dev != named.st_dev || checked.st_ino != named.st_ino) {
+    _exit(1);  // another file took its place: nothing is loaded
   }
+  // Nothing of the installer's own open files (the registry's lock, a
+  // copy under way) is the module's to touch: the result pipe becomes 3 and
+  // the rest is closed.
+  if (result_fd != 3 && dup2(result_fd, 3) < 0) _exit(1);
   close_range(4, ~0U, 0);
   environ = environment;
-  ExportResult result = {0, kFailed};
-  void* module = dlopen(host.c_str(), RTLD_NOW | RTLD_LOCAL);
-  void* address = module != nullptr ? dlsym(module, name) : nullptr;
+  ExportResult result = {0, 0};
+  void* loaded = dlopen(module.host.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* address = loaded != nullptr ? dlsym(loaded, name) : nullptr;
   if (address != nullptr) {
     result.found = 1;
     result.status = reinterpret_cast<ExportFunction>(address)();
   }
-  if (write(result_fd, &result, sizeof result) != sizeof result) _exit(1);
+  if (write(3, &result, sizeof result) != sizeof result) _exit(1);
   _exit(0);
 }
 
@@ -206,7 +210,7 @@ class PosixComponents : public MachineComponents {
       if (notice_) notice_();
       return true;
     }
-    return CallNative(module->host, name, status);
+    return CallNative(*module, name, status);
   }
 
   void FreeModule(ModuleHandle handle) override {
@@ -273,10 +277,11 @@ class PosixComponents : public MachineComponents {
   void OnSimulated(std::function<void()> notice) override { notice_ = std::move(notice); }
 
  private:
-  // Calls the export name of the shared object at host in a child process
-  // and waits for it; false when it could not be loaded or has no such
-  // export. A child that dies on the way counts as an E_FAIL.
-  bool CallNative(const std::string& host, const char* name, long* status) {
+  // Calls the export name of the shared object of module in a child
+  // process and waits for it; false when it could not be loaded, has no
+  // such export, or the child died before it could tell (a crash in the
+  // module's constructors or in the export itself).
+  bool CallNative(const Module& module, const char* name, long* status) {
     std::vector<std::string> environment = ChildEnvironment(machine_);
     std::vector<char*> envp = EnvironmentPointers(environment);
     int result_pipe[2];
@@ -289,7 +294,7 @@ class PosixComponents : public MachineComponents {
       if (pid == 0) {
         setpgid(0, 0);
         close(result_pipe[0]);
-        CallInChild(host, name, envp.data(), result_pipe[1]);
+        CallInChild(module, name, envp.data(), result_pipe[1]);
       }
       if (pid > 0) {
         setpgid(pid, pid);  // as the child does: whichever runs first
@@ -297,7 +302,7 @@ class PosixComponents : public MachineComponents {
       }
     }
     close(result_pipe[1]);
-    ExportResult result = {0, kFailed};
+    ExportResult result = {0, 0};
     ssize_t got;
     while ((got = read(result_pipe[0], &result, sizeof result)) < 0 && errno == EINTR) {
     }
