@@ -156,6 +156,11 @@ CreateFolderResult RecordingFileSystem::CreateFolder(const char* path) {
 }
 
 bool RecordingFileSystem::CopyFile(const char* source, const char* dest) {
+  if (copies_ != nullptr) {
+    if (!inner_.CopyFile(source, dest)) return false;
+    NoteFile(dest, copies_->last_copy().replaced, copies_->last_copy().size);
+    return true;
+  }
   bool existed = Exists(dest);
   if (!inner_.CopyFile(source, dest)) return false;
   std::string host;
@@ -254,7 +259,7 @@ bool RecordingComponents::CallExport(ModuleHandle module, const char* name, long
   auto found = modules_.find(module);
   if (called && *status == 0 && found != modules_.end() &&
       std::strcmp(name, "DllRegisterServer") == 0) {
-    sink_.Changed(ChangeLine("registered", Defused(found->second.c_str())));
+    sink_.Changed(ChangeLine(RegisteredKind(module), Defused(found->second.c_str())));
   }
   return called;
 }
@@ -276,7 +281,7 @@ bool RecordingComponents::HasEnded(ProcessHandle process) {
   if (found != processes_.end()) {
     std::string program;
     if (RegistrationProgram(found->second, &program)) {
-      sink_.Changed(ChangeLine("registered", Defused(program.c_str())));
+      sink_.Changed(ChangeLine(RegisteredKind(process), Defused(program.c_str())));
     } else {
       sink_.Changed(ChangeLine("program run", Defused(found->second.c_str())));
     }
@@ -290,10 +295,17 @@ void RecordingComponents::CloseProcess(ProcessHandle process) {
   inner_.CloseProcess(process);
 }
 
-RecordingPlatform::RecordingPlatform(const Platform& inner, Machine& machine, ChangeSink& sink)
-    : files_(*inner.files, machine, sink),
+const char* RecordingComponents::RegisteredKind(std::uintptr_t handle) const {
+  return simulation_ != nullptr && simulation_->Simulated(handle) ? "registered (simulated)"
+                                                                  : "registered";
+}
+
+RecordingPlatform::RecordingPlatform(const Platform& inner, Machine& machine, ChangeSink& sink,
+                                     const MachineComponents* simulation,
+                                     const PosixFileSystem* copies)
+    : files_(*inner.files, machine, sink, copies),
       registry_(*inner.registry, sink),
-      components_(*inner.components, sink),
+      components_(*inner.components, sink, simulation),
       platform_(inner) {
   platform_.files = &files_;
   platform_.registry = &registry_;

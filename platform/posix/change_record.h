@@ -15,6 +15,7 @@
 //   registry value deleted  HKEY_CURRENT_USER\Software\Hanami  FirstRunDone
 //   registry key deleted    HKEY_CURRENT_USER\Software\Hanami\Recent
 //   registered              C:\Windows\System32\HanamiRT.dll
+//   registered (simulated)  C:\Windows\System32\HanamiRT.dll
 //
 // The default value of a key is written @. Control bytes of names and data
 // come out as \xNN, so a line is always one line.
@@ -27,6 +28,8 @@
 #include "platform/components.h"
 #include "platform/file_system.h"
 #include "platform/platform.h"
+#include "platform/posix/components_posix.h"
+#include "platform/posix/file_system_posix.h"
 #include "platform/posix/machine.h"
 #include "platform/registry.h"
 
@@ -47,10 +50,12 @@ std::string ChangeLine(const char* kind, const std::string& text);
 // attributes set.
 class RecordingFileSystem : public FileSystem {
  public:
-  // inner does the work; sizes are read through machine's mapping. All three
+  // inner does the work; sizes are read through machine's mapping, or of a
+  // copy from copies (inner itself, when it is the POSIX file system). All
   // outlive this.
-  RecordingFileSystem(FileSystem& inner, Machine& machine, ChangeSink& sink)
-      : inner_(inner), machine_(machine), sink_(sink) {}
+  RecordingFileSystem(FileSystem& inner, Machine& machine, ChangeSink& sink,
+                      const PosixFileSystem* copies = nullptr)
+      : inner_(inner), machine_(machine), sink_(sink), copies_(copies) {}
 
   FileHandle OpenRead(const char* path) override { return inner_.OpenRead(path); }
   long Read(FileHandle file, void* buffer, unsigned long size) override {
@@ -81,6 +86,7 @@ class RecordingFileSystem : public FileSystem {
   FileSystem& inner_;
   Machine& machine_;
   ChangeSink& sink_;
+  const PosixFileSystem* copies_;
   std::map<FileHandle, Replacement> replacements_;
 };
 
@@ -116,9 +122,13 @@ class RecordingRegistry : public Registry {
 // Components that note a registration: a DllRegisterServer export that
 // returned S_OK, or a program started with /regserver that has ended (what
 // the program itself wrote is not seen; the line says it was registered).
+// A registration that simulation (when given) says was simulated is noted
+// as "registered (simulated)": nothing ran.
 class RecordingComponents : public Components {
  public:
-  RecordingComponents(Components& inner, ChangeSink& sink) : inner_(inner), sink_(sink) {}
+  RecordingComponents(Components& inner, ChangeSink& sink,
+                      const MachineComponents* simulation = nullptr)
+      : inner_(inner), sink_(sink), simulation_(simulation) {}
 
   ModuleHandle LoadModule(const char* path) override;
   bool CallExport(ModuleHandle module, const char* name, long* status) override;
@@ -129,8 +139,12 @@ class RecordingComponents : public Components {
   void CloseProcess(ProcessHandle process) override;
 
  private:
+  // The kind of a registration line for handle.
+  const char* RegisteredKind(std::uintptr_t handle) const;
+
   Components& inner_;
   ChangeSink& sink_;
+  const MachineComponents* simulation_;
   std::map<ModuleHandle, std::string> modules_;
   std::map<ProcessHandle, std::string> processes_;  // command lines, until noted
 };
@@ -139,7 +153,12 @@ class RecordingComponents : public Components {
 // to the engine, the other interfaces passed on as they are.
 class RecordingPlatform {
  public:
-  RecordingPlatform(const Platform& inner, Machine& machine, ChangeSink& sink);
+  // simulation: the machine's components under inner.components, copies:
+  // the POSIX file system under inner.files, when they are (for
+  // RecordingComponents and RecordingFileSystem).
+  RecordingPlatform(const Platform& inner, Machine& machine, ChangeSink& sink,
+                    const MachineComponents* simulation = nullptr,
+                    const PosixFileSystem* copies = nullptr);
   const Platform& platform() const { return platform_; }
 
  private:

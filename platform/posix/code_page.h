@@ -29,6 +29,15 @@ unsigned short LangIdForLocale(const std::string& locale);
 // 950); always false for single-byte code pages.
 bool IsLeadByteOf(unsigned code_page, unsigned char byte);
 
+// True when text[i] starts a double-byte character of code_page: a lead byte
+// followed by a byte that may be its second. '/' and NUL never are, so that
+// neither a name ending in a lead byte nor a damaged one swallows a
+// separator or the end of its text.
+inline bool IsDoubleByteAt(unsigned code_page, const std::string& text, size_t i) {
+  return IsLeadByteOf(code_page, static_cast<unsigned char>(text[i])) && i + 1 < text.size() &&
+         text[i + 1] != '/' && text[i + 1] != '\0';
+}
+
 // The iconv name of an ANSI code page ("CP932", "CP1252").
 std::string IconvName(unsigned code_page);
 

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/posix/code_page.h"
+#include "platform/posix/durable_write.h"
 #include "platform/posix/file_system_posix.h"
 #include "platform/posix/interruption.h"
 #include "platform/posix/machine.h"
@@ -55,15 +56,31 @@ mode_t InstalledMode(const struct stat* existing, const struct stat* source) {
   return mode;
 }
 
+// InstalledMode of a new file before the umask, which the creation of the
+// file applies.
+mode_t NewFileMode(const struct stat* source) {
+  mode_t mode = 0666 | (source->st_mode & 0111);
+  if (IsReadOnly(*source)) mode &= ~static_cast<mode_t>(0222);
+  return mode;
+}
+
 // What Target learnt of the file it returns.
 enum class Probe { kUnknown, kMissing, kExists };
 
 // Follows a symbolic link at path to the file it names, so that renaming
 // replaces the file and keeps the link. When path is no link, *st gets its
 // status (kExists) or it is missing (kMissing); else kUnknown.
-std::string Target(const std::string& path, struct stat* st, Probe* probe) {
+std::string Target(const std::string& path, struct stat* st, Probe* probe,
+                   const Machine::LastEntry* seen = nullptr) {
   *probe = Probe::kUnknown;
-  if (lstat(path.c_str(), st) != 0) {
+  if (seen != nullptr && seen->known) {
+    // The mapping looked at it a moment ago: no need to look again.
+    if (!seen->exists) {
+      *probe = Probe::kMissing;
+      return path;
+    }
+    *st = seen->status;
+  } else if (lstat(path.c_str(), st) != 0) {
     if (errno == ENOENT) *probe = Probe::kMissing;
     return path;
   }
@@ -103,37 +120,17 @@ bool CanReplace(const std::string& dest, Probe probe, struct stat* existing, boo
 // Creates the temporary ".<name>.XXXXXX" beside dest; -1 on failure (a
 // missing folder among them). An interruption removes it until
 // RemoveTemporary or Finish.
-int MakeTemporary(Machine* machine, const std::string& dest, std::string* temp_path) {
+int MakeTemporary(Machine* machine, const std::string& dest, std::string* temp_path,
+                  mode_t creation = 0600) {
   size_t slash = dest.rfind('/');
   std::string name = dest.substr(slash + 1);
   if (name.size() > 200) name.resize(200);  // keep the temporary's name below NAME_MAX
   std::string pattern = dest.substr(0, slash + 1) + "." + name + ".XXXXXX";
   Machine::FolderChange change = machine->BeginFolderChange(pattern);
-  InterruptionBlock block;
-  int fd = mkostemp(pattern.data(), O_CLOEXEC);
+  int fd = CreateTemporary(&pattern, -1, creation);
   machine->EndFolderChange(change, "");
-  if (fd >= 0) {
-    *temp_path = pattern;
-    TrackTemporary(pattern);
-  }
+  if (fd >= 0) *temp_path = pattern;
   return fd;
-}
-
-// Removes a temporary of MakeTemporary; errno is kept.
-void RemoveTemporary(const std::string& temp_path) {
-  int saved = errno;
-  InterruptionBlock block;
-  unlink(temp_path.c_str());
-  UntrackTemporary(temp_path);
-  errno = saved;
-}
-
-void SyncFolderOf(const std::string& path) {
-  std::string folder = path.substr(0, path.rfind('/') + 1);
-  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  fsync(fd);  // the rename itself reaches the disk; a failure here loses nothing
-  close(fd);
 }
 
 // Closes the temporary, renames it over the destination; removes it on
@@ -144,23 +141,22 @@ void SyncFolderOf(const std::string& path) {
 // make an installation of many small files wait on the disk for each.
 bool Finish(Machine* machine, int fd, const std::string& temp_path, const std::string& dest_path,
             bool replaces) {
+  // Closed before the rename, so that a late write error (a full disk seen
+  // at close) keeps the old file.
   bool ok = !replaces || fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
+  if (!ok) {
+    RemoveTemporary(temp_path);
+    return false;
+  }
   Machine::FolderChange change = machine->BeginFolderChange(dest_path);
-  bool renamed = false;
-  if (ok) {
-    InterruptionBlock block;
-    renamed = rename(temp_path.c_str(), dest_path.c_str()) == 0;
-    if (renamed) UntrackTemporary(temp_path);
+  if (!PlaceTemporary(-1, temp_path, dest_path, Placing::kReplace, false)) {
+    machine->EndFolderChange(change, "");
+    return false;
   }
-  if (renamed) {
-    machine->EndFolderChange(change, dest_path);
-    if (replaces) SyncFolderOf(dest_path);
-    return true;
-  }
-  machine->EndFolderChange(change, "");
-  RemoveTemporary(temp_path);
-  return false;
+  machine->EndFolderChange(change, dest_path);
+  if (replaces) SyncFolderOf(dest_path);  // a failure here loses nothing
+  return true;
 }
 
 bool CopyByReadWrite(int in, int out) {
@@ -208,12 +204,12 @@ bool CopyData(int in, int out) {
 // Opens a source to read and fills *st; -1 unless it is a regular file. A
 // FIFO, device or folder would hang the copy or never end it (/dev/zero):
 // O_NONBLOCK keeps the open of a FIFO without writer from waiting, and the
-// check comes before any byte is read.
+// check comes before any byte is read. On a regular file O_NONBLOCK changes
+// nothing, so it stays set.
 int OpenRegular(const std::string& host, struct stat* st) {
   int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return -1;
-  if (fstat(fd, st) != 0 || !S_ISREG(st->st_mode) ||
-      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+  if (fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
     close(fd);
     return -1;
   }
@@ -411,13 +407,14 @@ CreateFolderResult PosixFileSystem::CreateFolder(const char* path) {
 
 bool PosixFileSystem::CopyFile(const char* source, const char* dest) {
   std::string source_host, dest_host;
+  Machine::LastEntry dest_seen;
   if (!machine_.MapFor(Machine::Access::kRead, source, &source_host) ||
-      !machine_.MapFor(Machine::Access::kWrite, dest, &dest_host)) {
+      !machine_.MapFor(Machine::Access::kWrite, dest, &dest_host, &dest_seen)) {
     return false;
   }
   struct stat source_stat, existing;
   Probe probe;
-  dest_host = Target(dest_host, &existing, &probe);
+  dest_host = Target(dest_host, &existing, &probe, &dest_seen);
   int in = OpenRegular(source_host, &source_stat);
   if (in < 0) return false;
   bool exists;
@@ -425,8 +422,10 @@ bool PosixFileSystem::CopyFile(const char* source, const char* dest) {
       CanReplace(dest_host, probe, &existing, &exists) &&
       // Copying a file onto itself fails, as it does on Windows.
       !(exists && existing.st_dev == source_stat.st_dev && existing.st_ino == source_stat.st_ino);
+  // A new file is made with its mode, the kernel applying the umask; a
+  // replaced one gets the old file's, which the umask must not cut again.
   std::string temp_path;
-  int out = ok ? MakeTemporary(&machine_, dest_host, &temp_path) : -1;
+  int out = ok ? MakeTemporary(&machine_, dest_host, &temp_path, NewFileMode(&source_stat)) : -1;
   if (out < 0) {
     close(in);
     return false;
@@ -434,8 +433,7 @@ bool PosixFileSystem::CopyFile(const char* source, const char* dest) {
   // The copy's times are the source's; its permissions carry the read-only
   // attribute along, as CopyFileA copies the attributes.
   struct timespec times[2] = {source_stat.st_atim, source_stat.st_mtim};
-  ok = CopyData(in, out) &&
-       fchmod(out, InstalledMode(exists ? &existing : nullptr, &source_stat)) == 0 &&
+  ok = CopyData(in, out) && (!exists || fchmod(out, InstalledMode(&existing, &source_stat)) == 0) &&
        futimens(out, times) == 0;
   close(in);
   if (!ok) {
@@ -443,7 +441,9 @@ bool PosixFileSystem::CopyFile(const char* source, const char* dest) {
     RemoveTemporary(temp_path);
     return false;
   }
-  return Finish(&machine_, out, temp_path, dest_host, exists);
+  if (!Finish(&machine_, out, temp_path, dest_host, exists)) return false;
+  last_copy_ = CopyReport{exists, static_cast<unsigned long long>(source_stat.st_size)};
+  return true;
 }
 
 bool PosixFileSystem::GetStatus(const char* path, FileStatus* status) {
@@ -458,8 +458,18 @@ bool PosixFileSystem::GetStatus(const char* path, FileStatus* status) {
   }
   std::string host;
   struct stat st;
-  if (!machine_.MapFor(Machine::Access::kRead, path, &host) || stat(host.c_str(), &st) != 0)
+  Machine::LastEntry seen;
+  if (!machine_.MapFor(Machine::Access::kRead, path, &host, &seen)) return false;
+  if (seen.known && !seen.exists) {
+    errno = ENOENT;
     return false;
+  }
+  // What the mapping saw serves unless it is a link, which stat follows.
+  if (seen.exists && !S_ISLNK(seen.status.st_mode)) {
+    st = seen.status;
+  } else if (stat(host.c_str(), &st) != 0) {
+    return false;
+  }
   FillStatus(st, status);
   return true;
 }
@@ -471,7 +481,27 @@ bool PosixFileSystem::SetAttributes(const char* path, unsigned attributes) {
     return false;
   mode_t mode = st.st_mode & 07777;
   mode = (attributes & kAttrReadOnly) != 0 ? (mode & ~static_cast<mode_t>(0222)) : (mode | S_IWUSR);
-  return mode == (st.st_mode & 07777) || chmod(host.c_str(), mode) == 0;
+  if (mode == (st.st_mode & 07777)) return true;
+  // A file with other names shares its mode with them, and those may lie
+  // outside the machine: it gets an inode of its own first.
+  if (S_ISREG(st.st_mode) && st.st_nlink > 1) return ReplaceWithPrivateCopy(host, mode);
+  return chmod(host.c_str(), mode) == 0;
+}
+
+bool PosixFileSystem::ReplaceWithPrivateCopy(const std::string& host, mode_t mode) {
+  int in = open(host.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (in < 0) return false;
+  std::string temp_path;
+  int out = MakeTemporary(&machine_, host, &temp_path);
+  bool ok = out >= 0 && CopyData(in, out) && fchmod(out, mode) == 0;
+  close(in);
+  if (out < 0) return false;
+  if (!ok) {
+    close(out);
+    RemoveTemporary(temp_path);
+    return false;
+  }
+  return Finish(&machine_, out, temp_path, host, true);
 }
 
 bool WriteAll(int fd, const char* data, size_t size) {

@@ -2,6 +2,8 @@
 // drive mapping of the simulated machine.
 #pragma once
 
+#include <sys/types.h>
+
 #include "platform/file_system.h"
 #include "platform/posix/machine.h"
 
@@ -58,8 +60,22 @@ class PosixFileSystem : public FileSystem {
   // kAttrReadOnly set clears every write bit, clear gives the owner's back.
   bool SetAttributes(const char* path, unsigned attributes) override;
 
+  // What the last CopyFile that succeeded found and left: whether it
+  // replaced a file, and the copy's size. The install record reads it
+  // instead of looking at the destination twice more.
+  struct CopyReport {
+    bool replaced = false;
+    unsigned long long size = 0;
+  };
+  const CopyReport& last_copy() const { return last_copy_; }
+
  private:
+  // Puts a copy of the file at host (mode mode) in its place, so that its
+  // other hard links keep the old inode untouched.
+  bool ReplaceWithPrivateCopy(const std::string& host, mode_t mode);
+
   Machine& machine_;
+  CopyReport last_copy_;
 };
 
 }  // namespace setup::posix

@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "platform/posix/code_page.h"
+#include "platform/posix/durable_write.h"
 #include "platform/posix/file_system_posix.h"
 #include "platform/posix/interruption.h"
 
@@ -133,6 +134,17 @@ bool InstallRecord::Begin() {
     error_ = errno;
     return false;
   }
+  // installs/ belongs to the machine: a link there would take the record,
+  // and the files made for it, out of the machine folder.
+  struct stat st;
+  if (lstat(folder_.c_str(), &st) != 0) {
+    error_ = errno;
+    return false;
+  }
+  if (!S_ISDIR(st.st_mode)) {
+    error_ = S_ISLNK(st.st_mode) ? ELOOP : ENOTDIR;
+    return false;
+  }
   std::time_t now = std::time(nullptr);
   std::tm utc{};
   gmtime_r(&now, &utc);
@@ -202,11 +214,7 @@ bool InstallRecord::Finish(const char* result, std::string* error) {
       ok = End(fd, temp_.c_str(), base_.c_str(), result, name);
       if (ok) {
         path_ = name;
-        int folder = open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (folder >= 0) {
-          fsync(folder);  // the new name, too, survives a crash
-          close(folder);
-        }
+        SyncFolderOf(path_);  // the new name, too, survives a crash
       } else {
         error_ = errno;
       }

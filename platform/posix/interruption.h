@@ -1,6 +1,9 @@
 // Interruption of a run by SIGINT, SIGTERM or SIGHUP: the temporaries being
-// written beside their destinations are removed, and the program ends.
+// written beside their destinations are removed, the components it started
+// are ended, and the program ends.
 #pragma once
+
+#include <sys/types.h>
 
 #include <csignal>
 #include <string>
@@ -28,11 +31,30 @@ class InterruptionBlock {
 void TrackTemporary(const std::string& path);
 void UntrackTemporary(const std::string& path);
 
+// Makes a new file *pattern (ending in XXXXXX, which becomes six letters
+// or digits) with O_EXCL, as mkostemp does but with mode (under the umask),
+// and enters it in the table from the start, needing no InterruptionBlock:
+// the name is entered before the file is made, so a signal in between
+// removes no file but, at worst, one of this program's own temporaries of
+// the same name. *pattern gets the name made; -1 with errno on failure.
+// Take it out with UntrackTemporary after renaming or removing it (an
+// interruption in between finds nothing left to remove).
+int MakeTrackedTemporary(std::string* pattern, mode_t mode = 0600);
+
+// Enters group, a process group of programs this program started, into the
+// table of groups that an interruption ends (with SIGKILL: a component that
+// ignores SIGTERM must not outlive the run); UntrackProcessGroup takes it out
+// once its leader has been waited for. Call both inside an
+// InterruptionBlock. A full table leaves group untracked.
+void TrackProcessGroup(pid_t group);
+void UntrackProcessGroup(pid_t group);
+
 // Installs the handlers: on SIGINT, SIGTERM or SIGHUP every tracked temporary
 // is removed, message (kept, not copied) is written to standard error and the
 // process ends with status. SIGPIPE is caught and does nothing, so a closed
 // output shows as a failed write (EPIPE) instead of killing the program; a
 // caught signal, unlike an ignored one, is reset for a program started later.
+// SIGXFSZ is caught the same way: a write past ulimit -f fails with EFBIG.
 void EndOnInterruption(const char* message, int status);
 
 // A function the handler calls first, before the temporaries go (null: none);

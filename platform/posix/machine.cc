@@ -1,10 +1,15 @@
-// Drive mapping of the simulated machine.
+// The simulated machine's path mapping: Windows-form paths to host paths
+// and back, with the case-insensitive lookup and its caches. The machine
+// folder and the sandbox are in machine_sandbox.cc, the code-page record in
+// machine_code_page.cc.
 #include "platform/posix/machine.h"
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -16,104 +21,10 @@
 #include <vector>
 
 #include "platform/posix/code_page.h"
+#include "platform/posix/host_paths.h"
 
 namespace setup::posix {
 namespace {
-
-bool MakeFolder(const std::string& path) {
-  return mkdir(path.c_str(), 0777) == 0 || errno == EEXIST;
-}
-
-bool MakeFolders(const std::string& path) {
-  for (size_t i = 1; i <= path.size(); ++i) {
-    if (i == path.size() || path[i] == '/') {
-      if (!MakeFolder(path.substr(0, i))) return false;
-    }
-  }
-  return true;
-}
-
-std::string ProcessFolder() {
-  char cwd[4096];
-  if (getcwd(cwd, sizeof cwd) == nullptr) return "";
-  return cwd;
-}
-
-// True when host lies at or below folder.
-bool IsBelow(const std::string& host, const std::string& folder) {
-  if (folder.empty()) return false;  // no such folder: nothing is below it
-  if (folder == "/") return !host.empty() && host[0] == '/';
-  return host.compare(0, folder.size(), folder) == 0 &&
-         (host.size() == folder.size() || host[folder.size()] == '/');
-}
-
-// realpath as a string; "" on failure (errno set).
-std::string RealPath(const std::string& path) {
-  char* real = realpath(path.c_str(), nullptr);
-  if (real == nullptr) return "";
-  std::string result(real);
-  std::free(real);
-  return result;
-}
-
-constexpr int kMaxLinks = 40;  // as the kernel's limit on links in one lookup
-
-// Finds where the absolute path leads as the kernel would open or create it:
-// the links of its existing part followed, a dangling link followed to its
-// missing target, the missing rest appended. False when that cannot be
-// told: a loop, a ".." after a missing folder, an unreadable folder.
-bool Resolve(std::string path, std::string* physical) {
-  for (int links = 0; links < kMaxLinks; ++links) {
-    std::string prefix = path;
-    std::string rest;  // the missing components, each with its leading '/'
-    struct stat st;
-    for (;;) {
-      std::string real = RealPath(prefix);
-      if (!real.empty()) {
-        *physical = real == "/" && !rest.empty() ? rest : real + rest;
-        return true;
-      }
-      if (errno != ENOENT) return false;
-      if (lstat(prefix.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) break;
-      size_t slash = prefix.rfind('/');
-      if (slash == std::string::npos) return false;
-      std::string name = prefix.substr(slash + 1);
-      if (name == "..") return false;  // the kernel fails there too
-      if (!name.empty() && name != ".") rest.insert(0, name).insert(0, "/");
-      prefix = slash == 0 ? "/" : prefix.substr(0, slash);
-    }
-    // prefix is a dangling link: a write through it would create its target.
-    char target[4096];
-    ssize_t length = readlink(prefix.c_str(), target, sizeof target);
-    if (length <= 0 || static_cast<size_t>(length) >= sizeof target) return false;
-    std::string to(target, static_cast<size_t>(length));
-    std::string next = to[0] == '/' ? std::string() : prefix.substr(0, prefix.rfind('/') + 1);
-    next += to;
-    next += rest;
-    path = next;
-  }
-  errno = ELOOP;
-  return false;
-}
-
-// Splits a host path at its slashes, dropping empty and "." parts and
-// resolving ".." by name.
-std::vector<std::string> SplitHost(const std::string& path) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  while (start <= path.size()) {
-    size_t end = path.find('/', start);
-    if (end == std::string::npos) end = path.size();
-    std::string part = path.substr(start, end - start);
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!part.empty() && part != ".") {
-      parts.push_back(part);
-    }
-    start = end + 1;
-  }
-  return parts;
-}
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -131,9 +42,9 @@ bool SplitWindows(unsigned code_page, const std::string& path, std::vector<std::
       continue;
     }
     unsigned char c = static_cast<unsigned char>(path[i]);
-    if (IsLeadByteOf(code_page, c) && i + 1 < path.size()) {
+    if (IsDoubleByteAt(code_page, path, i)) {
       part += path[i];
-      part += path[++i];  // the trail byte may be 0x5C or 0x7C, never a separator
+      part += path[++i];  // the trail byte may be 0x5C or 0x7C; a '/' is a separator
       continue;
     }
     if (IsForbidden(c)) return false;
@@ -158,6 +69,20 @@ std::string Fold(const std::string& name) {
   std::string folded = name;
   for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return folded;
+}
+
+// stat of a path, refused (false, errno ELOOP) when any of its components is
+// a symbolic link; where the kernel lacks openat2, false with ENOSYS, and the
+// caller looks the long way.
+bool StatWithoutLinks(const std::string& path, struct stat* st) {
+  open_how how = {};
+  how.flags = O_PATH | O_CLOEXEC;
+  how.resolve = RESOLVE_NO_SYMLINKS;
+  long fd = syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how);
+  if (fd < 0) return false;
+  bool ok = fstat(static_cast<int>(fd), st) == 0;
+  close(static_cast<int>(fd));
+  return ok;
 }
 
 std::string FolderOf(const std::string& host_path) {
@@ -237,8 +162,14 @@ std::string Machine::ResolveFolder(const std::string& drive_root,
   if (found != resolved_.end() && found->second.spelling == spelling) {
     const ResolvedFolder& folder = found->second;
     auto stamp = stamps_.find(folder.host);
-    if (stamp != stamps_.end() && stat(folder.host.c_str(), folder_stat) == 0 &&
-        SameStamp(stamp->second, *folder_stat)) {
+    // The folder's own stamp does not tell that a folder above it was moved
+    // away and a link to its new place put where it stood: the physical path
+    // must still lead to it without a link. Where the host path is that
+    // path, one look serves both.
+    if (stamp != stamps_.end() &&
+        (folder.host == folder.physical ||
+         (stat(folder.host.c_str(), folder_stat) == 0 && SameStamp(stamp->second, *folder_stat))) &&
+        StatWithoutLinks(folder.physical, folder_stat) && SameStamp(stamp->second, *folder_stat)) {
       mapping->cached = true;
       mapping->physical = folder.physical;
       return folder.host;
@@ -300,111 +231,11 @@ void Machine::EndFolderChange(const FolderChange& change, const std::string& add
   entries.changed = st.st_mtim;
 }
 
-std::string DefaultMachineRoot() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  if (data != nullptr && *data == '/') return std::string(data) + "/setup-machine";
-  const char* home = std::getenv("HOME");
-  return std::string(home != nullptr && *home != '\0' ? home : "/tmp") +
-         "/.local/share/setup-machine";
-}
-
 Machine::Machine(unsigned code_page) : code_page_(code_page) {}
 
 Machine::Machine() : Machine(CodePageForLocale(LocaleName("LC_CTYPE"))) {}
 
-namespace {
-
-// A host folder given on the command line, absolute and without "." or
-// empty parts: relative to the process's folder, not to the simulated
-// program's current folder. "" when the process's folder is unknown.
-std::string CommandLineFolder(const std::string& folder) {
-  std::string absolute = folder;
-  if (absolute.empty() || absolute[0] != '/') {
-    std::string cwd = ProcessFolder();
-    if (cwd.empty()) return "";
-    absolute = cwd + "/" + absolute;
-  }
-  std::string result;
-  for (const std::string& part : SplitHost(absolute)) result += "/" + part;
-  return result.empty() ? "/" : result;
-}
-
-}  // namespace
-
-bool Machine::SetRoot(const std::string& folder) {
-  std::string root = CommandLineFolder(folder);
-  if (root.empty()) return false;
-  if (!MakeFolders(root + "/drive_c/Windows/System32")) return false;
-  std::string real = RealPath(root);
-  if (real.empty()) return false;
-  root_ = root;
-  real_root_ = real;
-  resolved_.clear();
-  stamps_.clear();
-  return true;
-}
-
-bool Machine::SetMedium(const std::string& host_folder) {
-  std::string medium = CommandLineFolder(host_folder);
-  if (medium.empty()) return false;
-  std::string real = RealPath(medium);
-  struct stat st;
-  if (real.empty() || stat(real.c_str(), &st) != 0) return false;
-  if (!S_ISDIR(st.st_mode)) {
-    errno = ENOTDIR;
-    return false;
-  }
-  medium_ = medium;
-  real_medium_ = real;
-  resolved_.clear();
-  stamps_.clear();
-  return true;
-}
-
 std::string Machine::CurrentFolder() const { return host_access_ ? ProcessFolder() : medium_; }
-
-bool Machine::Permits(Access access, const std::string& physical) {
-  root();  // the checks need the machine folder chosen
-  if (IsBelow(physical, real_root_)) return true;
-  if (access == Access::kRead && !real_medium_.empty() && IsBelow(physical, real_medium_)) {
-    return true;
-  }
-  errno = EACCES;
-  return false;
-}
-
-bool Machine::Allows(Access access, const std::string& host_path) {
-  if (host_access_) return true;
-  std::string physical;
-  root();  // Resolve needs the machine folder made
-  if (!Resolve(host_path, &physical)) return false;
-  return Permits(access, physical);
-}
-
-bool Machine::MapFor(Access access, const char* windows_path, std::string* host_path) {
-  std::string host;
-  Mapping mapping;
-  if (!Map(windows_path, &host, &mapping)) return false;
-  bool allowed;
-  if (host_access_) {
-    allowed = true;
-  } else if (mapping.cached && !mapping.link && mapping.last != Entry::kUnknown) {
-    // The folder's links are followed already; a last component that is no
-    // link (or is missing) leads where its name says.
-    std::string name = host.substr(host.rfind('/') + 1);
-    allowed = Permits(access, mapping.physical == "/" ? "/" + name : mapping.physical + "/" + name);
-  } else {
-    allowed = Allows(access, host);
-  }
-  if (!allowed) return false;
-  *host_path = host;
-  return true;
-}
-
-const std::string& Machine::root() {
-  if (root_.empty() && !SetRoot(DefaultMachineRoot())) root_ = DefaultMachineRoot();
-  return root_;
-}
 
 std::string Machine::DriveC() { return root() + "/drive_c"; }
 
@@ -422,6 +253,8 @@ bool Machine::Map(const char* windows_path, std::string* host_path, Mapping* map
     char drive = static_cast<char>(path[0] & ~0x20);
     if (drive == 'C') {
       drive_root = DriveC();
+    } else if (drive == 'D' && medium_drive_) {
+      drive_root = medium_;
     } else if (drive != 'Z') {
       return false;
     }
@@ -449,7 +282,10 @@ bool Machine::Map(const char* windows_path, std::string* host_path, Mapping* map
       if (!parts.empty()) parts.pop_back();  // ".." at a drive root stays there
       continue;
     }
-    parts.push_back(AnsiToHost(code_page_, name));
+    std::string host = AnsiToHost(code_page_, name);
+    // A name whose conversion brought a '/' would be two host components.
+    if (host.find('/') != std::string::npos) return false;
+    parts.push_back(host);
   }
   if (parts.empty()) {
     *host_path = drive_root.empty() ? "/" : drive_root;
@@ -457,10 +293,9 @@ bool Machine::Map(const char* windows_path, std::string* host_path, Mapping* map
   }
   struct stat folder_stat;
   std::string host = ResolveFolder(drive_root, parts, parts.size() - 1, mapping, &folder_stat);
-  struct stat st;
   AppendComponent(&host, parts.back(), mapping->cached ? &folder_stat : nullptr, &mapping->last,
-                  &st);
-  mapping->link = mapping->last == Entry::kExists && S_ISLNK(st.st_mode);
+                  &mapping->last_stat);
+  mapping->link = mapping->last == Entry::kExists && S_ISLNK(mapping->last_stat.st_mode);
   *host_path = host;
   return true;
 }
@@ -476,6 +311,9 @@ std::string Machine::ToWindowsPath(const std::string& host_path) {
   if (IsBelow(normal, drive_c)) {
     result = "C:";
     rest = normal.substr(drive_c.size());
+  } else if (medium_drive_ && IsBelow(normal, medium_)) {
+    result = "D:";
+    rest = normal.substr(medium_.size());
   } else {
     result = "Z:";
     rest = normal;
@@ -485,85 +323,11 @@ std::string Machine::ToWindowsPath(const std::string& host_path) {
   return result;
 }
 
-namespace {
-
-// Reads the code page recorded at path: 1 read, 0 no record, -1 failure
-// (errno set; EINVAL for a file that is no record).
-int ReadCodePageRecord(const std::string& path, unsigned* code_page) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? 0 : -1;
-  char text[16] = {};
-  ssize_t got = read(fd, text, sizeof text - 1);
-  int saved = errno;
-  close(fd);
-  errno = saved;
-  if (got < 0) return -1;
-  char* end = nullptr;
-  unsigned long value = std::strtoul(text, &end, 10);
-  if (end == text || (*end != '\0' && std::strcmp(end, "\n") != 0) || value == 0 || value > 65535) {
-    errno = EINVAL;
-    return -1;
-  }
-  *code_page = static_cast<unsigned>(value);
-  return 1;
-}
-
-// Records code_page at path, whole or not at all: written to a temporary
-// and linked to its name, which fails with EEXIST when another run recorded
-// one first. 0 when the record is made.
-int WriteCodePageRecord(const std::string& path, unsigned code_page) {
-  std::string temporary = path + ".XXXXXX";
-  int fd = mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) return -1;
-  char text[16];
-  int length = std::snprintf(text, sizeof text, "%u\n", code_page);
-  bool ok = fchmod(fd, 0644) == 0 && write(fd, text, static_cast<size_t>(length)) == length;
-  ok = close(fd) == 0 && ok;
-  ok = ok && link(temporary.c_str(), path.c_str()) == 0;
-  int saved = errno;
-  unlink(temporary.c_str());
-  errno = saved;
-  return ok ? 0 : -1;
-}
-
-}  // namespace
-
-bool Machine::UseRecordedCodePage(unsigned requested, std::string* error, bool* refused) {
-  *refused = false;
-  std::string path = root() + "/code_page";
-  unsigned recorded = 0;
-  int found = ReadCodePageRecord(path, &recorded);
-  if (found == 0) {
-    if (WriteCodePageRecord(path, requested != 0 ? requested : code_page_) != 0) {
-      if (errno != EEXIST) {
-        *error = "cannot record the code page in '" + path + "': " + std::strerror(errno);
-        return false;
-      }
-    }
-    found = ReadCodePageRecord(path, &recorded);  // ours, or that of a run that came first
-  }
-  if (found <= 0) {
-    *error = "cannot read the code page of the machine from '" + path +
-             "': " + (errno == EINVAL ? "it holds no code page" : std::strerror(errno));
-    return false;
-  }
-  if (requested != 0 && requested != recorded) {
-    *refused = true;
-    *error = "the machine in '" + root() + "' uses code page " + std::to_string(recorded) +
-             ", not " + std::to_string(requested) +
-             "; its names cannot change code page (choose another --machine folder)";
-    return false;
-  }
-  code_page_ = recorded;
-  return true;
-}
-
 void SplitLastComponent(unsigned code_page, const std::string& windows_path, std::string* folder,
                         std::string* name) {
   size_t last = std::string::npos;  // position of the last separator
   for (size_t i = 0; i < windows_path.size(); ++i) {
-    if (IsLeadByteOf(code_page, static_cast<unsigned char>(windows_path[i])) &&
-        i + 1 < windows_path.size()) {
+    if (IsDoubleByteAt(code_page, windows_path, i)) {
       ++i;
     } else if (IsSeparator(windows_path[i])) {
       last = i;

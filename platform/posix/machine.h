@@ -41,8 +41,10 @@ class Machine {
   Machine(const Machine&) = delete;
   Machine& operator=(const Machine&) = delete;
 
-  // Selects the machine folder and creates drive_c, drive_c/Windows and
-  // drive_c/Windows/System32 when missing. False (with errno) on failure.
+  // Selects the machine folder and creates what every Windows has when
+  // missing: drive_c with Program Files, Program Files/Common Files,
+  // Windows, Windows/System32 and Windows/Fonts. False (with errno) on
+  // failure; ELOOP when one of those is a symbolic link.
   bool SetRoot(const std::string& folder);
   // The machine folder in use; DefaultMachineRoot(), created at first use,
   // unless SetRoot chose one.
@@ -51,6 +53,8 @@ class Machine {
   // Takes host_folder (absolute or relative to the process's current folder)
   // as the medium: readable, never writable, and the current folder of the
   // programs on the machine, as for a setup.exe started from its medium.
+  // A medium whose path holds a name the code page cannot spell
+  // (Téléchargements on code page 932) is drive D:, its root the medium.
   // False (with errno) when it is not an existing folder.
   bool SetMedium(const std::string& host_folder);
   // The medium folder, absolute; empty until SetMedium.
@@ -93,6 +97,15 @@ class Machine {
   // machine folder or the medium. False (errno EACCES) when it leads
   // elsewhere, or when that cannot be told (a loop of links, say).
   bool MapFor(Access access, const char* windows_path, std::string* host_path);
+  // What the mapping saw of the path's last component, so that a caller
+  // need not look again: whether it exists and, when it does, its lstat.
+  struct LastEntry {
+    bool known = false;  // the lookup told whether it exists
+    bool exists = false;
+    struct stat status = {};
+  };
+  // MapFor, also filling *last.
+  bool MapFor(Access access, const char* windows_path, std::string* host_path, LastEntry* last);
   // The check of MapFor on a host path that has no "." or ".." components.
   bool Allows(Access access, const std::string& host_path);
 
@@ -159,7 +172,8 @@ class Machine {
     bool cached = false;   // the folder came from (or went to) resolved_
     std::string physical;  // the folder's physical path when cached
     Entry last = Entry::kUnknown;
-    bool link = false;  // the last component is a symbolic link
+    bool link = false;           // the last component is a symbolic link
+    struct stat last_stat = {};  // its lstat when last is kExists
   };
 
   // ToHostPath, telling mapping what it found on the way.
@@ -194,6 +208,9 @@ class Machine {
   std::string real_root_;  // root_ with its links followed, for the checks
   std::string medium_;
   std::string real_medium_;
+  // The medium's path holds a name the code page cannot spell: it is drive
+  // D: of its own, as a CD would be, instead of a place on Z:.
+  bool medium_drive_ = false;
   bool host_access_ = false;
   unsigned code_page_;
   // Folders read lately. Reading a folder costs time in proportion to its

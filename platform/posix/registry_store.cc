@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/posix/durable_write.h"
 #include "platform/posix/file_system_posix.h"
 #include "platform/posix/interruption.h"
 #include "platform/posix/machine.h"
@@ -56,7 +57,7 @@ bool ReadAll(int fd, off_t size, std::string* text) {
 class FileLock {
  public:
   explicit FileLock(const std::string& path) {
-    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd_ < 0) return;
     while (flock(fd_, LOCK_EX) != 0) {
       if (errno != EINTR) {
@@ -165,7 +166,7 @@ long RegistryStore::Load(const std::string& path) {
   auto registry = std::make_unique<StoredRegistry>(machine_.code_page());
   FileIdentity identity;  // a missing file: a new machine, an empty registry
   long result = kErrorSuccess;
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0 && errno != ENOENT) {
     Diagnose(Describe("cannot open the registry", path));
     return kErrorRegistryIoFailed;
@@ -202,20 +203,6 @@ long RegistryStore::Load(const std::string& path) {
 
 long RegistryStore::Save(const StoredRegistry& registry, FileIdentity* identity, int* saved_fd) {
   std::string path = FilePath();
-  // A temporary of its own beside the file: mkostemp creates it with O_EXCL,
-  // so a link planted under a guessed name is never written through. An
-  // interruption removes it (its name is entered while the signals wait).
-  std::string temporary = path + ".XXXXXX";
-  int fd = -1;
-  {
-    InterruptionBlock block;
-    fd = mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd >= 0) TrackTemporary(temporary);
-  }
-  if (fd < 0) {
-    Diagnose(Describe("cannot write the registry", path));
-    return kErrorRegistryIoFailed;
-  }
   // The file keeps the mode it was given; a new one gets 0644 under the
   // umask, as open(..., 0644) would give it.
   struct stat existing;
@@ -227,21 +214,24 @@ long RegistryStore::Save(const StoredRegistry& registry, FileIdentity* identity,
     umask(mask);  // reading the umask means setting it; put it back at once
     mode = 0644 & ~mask;
   }
-  // The new text must be on disk before its name replaces the old file, and
-  // the rename itself on disk before the change counts as made.
-  FormatRegistryText(registry, &text_);
-  bool done = fchmod(fd, mode) == 0 && WriteAll(fd, text_.data(), text_.size()) && fsync(fd) == 0;
-  if (done) {
-    InterruptionBlock block;
-    done = rename(temporary.c_str(), path.c_str()) == 0;
-    if (done) UntrackTemporary(temporary);
+  // A temporary of its own beside the file, removed by an interruption; the
+  // new text is on disk before its name replaces the old file, and the
+  // rename itself before the change counts as made.
+  std::string temporary = path + ".XXXXXX";
+  int fd = CreateTemporary(&temporary, static_cast<int>(mode));
+  if (fd < 0) {
+    Diagnose(Describe("cannot write the registry", path));
+    return kErrorRegistryIoFailed;
   }
-  if (!done) {
+  FormatRegistryText(registry, &text_);
+  if (!WriteAll(fd, text_.data(), text_.size()) || fsync(fd) != 0) {
+    RemoveTemporary(temporary);
+  } else if (PlaceTemporary(fd, temporary, path, Placing::kReplace, false)) {
+    temporary.clear();
+  }
+  if (!temporary.empty()) {
     Diagnose(Describe("cannot write the registry", temporary));
     close(fd);
-    InterruptionBlock block;
-    unlink(temporary.c_str());
-    UntrackTemporary(temporary);
     return kErrorRegistryIoFailed;
   }
   std::string folder = path.substr(0, path.find_last_of('/') + 1);
@@ -265,15 +255,7 @@ long RegistryStore::Save(const StoredRegistry& registry, FileIdentity* identity,
   return kErrorSuccess;
 }
 
-bool RegistryStore::SyncFolder(const std::string& folder) {
-  int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir < 0) return false;
-  bool synced = fsync(dir) == 0;
-  int saved = errno;
-  close(dir);
-  errno = saved;
-  return synced;
-}
+bool RegistryStore::SyncFolder(const std::string& folder) { return SyncFolderOf(folder); }
 
 long RegistryStore::Modify(const std::function<long(StoredRegistry*, bool*)>& change) {
   FileLock lock(FilePath() + ".lock");

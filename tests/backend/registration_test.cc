@@ -159,22 +159,5 @@ TEST_F(RealRegistrationTest, MissingExportIsReportedAndTheModuleFreed) {
   components_->FreeModule(handle);
 }
 
-#if SETUP_HAVE_WINDOWS_COMPONENTS
-// Windows images cannot be loaded or started here: both routes fail.
-TEST_F(RealRegistrationTest, WindowsImagesFailBothRoutes) {
-  for (const char* name : {"reg_ok.dll", "regserver_probe.exe"}) {
-    SCOPED_TRACE(name);
-    ui_.events.clear();
-    std::string image = Install(fs::path("windows") / name);
-
-    EXPECT_FALSE(RegisterComponent(*engine_, image.c_str()));
-
-    EXPECT_EQ(ReadFile(image + ".ran"), "(missing)");
-    EXPECT_EQ(ReadFile(image + ".log"), "(missing)");
-    EXPECT_THAT(ui_.events, ElementsAre(CantRegister(image)));
-  }
-}
-#endif
-
 }  // namespace
 }  // namespace setup::testing

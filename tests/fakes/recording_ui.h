@@ -25,6 +25,10 @@ class RecordingUi : public SetupUi {
   void (*on_dialog)(void* context, const char* folder1, const char* folder2) = nullptr;
   void* dialog_context = nullptr;
 
+  // Called at AskScriptMessage before the answer is returned (a test changes
+  // the machine while the message waits).
+  std::function<void()> on_message;
+
   // Called from KeepResponsive, as a window procedure would be (a test
   // clicks a button from here).
   std::function<void()> on_idle;
@@ -49,6 +53,7 @@ class RecordingUi : public SetupUi {
   }
   bool AskScriptMessage(const char* text) override {
     events.push_back(std::string("message: ") + text);
+    if (on_message) on_message();
     return Answer();
   }
   bool PromptDisk(const char* text) override {

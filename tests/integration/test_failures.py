@@ -2,12 +2,14 @@
 signal in the middle of a copy, and an output that is closed."""
 
 import os
+import resource
 import signal
 import subprocess
 import time
 import unittest
 
-from setup_run import EXIT_CANCELLED, EXIT_STOPPED, SETUP, SetupTestCase
+from setup_run import (EXIT_CANCELLED, EXIT_INSTALLED_WITH_ERRORS, EXIT_STOPPED, SETUP,
+                       SetupTestCase)
 
 
 class FailureTestCase(SetupTestCase):
@@ -130,6 +132,63 @@ class ClosedOutputTest(FailureTestCase):
         # The first output failed in the setup dialog: the run ended at its first line.
         self.assertFalse(os.path.exists(self.drive_c("before")))
         self.assertFalse(os.path.exists(self.drive_c("after")))
+
+
+class MachineStateTest(FailureTestCase):
+    """What the machine folder holds before and after a run: a killed run's
+    leftovers, a record that cannot be written, a file size limit."""
+
+    def test_leftovers_of_a_killed_run_are_removed_and_nothing_else(self):
+        self.run_setup("\nok\n", medium=self.make_medium("MakeDir C:\\App\n"))
+        leftovers = ["registry.reg.a1B2c3", "code_page.Zz9Yy8", "installs/.2026-12-08T09-12-03.abcdef",
+                     "drive_c/App/.Tool.exe.Q1w2E3"]
+        kept = ["registry.reg.lock", "installs/.keep", "drive_c/App/.profile.d", "drive_c/App/.x.y"]
+        for name in leftovers + kept:
+            with open(os.path.join(self.machine, name), "w") as f:
+                f.write("x")
+        # A run killed outright leaves its mark; a later run alone cleans up.
+        with open(os.path.join(self.machine, "run.dirty"), "w"):
+            pass
+        result = self.run_setup("\nok\n", medium=self.make_medium(""))
+        self.assertEqual(result.returncode, 0, result.output)
+        for name in leftovers:
+            self.assertFalse(os.path.exists(os.path.join(self.machine, name)), name)
+        for name in kept:
+            self.assertTrue(os.path.exists(os.path.join(self.machine, name)), name)
+        self.assertFalse(os.path.exists(os.path.join(self.machine, "run.dirty")))
+
+    def test_a_record_that_cannot_be_written_makes_the_status_4(self):
+        # installs/ linked out of the machine: the record is not written there.
+        outside = os.path.join(self.scratch, "outside")
+        os.makedirs(outside)
+        os.makedirs(self.machine)
+        os.symlink(outside, os.path.join(self.machine, "installs"))
+        result = self.run_setup("\nok\n", medium=self.make_medium("MakeDir C:\\App\n"))
+        self.assertEqual(result.returncode, EXIT_INSTALLED_WITH_ERRORS, result.output)
+        self.assertIn("Setup completed.", result.output)
+        self.assertEqual(os.listdir(outside), [])
+
+    def test_drive_c_linked_out_is_refused_before_anything_is_made(self):
+        outside = os.path.join(self.scratch, "outside")
+        os.makedirs(outside)
+        os.makedirs(self.machine)
+        os.symlink(outside, os.path.join(self.machine, "drive_c"))
+        result = self.run_setup("\nok\n", medium=self.make_medium("MakeDir C:\\App\n"))
+        self.assertEqual(result.returncode, EXIT_STOPPED, result.output)
+        self.assertIn("is a symbolic link", result.output)
+        self.assertEqual(os.listdir(outside), [])
+
+    def test_a_file_past_the_size_limit_fails_its_copy(self):
+        medium = self.make_medium("MakeDir C:\\dest\nBinCopy $$FD$$\\big C:\\dest\\big\n",
+                                  {"big": b"x" * 200000})
+        limit = lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (100000, 100000))
+        done = subprocess.run([SETUP, "--medium", medium, "--machine", self.machine],
+                              input=b"\nok\n", capture_output=True, env=self.environment(),
+                              preexec_fn=limit, timeout=60)
+        self.assertEqual(done.returncode, EXIT_STOPPED, done.stderr)
+        self.assertIn(b"It failed in the copy form", done.stderr)
+        self.assertFalse(os.path.exists(self.drive_c("dest", "big")))
+        self.assertEqual(self.leftovers(), [])
 
 
 if __name__ == "__main__":

@@ -62,8 +62,10 @@ class RecordTest(RecordTestCase):
              ["registry key created|HKEY_CURRENT_USER\\Software\\Tiny\\Sub"]),
             ('DeleteRegistry "HKEY_CURRENT_USER\\Software\\Tiny\\Sub\\"',
              ["registry key deleted|HKEY_CURRENT_USER\\Software\\Tiny\\Sub"]),
-            # In process, and as a program run with /regserver.
+            # In process, and as a program run with /regserver; a Windows DLL
+            # is registered without running.
             ('Regsvr "C:\\Tiny\\reg_ok.so"', ["registered|C:\\Tiny\\reg_ok.so"]),
+            ('Regsvr "C:\\Tiny\\reg_ok.dll"', ["registered (simulated)|C:\\Tiny\\reg_ok.dll"]),
             ('Regsvr "C:\\Tiny\\regserver_probe"', ["registered|C:\\Tiny\\regserver_probe"]),
         ]
         script = "WindowTitle Tiny\\Notes/Setup\n" + "".join(row[0] + "\n" for row in table)
@@ -72,10 +74,11 @@ class RecordTest(RecordTestCase):
         with open(self.drive_c("Tiny", "ro.bin"), "wb") as f:
             f.write(b"old")
         os.chmod(self.drive_c("Tiny", "ro.bin"), 0o444)
-        for component in ("reg_ok.so", "regserver_probe"):
+        for component in ("reg_ok.so", "regserver_probe", "windows/reg_ok.dll"):
             shutil.copy(os.path.join(COMPONENTS, component), self.drive_c("Tiny"))
 
-        result = self.run_setup("\nok\n", medium=medium)
+        result = self.run_setup("\nok\n", args=["--medium", medium, "--machine", self.machine,
+                                                 "--native-components"])
         self.assertEqual(result.returncode, EXIT_INSTALLED, result.output)
         records = self.records()
         self.assertEqual(len(records), 1, records)

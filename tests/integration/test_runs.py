@@ -32,6 +32,9 @@ class ExitStatusTest(RunTestCase):
         cases = [
             # (script, status, error message on standard error or None)
             ("MakeDir C:\\App\nMessage all is well\n", EXIT_INSTALLED, None),
+            # A fresh machine has the folders every Windows has.
+            ('MakeDir "C:\\Program Files\\Common Files\\App"\nMakeDir C:\\Windows\\Fonts\\App\n',
+             EXIT_INSTALLED, None),
             ('SetRegistry "HKLM\\Software\\App\\Folder" "C:\\App"\nMakeDir C:\\App\n',
              EXIT_INSTALLED_WITH_ERRORS,
              "Registry write error : (HKLM\\Software\\App\\Folder , C:\\App)"),
@@ -63,6 +66,25 @@ class ExitStatusTest(RunTestCase):
         self.assertIn("Setup completed.", out)
         self.assertIn("cannot lock the registry", err)
         self.assertEqual(code, EXIT_INSTALLED_WITH_ERRORS, out + err)
+
+    def test_a_medium_below_a_folder_the_code_page_cannot_spell_loads(self):
+        # The medium then is drive D: of its own, as a CD would be.
+        for code_page, folder in (("932", "T\u00e9l\u00e9chargements"),
+                                  ("1252", "\u30c0\u30a6\u30f3\u30ed\u30fc\u30c9")):
+            with self.subTest(code_page=code_page):
+                medium = os.path.join(self.scratch, folder, "medium")
+                os.makedirs(medium)
+                with open(os.path.join(medium, "Setup.Inf"), "wb") as f:
+                    f.write(b"BinCopy $$FD$$\\a.txt C:\\a.txt\nMessage from $$FD$$\n")
+                with open(os.path.join(medium, "a.txt"), "wb") as f:
+                    f.write(b"on the medium")
+                machine = os.path.join(self.scratch, "machine" + code_page)
+                status, out, err = self.run_apart(["--code-page", code_page], b"\nok\nok\n",
+                                                  machine=machine, medium=medium)
+                self.assertEqual(status, EXIT_INSTALLED, out + err)
+                self.assertIn("from D:", out)
+                with open(os.path.join(machine, "drive_c", "a.txt"), "rb") as f:
+                    self.assertEqual(f.read(), b"on the medium")
 
 
 class UnattendedTest(RunTestCase):

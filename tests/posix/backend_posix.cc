@@ -56,7 +56,10 @@ FileSystem& RealFileSystem() {
   return files;
 }
 
-std::unique_ptr<Components> NewRealComponents() { return posix::NewComponents(BackendMachine()); }
+// The shared suite runs real components: native ones here.
+std::unique_ptr<Components> NewRealComponents() {
+  return posix::NewComponents(BackendMachine(), posix::NativeCode::kAllowed);
+}
 
 std::unique_ptr<VersionInfo> NewRealVersionInfo() {
   return std::make_unique<posix::PeVersionInfo>(&BackendMachine());

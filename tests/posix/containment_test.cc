@@ -40,7 +40,7 @@ std::string ReadHostFile(const fs::path& path) {
 }
 
 // Everything below folder but the machine: each entry's relative path and
-// its contents ("/" for a folder, "->target" for a link).
+// its contents and mode ("/" for a folder, "->target" for a link).
 std::map<std::string, std::string> Snapshot(const fs::path& folder) {
   std::map<std::string, std::string> entries;
   for (auto it = fs::recursive_directory_iterator(folder); it != fs::end(it); ++it) {
@@ -54,7 +54,9 @@ std::map<std::string, std::string> Snapshot(const fs::path& folder) {
     } else if (it->is_directory()) {
       entries[name] = "/";
     } else {
-      entries[name] = ReadHostFile(it->path());
+      // The mode too: a hard link shares it with the machine's name.
+      auto mode = static_cast<unsigned>(fs::status(it->path()).permissions());
+      entries[name] = ReadHostFile(it->path()) + " (" + std::to_string(mode) + ")";
     }
   }
   return entries;
@@ -113,12 +115,22 @@ class Host {
   fs::path top_;
 };
 
-// Links a row puts into drive_c before its run: name -> target, a target
-// starting with "O/" below the outside folder, "C/" below drive_c.
+// Links a row puts in place before its run: name -> target. A name starting
+// with "M/" lies on the medium, "R/" in the machine folder, any other in
+// drive_c; a target starting with "O/" below the outside folder, "C/" below
+// drive_c. A hard link is made to a target that is read-only.
 struct Link {
   const char* name;
   const char* target;
+  bool hard = false;
 };
+
+// What happens while a MessageBox waits: C:\a, used already, is moved out
+// of the machine and a link to its new place put where it stood.
+void MoveFolderOut(const fs::path& top) {
+  fs::rename(top / "machine" / "drive_c" / "a", top / "outside" / "a");
+  fs::create_directory_symlink(top / "outside" / "a", top / "machine" / "drive_c" / "a");
+}
 
 struct Case {
   const char* way_out;
@@ -129,6 +141,8 @@ struct Case {
   const char* events;         // what the user sees after the dialog, {M} {O} {C} expanded
   const char* outside_after;  // entry that appears or changes outside the machine, or ""
   const char* probe;          // what a started probe.sh wrote, or nullptr when none ran
+  bool native = false;        // --native-components (implied by host access)
+  void (*during_message)(const fs::path& top) = nullptr;  // at each MessageBox
 };
 
 struct DialogOk {
@@ -270,13 +284,66 @@ constexpr Case kCases[] = {
      "",
      nullptr},
     {"Regsvr on the medium",
+     "Regsvr \"{M}\\probe.sh\"\n",
+     nullptr,
+     false,
+     {},
+     "topmost error:  '{M}\\probe.sh' registration can't be done\n",
+     "",
+     nullptr},
+    {"Regsvr on the medium, native components",
      "Regsvr \"{M}\\probe.sh\"\nMessage started\n",
      nullptr,
      false,
      {},
      "info: started\ncompleted\n",
      "",
-     "home={C} secret= dir={H} args=/regserver\n"},
+     "home={C} secret= dir={H} args=/regserver\n",
+     true},
+    {"lead byte before '/', read",
+     "BinCopy \"{M}\\\x81/secret.txt\" \"C:\\stolen.txt\"\n",
+     nullptr,
+     false,
+     {"M/\x81", "O/"},
+     "error: It failed in the copy form {M}\\\x81/secret.txt to C:\\stolen.txt\n",
+     "",
+     nullptr},
+    {"lead byte before '/', write",  // the UTF-8 bytes of a host name ending in a lead byte
+     "MakeDir \"C:\\\xE5\x85\xB1\xE6\x9C\x89/new\"\n",
+     nullptr,
+     false,
+     {"\xE5\x85\xB1\xE6\x9C\x89", "O/"},
+     "error: The 'C:\\\xE5\x85\xB1\xE6\x9C\x89/new' directroy can not be make\n",
+     "",
+     nullptr},
+    {"folder moved out and linked between two commands",
+     "MakeDir C:\\a\nMakeDir C:\\a\\b\nBinCopy \"{M}\\a.txt\" C:\\a\\b\\one.txt\n"
+     "MessageBox \"wait\"\nBinCopy \"{M}\\a.txt\" C:\\a\\b\\two.txt\n",
+     nullptr,
+     false,
+     {},
+     "message: wait\nerror: It failed in the copy form {M}\\a.txt to C:\\a\\b\\two.txt\n",
+     "",
+     nullptr,
+     false,
+     MoveFolderOut},
+    {"registry lock linked out",
+     "SetRegistry \"HKEY_CURRENT_USER\\Software\\X\\V\" \"1\"\nMessage went on\n",
+     nullptr,
+     false,
+     {"R/registry.reg.lock", "O/lock"},
+     "error: Registry write error : (HKEY_CURRENT_USER\\Software\\X\\V , 1)\ninfo: went on\n"
+     "completed\n",
+     "",
+     nullptr},
+    {"hard link to a read-only host file",
+     "BinCopy \"{M}\\a.txt\" C:\\shared.txt\nMessage copied\n",
+     nullptr,
+     false,
+     {"shared.txt", "O/target.txt", true},
+     "info: copied\ncompleted\n",
+     "",
+     nullptr},
     {"host access: Regsvr outside",
      "Regsvr \"{O}\\probe.sh\"\nMessage started\n",
      nullptr,
@@ -351,7 +418,16 @@ TEST(ContainmentTest, EveryWayOutFailsWithTheCommandsOwnMessage) {
     if (c.link.name != nullptr) {
       std::string target = c.link.target;
       fs::path to = (target[0] == 'O' ? top / "outside" : drive_c) / target.substr(2);
-      fs::create_symlink(to, drive_c / c.link.name);
+      std::string name = c.link.name;
+      fs::path at = name.compare(0, 2, "M/") == 0   ? top / "medium" / name.substr(2)
+                    : name.compare(0, 2, "R/") == 0 ? top / "machine" / name.substr(2)
+                                                    : drive_c / name;
+      if (c.link.hard) {
+        fs::permissions(to, fs::perms::owner_read | fs::perms::group_read);
+        fs::create_hard_link(to, at);
+      } else {
+        fs::create_symlink(to, at);
+      }
     }
     WriteHostFile(
         top / "medium" / "Setup.Inf",
@@ -364,7 +440,9 @@ TEST(ContainmentTest, EveryWayOutFailsWithTheCommandsOwnMessage) {
     posix::PosixFileSystem files(machine);
     posix::RegistryStore registry(machine);
     posix::PeVersionInfo versions(&machine);
-    std::unique_ptr<Components> components = posix::NewComponents(machine);
+    std::unique_ptr<Components> components =
+        posix::NewComponents(machine, c.native || c.host_access ? posix::NativeCode::kAllowed
+                                                                : posix::NativeCode::kNever);
     Platform platform;
     platform.system = &system;
     platform.files = &files;
@@ -373,6 +451,12 @@ TEST(ContainmentTest, EveryWayOutFailsWithTheCommandsOwnMessage) {
     platform.components = components.get();
     RecordingUi ui;
     auto engine = std::make_unique<ScriptEngine>(platform, ui);
+    if (c.during_message != nullptr) {
+      ui.on_message = [&] {
+        c.during_message(top);
+        before = Snapshot(top);  // what the attacker did is no escape of the run's
+      };
+    }
     DialogOk run{engine.get(), c.typed};
     ui.on_dialog = &DialogOk::PressOk;
     ui.dialog_context = &run;

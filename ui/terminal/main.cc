@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <langinfo.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -21,6 +22,7 @@
 #include "platform/posix/file_system_posix.h"
 #include "platform/posix/install_record.h"
 #include "platform/posix/interruption.h"
+#include "platform/posix/leftovers.h"
 #include "platform/posix/machine.h"
 #include "platform/posix/pe_version.h"
 #include "platform/posix/registry_store.h"
@@ -44,21 +46,23 @@ constexpr int kExitInstalledErrors = 4;  // completed, but an error message was 
 
 // Problems the registry store said on standard error during the run.
 int registry_problems = 0;
+// The install record could not be written: a completed run is not a clean one.
+bool record_failed = false;
 
 // The back ends over one simulated machine, alive for the whole program.
 struct Backends {
-  explicit Backends(setup::posix::Machine& machine)
+  Backends(setup::posix::Machine& machine, setup::posix::NativeCode native)
       : system(machine),
         files(machine),
         registry(machine),
         versions(&machine),
-        components(setup::posix::NewComponents(machine)) {}
+        components(setup::posix::NewComponents(machine, native)) {}
 
   setup::posix::PosixSystemInfo system;
   setup::posix::PosixFileSystem files;
   setup::posix::RegistryStore registry;  // registry.reg of the machine folder
   setup::posix::PeVersionInfo versions;  // texts in the machine's code page
-  std::unique_ptr<setup::Components> components;
+  std::unique_ptr<setup::posix::MachineComponents> components;
   setup::Platform platform;
 };
 
@@ -147,6 +151,7 @@ void FinishRecord(const char* result) {
   if (!record_end.record->Finish(result, &error)) {
     std::fprintf(stderr, "%s: %s\n", record_end.caption.c_str(),
                  setup::posix::DefuseControls(error).c_str());
+    record_failed = true;
   }
 }
 
@@ -154,6 +159,11 @@ void FinishRecord(const char* result) {
 void EndStopped() {
   FinishRecord("stopped");
   std::exit(kExitStopped);
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 // Columns of the terminal; for other output $COLUMNS when set, else 80.
@@ -193,6 +203,13 @@ int main(int argc, char** argv) {
   // A new machine's code page follows the locale (932 under a Japanese one)
   // unless --code-page names one; an existing machine keeps its own. static,
   // as the back ends over it: they outlive every message.
+  // A run that cannot start makes no machine: the medium is looked at first,
+  // so that the corrected command may still choose a code page.
+  if (!options.medium.empty() && !IsFolder(options.medium)) {
+    std::fprintf(stderr, "%s: the medium folder '%s' does not exist\n", caption.c_str(),
+                 setup::posix::DefuseControls(options.medium).c_str());
+    return kExitUsage;
+  }
   static setup::posix::Machine machine;
   std::string machine_folder =
       options.machine.empty() ? setup::posix::DefaultMachineRoot() : options.machine;
@@ -201,8 +218,12 @@ int main(int argc, char** argv) {
     return dry_run_status;  // the run went on, against a copy, in a child process
   }
   if (!machine.SetRoot(machine_folder)) {
+    // A link among the machine's own folders would have them made elsewhere.
+    const char* why = errno == ELOOP ? "drive_c, or a folder the machine makes in it, is a "
+                                       "symbolic link"
+                                     : std::strerror(errno);
     std::fprintf(stderr, "%s: cannot use the machine folder '%s': %s\n", caption.c_str(),
-                 setup::posix::DefuseControls(machine_folder).c_str(), std::strerror(errno));
+                 setup::posix::DefuseControls(machine_folder).c_str(), why);
     return kExitStopped;
   }
   std::string error;
@@ -211,11 +232,19 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), setup::posix::DefuseControls(error).c_str());
     return refused ? kExitUsage : kExitStopped;
   }
+  // A run killed outright left its temporaries: the first run after it
+  // removes them.
+  if (setup::posix::BeginMachineRun(machine.root()) < 0) {
+    std::fprintf(stderr, "%s: cannot use the machine folder '%s': %s\n", caption.c_str(),
+                 setup::posix::DefuseControls(machine.root()).c_str(), std::strerror(errno));
+    return kExitStopped;
+  }
   // A signal ends the run as cancelled and removes the file being copied.
   static const std::string interrupted =
       "\n" + caption + ": interrupted; the installation was cancelled.\n";
   setup::posix::EndOnInterruption(interrupted.c_str(), kExitCancelled);
-  static Backends backends(machine);
+  static Backends backends(machine, options.native_components ? setup::posix::NativeCode::kAllowed
+                                                              : setup::posix::NativeCode::kNever);
   if (!BuildPlatform(options, caption, &machine, &backends, &error)) {
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), setup::posix::DefuseControls(error).c_str());
     return kExitUsage;
@@ -241,7 +270,9 @@ int main(int argc, char** argv) {
   ui.PresetFolders(folder1, folder2);
   // Every change of the run goes to the install record, also when it ends early.
   static setup::posix::InstallRecord record(machine.root() + "/installs", machine.code_page());
-  static setup::posix::RecordingPlatform recording(backends.platform, machine, record);
+  static setup::posix::RecordingPlatform recording(backends.platform, machine, record,
+                                                   backends.components.get(), &backends.files);
+  backends.components->OnSimulated([&ui] { ui.NoteSimulatedRegistration(); });
   // The engine holds the 64 KiB line store and the macro table: not for the stack.
   auto engine = std::make_unique<setup::ScriptEngine>(recording.platform(), ui);
   record.set_title(engine->params.window_title);
@@ -251,12 +282,14 @@ int main(int argc, char** argv) {
   if (options.trace) engine->tracer = &ui;
   SetupResult result = engine->InitInstance();
   FinishRecord(result == SetupResult::kCompleted ? "completed" : "stopped");
+  setup::posix::EndMachineRun(machine.root());
   ui.EndIfOutputLost();  // lost at the very end: the completion was not seen
   if (ui.refused_command_line()) return kExitUsage;
   switch (result) {
     case SetupResult::kCompleted:
-      return ui.errors_shown() == 0 && registry_problems == 0 ? kExitInstalled
-                                                              : kExitInstalledErrors;
+      return ui.errors_shown() == 0 && registry_problems == 0 && !record_failed
+                 ? kExitInstalled
+                 : kExitInstalledErrors;
     case SetupResult::kCancelled:
       return kExitCancelled;
     case SetupResult::kNotStarted:

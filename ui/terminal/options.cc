@@ -83,6 +83,10 @@ Options ParseOptions(int argc, const char* const* argv) {
       options.host_access = true;
       continue;
     }
+    if (std::strcmp(arg, "--native-components") == 0) {
+      options.native_components = true;
+      continue;
+    }
     if (std::strcmp(arg, "--dry-run") == 0) {
       options.dry_run = true;
       continue;
@@ -130,14 +134,20 @@ Options ParseOptions(int argc, const char* const* argv) {
   if (options.dry_run && options.host_access) {
     options.error = "options '--dry-run' and '--host-access' cannot be used together";
   }
+  // A native component writes where it likes: the copy would not hold it.
+  if (options.dry_run && options.native_components) {
+    options.error = "options '--dry-run' and '--native-components' cannot be used together";
+  }
+  // Whoever opens the whole host lets the host's own components run too.
+  if (options.host_access) options.native_components = true;
   return options;
 }
 
 std::string UsageText(const std::string& program) {
   return "Usage: " + program +
          " [--medium DIR] [--machine DIR] [--code-page 932|1252] [--host-access]\n"
-         "       [--yes] [--folder PATH] [--folder2 PATH] [--language english|japanese]\n"
-         "       [--trace] [--dry-run]\n"
+         "       [--native-components] [--yes] [--folder PATH] [--folder2 PATH]\n"
+         "       [--language english|japanese] [--trace] [--dry-run]\n"
          "       " +
          program +
          " --check [--werror] [--medium DIR]\n"
@@ -155,7 +165,13 @@ std::string UsageText(const std::string& program) {
          "                 of later runs; a different CP for it is refused.\n"
          "  --host-access  open the whole host to the script: Z:\\ reads and writes\n"
          "                 every host folder, relative paths start at the current\n"
-         "                 folder, links lead anywhere and Regsvr starts any program\n"
+         "                 folder, links lead anywhere and Regsvr runs host\n"
+         "                 components (implies --native-components)\n"
+         "  --native-components\n"
+         "                 let Regsvr run native host code from the machine or the\n"
+         "                 medium: a shared object's DllRegisterServer (in a child\n"
+         "                 process) or a program or script started with /regserver;\n"
+         "                 not with --dry-run\n"
          "  -y, --yes      answer every question with its default: the folders as\n"
          "                 shown, OK; a disk prompt is cancelled. Nothing is read from\n"
          "                 standard input\n"
@@ -180,6 +196,12 @@ std::string UsageText(const std::string& program) {
          "The script writes only inside the machine folder and reads only there and\n"
          "on the medium, which it sees read-only as Z:\\<medium folder>, like a CD;\n"
          "relative paths start at the medium. --host-access lifts these limits.\n"
+         "\n"
+         "Regsvr runs nothing by default: a Windows DLL exporting DllRegisterServer, or\n"
+         "a Windows program, is registered by simulation (the record and --trace say\n"
+         "so); anything else cannot be registered. With --native-components a host\n"
+         "component runs in a process of its own, with no input and a fixed\n"
+         "environment, and is ended when setup is interrupted.\n"
          "\n"
          "Every run keeps a record of what it changed (UTF-8 text, one change a line)\n"
          "in DIR/installs/<time, UTC> <window title>.txt, also when it stops half-way.\n"

@@ -12,6 +12,8 @@ struct Options {
   std::string machine;       // folder of the simulated machine; empty: the default
   unsigned code_page = 0;    // --code-page: 932 or 1252; 0 when not given
   bool host_access = false;  // the script may reach the whole host
+  // Regsvr may run native host code (implied by host_access).
+  bool native_components = false;
   // How the run goes: --trace, --language, --yes, --folder, --folder2.
   bool trace = false;       // each script line and its outcome on standard error
   bool english = false;     // --language english; the default is a Japanese run
@@ -24,7 +26,8 @@ struct Options {
   std::string error;     // set when the command line is wrong
 };
 
-// Reads argv[1..argc-1]: --help (-h), --version (-V), --host-access, --dry-run,
+// Reads argv[1..argc-1]: --help (-h), --version (-V), --host-access,
+// --native-components, --dry-run,
 // --medium DIR, --machine DIR, --code-page 932|1252, --check, --werror, --trace, --yes (-y),
 // --language english|japanese, --folder PATH, --folder2 PATH (values also
 // written --medium=DIR). Anything else sets error to a one-line explanation.

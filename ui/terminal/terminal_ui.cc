@@ -281,13 +281,17 @@ void TerminalUi::TraceLine(int line_number, const char* text, TraceOutcome outco
   // A line that showed an error and went on (SetRegistry) failed all the same.
   bool error_shown = errors_shown_ != errors_traced_;
   errors_traced_ = errors_shown_;
+  bool simulated = simulated_;
+  simulated_ = false;
   if (io_.trace == nullptr) return;
   while (IsBlank(*text)) ++text;
   if (*text == '\0') return;  // blank lines do nothing worth a line
   std::string result;
   switch (outcome) {
     case TraceOutcome::kDone:
-      result = error_shown ? "failed, the run goes on" : "done";
+      result = error_shown ? "failed, the run goes on"
+               : simulated ? "done (registration simulated: nothing was run)"
+                           : "done";
       break;
     case TraceOutcome::kConditionFalse:
       result = "condition false";

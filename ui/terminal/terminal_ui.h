@@ -93,6 +93,10 @@ class TerminalUi : public SetupUi, public LineTracer {
   bool PromptDisk(const char* text) override;
   void ShowCompleted() override;
 
+  // The line running now registered a component by simulation: its trace
+  // says so.
+  void NoteSimulatedRegistration() { simulated_ = true; }
+
   // --- LineTracer: one line on io.trace per script line that is not blank ---
   void TraceLine(int line_number, const char* text, TraceOutcome outcome,
                  const char* label) override;
@@ -131,7 +135,8 @@ class TerminalUi : public SetupUi, public LineTracer {
   std::string preset1_;
   std::string preset2_;
   int errors_shown_ = 0;
-  int errors_traced_ = 0;  // errors_shown_ when the last line was traced
+  int errors_traced_ = 0;   // errors_shown_ when the last line was traced
+  bool simulated_ = false;  // NoteSimulatedRegistration since the last line
   bool refused_command_line_ = false;
 };
 
