@@ -61,6 +61,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(!caption.empty() && caption.find('/') == std::string::npos, "a caption with a folder");
 
   Options options = Parse(args);
+  // The explanation is one line of printable text, whatever was typed.
+  for (char c : options.error) {
+    Check(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F, "a control byte in the error");
+  }
   if (!options.error.empty()) return 0;
 
   // A stray argument after an accepted line is refused: the parser looked at

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "platform/posix/registry_store.h"
+
 #ifndef SETUP_VERSION
 #define SETUP_VERSION "9"
 #endif
@@ -123,10 +125,12 @@ Options ParseOptions(int argc, const char* const* argv) {
       if (matched) break;
     }
     if (matched) continue;
+    // What was typed is shown with its control bytes as \xNN: the
+    // explanation stays one line, and no escape sequence reaches the terminal.
     if (arg[0] == '-') {
-      options.error = std::string("unknown option '") + arg + "'";
+      options.error = "unknown option '" + posix::DefuseControls(arg) + "'";
     } else {
-      options.error = std::string("unexpected argument '") + arg + "'";
+      options.error = "unexpected argument '" + posix::DefuseControls(arg) + "'";
     }
     return options;
   }
