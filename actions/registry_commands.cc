@@ -7,12 +7,10 @@
 namespace setup {
 
 bool SetRegistryCommand(ScriptEngine& engine, char* arguments) {
-  char* path = arguments;
-  char* data = engine.NextArg(&path, true);
-  if (data == nullptr) return false;  // reported by NextArg; the run stops
-  // The data must be followed by a blank like any unquoted argument, although
-  // it is the last one; whatever follows it is ignored.
-  if (engine.NextArg(&data, true) == nullptr) return false;
+  Arguments args;
+  if (!engine.ReadArguments(kSetRegistry, arguments, &args)) return false;  // the run stops
+  const char* path = args.text[0];
+  const char* data = args.text[1];
   if (!WriteRegistryString(*engine.platform().registry, engine.lead_bytes, path, data, kRegSz)) {
     engine.ReportError(kMsgRegistryWrite, path, data);
   }
@@ -20,10 +18,10 @@ bool SetRegistryCommand(ScriptEngine& engine, char* arguments) {
 }
 
 bool DeleteRegistryCommand(ScriptEngine& engine, char* arguments) {
-  char* path = arguments;
-  if (engine.NextArg(&path, true) == nullptr) return false;
+  Arguments args;
+  if (!engine.ReadArguments(kDeleteRegistry, arguments, &args)) return false;
   // Nothing is reported about the deletion itself; the run goes on.
-  DeleteRegistryEntry(*engine.platform().registry, engine.lead_bytes, path);
+  DeleteRegistryEntry(*engine.platform().registry, engine.lead_bytes, args.text[0]);
   return true;
 }
 

@@ -365,11 +365,10 @@ bool FilterComments(ScriptEngine& engine, LanguageMode selection) {
 }  // namespace
 
 bool TextCopyCommand(ScriptEngine& engine, char* arguments, LanguageMode selection) {
-  char* source = arguments;
-  char* destination = engine.NextArg(&source, true);
-  if (destination == nullptr) return false;
+  Arguments args;
+  if (!engine.ReadArguments(kTextCopy, arguments, &args)) return false;
   // The destination is the rest of the line as it stands, blanks included.
-  bool copied = CopyText(engine, source, destination, selection);
+  bool copied = CopyText(engine, args.text[0], args.text[1], selection);
   CloseSource(engine);
   CloseDestination(engine, !copied);
   return copied;

@@ -393,22 +393,7 @@ const Text kTexts[] = {
 };
 static_assert(sizeof kTexts / sizeof kTexts[0] == kTxtTooManyLabels + 1, "one text per message");
 
-// The names of arguments in the messages.
-enum Argument : int {
-  kArgSource,
-  kArgDestination,
-  kArgFolder,
-  kArgFile,
-  kArgRegistryPath,
-  kArgData,
-  kArgMacroName,
-  kArgSenseWord,
-  kArgFirst,
-  kArgSecond,
-  kArgComponent,
-  kArgOperator,
-};
-
+// The names of arguments in the messages. ORDER: ArgName, up to kOperator.
 const Text kArguments[] = {
     // コピー元
     {"source", "\x83R\x83s\x81[\x8C\xB3"},
@@ -443,6 +428,8 @@ const Text kArguments[] = {
     // 演算子
     {"operator", "\x89\x89\x8EZ\x8Eq"},
 };
+static_assert(sizeof kArguments / sizeof kArguments[0] == static_cast<int>(ArgName::kOperator) + 1,
+              "one name per argument a message names");
 
 const char* Pick(const Text& text, bool japanese) {
   return japanese ? text.japanese : text.english;
@@ -522,11 +509,12 @@ bool Near(int distance, const char* meant) {
 const char* SuggestKeyword(const char* word) {
   const char* best = nullptr;
   int best_distance = 99;
-  for (const Keyword* k = kKeywordTable; k->text != nullptr; ++k) {
-    if ((k->code >= kOpEqual && k->code <= kOpGreater) || k->code == kRegistry) continue;
-    int distance = Distance(word, k->text);
-    if (Near(distance, k->text) && distance < best_distance) {
-      best = k->text;
+  for (const CommandRow& row : kCommandTable) {
+    if (row.keyword == nullptr) continue;
+    if ((row.code >= kOpEqual && row.code <= kOpGreater) || row.code == kRegistry) continue;
+    int distance = Distance(word, row.keyword);
+    if (Near(distance, row.keyword) && distance < best_distance) {
+      best = row.keyword;
       best_distance = distance;
     }
   }
@@ -535,18 +523,19 @@ const char* SuggestKeyword(const char* word) {
 
 // A keyword that word begins with, glued to punctuation ("Goto:END").
 const char* GluedKeyword(const char* word) {
-  for (const Keyword* k = kKeywordTable; k->text != nullptr; ++k) {
-    size_t n = std::strlen(k->text);
+  for (const CommandRow& row : kCommandTable) {
+    if (row.keyword == nullptr) continue;
+    size_t n = std::strlen(row.keyword);
     if (n < 2 || std::strlen(word) <= n) continue;
     bool same = true;
     for (size_t i = 0; i < n && same; ++i) {
       same = ToUpperAscii(static_cast<unsigned char>(word[i])) ==
-             ToUpperAscii(static_cast<unsigned char>(k->text[i]));
+             ToUpperAscii(static_cast<unsigned char>(row.keyword[i]));
     }
     unsigned char next = static_cast<unsigned char>(word[n]);
     bool letter = (next >= 'A' && next <= 'Z') || (next >= 'a' && next <= 'z') ||
                   (next >= '0' && next <= '9') || next == '_' || next >= 0x80;
-    if (same && !letter) return k->text;
+    if (same && !letter) return row.keyword;
   }
   return nullptr;
 }
@@ -1012,12 +1001,12 @@ void Checker::CheckSetupDir(CommandCode code, const char* raw) {
   }
 }
 
-char* Checker::StrictArg(char** cursor, int what) {
-  char* start = *cursor;
-  char* next = engine_.NextArg(cursor, false);
-  if (next != nullptr) return next;
+bool Checker::ArgRead(CommandCode code, const Arguments& args, int index) {
+  if (args.fault_index != index) return true;
+  int what = static_cast<int>(kCommandTable[code].args[index].name);
   const char* name = Pick(kArguments[what], options_.japanese);
-  if (*start == '"') {
+  const char* start = args.start[index];
+  if (args.fault == ArgFault::kNoQuote) {
     Say(nullptr, line_, Severity::kError, kTxtNoQuote, name);
   } else if (*start == '\0') {
     Say(nullptr, line_, Severity::kError, kTxtMissing, name);
@@ -1026,15 +1015,15 @@ char* Checker::StrictArg(char** cursor, int what) {
     Quote(start, quoted);
     Say(nullptr, line_, Severity::kError, kTxtNoBlank, name, quoted);
   }
-  return nullptr;
+  return false;
 }
 
 void Checker::CheckDefine(char* text, const char* raw) {
-  char* rest = nullptr;
-  ClassifyLine(text, &rest);
-  char* name = rest;
-  char* value = StrictArg(&name, kArgMacroName);
-  if (value == nullptr) return;
+  Arguments args;
+  DecodeLine(engine_.lead_bytes, text, &args);
+  if (!ArgRead(kDefine, args, 0)) return;
+  const char* name = args.text[0];
+  const char* value = args.text[1];
   char quoted[kQuoteSize];
   Quote(name, quoted);
   // The name as written: when it was replaced, a macro of that name exists.
@@ -1068,11 +1057,10 @@ void Checker::CheckDefine(char* text, const char* raw) {
   if (!ExpandMacros(long_macros_, raw, long_line, kWorkLineSize)) return;  // said already
   char* long_text = long_line;
   while (IsBlank(*long_text)) ++long_text;
-  if (ClassifyLine(long_text, &long_text) != kDefine) return;
-  char* long_name = long_text;
-  char* long_value = engine_.NextArg(&long_name, false);
-  if (long_value == nullptr) return;
-  if (DefineMacro(long_macros_, long_name, long_value) == DefineResult::kTooLong) {
+  Arguments long_args;
+  if (DecodeLine(engine_.lead_bytes, long_text, &long_args) != kDefine) return;
+  if (long_args.fault_index >= 0) return;
+  if (DefineMacro(long_macros_, long_args.text[0], long_args.text[1]) == DefineResult::kTooLong) {
     Say(nullptr, line_, Severity::kWarning, kTxtMacroLongFolder, quoted, kMacroTextSize - 1,
         kLongestFolder);
   }
@@ -1109,16 +1097,22 @@ void Checker::CheckRegistryPath(const char* path) {
 
 void Checker::CheckCommand(char* text, int depth) {
   while (IsBlank(*text)) ++text;
-  char* rest = text;
-  CommandCode code = ClassifyLine(text, &rest);
-  while (IsBlank(*rest)) ++rest;
+  if (ClassifyLine(text) == kDefine) {
+    // A #define as a tail: its line was expanded as a whole already.
+    CheckDefine(text, text);
+    return;
+  }
+  // The keyword and operators are quoted as written, before the cutting.
+  char word[kQuoteSize];
+  FirstWord(text, word, sizeof word);
+  const char* comment = ForeignComment(text);
+  Arguments args;
+  CommandCode code = DecodeLine(engine_.lead_bytes, text, &args);
+  const char* first = args.text[0];
   char quoted[kQuoteSize];
   switch (code) {
     case kNoKeyword: {
-      char word[kQuoteSize];
-      FirstWord(text, word, sizeof word);
       const char* suggestion = SuggestKeyword(word);
-      const char* comment = ForeignComment(text);
       const char* glued = GluedKeyword(word);
       if (suggestion != nullptr) {
         Say(nullptr, line_, Severity::kError, kTxtUnknownSuggest, word, suggestion);
@@ -1139,93 +1133,66 @@ void Checker::CheckCommand(char* text, int depth) {
     case kWindowTitle:
     case kMessage:
     case kErrorExit:
+    case kDefine:
       return;
-    case kLabelLine: {
+    case kLabelLine:
       if (depth > 0) return;  // a tail that is a label does nothing
-      char* label = text + 1;
-      engine_.NextArg(&label, false);
-      if (*label == '\0') {
+      if (*first == '\0') {
         Say(nullptr, line_, Severity::kError, kTxtLabelNoName);
         return;
       }
-      AddLabel(label);
+      AddLabel(first);
       return;
-    }
-    case kDefine:
-      // A #define as a tail: its line was expanded as a whole already.
-      CheckDefine(text, text);
-      return;
-    case kDefineRegistry: {
-      char* name = rest;
-      char* path = StrictArg(&name, kArgMacroName);
-      if (path == nullptr) return;
-      char* sense = StrictArg(&path, kArgRegistryPath);
-      if (sense == nullptr) return;
-      char* tail = StrictArg(&sense, kArgSenseWord);
-      if (tail == nullptr) return;
-      CheckRegistryPath(path);
-      if (DefineMacro(engine_.macros, name, "") == DefineResult::kTableFull) {
+    case kDefineRegistry:
+      for (int i = 0; i < 3; ++i) {
+        if (!ArgRead(code, args, i)) return;
+      }
+      CheckRegistryPath(args.text[1]);
+      if (DefineMacro(engine_.macros, first, "") == DefineResult::kTableFull) {
         Say(nullptr, line_, Severity::kError, kTxtTooManyMacros, kMaxMacros);
       }
-      DefineMacro(long_macros_, name, "");
-      if (depth < kMaxTailDepth) CheckCommand(tail, depth + 1);
+      DefineMacro(long_macros_, first, "");
+      if (depth < kMaxTailDepth) CheckCommand(args.tail, depth + 1);
       return;
-    }
     case kTextCopy:
     case kJapanCopy:
     case kEnglishCopy:
-      CheckTextCopy(code, rest);
+      if (!ArgRead(code, args, 0)) return;
+      CheckTextCopy(code, first, args.text[1]);
       return;
-    case kBinCopy: {
-      char* source = rest;
-      char* after = StrictArg(&source, kArgSource);
-      if (after == nullptr) return;
-      char* destination = after;
-      engine_.NextArg(&destination, false);
-      if (destination[0] == '\0') {
+    case kBinCopy:
+      if (!ArgRead(code, args, 0)) return;
+      if (args.text[1][0] == '\0') {
         Say(nullptr, line_, Severity::kError, kTxtMissing,
-            Pick(kArguments[kArgDestination], options_.japanese));
+            Pick(kArguments[static_cast<int>(ArgName::kDestination)], options_.japanese));
       }
-      CheckMediumFile(source, Severity::kError, kTxtNotOnMedium);
+      CheckMediumFile(first, Severity::kError, kTxtNotOnMedium);
       return;
-    }
-    case kMakeDir: {
-      char* folder = rest;
-      engine_.NextArg(&folder, false);
-      if (folder[0] == '\0') {
+    case kMakeDir:
+      if (first[0] == '\0') {
         Say(nullptr, line_, Severity::kError, kTxtMissing,
-            Pick(kArguments[kArgFolder], options_.japanese));
+            Pick(kArguments[static_cast<int>(ArgName::kFolder)], options_.japanese));
       }
       return;
-    }
     case kDiskCheck: {
-      char* file = rest;
-      if (StrictArg(&file, kArgFile) == nullptr) return;
+      if (!ArgRead(code, args, 0)) return;
       char path[kTextSize];
-      int n = std::snprintf(path, sizeof path, "%s\\%s", engine_.program_folder, file);
+      int n = std::snprintf(path, sizeof path, "%s\\%s", engine_.program_folder, first);
       if (n > 0 && n < kTextSize) CheckMediumFile(path, Severity::kWarning, kTxtDiskNotOnMedium);
       return;
     }
-    case kSetRegistry: {
-      char* path = rest;
-      char* data = StrictArg(&path, kArgRegistryPath);
-      if (data == nullptr) return;
-      if (StrictArg(&data, kArgData) == nullptr) return;
-      CheckRegistryPath(path);
+    case kSetRegistry:
+      if (!ArgRead(code, args, 0) || !ArgRead(code, args, 1)) return;
+      CheckRegistryPath(first);
       return;
-    }
-    case kDeleteRegistry: {
-      char* path = rest;
-      if (StrictArg(&path, kArgRegistryPath) == nullptr) return;
-      CheckRegistryPath(path);
+    case kDeleteRegistry:
+      if (!ArgRead(code, args, 0)) return;
+      CheckRegistryPath(first);
       return;
-    }
-    case kRegsvr: {
-      char* path = rest;
-      if (StrictArg(&path, kArgComponent) == nullptr) return;
-      CheckMediumFile(path, Severity::kError, kTxtNotOnMedium);
+    case kRegsvr:
+      if (!ArgRead(code, args, 0)) return;
+      CheckMediumFile(first, Severity::kError, kTxtNotOnMedium);
       return;
-    }
     case kIfFileVersion:
     case kIfProductVersion:
     case kIfFileDate:
@@ -1233,78 +1200,62 @@ void Checker::CheckCommand(char* text, int depth) {
     case kIfFileFind:
     case kIfRegistryFind:
     case kIfLanguage:
-      CheckIf(code, rest, depth);
+      CheckIf(code, args, depth);
       return;
-    case kMessageBox: {
-      if (rest[0] == '"') return;
-      char* message = rest;
-      char* after = engine_.NextArg(&message, false);
-      if (after != nullptr && *after != '\0') {
+    case kMessageBox:
+      // Unquoted, the text is its first word; the rest of the line is lost.
+      if (args.start[0][0] != '"' && args.end != nullptr && *args.end != '\0') {
         Say(nullptr, line_, Severity::kWarning, kTxtMessageBoxWord);
       }
       return;
-    }
-    case kGoto: {
-      char* label = rest;
-      if (*label == ':') ++label;
-      engine_.NextArg(&label, false);
-      if (*label == '\0') {
+    case kGoto:
+      if (*first == '\0') {
         Say(nullptr, line_, Severity::kError, kTxtGotoNoLabel);
         return;
       }
-      if (std::strlen(label) >= kGotoTargetSize) {
+      if (std::strlen(first) >= kGotoTargetSize) {
         Say(nullptr, line_, Severity::kError, kTxtLabelTooLong, kGotoTargetSize - 1);
         return;
       }
-      AddGoto(label);
+      AddGoto(first);
       return;
-    }
     case kOpEqual:
     case kOpLessEqual:
     case kOpLess:
     case kOpGreaterEqual:
-    case kOpGreater: {
-      char word[kQuoteSize];
-      FirstWord(text, word, sizeof word);
+    case kOpGreater:
       Say(nullptr, line_, Severity::kError, kTxtOperatorLine, word);
       return;
-    }
     case kRegistry:
       Say(nullptr, line_, Severity::kError, kTxtRegistryLine);
       return;
   }
 }
 
-void Checker::CheckIf(CommandCode code, char* rest, int depth) {
-  char* first = rest;
-  char* next = StrictArg(&first, kArgFirst);
-  if (next == nullptr) return;
-  bool two_sided = code == kIfFileVersion || code == kIfProductVersion || code == kIfFileDate ||
-                   code == kIfString;
-  char* second = nullptr;
-  int op = 0;
+void Checker::CheckIf(CommandCode code, const Arguments& args, int depth) {
+  if (!ArgRead(code, args, 0)) return;
+  const char* first = args.text[0];
+  int sense_index = 1;
   char quoted[kQuoteSize];
-  if (two_sided) {
-    op = IsOperator(next);
-    if (op != 0) {
-      char* op_token = next;
-      next = StrictArg(&op_token, kArgOperator);
-      if (next == nullptr) return;
-    } else if (next[0] == '=' || next[0] == '<' || next[0] == '>') {
+  if (kCommandTable[code].args[1].form == ArgForm::kOperator) {
+    sense_index = 3;
+    if (!ArgRead(code, args, 1)) return;
+    // The second argument as written, when no operator stood before it.
+    const char* second = args.start[2];
+    if (args.op != 0 || second == nullptr) {
+      // An operator, or nothing more to say.
+    } else if (second[0] == '=' || second[0] == '<' || second[0] == '>') {
       char word[kQuoteSize];
-      FirstWord(next, word, sizeof word);
+      FirstWord(second, word, sizeof word);
       Quote(word, quoted);
       Say(nullptr, line_, Severity::kWarning, kTxtGluedOperator, quoted);
     } else if (code == kIfFileDate || code == kIfString) {
       Say(nullptr, line_, Severity::kWarning, kTxtNoOperator);
     }
-    second = next;
-    next = StrictArg(&second, kArgSecond);
-    if (next == nullptr) return;
+    if (!ArgRead(code, args, 2)) return;
   }
-  char* sense = next;
-  next = StrictArg(&sense, kArgSenseWord);
-  if (next == nullptr) return;
+  if (!ArgRead(code, args, sense_index)) return;
+  const char* sense = args.text[sense_index];
   if ((sense[0] == 'E' || sense[0] == 'e') && !EqualNoCase(sense, "Else") && sense[1] != '\0') {
     Quote(sense, quoted);
     Say(nullptr, line_, Severity::kWarning, kTxtSenseInverts, quoted);
@@ -1330,16 +1281,13 @@ void Checker::CheckIf(CommandCode code, char* rest, int depth) {
     default:
       break;
   }
-  if (depth < kMaxTailDepth) CheckCommand(next, depth + 1);
+  if (depth < kMaxTailDepth) CheckCommand(args.tail, depth + 1);
 }
 
-void Checker::CheckTextCopy(CommandCode code, char* rest) {
-  char* source = rest;
-  char* destination = StrictArg(&source, kArgSource);
-  if (destination == nullptr) return;
+void Checker::CheckTextCopy(CommandCode code, const char* source, const char* destination) {
   if (destination[0] == '\0') {
     Say(nullptr, line_, Severity::kError, kTxtMissing,
-        Pick(kArguments[kArgDestination], options_.japanese));
+        Pick(kArguments[static_cast<int>(ArgName::kDestination)], options_.japanese));
   } else if (destination[0] == '"') {
     Say(nullptr, line_, Severity::kError, kTxtQuotedDestination);
   } else if (IsBlank(destination[std::strlen(destination) - 1])) {

@@ -161,10 +161,12 @@ class Checker {
   void CheckMacroUses(const char* raw, CommandCode code);
   // One command (a line, or a tail); text is expanded and may be cut.
   void CheckCommand(char* text, int depth);
-  char* StrictArg(char** cursor, int what);
+  // Says why argument index of a decoded command could not be read, if it
+  // is the one that failed; false then.
+  bool ArgRead(CommandCode code, const Arguments& args, int index);
   void CheckDefine(char* text, const char* raw);
-  void CheckIf(CommandCode code, char* rest, int depth);
-  void CheckTextCopy(CommandCode code, char* rest);
+  void CheckIf(CommandCode code, const Arguments& args, int depth);
+  void CheckTextCopy(CommandCode code, const char* source, const char* destination);
   void CheckMediumFile(const char* path, Severity severity, int message);
   void CheckRegistryPath(const char* path);
   void CheckSetupDir(CommandCode code, const char* raw);

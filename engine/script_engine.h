@@ -5,6 +5,7 @@
 // actions/, as free functions over the record.
 #pragma once
 
+#include "engine/command_table.h"
 #include "engine/lexicon.h"
 #include "engine/macro_table.h"
 #include "engine/text_copy_state.h"
@@ -166,6 +167,11 @@ class ScriptEngine {
   // Cuts the next argument at *cursor in place; nullptr when malformed
   // (reported in strict mode). See the lexicon for the two forms.
   char* NextArg(char** cursor, bool strict);
+  // Cuts code's arguments from text (what follows the keyword) as the
+  // command table says; a fault is reported as NextArg's strict mode does.
+  bool ReadArguments(CommandCode code, char* text, Arguments* args);
+  // Shows the message of an argument that could not be cut, with the line.
+  void ReportArgFault(ArgFault fault);
 
   // --- interpreter (interpreter.cc) ---
   // The run over params as they stand: run-time macros, progress, the
