@@ -2,7 +2,8 @@
 // program (InitInstance, StartRun), and SetupUi, the operations through which
 // it talks to the user. The engine never touches a window or a terminal
 // itself; a front end implements SetupUi. What the commands do lives in
-// actions/, as free functions over the record.
+// actions/, as free functions over the record; the run that dispatches to
+// them in run/.
 #pragma once
 
 #include "engine/command_table.h"
@@ -173,7 +174,8 @@ class ScriptEngine {
   // Shows the message of an argument that could not be cut, with the line.
   void ReportArgFault(ArgFault fault);
 
-  // --- interpreter (interpreter.cc) ---
+  // --- the run (run/interpreter.cc, the layer above engine/ and actions/;
+  // declared with the record so that a front end needs this header only) ---
   // The run over params as they stand: run-time macros, progress, the
   // script, the completion notice. True when it completed. There is one run
   // per program: a second call (a click that arrives while Regsvr waits,

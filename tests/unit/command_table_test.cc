@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/checker.h"
+#include "check/checker.h"
 #include "engine/messages.h"
 #include "tests/fakes/fake_file_system.h"
 #include "tests/unit/engine_fixture.h"

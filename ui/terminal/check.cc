@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/checker.h"
+#include "check/checker.h"
 #include "platform/posix/code_page.h"
 #include "platform/posix/registry_store.h"
 #include "platform/posix/system_info_posix.h"

@@ -1,6 +1,6 @@
 // The run: its start, run-time macros, the line loop with Goto and skip
-// mode, and the dispatch of each command to its handler. The one engine file
-// that calls into actions/.
+// mode, and the dispatch of each command to its handler. It sits above
+// engine/ and actions/, the one layer that calls into both.
 #include <cstring>
 
 #include "actions/file_actions.h"

@@ -1,7 +1,7 @@
 // The medium check: the script's bytes, then every stored line as the
 // interpreter would read it, then the Goto targets. Nothing here runs a
 // command; the text copier runs into a sink to find its syntax errors.
-#include "engine/checker.h"
+#include "check/checker.h"
 
 #include <cstdarg>
 #include <cstdio>
