@@ -5,6 +5,12 @@
 // command is executed: the only file operations are reads of the medium.
 #pragma once
 
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
 #include "engine/script_engine.h"
 
 namespace setup {
@@ -37,14 +43,6 @@ struct CheckCounts {
   int errors = 0;
   int warnings = 0;
 };
-
-inline constexpr int kCheckMaxLabels = 8192;
-inline constexpr int kCheckLabelSlots = 16384;  // a power of two, above kCheckMaxLabels
-inline constexpr int kCheckMaxGotos = 8192;
-inline constexpr int kCheckMaxDefines = 256;
-inline constexpr int kCheckTextPool = 1 << 17;
-inline constexpr int kCheckMaxCopies = 512;
-inline constexpr int kCheckMaxSplits = 256;
 
 // One check of one medium. Big (it holds an engine record): make it on the
 // heap. Run may be called once.
@@ -134,17 +132,17 @@ class Checker {
 
  private:
   struct Label {
+    std::string name;
     int first_line;
     int last_line;
-    int text;  // offset in pool_
   };
   struct Goto {
     int line;
-    int text;
+    std::string label;
   };
   struct DefineLine {
     int line;
-    int name;
+    std::string name;  // as the #define line writes it
   };
   struct Split {
     int line;   // a line of the file that the loader stores as several
@@ -174,8 +172,6 @@ class Checker {
   void AddLabel(const char* name);
   void AddGoto(const char* name);
   void CheckGotos();
-  int Store(const char* text);
-  int FindLabel(const char* name) const;
   bool OnMedium(const char* path) const;
   // A line of bytes (its line end included) as the loader stores it.
   void NoteSplit(int line, int bytes);
@@ -195,20 +191,12 @@ class Checker {
   CheckCounts counts_;
   int line_ = 0;  // the script line being checked
 
-  char pool_[kCheckTextPool];
-  int pool_end_ = 0;
-  bool pool_full_ = false;
-  Label labels_[kCheckMaxLabels];
-  int label_count_ = 0;
-  int label_slots_[kCheckLabelSlots];
-  Goto gotos_[kCheckMaxGotos];
-  int goto_count_ = 0;
-  DefineLine defines_[kCheckMaxDefines];
-  int define_count_ = 0;
-  unsigned copies_[kCheckMaxCopies];  // hashes of the text copies checked
-  int copy_count_ = 0;
-  Split splits_[kCheckMaxSplits];
-  int split_count_ = 0;
+  std::vector<Label> labels_;                            // in the order of their lines
+  std::unordered_map<std::string, size_t> label_index_;  // name -> labels_
+  std::vector<Goto> gotos_;
+  std::vector<DefineLine> defines_;
+  std::set<std::pair<std::string, LanguageMode>> copies_;  // the text copies checked
+  std::vector<Split> splits_;
   bool physical_lines_ = true;  // Say's lines are lines of the file
 };
 

@@ -6,21 +6,21 @@ namespace setup {
 namespace {
 
 // Short names, so that each row reads as the command's line does.
-constexpr ArgForm S = ArgForm::kStrict;
-constexpr ArgForm L = ArgForm::kLenient;
-constexpr ArgForm R = ArgForm::kRest;
+constexpr ArgForm kStrict = ArgForm::kStrict;
+constexpr ArgForm kLenient = ArgForm::kLenient;
+constexpr ArgForm kRest = ArgForm::kRest;
 
 // The If-commands: two-sided ones compare two values, one-sided ones test one.
 constexpr CommandRow TwoSidedIf(const char* keyword, CommandCode code) {
   return {keyword,
           code,
-          {{S, ArgName::kFirst},
+          {{kStrict, ArgName::kFirst},
            {ArgForm::kOperator, ArgName::kOperator},
-           {S, ArgName::kSecond},
+           {kStrict, ArgName::kSecond},
            {ArgForm::kSense, ArgName::kSenseWord}}};
 }
 constexpr CommandRow OneSidedIf(const char* keyword, CommandCode code) {
-  return {keyword, code, {{S, ArgName::kFirst}, {ArgForm::kSense, ArgName::kSenseWord}}};
+  return {keyword, code, {{kStrict, ArgName::kFirst}, {ArgForm::kSense, ArgName::kSenseWord}}};
 }
 
 }  // namespace
@@ -34,43 +34,43 @@ const CommandRow kCommandTable[kCommandCount] = {
     {nullptr, kEmptyLine, {}},
     {nullptr, kLabelLine, {{ArgForm::kLabel, ArgName::kLabel}}},
     {nullptr, kCommentLine, {}},
-    {"#define", kDefine, {{S, ArgName::kMacroName}, {R, ArgName::kValue}}},
-    {"TextCopy", kTextCopy, {{S, ArgName::kSource}, {R, ArgName::kDestination}}},
-    {"BinCopy", kBinCopy, {{S, ArgName::kSource}, {L, ArgName::kDestination}}},
-    {"MakeDir", kMakeDir, {{L, ArgName::kFolder}}},
-    {"JapanCopy", kJapanCopy, {{S, ArgName::kSource}, {R, ArgName::kDestination}}},
-    {"EnglishCopy", kEnglishCopy, {{S, ArgName::kSource}, {R, ArgName::kDestination}}},
-    {"DiskCheck", kDiskCheck, {{S, ArgName::kFile}, {R, ArgName::kPrompt}}},
+    {"#define", kDefine, {{kStrict, ArgName::kMacroName}, {kRest, ArgName::kValue}}},
+    {"TextCopy", kTextCopy, {{kStrict, ArgName::kSource}, {kRest, ArgName::kDestination}}},
+    {"BinCopy", kBinCopy, {{kStrict, ArgName::kSource}, {kLenient, ArgName::kDestination}}},
+    {"MakeDir", kMakeDir, {{kLenient, ArgName::kFolder}}},
+    {"JapanCopy", kJapanCopy, {{kStrict, ArgName::kSource}, {kRest, ArgName::kDestination}}},
+    {"EnglishCopy", kEnglishCopy, {{kStrict, ArgName::kSource}, {kRest, ArgName::kDestination}}},
+    {"DiskCheck", kDiskCheck, {{kStrict, ArgName::kFile}, {kRest, ArgName::kPrompt}}},
     {"SetupDir", kSetupDir, {}},
     {"SetupDir2", kSetupDir2, {}},
     {"WindowTitle", kWindowTitle, {}},
     TwoSidedIf("IfFileVersion", kIfFileVersion),
     TwoSidedIf("IfProductVersion", kIfProductVersion),
-    {"MessageBox", kMessageBox, {{L, ArgName::kText}}},
-    {"Message", kMessage, {{R, ArgName::kText}}},
+    {"MessageBox", kMessageBox, {{kLenient, ArgName::kText}}},
+    {"Message", kMessage, {{kRest, ArgName::kText}}},
     {"Goto", kGoto, {{ArgForm::kLabel, ArgName::kLabel}}},
-    {"=", kOpEqual, {{R, ArgName::kText}}},
-    {"<=", kOpLessEqual, {{R, ArgName::kText}}},
-    {"<", kOpLess, {{R, ArgName::kText}}},
-    {">=", kOpGreaterEqual, {{R, ArgName::kText}}},
-    {">", kOpGreater, {{R, ArgName::kText}}},
+    {"=", kOpEqual, {{kRest, ArgName::kText}}},
+    {"<=", kOpLessEqual, {{kRest, ArgName::kText}}},
+    {"<", kOpLess, {{kRest, ArgName::kText}}},
+    {">=", kOpGreaterEqual, {{kRest, ArgName::kText}}},
+    {">", kOpGreater, {{kRest, ArgName::kText}}},
     TwoSidedIf("IfFileDate", kIfFileDate),
-    {"ErrorExit", kErrorExit, {{R, ArgName::kText}}},
+    {"ErrorExit", kErrorExit, {{kRest, ArgName::kText}}},
     OneSidedIf("IfFileFind", kIfFileFind),
     {"#define_registry",
      kDefineRegistry,
-     {{S, ArgName::kMacroName},
-      {S, ArgName::kRegistryPath},
+     {{kStrict, ArgName::kMacroName},
+      {kStrict, ArgName::kRegistryPath},
       {ArgForm::kSense, ArgName::kSenseWord}}},
-    {"Registry", kRegistry, {{R, ArgName::kText}}},
-    {"Regsvr", kRegsvr, {{S, ArgName::kComponent}}},
+    {"Registry", kRegistry, {{kRest, ArgName::kText}}},
+    {"Regsvr", kRegsvr, {{kStrict, ArgName::kComponent}}},
     TwoSidedIf("IfString", kIfString),
     OneSidedIf("IfRegistryFind", kIfRegistryFind),
     OneSidedIf("IfLanguage", kIfLanguage),
     // The data must be followed by a blank like any unquoted argument,
     // although it is the last one; whatever follows it is ignored.
-    {"SetRegistry", kSetRegistry, {{S, ArgName::kRegistryPath}, {S, ArgName::kData}}},
-    {"DeleteRegistry", kDeleteRegistry, {{S, ArgName::kRegistryPath}}},
+    {"SetRegistry", kSetRegistry, {{kStrict, ArgName::kRegistryPath}, {kStrict, ArgName::kData}}},
+    {"DeleteRegistry", kDeleteRegistry, {{kStrict, ArgName::kRegistryPath}}},
 };
 
 char* CutArgument(const LeadBytes& lead, char** cursor, ArgFault* fault) {
