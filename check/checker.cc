@@ -213,13 +213,13 @@ void Checker::CheckLine(int number, const char* stored) {
     return;
   }
 
-  char* expanded = engine_.expanded;
+  char expanded[kWorkLineSize];
   if (!ExpandMacros(engine_.macros, stored, expanded, kWorkLineSize)) {
     Say(nullptr, number, Severity::kError, kTxtExpansionTooLong, kWorkLineSize - 1);
     return;
   }
-  char* spare = engine_.line;  // a second line buffer of the same size
-  if (!ExpandMacros(long_macros_, stored, spare, kWorkLineSize)) {
+  char long_line[kWorkLineSize];  // the same line with the longest setup folders
+  if (!ExpandMacros(long_macros_, stored, long_line, kWorkLineSize)) {
     Say(nullptr, number, Severity::kWarning, kTxtExpansionTooLongLongFolder, kWorkLineSize - 1,
         kLongestFolder);
   }
@@ -634,34 +634,21 @@ void Checker::RunCopier(const char* source, LanguageMode selection, bool* failed
   bool copied = CopyText(engine_, source, "NUL", selection);
   CloseSource(engine_);
   CloseDestination(engine_, !copied);
-  TextCopier& t = engine_.text_copy;
-  if (copied || !t.failed || ui_.error_count == errors) return;
+  CopyFailure failure = LastCopyFailure(engine_);
+  if (copied || failure.fault == CopyFault::kNone || ui_.error_count == errors) return;
   *failed = true;
-  // The copier's counter runs one ahead of the lines read.
-  int last = t.source_line - 1;
-  char probe[kTextBufferSize];
-  if (t.body_length <= kTextBufferSize - 2 &&
-      !ExpandMacros(engine_.macros, t.raw_line, probe, kTextBufferSize)) {
-    *kind = kTxtCopyLineTooLong;
-    *line = last;
-    return;
+  *line = failure.line;
+  switch (failure.fault) {
+    case CopyFault::kLineTooLong:
+      *kind = kTxtCopyLineTooLong;
+      break;
+    case CopyFault::kCommentTooLong:
+      *kind = kTxtCommentTooLong;
+      break;
+    default:
+      *kind = kTxtCommentNotClosed;
+      break;
   }
-  // The comment is named by the line it begins on: the last line read less
-  // the line ends inside it. A comment that never closed holds the rest of
-  // the file, the last line end included.
-  int breaks = 0;
-  for (int i = 0; i < t.body_length; ++i) {
-    if (t.body[i] == '\n') ++breaks;
-  }
-  if (t.body_length > kTextBufferSize - 2) {
-    *kind = kTxtCommentTooLong;
-    *line = last - breaks;
-  } else {
-    *kind = kTxtCommentNotClosed;
-    bool last_ends = t.body_length > 0 && t.body[t.body_length - 1] == '\n';
-    *line = last - breaks + (last_ends ? 1 : 0);
-  }
-  if (*line < 1) *line = 1;
 }
 
 }  // namespace setup
