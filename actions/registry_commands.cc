@@ -6,15 +6,16 @@
 
 namespace setup {
 
-bool SetRegistryCommand(ScriptEngine& engine, char* arguments) {
+Outcome SetRegistryCommand(ScriptEngine& engine, char* arguments) {
   Arguments args;
-  if (!engine.ReadArguments(kSetRegistry, arguments, &args)) return false;  // the run stops
+  if (!engine.ReadArguments(kSetRegistry, arguments, &args)) return Outcome::kStop;
   const char* path = args.text[0];
   const char* data = args.text[1];
   if (!WriteRegistryString(*engine.platform().registry, engine.lead_bytes, path, data, kRegSz)) {
     engine.ReportError(kMsgRegistryWrite, path, data);
+    return Outcome::kFailedGoOn;  // reported; the run goes on
   }
-  return true;  // a failed write is reported, and the run goes on
+  return Outcome::kNextLine;
 }
 
 bool DeleteRegistryCommand(ScriptEngine& engine, char* arguments) {

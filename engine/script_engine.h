@@ -70,15 +70,16 @@ struct LineStore {
   int line_count = 0;
 };
 
-// What one dispatch step leaves the line loop to do. kNotTaken and
-// kOtherLanguage go on with the next line like kNextLine; they only tell a
-// tracer why the line did nothing.
+// What one dispatch step leaves the line loop to do. kNotTaken,
+// kOtherLanguage and kFailedGoOn go on with the next line like kNextLine;
+// they only tell a tracer what became of the line.
 enum class Outcome {
   kNextLine,
   kTail,
   kStop,
   kNotTaken,       // an If-command or #define_registry whose tail does not run
   kOtherLanguage,  // JapanCopy or EnglishCopy in a run of the other language
+  kFailedGoOn,     // it failed and said so, and the run goes on (SetRegistry)
 };
 
 // What became of one script line, as a tracer is told.
@@ -88,7 +89,8 @@ enum class TraceOutcome {
   kOtherLanguage,   // a JapanCopy or EnglishCopy passed over in the other language's run
   kSkipped,         // passed over while a Goto looked for its label
   kJumped,          // a Goto (perhaps as a tail command): skipping to the label
-  kFailed,          // it stopped the run
+  kFailedGoesOn,  // it failed and said so, and the run went on (a SetRegistry that could not write)
+  kFailed,        // it stopped the run
 };
 
 // Watches the run line by line; a front end that offers a trace implements

@@ -115,6 +115,8 @@ void ScriptEngine::TraceStep(const char* text, bool was_skipping, Outcome outcom
     result = TraceOutcome::kConditionFalse;
   } else if (outcome == Outcome::kOtherLanguage) {
     result = TraceOutcome::kOtherLanguage;
+  } else if (outcome == Outcome::kFailedGoOn) {
+    result = TraceOutcome::kFailedGoesOn;
   }
   tracer->TraceLine(line_number, text, result, goto_target);
 }
@@ -169,7 +171,7 @@ Outcome ScriptEngine::ExecuteCommand(char* text, char** tail) {
     case kRegsvr:
       return GoOnIf(RegsvrCommand(*this, rest));
     case kSetRegistry:
-      return GoOnIf(SetRegistryCommand(*this, rest));
+      return SetRegistryCommand(*this, rest);
     case kDeleteRegistry:
       return GoOnIf(DeleteRegistryCommand(*this, rest));
     case kIfFileVersion:

@@ -278,16 +278,16 @@ void TerminalUi::ShowCompleted() { Notice(WindowTitle(), kCompletedText, Align::
 
 void TerminalUi::TraceLine(int line_number, const char* text, TraceOutcome outcome,
                            const char* label) {
-  // A line that showed an error and went on (SetRegistry) failed all the same.
-  bool error_shown = errors_shown_ != errors_traced_;
-  errors_traced_ = errors_shown_;
   if (io_.trace == nullptr) return;
   while (IsBlank(*text)) ++text;
   if (*text == '\0') return;  // blank lines do nothing worth a line
   std::string result;
   switch (outcome) {
     case TraceOutcome::kDone:
-      result = error_shown ? "failed, the run goes on" : "done";
+      result = "done";
+      break;
+    case TraceOutcome::kFailedGoesOn:
+      result = "failed, the run goes on";
       break;
     case TraceOutcome::kConditionFalse:
       result = "condition false";
