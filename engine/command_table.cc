@@ -106,16 +106,16 @@ bool DecodeArguments(const LeadBytes& lead, CommandCode code, char* text, Argume
   for (int i = 0; i < kMaxArgs; ++i) {
     ArgForm form = kCommandTable[code].args[i].form;
     if (form == ArgForm::kNone) break;
+    if (form == ArgForm::kOperator) {
+      CommandCode op = ClassifyLine(cursor);
+      if (op < kOpEqual || op > kOpGreater) continue;  // none: the slot stays empty
+      args->op = op;
+    }
     args->start[i] = cursor;
     if (form == ArgForm::kRest) {
       args->text[i] = cursor;
       args->end = nullptr;
       return true;
-    }
-    if (form == ArgForm::kOperator) {
-      CommandCode op = ClassifyLine(cursor);
-      if (op < kOpEqual || op > kOpGreater) continue;  // none: the slot stays empty
-      args->op = op;
     }
     if (form == ArgForm::kLabel && *cursor == ':') ++cursor;
     char* argument = cursor;

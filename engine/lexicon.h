@@ -1,5 +1,6 @@
-// The script's lexical layer: which command a line holds, cutting arguments
-// in place, and the small path helpers that respect double-byte characters.
+// The script's lexical layer: which command a line holds, and the small
+// path helpers that respect double-byte characters. Arguments are cut by
+// the command table (command_table.h).
 #pragma once
 
 namespace setup {

@@ -168,7 +168,7 @@ class ScriptEngine {
 
   // --- lexicon (lexicon.cc) ---
   // Cuts the next argument at *cursor in place; nullptr when malformed
-  // (reported in strict mode). See the lexicon for the two forms.
+  // (reported in strict mode). CutArgument (command_table.h) has the two forms.
   char* NextArg(char** cursor, bool strict);
   // Cuts code's arguments from text (what follows the keyword) as the
   // command table says; a fault is reported as NextArg's strict mode does.
