@@ -1,6 +1,6 @@
 // Checking a medium without installing anything: Setup.Inf is loaded with
 // the real loader and pre-scan, then every line is read the way the
-// interpreter would read it, with the engine's own argument cutting, and
+// interpreter would read it, through the engine's command table, and
 // whatever would stop or mislead a run is reported in compiler form. No
 // command is executed: the only file operations are reads of the medium.
 #pragma once
@@ -151,7 +151,8 @@ class Checker {
 
   // Reporting.
   void Say(const char* file, int line, Severity severity, int message, ...);
-  // The encoding of the script's bytes; false when it cannot be opened.
+  // The encoding of the script's bytes (encoding.cc); false when it cannot
+  // be opened.
   bool CheckEncoding();
   // The whole walk.
   void CollectDefines();
@@ -169,11 +170,14 @@ class Checker {
   void CheckRegistryPath(const char* path);
   void CheckSetupDir(CommandCode code, const char* raw);
   void RunCopier(const char* source, LanguageMode selection, bool* failed, int* line, int* kind);
+  // Labels and Goto lines (labels.cc): each Goto is looked for once the
+  // whole script is known.
   void AddLabel(const char* name);
   void AddGoto(const char* name);
   void CheckGotos();
   bool OnMedium(const char* path) const;
-  // A line of bytes (its line end included) as the loader stores it.
+  // A line of bytes (its line end included) as the loader stores it
+  // (encoding.cc).
   void NoteSplit(int line, int bytes);
   // The line of the file that a stored line comes from.
   int PhysicalLine(int stored) const;
