@@ -12,15 +12,6 @@ namespace {
 // Room for any prompt cut out of an interpreter line, with the message around it.
 constexpr int kDiskPromptSize = kWorkLineSize + sizeof(kMsgDiskPrompt);
 
-// Cuts the next argument in quiet mode: when the line ends first, the
-// argument is the rest of the line (behind an opening quote, if any).
-// Whatever follows it is ignored by the callers.
-char* QuietArg(ScriptEngine& engine, char* start) {
-  char* argument = start;
-  engine.NextArg(&argument, false);
-  return argument;
-}
-
 // The C runtime's fopen("r") + fclose, as a probe.
 bool CanOpen(FileSystem& files, const char* path) {
   FileHandle file = files.OpenRead(path);
@@ -32,7 +23,9 @@ bool CanOpen(FileSystem& files, const char* path) {
 }  // namespace
 
 bool MakeDirCommand(ScriptEngine& engine, char* arguments) {
-  char* folder = QuietArg(engine, arguments);
+  Arguments args;
+  engine.ReadArguments(kMakeDir, arguments, &args);  // never fails: what follows is ignored
+  const char* folder = args.text[0];
   if (folder[0] == '\0') {
     engine.ReportError(kMsgNoFolderName, engine.script_path, engine.line_number);
     return false;
@@ -45,10 +38,10 @@ bool MakeDirCommand(ScriptEngine& engine, char* arguments) {
 }
 
 bool BinCopyCommand(ScriptEngine& engine, char* arguments) {
-  char* source = arguments;
-  char* rest = engine.NextArg(&source, true);
-  if (rest == nullptr) return false;  // reported by NextArg
-  char* destination = QuietArg(engine, rest);
+  Arguments args;
+  if (!engine.ReadArguments(kBinCopy, arguments, &args)) return false;
+  const char* source = args.text[0];
+  const char* destination = args.text[1];
   if (destination[0] == '\0') {
     engine.ReportError(kMsgNoCopyDest, engine.script_path, engine.line_number);
     return false;
@@ -62,10 +55,9 @@ bool BinCopyCommand(ScriptEngine& engine, char* arguments) {
 }
 
 bool DiskCheckCommand(ScriptEngine& engine, char* arguments) {
-  char* file = arguments;
-  char* prompt = engine.NextArg(&file, true);
-  if (prompt == nullptr) return false;  // reported by NextArg
-  return WaitForDisk(engine, file, prompt);
+  Arguments args;
+  if (!engine.ReadArguments(kDiskCheck, arguments, &args)) return false;
+  return WaitForDisk(engine, args.text[0], args.text[1]);
 }
 
 bool CreateFolder(ScriptEngine& engine, const char* path) {

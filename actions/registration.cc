@@ -43,10 +43,10 @@ bool FolderOf(const LeadBytes& lead, const char* path, char* folder, int size) {
 }  // namespace
 
 bool RegsvrCommand(ScriptEngine& engine, char* arguments) {
-  char* cursor = arguments;
-  // A missing or malformed path has been reported by NextArg.
-  if (engine.NextArg(&cursor, true) == nullptr) return false;
-  return RegisterComponent(engine, cursor);
+  Arguments args;
+  // A missing or malformed path has been reported with the script line.
+  if (!engine.ReadArguments(kRegsvr, arguments, &args)) return false;
+  return RegisterComponent(engine, args.text[0]);
 }
 
 bool RegisterComponent(ScriptEngine& engine, const char* path) {

@@ -6,24 +6,23 @@
 
 namespace setup {
 
-bool SetRegistryCommand(ScriptEngine& engine, char* arguments) {
-  char* path = arguments;
-  char* data = engine.NextArg(&path, true);
-  if (data == nullptr) return false;  // reported by NextArg; the run stops
-  // The data must be followed by a blank like any unquoted argument, although
-  // it is the last one; whatever follows it is ignored.
-  if (engine.NextArg(&data, true) == nullptr) return false;
+Outcome SetRegistryCommand(ScriptEngine& engine, char* arguments) {
+  Arguments args;
+  if (!engine.ReadArguments(kSetRegistry, arguments, &args)) return Outcome::kStop;
+  const char* path = args.text[0];
+  const char* data = args.text[1];
   if (!WriteRegistryString(*engine.platform().registry, engine.lead_bytes, path, data, kRegSz)) {
     engine.ReportError(kMsgRegistryWrite, path, data);
+    return Outcome::kFailedGoOn;  // reported; the run goes on
   }
-  return true;  // a failed write is reported, and the run goes on
+  return Outcome::kNextLine;
 }
 
 bool DeleteRegistryCommand(ScriptEngine& engine, char* arguments) {
-  char* path = arguments;
-  if (engine.NextArg(&path, true) == nullptr) return false;
+  Arguments args;
+  if (!engine.ReadArguments(kDeleteRegistry, arguments, &args)) return false;
   // Nothing is reported about the deletion itself; the run goes on.
-  DeleteRegistryEntry(*engine.platform().registry, engine.lead_bytes, path);
+  DeleteRegistryEntry(*engine.platform().registry, engine.lead_bytes, args.text[0]);
   return true;
 }
 

@@ -6,12 +6,13 @@
 
 namespace setup {
 
-// SetRegistry PATH DATA: writes DATA as a string value. False only when the
-// arguments are malformed (reported by NextArg); a failed write is reported
-// and the run goes on.
-bool SetRegistryCommand(ScriptEngine& engine, char* arguments);
+// SetRegistry PATH DATA: writes DATA as a string value. kStop when the
+// arguments are malformed (reported with the script line); a failed write
+// is reported and the run goes on (kFailedGoOn); else kNextLine.
+Outcome SetRegistryCommand(ScriptEngine& engine, char* arguments);
 // DeleteRegistry PATH: deletes the value, or with a final backslash the
-// key. False only when the path is malformed; nothing else is reported.
+// key. False only when the path is malformed (reported); nothing else is
+// reported.
 bool DeleteRegistryCommand(ScriptEngine& engine, char* arguments);
 
 }  // namespace setup

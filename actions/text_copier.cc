@@ -36,9 +36,10 @@ void ShowFileMessage(ScriptEngine& engine, const char* format, ...) {
   engine.ui().ShowError(message);
 }
 
-void ReportSyntaxError(ScriptEngine& engine) {
+void ReportSyntaxError(ScriptEngine& engine, CopyFault fault) {
   TextCopier& t = engine.text_copy;
   t.failed = true;
+  t.fault = fault;
   engine.ReportError(kMsgCommentSyntax, t.source_name, t.source_line);
 }
 
@@ -62,7 +63,7 @@ unsigned char NextChar(ScriptEngine& engine) {
                       &length)) {
       // A cut line would silently corrupt the copy: it stops with the
       // copier's syntax error, which names the file and its counter.
-      ReportSyntaxError(engine);
+      ReportSyntaxError(engine, CopyFault::kLineTooLong);
       t.end_of_input = true;
       return kCtrlZ;
     }
@@ -269,7 +270,7 @@ void WriteComment(ScriptEngine& engine, bool with_marks) {
 bool AppendBody(ScriptEngine& engine, unsigned token) {
   TextCopier& t = engine.text_copy;
   if (t.body_length > kTextBufferSize - 2) {  // room is kept for a double-byte token
-    ReportSyntaxError(engine);
+    ReportSyntaxError(engine, CopyFault::kCommentTooLong);
     return false;
   }
   if ((token >> 8) != 0) {
@@ -292,7 +293,8 @@ bool ReadCommentBody(ScriptEngine& engine, unsigned token) {
   for (;; token = NextToken(engine)) {
     if (token == kTokenCommentClose) return true;
     if (token == kTokenEndOfInput) {
-      if (!t.failed) ReportSyntaxError(engine);  // a reader failure was reported already
+      // A reader failure was reported already.
+      if (!t.failed) ReportSyntaxError(engine, CopyFault::kCommentNotClosed);
       return false;
     }
     if (token == kTokenSplitMark) {
@@ -365,11 +367,10 @@ bool FilterComments(ScriptEngine& engine, LanguageMode selection) {
 }  // namespace
 
 bool TextCopyCommand(ScriptEngine& engine, char* arguments, LanguageMode selection) {
-  char* source = arguments;
-  char* destination = engine.NextArg(&source, true);
-  if (destination == nullptr) return false;
+  Arguments args;
+  if (!engine.ReadArguments(kTextCopy, arguments, &args)) return false;
   // The destination is the rest of the line as it stands, blanks included.
-  bool copied = CopyText(engine, source, destination, selection);
+  bool copied = CopyText(engine, args.text[0], args.text[1], selection);
   CloseSource(engine);
   CloseDestination(engine, !copied);
   return copied;
@@ -383,6 +384,7 @@ bool CopyText(ScriptEngine& engine, const char* source, const char* destination,
   t.destination = kNoFile;
   t.drop_blank = false;
   t.failed = false;
+  t.fault = CopyFault::kNone;
   t.write_failed = false;
 
   // The destination comes first, as a replacement: the old file stays until
@@ -432,6 +434,26 @@ bool CopyText(ScriptEngine& engine, const char* source, const char* destination,
     return false;
   }
   return true;
+}
+
+CopyFailure LastCopyFailure(const ScriptEngine& engine) {
+  const TextCopier& t = engine.text_copy;
+  // The counter runs one ahead of the lines read.
+  int last = t.source_line - 1;
+  if (t.fault == CopyFault::kNone || t.fault == CopyFault::kLineTooLong) return {t.fault, last};
+  // A comment is named by the line it begins on: the last line read less
+  // the line ends inside it. A comment that never closed holds the rest of
+  // the file, the last line end included.
+  int breaks = 0;
+  for (int i = 0; i < t.body_length && i < kTextBufferSize; ++i) {
+    if (t.body[i] == '\n') ++breaks;
+  }
+  int line = last - breaks;
+  if (t.fault == CopyFault::kCommentNotClosed && t.body_length > 0 &&
+      t.body[t.body_length - 1] == '\n') {
+    ++line;
+  }
+  return {t.fault, line < 1 ? 1 : line};
 }
 
 void CloseSource(ScriptEngine& engine) {

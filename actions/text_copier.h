@@ -23,6 +23,15 @@ bool TextCopyCommand(ScriptEngine& engine, char* arguments, LanguageMode selecti
 // with CloseSource and CloseDestination afterwards.
 bool CopyText(ScriptEngine& engine, const char* source, const char* destination,
               LanguageMode selection);
+// What stopped the last CopyText in the source's text, and the source line
+// it concerns: the line too long, or the line the comment begins on (at
+// least 1). kNone when the text did not stop it (a file that could not be
+// opened or written, or a copy that succeeded).
+struct CopyFailure {
+  CopyFault fault;
+  int line;
+};
+CopyFailure LastCopyFailure(const ScriptEngine& engine);
 // Closes the source of a copy, if open.
 void CloseSource(ScriptEngine& engine);
 // Puts the finished copy in place, or (abandon) removes it; nothing when no

@@ -1,48 +1,11 @@
 // Classifying script lines, cutting arguments, and path helpers.
 #include "engine/lexicon.h"
 
+#include "engine/command_table.h"
 #include "engine/messages.h"
 #include "engine/script_engine.h"
 
 namespace setup {
-
-// ORDER: tried in this order; see CommandCode. "SetupDir2" precedes
-// "SetupDir" and "MessageBox" precedes "Message" only by history: the
-// delimiter rule alone keeps the shorter words from matching longer ones.
-const Keyword kKeywordTable[] = {
-    {"#define", kDefine},
-    {"TextCopy", kTextCopy},
-    {"BinCopy", kBinCopy},
-    {"MakeDir", kMakeDir},
-    {"JapanCopy", kJapanCopy},
-    {"EnglishCopy", kEnglishCopy},
-    {"DiskCheck", kDiskCheck},
-    {"SetupDir2", kSetupDir2},
-    {"SetupDir", kSetupDir},
-    {"WindowTitle", kWindowTitle},
-    {"IfFileVersion", kIfFileVersion},
-    {"IfProductVersion", kIfProductVersion},
-    {"MessageBox", kMessageBox},
-    {"Message", kMessage},
-    {"Goto", kGoto},
-    {"=", kOpEqual},
-    {"<=", kOpLessEqual},
-    {"<", kOpLess},
-    {">=", kOpGreaterEqual},
-    {">", kOpGreater},
-    {"IfFileDate", kIfFileDate},
-    {"ErrorExit", kErrorExit},
-    {"IfFileFind", kIfFileFind},
-    {"#define_registry", kDefineRegistry},
-    {"Registry", kRegistry},
-    {"Regsvr", kRegsvr},
-    {"IfString", kIfString},
-    {"IfRegistryFind", kIfRegistryFind},
-    {"IfLanguage", kIfLanguage},
-    {"SetRegistry", kSetRegistry},
-    {"DeleteRegistry", kDeleteRegistry},
-    {nullptr, kNoKeyword},
-};
 
 namespace {
 
@@ -59,9 +22,10 @@ CommandCode ClassifyLine(const char* text, char** rest) {
   if (first == '\0' || first == '\n') return kEmptyLine;
   if (first == '\'') return kCommentLine;
   if (first == ':') return kLabelLine;
-  for (const Keyword* k = kKeywordTable; k->text != nullptr; ++k) {
+  for (const CommandRow& row : kCommandTable) {
+    if (row.keyword == nullptr) continue;
     const char* p = text;
-    const char* w = k->text;
+    const char* w = row.keyword;
     while (*w != '\0' && ToUpperAscii(static_cast<unsigned char>(*p)) ==
                              ToUpperAscii(static_cast<unsigned char>(*w))) {
       ++p;
@@ -70,7 +34,7 @@ CommandCode ClassifyLine(const char* text, char** rest) {
     if (*w != '\0' || !IsKeywordDelimiter(*p)) continue;
     while (IsBlank(*p)) ++p;
     if (rest != nullptr) *rest = const_cast<char*>(p);
-    return k->code;
+    return row.code;
   }
   return kNoKeyword;
 }
@@ -140,32 +104,21 @@ bool CopyBounded(const LeadBytes& lead, char* dest, unsigned size, const char* s
 }
 
 char* ScriptEngine::NextArg(char** cursor, bool strict) {
-  char* p = *cursor;
-  if (*p == '"') {
-    ++p;
-    *cursor = p;  // the step past the opening quote stands even when malformed
-    while (*p != '\0' && *p != '"') {
-      // A lead byte takes its trail byte along; a lead byte cut off by the
-      // terminator leaves the quote unclosed.
-      if (IsLeadByte(lead_bytes, static_cast<unsigned char>(*p)) && p[1] != '\0') ++p;
-      ++p;
-    }
-    if (*p == '\0') {
-      if (strict) ReportError(kMsgNoQuote, script_path, line_number);
-      return nullptr;
-    }
-    *p++ = '\0';
-    while (IsBlank(*p)) ++p;
-    return p;
-  }
-  while (*p != '\0' && !IsBlank(*p)) ++p;
-  if (*p == '\0') {
-    if (strict) ReportError(kMsgNoTab, script_path, line_number);
-    return nullptr;
-  }
-  *p++ = '\0';
-  while (IsBlank(*p)) ++p;
-  return p;
+  ArgFault fault = ArgFault::kNone;
+  char* next = CutArgument(lead_bytes, cursor, &fault);
+  if (next == nullptr && strict) ReportArgFault(fault);
+  return next;
+}
+
+void ScriptEngine::ReportArgFault(ArgFault fault) {
+  if (fault == ArgFault::kNoQuote) ReportError(kMsgNoQuote, script_path, line_number);
+  if (fault == ArgFault::kNoBlank) ReportError(kMsgNoTab, script_path, line_number);
+}
+
+bool ScriptEngine::ReadArguments(CommandCode code, char* text, Arguments* args) {
+  if (DecodeArguments(lead_bytes, code, text, args)) return true;
+  ReportArgFault(args->fault);
+  return false;
 }
 
 }  // namespace setup

@@ -1,11 +1,13 @@
-// The script's lexical layer: which command a line holds, cutting arguments
-// in place, and the small path helpers that respect double-byte characters.
+// The script's lexical layer: which command a line holds, and the small
+// path helpers that respect double-byte characters. Arguments are cut by
+// the command table (command_table.h).
 #pragma once
 
 namespace setup {
 
-// ORDER: the numeric values are shared by the interpreter's switch, the
-// condition operators and kKeywordTable in lexicon.cc; keep them in step.
+// ORDER: the numeric values index kCommandTable (command_table.cc), which
+// holds each keyword; the interpreter's switch and the condition operators
+// use them too.
 enum CommandCode : int {
   kNoKeyword = 0,
   kEmptyLine = 1,
@@ -43,14 +45,6 @@ enum CommandCode : int {
   kSetRegistry = 33,
   kDeleteRegistry = 34,
 };
-
-struct Keyword {
-  const char* text;
-  CommandCode code;
-};
-
-// The keywords in the order ClassifyLine tries them, ended by {nullptr, 0}.
-extern const Keyword kKeywordTable[];
 
 // True for a space or a TAB.
 inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }

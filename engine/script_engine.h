@@ -2,9 +2,11 @@
 // program (InitInstance, StartRun), and SetupUi, the operations through which
 // it talks to the user. The engine never touches a window or a terminal
 // itself; a front end implements SetupUi. What the commands do lives in
-// actions/, as free functions over the record.
+// actions/, as free functions over the record; the run that dispatches to
+// them in run/.
 #pragma once
 
+#include "engine/command_table.h"
 #include "engine/lexicon.h"
 #include "engine/macro_table.h"
 #include "engine/text_copy_state.h"
@@ -74,15 +76,16 @@ struct LineStore {
   int line_count = 0;
 };
 
-// What one dispatch step leaves the line loop to do. kNotTaken and
-// kOtherLanguage go on with the next line like kNextLine; they only tell a
-// tracer why the line did nothing.
+// What one dispatch step leaves the line loop to do. kNotTaken,
+// kOtherLanguage and kFailedGoOn go on with the next line like kNextLine;
+// they only tell a tracer what became of the line.
 enum class Outcome {
   kNextLine,
   kTail,
   kStop,
   kNotTaken,       // an If-command or #define_registry whose tail does not run
   kOtherLanguage,  // JapanCopy or EnglishCopy in a run of the other language
+  kFailedGoOn,     // it failed and said so, and the run goes on (SetRegistry)
 };
 
 // What became of one script line, as a tracer is told.
@@ -92,7 +95,8 @@ enum class TraceOutcome {
   kOtherLanguage,   // a JapanCopy or EnglishCopy passed over in the other language's run
   kSkipped,         // passed over while a Goto looked for its label
   kJumped,          // a Goto (perhaps as a tail command): skipping to the label
-  kFailed,          // it stopped the run
+  kFailedGoesOn,  // it failed and said so, and the run went on (a SetRegistry that could not write)
+  kFailed,        // it stopped the run
 };
 
 // Watches the run line by line; a front end that offers a trace implements
@@ -194,10 +198,16 @@ class ScriptEngine {
 
   // --- lexicon (lexicon.cc) ---
   // Cuts the next argument at *cursor in place; nullptr when malformed
-  // (reported in strict mode). See the lexicon for the two forms.
+  // (reported in strict mode). CutArgument (command_table.h) has the two forms.
   char* NextArg(char** cursor, bool strict);
+  // Cuts code's arguments from text (what follows the keyword) as the
+  // command table says; a fault is reported as NextArg's strict mode does.
+  bool ReadArguments(CommandCode code, char* text, Arguments* args);
+  // Shows the message of an argument that could not be cut, with the line.
+  void ReportArgFault(ArgFault fault);
 
-  // --- interpreter (interpreter.cc) ---
+  // --- the run (run/interpreter.cc, the layer above engine/ and actions/;
+  // declared with the record so that a front end needs this header only) ---
   // The run over params as they stand: run-time macros, progress, the
   // script, the completion notice. True when it completed. There is one run
   // per program: a second call (a click that arrives while Regsvr waits,

@@ -14,6 +14,15 @@ inline constexpr int kTextBufferSize = 4096;
 // one per line.
 inline constexpr int kTextWriteBehindSize = 32768;
 
+// What in the source's text stopped a copy (its open and write failures
+// aside), so that a caller can explain it.
+enum class CopyFault {
+  kNone,
+  kLineTooLong,       // a line longer than the buffer once its macros are expanded
+  kCommentTooLong,    // a comment's text longer than the buffer
+  kCommentNotClosed,  // the input ended inside a comment
+};
+
 struct TextCopier {
   FileHandle source = kNoFile;       // opened for text reading
   FileHandle destination = kNoFile;  // a replacement of the destination file
@@ -39,7 +48,8 @@ struct TextCopier {
   MacroIndex macro_index;  // of the macro table, which a copy does not change
   int pending_count = 0;   // bytes waiting in pending
   char pending[kTextWriteBehindSize];
-  bool failed = false;        // a failure was reported; the input counts as ended
+  bool failed = false;                 // a failure was reported; the input counts as ended
+  CopyFault fault = CopyFault::kNone;  // what the reported syntax error was
   bool write_failed = false;  // a write to the replacement failed; it must not be committed
 };
 

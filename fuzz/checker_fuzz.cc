@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/checker.h"
+#include "check/checker.h"
 #include "tests/fakes/fake_file_system.h"
 
 namespace {

@@ -4,6 +4,7 @@
 // the record with async-signal-safe calls alone.
 #include "platform/posix/install_record.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -234,6 +235,25 @@ void FinishRecordOnInterruption() {
   pending.active = 0;
   char name[PATH_MAX];
   End(pending.fd, pending.temp, pending.base, "cancelled", name);
+}
+
+std::string RecordFolder(const std::string& machine_root) { return machine_root + "/installs"; }
+
+std::string LatestRecord(const std::string& machine_root) {
+  std::string folder = RecordFolder(machine_root);
+  DIR* listing = opendir(folder.c_str());
+  if (listing == nullptr) return "";
+  std::string latest;
+  while (const dirent* entry = readdir(listing)) {
+    std::string name = entry->d_name;
+    // Hidden names are temporaries of records being written.
+    if (name[0] != '.' && name.size() > 4 && name.compare(name.size() - 4, 4, ".txt") == 0 &&
+        name > latest) {
+      latest = name;
+    }
+  }
+  closedir(listing);
+  return latest.empty() ? "" : folder + "/" + latest;
 }
 
 }  // namespace setup::posix

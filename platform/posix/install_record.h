@@ -68,6 +68,13 @@ class InstallRecord : public ChangeSink {
   int error_ = 0;  // errno of the first failure
 };
 
+// The folder of the records of the machine folder machine_root.
+std::string RecordFolder(const std::string& machine_root);
+// The path of the last record (in name order, so the latest begun) in the
+// machine folder machine_root; "" when it holds none. A dry run's copy of a
+// machine holds only the record of its own run.
+std::string LatestRecord(const std::string& machine_root);
+
 // Ends the record in progress, if any, with the result "cancelled" and puts
 // it in place; async-signal-safe, for the interruption handler.
 void FinishRecordOnInterruption();

@@ -49,6 +49,15 @@ class Machine {
   // The machine folder in use; DefaultMachineRoot(), created at first use,
   // unless SetRoot chose one.
   const std::string& root();
+  // Instead of SetRoot, for a reader of the medium alone (the medium check):
+  // the machine folder is a path that cannot exist, below a device, so no
+  // machine folder is made or used, drive C: holds nothing and no write is
+  // allowed anywhere; reads reach the medium only.
+  void UseNoFolder() {
+    root_ = real_root_ = "/dev/null/machine";
+    resolved_.clear();
+    stamps_.clear();
+  }
 
   // Takes host_folder (absolute or relative to the process's current folder)
   // as the medium: readable, never writable, and the current folder of the

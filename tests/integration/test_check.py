@@ -62,3 +62,37 @@ class CheckTest(SetupTestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class CheckRunAgreementTest(SetupTestCase):
+    """The check reads the medium as the run does: what one finds, so does
+    the other, through the same names, dots, "..", case and links."""
+
+    def test_check_and_run_agree(self):
+        outside = os.path.join(self.scratch, "OUTSIDE.EXE")
+        with open(outside, "wb") as f:
+            f.write(b"MZ")
+        cases = [
+            # (what, source as the script names it, check status, run status)
+            ("the name as it is", "APP.EXE", 0, 0),
+            ("another case", "app.exe", 0, 0),
+            ("a trailing dot", "APP.EXE.", 0, 0),
+            ("a .. that stays on the medium", "sub\\..\\APP.EXE", 0, 0),
+            ("a missing file", "NONE.EXE", 2, 1),
+            ("a link out of the medium", "LINK.EXE", 2, 1),
+            ("a .. out of the medium", "..\\OUTSIDE.EXE", 2, 1),
+        ]
+        for number, (what, source, check_status, run_status) in enumerate(cases):
+            with self.subTest(what):
+                medium = os.path.join(self.scratch, "medium%d" % number)
+                os.makedirs(os.path.join(medium, "sub"))
+                with open(os.path.join(medium, "APP.EXE"), "wb") as f:
+                    f.write(b"MZ")
+                os.symlink(outside, os.path.join(medium, "LINK.EXE"))
+                with open(os.path.join(medium, "Setup.Inf"), "wb") as f:
+                    f.write(b'BinCopy "$$FD$$\\' + source.encode() + b'" "C:\\APP.EXE"\r\n')
+                checked = self.run_setup("", args=["--check", "--medium", medium])
+                ran = self.run_setup("", args=["--yes", "--medium", medium, "--machine",
+                                               os.path.join(self.scratch, "machine%d" % number)])
+                self.assertEqual((checked.returncode, ran.returncode), (check_status, run_status),
+                                 checked.output + ran.output)

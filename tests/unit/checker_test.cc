@@ -1,6 +1,6 @@
 // The medium check: script snippets and medium files against the exact
 // diagnostics they give.
-#include "engine/checker.h"
+#include "check/checker.h"
 
 #include <gtest/gtest.h>
 

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "engine/command_table.h"
 #include "engine/messages.h"
 #include "tests/unit/engine_fixture.h"
 
@@ -57,9 +58,10 @@ TEST(ClassifyLineTest, Table) {
 }
 
 TEST(ClassifyLineTest, EveryKeywordClassifiesAsItsOwnCode) {
-  for (const Keyword* k = kKeywordTable; k->text != nullptr; ++k) {
-    std::string line = std::string(k->text) + " arg";
-    EXPECT_EQ(ClassifyLine(line.c_str()), k->code) << k->text;
+  for (const CommandRow& row : kCommandTable) {
+    if (row.keyword == nullptr) continue;
+    std::string line = std::string(row.keyword) + " arg";
+    EXPECT_EQ(ClassifyLine(line.c_str()), row.code) << row.keyword;
   }
 }
 

@@ -2,23 +2,20 @@
 // diagnostics printed in compiler form.
 #include "ui/terminal/check.h"
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <langinfo.h>
 #include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "engine/checker.h"
+#include "check/checker.h"
 #include "platform/posix/code_page.h"
+#include "platform/posix/file_system_posix.h"
+#include "platform/posix/machine.h"
 #include "platform/posix/registry_store.h"
 #include "platform/posix/system_info_posix.h"
 
@@ -28,62 +25,44 @@ namespace {
 constexpr unsigned kScriptCodePage = 932;  // Setup.Inf and its texts are Shift-JIS
 constexpr char kMediumFolder[] = "D:";     // $$FD$$: the medium as a CD drive
 
-// The medium folder read-only, its Windows paths below kMediumFolder found
-// case-insensitively as Windows would.
+// The medium as the run reaches it, read-only: a Windows path below
+// kMediumFolder names the same file as below $$FD$$ in a run, found through
+// the run's own file system and sandbox (dots, "..", case and links alike).
 class MediumFiles : public FileSystem {
  public:
-  explicit MediumFiles(std::string folder) : folder_(std::move(folder)) {}
+  // folder: the medium as the command line named it, for the names shown.
+  MediumFiles(posix::Machine& machine, std::string folder)
+      : machine_(machine),
+        files_(machine),
+        folder_(std::move(folder)),
+        run_folder_(machine.ToWindowsPath(machine.medium())) {
+    if (run_folder_.back() == '\\') run_folder_.pop_back();  // the host root: "Z:\"
+  }
 
-  // The host path of a Windows path below the medium; false when there is none.
+  // The host path of a Windows path below the medium, as the command line
+  // named the medium; false when the run could not read it.
   bool Map(const char* windows_path, std::string* host) {
-    size_t n = sizeof kMediumFolder - 1;
-    if (strncasecmp(windows_path, kMediumFolder, n) != 0 ||
-        (windows_path[n] != '\\' && windows_path[n] != '/')) {
+    std::string path;
+    if (!InRun(windows_path, &path) ||
+        !machine_.MapFor(posix::Machine::Access::kRead, path.c_str(), host)) {
       return false;
     }
-    *host = folder_;
-    std::string name;
-    const char* p = windows_path + n + 1;
-    for (;;) {
-      // Separators are never the second byte of a double-byte character.
-      if (*p == '\0' || *p == '\\' || *p == '/') {
-        if (name == "..") return false;
-        if (!name.empty() && name != "." && !Append(host, name)) return false;
-        name.clear();
-        if (*p == '\0') return true;
-        ++p;
-        continue;
-      }
-      if (posix::IsLeadByteOf(kScriptCodePage, static_cast<unsigned char>(*p)) && p[1] != '\0') {
-        name += *p++;
-      }
-      name += *p++;
-    }
+    const std::string& medium = machine_.medium();
+    if (host->compare(0, medium.size(), medium) == 0) *host = folder_ + host->substr(medium.size());
+    return true;
   }
 
   FileHandle OpenRead(const char* path) override {
-    std::string host;
-    if (!Map(path, &host)) return kNoFile;
-    int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return kNoFile;
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-      close(fd);
-      return kNoFile;
-    }
-    return static_cast<FileHandle>(fd) + 1;
+    std::string run_path;
+    return InRun(path, &run_path) ? files_.OpenRead(run_path.c_str()) : kNoFile;
   }
   long Read(FileHandle file, void* buffer, unsigned long size) override {
-    return static_cast<long>(read(static_cast<int>(file - 1), buffer, size));
+    return files_.Read(file, buffer, size);
   }
-  void Close(FileHandle file) override { close(static_cast<int>(file - 1)); }
+  void Close(FileHandle file) override { files_.Close(file); }
   bool GetStatus(const char* path, FileStatus* status) override {
-    std::string host;
-    struct stat st {};
-    if (!Map(path, &host) || stat(host.c_str(), &st) != 0) return false;
-    status->attributes = S_ISDIR(st.st_mode) ? kAttrDirectory : 0;
-    status->last_write_time = st.st_mtime;
-    return true;
+    std::string run_path;
+    return InRun(path, &run_path) && files_.GetStatus(run_path.c_str(), status);
   }
   bool Write(FileHandle, const void*, unsigned long) override { return false; }
   FileHandle CreateReplacement(const char*) override { return kNoFile; }
@@ -94,41 +73,22 @@ class MediumFiles : public FileSystem {
   bool SetAttributes(const char*, unsigned) override { return false; }
 
  private:
-  // Appends one component (ANSI) to host: the exact name when it exists,
-  // else the first entry in byte order that differs only in case.
-  bool Append(std::string* host, const std::string& ansi) {
-    std::string name = posix::AnsiToHost(kScriptCodePage, ansi);
-    std::string exact = *host + "/" + name;
-    struct stat st {};
-    if (lstat(exact.c_str(), &st) == 0) {
-      *host = exact;
-      return true;
+  // The path a run names the same file by: kMediumFolder replaced by the
+  // medium's Windows path. False for a path not below kMediumFolder.
+  bool InRun(const char* windows_path, std::string* run_path) const {
+    size_t n = sizeof kMediumFolder - 1;
+    if (strncasecmp(windows_path, kMediumFolder, n) != 0 ||
+        (windows_path[n] != '\\' && windows_path[n] != '/')) {
+      return false;
     }
-    const std::vector<std::string>& entries = Entries(*host);
-    for (const std::string& entry : entries) {
-      if (strcasecmp(entry.c_str(), name.c_str()) == 0) {
-        *host += "/" + entry;
-        return true;
-      }
-    }
-    return false;
+    *run_path = run_folder_ + (windows_path + n);
+    return true;
   }
 
-  // The names in a folder, sorted; read once per check.
-  const std::vector<std::string>& Entries(const std::string& folder) {
-    auto found = listings_.find(folder);
-    if (found != listings_.end()) return found->second;
-    std::vector<std::string>& names = listings_[folder];
-    if (DIR* dir = opendir(folder.c_str())) {
-      while (const dirent* entry = readdir(dir)) names.emplace_back(entry->d_name);
-      closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
+  posix::Machine& machine_;
+  posix::PosixFileSystem files_;
   std::string folder_;
-  std::map<std::string, std::vector<std::string>> listings_;
+  std::string run_folder_;
 };
 
 // Prints each diagnostic as "file:line: error: text" in the terminal's charset.
@@ -196,13 +156,14 @@ class Printer : public CheckReport {
 int RunCheck(const Options& options, const std::string& caption) {
   std::string folder = options.medium.empty() ? posix::ExecutableFolder() : options.medium;
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();  // names read folder/file
-  struct stat st {};
-  if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+  posix::Machine machine(kScriptCodePage);
+  machine.UseNoFolder();  // the check reads the medium alone
+  if (!machine.SetMedium(folder)) {
     std::fprintf(stderr, "%s: the medium folder '%s' does not exist\n", caption.c_str(),
                  posix::DefuseControls(folder).c_str());
     return kCheckErrors;
   }
-  MediumFiles medium(folder);
+  MediumFiles medium(machine, folder);
   std::string script;
   std::string name = std::string(kMediumFolder) + "\\Setup.Inf";
   if (!medium.Map(name.c_str(), &script)) script = folder + "/Setup.Inf";

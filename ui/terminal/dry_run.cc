@@ -1,7 +1,6 @@
 // The parent side of a dry run: the copy, the wait, the report, the removal.
 #include "ui/terminal/dry_run.h"
 
-#include <dirent.h>
 #include <langinfo.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "platform/posix/code_page.h"
+#include "platform/posix/install_record.h"
 #include "platform/posix/machine_copy.h"
 #include "platform/posix/registry_store.h"
 
@@ -35,20 +35,9 @@ void PassOn(int signal_number) {
 
 // The text of the record the run left in the copy; empty when there is none.
 std::string ReadRecord(const std::string& copy) {
-  std::string folder = copy + "/installs";
-  DIR* listing = opendir(folder.c_str());
-  if (listing == nullptr) return "";
-  std::string name;
-  while (dirent* entry = readdir(listing)) {
-    std::string candidate = entry->d_name;
-    if (candidate[0] != '.' && candidate.size() > 4 &&
-        candidate.compare(candidate.size() - 4, 4, ".txt") == 0) {
-      name = candidate;
-    }
-  }
-  closedir(listing);
-  if (name.empty()) return "";
-  std::ifstream file(folder + "/" + name, std::ios::binary);
+  std::string path = posix::LatestRecord(copy);
+  if (path.empty()) return "";
+  std::ifstream file(path, std::ios::binary);
   std::ostringstream text;
   text << file.rdbuf();
   return text.str();

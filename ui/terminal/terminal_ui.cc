@@ -278,9 +278,6 @@ void TerminalUi::ShowCompleted() { Notice(WindowTitle(), kCompletedText, Align::
 
 void TerminalUi::TraceLine(int line_number, const char* text, TraceOutcome outcome,
                            const char* label) {
-  // A line that showed an error and went on (SetRegistry) failed all the same.
-  bool error_shown = errors_shown_ != errors_traced_;
-  errors_traced_ = errors_shown_;
   bool simulated = simulated_;
   simulated_ = false;
   if (io_.trace == nullptr) return;
@@ -289,9 +286,10 @@ void TerminalUi::TraceLine(int line_number, const char* text, TraceOutcome outco
   std::string result;
   switch (outcome) {
     case TraceOutcome::kDone:
-      result = error_shown ? "failed, the run goes on"
-               : simulated ? "done (registration simulated: nothing was run)"
-                           : "done";
+      result = simulated ? "done (registration simulated: nothing was run)" : "done";
+      break;
+    case TraceOutcome::kFailedGoesOn:
+      result = "failed, the run goes on";
       break;
     case TraceOutcome::kConditionFalse:
       result = "condition false";

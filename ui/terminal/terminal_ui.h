@@ -135,7 +135,6 @@ class TerminalUi : public SetupUi, public LineTracer {
   std::string preset1_;
   std::string preset2_;
   int errors_shown_ = 0;
-  int errors_traced_ = 0;   // errors_shown_ when the last line was traced
   bool simulated_ = false;  // NoteSimulatedRegistration since the last line
   bool refused_command_line_ = false;
 };

@@ -1,6 +1,6 @@
 // The run: its start, run-time macros, the line loop with Goto and skip
-// mode, and the dispatch of each command to its handler. The one engine file
-// that calls into actions/.
+// mode, and the dispatch of each command to its handler. It sits above
+// engine/ and actions/, the one layer that calls into both.
 #include <cstring>
 
 #include "actions/file_actions.h"
@@ -115,6 +115,8 @@ void ScriptEngine::TraceStep(const char* text, bool was_skipping, Outcome outcom
     result = TraceOutcome::kConditionFalse;
   } else if (outcome == Outcome::kOtherLanguage) {
     result = TraceOutcome::kOtherLanguage;
+  } else if (outcome == Outcome::kFailedGoOn) {
+    result = TraceOutcome::kFailedGoesOn;
   }
   tracer->TraceLine(line_number, text, result, goto_target);
 }
@@ -126,8 +128,9 @@ Outcome ScriptEngine::ExecuteCommand(char* text, char** tail) {
 
   if (skip_mode) {
     if (code != kLabelLine) return Outcome::kNextLine;
-    char* label = text + 1;
-    NextArg(&label, false);  // quoted, up to a blank, or the rest of the line
+    Arguments args;
+    ReadArguments(kLabelLine, text, &args);  // quoted, up to a blank, or the rest of the line
+    const char* label = args.text[0];
     if (*label == '\0') {
       ReportError(kMsgColonNoLabel, script_path, line_number);
       return Outcome::kStop;
@@ -136,7 +139,6 @@ Outcome ScriptEngine::ExecuteCommand(char* text, char** tail) {
     return Outcome::kNextLine;
   }
 
-  while (IsBlank(*rest)) ++rest;
   switch (code) {
     case kNoKeyword:
       ReportError(kMsgScriptError, text);
@@ -169,7 +171,7 @@ Outcome ScriptEngine::ExecuteCommand(char* text, char** tail) {
     case kRegsvr:
       return GoOnIf(RegsvrCommand(*this, rest));
     case kSetRegistry:
-      return GoOnIf(SetRegistryCommand(*this, rest));
+      return SetRegistryCommand(*this, rest);
     case kDeleteRegistry:
       return GoOnIf(DeleteRegistryCommand(*this, rest));
     case kIfFileVersion:
@@ -184,8 +186,9 @@ Outcome ScriptEngine::ExecuteCommand(char* text, char** tail) {
       ui_.ShowInformation(rest);
       return Outcome::kNextLine;
     case kMessageBox: {
-      char* message = rest;
-      NextArg(&message, false);
+      Arguments args;
+      ReadArguments(kMessageBox, rest, &args);
+      char* message = args.text[0];
       for (char* p = message; *p != '\0'; ++p) {
         if (*p == '\x01') *p = '\n';
       }
@@ -210,9 +213,9 @@ Outcome ScriptEngine::ExecuteCommand(char* text, char** tail) {
 }
 
 Outcome ScriptEngine::GotoCommand(char* rest) {
-  char* label = rest;
-  if (*label == ':') ++label;
-  NextArg(&label, false);
+  Arguments args;
+  ReadArguments(kGoto, rest, &args);
+  const char* label = args.text[0];
   if (*label == '\0') {
     ReportText(kMsgGotoNoLabel);
     return Outcome::kStop;
@@ -241,52 +244,36 @@ bool ScriptEngine::Define(const char* name, const char* value) {
 }
 
 Outcome ScriptEngine::DefineCommand(char* rest) {
-  char* name = rest;
-  char* value = NextArg(&name, true);
-  if (value == nullptr) return Outcome::kStop;
-  return GoOnIf(Define(name, value));
+  Arguments args;
+  if (!ReadArguments(kDefine, rest, &args)) return Outcome::kStop;
+  return GoOnIf(Define(args.text[0], args.text[1]));
 }
 
 Outcome ScriptEngine::DefineRegistryCommand(char* rest, char** tail) {
-  char* name = rest;
-  char* path = NextArg(&name, true);
-  if (path == nullptr) return Outcome::kStop;
-  char* sense = NextArg(&path, true);
-  if (sense == nullptr) return Outcome::kStop;
-  char* after = NextArg(&sense, true);
-  if (after == nullptr) return Outcome::kStop;
+  Arguments args;
+  if (!ReadArguments(kDefineRegistry, rest, &args)) return Outcome::kStop;
+  const char* name = args.text[0];
+  const char* path = args.text[1];
+  const char* sense = args.text[2];
   // One byte more than a macro value holds, so a value that is too long is
   // seen as such rather than cut.
   char value[kMacroTextSize + 1];
   ReadRegistryString(*platform_.registry, lead_bytes, path, value, sizeof value);
   if (!Define(name, value)) return Outcome::kStop;
   if (!ApplySense(value[0] == '\0', sense)) return Outcome::kNotTaken;
-  *tail = after;
+  *tail = args.tail;
   return Outcome::kTail;
 }
 
 Outcome ScriptEngine::IfCommand(CommandCode code, char* rest, char** tail) {
-  char* first = rest;
-  char* next = NextArg(&first, true);
-  if (next == nullptr) return Outcome::kStop;
-  int op = 0;
-  char* second = nullptr;
-  bool two_sided = code == kIfFileVersion || code == kIfProductVersion || code == kIfFileDate ||
-                   code == kIfString;
-  if (two_sided) {
-    op = IsOperator(next);
-    if (op != 0) {
-      char* op_token = next;
-      next = NextArg(&op_token, true);
-      if (next == nullptr) return Outcome::kStop;
-    }
-    second = next;
-    next = NextArg(&second, true);
-    if (next == nullptr) return Outcome::kStop;
-  }
-  char* sense = next;
-  next = NextArg(&sense, true);
-  if (next == nullptr) return Outcome::kStop;
+  Arguments args;
+  if (!ReadArguments(code, rest, &args)) return Outcome::kStop;
+  // One-sided tests have their sense word second; two-sided ones fourth.
+  const char* first = args.text[0];
+  const char* second = args.text[2];
+  int op = args.op;
+  const char* sense =
+      kCommandTable[code].args[1].form == ArgForm::kSense ? args.text[1] : args.text[3];
 
   bool result = false;
   switch (code) {
@@ -313,7 +300,7 @@ Outcome ScriptEngine::IfCommand(CommandCode code, char* rest, char** tail) {
       break;
   }
   if (!result) return Outcome::kNotTaken;
-  *tail = next;
+  *tail = args.tail;
   return Outcome::kTail;
 }
 

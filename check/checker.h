@@ -1,9 +1,15 @@
 // Checking a medium without installing anything: Setup.Inf is loaded with
 // the real loader and pre-scan, then every line is read the way the
-// interpreter would read it, with the engine's own argument cutting, and
+// interpreter would read it, through the engine's command table, and
 // whatever would stop or mislead a run is reported in compiler form. No
 // command is executed: the only file operations are reads of the medium.
 #pragma once
+
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "engine/script_engine.h"
 
@@ -37,14 +43,6 @@ struct CheckCounts {
   int errors = 0;
   int warnings = 0;
 };
-
-inline constexpr int kCheckMaxLabels = 8192;
-inline constexpr int kCheckLabelSlots = 16384;  // a power of two, above kCheckMaxLabels
-inline constexpr int kCheckMaxGotos = 8192;
-inline constexpr int kCheckMaxDefines = 256;
-inline constexpr int kCheckTextPool = 1 << 17;
-inline constexpr int kCheckMaxCopies = 512;
-inline constexpr int kCheckMaxSplits = 256;
 
 // One check of one medium. Big (it holds an engine record): make it on the
 // heap. Run may be called once.
@@ -134,17 +132,17 @@ class Checker {
 
  private:
   struct Label {
+    std::string name;
     int first_line;
     int last_line;
-    int text;  // offset in pool_
   };
   struct Goto {
     int line;
-    int text;
+    std::string label;
   };
   struct DefineLine {
     int line;
-    int name;
+    std::string name;  // as the #define line writes it
   };
   struct Split {
     int line;   // a line of the file that the loader stores as several
@@ -153,7 +151,8 @@ class Checker {
 
   // Reporting.
   void Say(const char* file, int line, Severity severity, int message, ...);
-  // The encoding of the script's bytes; false when it cannot be opened.
+  // The encoding of the script's bytes (encoding.cc); false when it cannot
+  // be opened.
   bool CheckEncoding();
   // The whole walk.
   void CollectDefines();
@@ -161,21 +160,24 @@ class Checker {
   void CheckMacroUses(const char* raw, CommandCode code);
   // One command (a line, or a tail); text is expanded and may be cut.
   void CheckCommand(char* text, int depth);
-  char* StrictArg(char** cursor, int what);
+  // Says why argument index of a decoded command could not be read, if it
+  // is the one that failed; false then.
+  bool ArgRead(CommandCode code, const Arguments& args, int index);
   void CheckDefine(char* text, const char* raw);
-  void CheckIf(CommandCode code, char* rest, int depth);
-  void CheckTextCopy(CommandCode code, char* rest);
+  void CheckIf(CommandCode code, const Arguments& args, int depth);
+  void CheckTextCopy(CommandCode code, const char* source, const char* destination);
   void CheckMediumFile(const char* path, Severity severity, int message);
   void CheckRegistryPath(const char* path);
   void CheckSetupDir(CommandCode code, const char* raw);
   void RunCopier(const char* source, LanguageMode selection, bool* failed, int* line, int* kind);
+  // Labels and Goto lines (labels.cc): each Goto is looked for once the
+  // whole script is known.
   void AddLabel(const char* name);
   void AddGoto(const char* name);
   void CheckGotos();
-  int Store(const char* text);
-  int FindLabel(const char* name) const;
   bool OnMedium(const char* path) const;
-  // A line of bytes (its line end included) as the loader stores it.
+  // A line of bytes (its line end included) as the loader stores it
+  // (encoding.cc).
   void NoteSplit(int line, int bytes);
   // The line of the file that a stored line comes from.
   int PhysicalLine(int stored) const;
@@ -193,20 +195,12 @@ class Checker {
   CheckCounts counts_;
   int line_ = 0;  // the script line being checked
 
-  char pool_[kCheckTextPool];
-  int pool_end_ = 0;
-  bool pool_full_ = false;
-  Label labels_[kCheckMaxLabels];
-  int label_count_ = 0;
-  int label_slots_[kCheckLabelSlots];
-  Goto gotos_[kCheckMaxGotos];
-  int goto_count_ = 0;
-  DefineLine defines_[kCheckMaxDefines];
-  int define_count_ = 0;
-  unsigned copies_[kCheckMaxCopies];  // hashes of the text copies checked
-  int copy_count_ = 0;
-  Split splits_[kCheckMaxSplits];
-  int split_count_ = 0;
+  std::vector<Label> labels_;                            // in the order of their lines
+  std::unordered_map<std::string, size_t> label_index_;  // name -> labels_
+  std::vector<Goto> gotos_;
+  std::vector<DefineLine> defines_;
+  std::set<std::pair<std::string, LanguageMode>> copies_;  // the text copies checked
+  std::vector<Split> splits_;
   bool physical_lines_ = true;  // Say's lines are lines of the file
 };
 

@@ -1,0 +1,654 @@
+// The medium check: the script's bytes, then every stored line as the
+// interpreter would read it, then the Goto targets. Nothing here runs a
+// command; the text copier runs into a sink to find its syntax errors.
+#include "check/checker.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "actions/text_copier.h"
+#include "check/check_texts.h"
+#include "check/suggestions.h"
+#include "engine/conditions.h"
+#include "engine/registry_access.h"
+#include "platform/shift_jis.h"
+
+namespace setup {
+namespace {
+
+bool IsNameByte(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// Finds the next "$$NAME$$" in text from *at; copies it into token (kMacroTextSize).
+bool NextMacroToken(const char* text, int* at, char* token) {
+  for (int i = *at; text[i] != '\0'; ++i) {
+    if (text[i] != '$' || text[i + 1] != '$') continue;
+    int j = i + 2;
+    while (IsNameByte(text[j])) ++j;
+    if (j == i + 2 || text[j] != '$' || text[j + 1] != '$') continue;
+    int length = j + 2 - i;
+    if (length >= kMacroTextSize) continue;
+    std::memcpy(token, text + i, static_cast<size_t>(length));
+    token[length] = '\0';
+    *at = j + 2;
+    return true;
+  }
+  return false;
+}
+
+bool IsStartupMacro(const char* name) {
+  return std::strcmp(name, "$$WINDOWS$$") == 0 || std::strcmp(name, "$$SYSTEM$$") == 0 ||
+         std::strcmp(name, "$$FD$$") == 0;
+}
+
+bool Defined(const MacroTable& table, const char* name) {
+  for (int i = 0; i < table.count; ++i) {
+    if (std::strcmp(table.entries[i].name, name) == 0) return true;
+  }
+  return false;
+}
+
+// Representative values of the built-in macros: a Japanese Windows, and
+// the setup folders at their ordinary length and at the longest the dialog
+// takes (255 bytes).
+constexpr char kWindowsFolder[] = "C:\\WINDOWS";
+constexpr char kSystemFolder[] = "C:\\WINDOWS\\system32";
+constexpr char kSetupFolder[] = "C:\\Program Files\\Product";
+constexpr char kSetupRoot[] = "C:\\Program Files";
+constexpr int kLongestFolder = kTextSize - 1;
+
+constexpr int kMaxTailDepth = 16;  // If-commands chained on one line
+
+}  // namespace
+
+// ---- adaptors ----
+
+long Checker::Files::Read(FileHandle file, void* buffer, unsigned long size) {
+  if (file == kSink) return -1;
+  return medium_.Read(file, buffer, size);
+}
+
+void Checker::Files::Close(FileHandle file) {
+  if (file != kSink) medium_.Close(file);
+}
+
+void Checker::Ui::ShowError(const char* text) {
+  CopyBounded(LeadBytes{}, last_error, kTextSize, text);
+  ++error_count;
+}
+
+unsigned Checker::System::GetWindowsDirectory(char* buffer, unsigned size) {
+  CopyBounded(LeadBytes{}, buffer, size, kWindowsFolder);
+  return sizeof kWindowsFolder - 1;
+}
+
+unsigned Checker::System::GetSystemDirectory(char* buffer, unsigned size) {
+  CopyBounded(LeadBytes{}, buffer, size, kSystemFolder);
+  return sizeof kSystemFolder - 1;
+}
+
+bool Checker::System::GetProgramPath(char* buffer, unsigned size) {
+  int n = std::snprintf(buffer, size, "%s\\setup.exe", medium_folder_);
+  return n >= 0 && static_cast<unsigned>(n) < size;
+}
+
+bool Checker::System::IsLeadByte(unsigned char byte) { return IsShiftJisLeadByte(byte); }
+
+// ---- the check ----
+
+Checker::Checker(FileSystem& medium, const CheckOptions& options, CheckReport& report)
+    : options_(options),
+      report_(report),
+      medium_(medium),
+      files_(medium),
+      system_(options.medium_folder),
+      platform_{&system_, &files_, &registry_, nullptr, nullptr},
+      engine_(platform_, ui_) {}
+
+void Checker::Say(const char* file, int line, Severity severity, int message, ...) {
+  char text[kTextSize * 2];
+  va_list args;
+  va_start(args, message);
+  // The formats are the fixed texts above; both languages of a text take
+  // the same conversions in the same order.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+  std::vsnprintf(text, sizeof text, CheckText(message, options_.japanese), args);
+#pragma GCC diagnostic pop
+  va_end(args);
+  if (options_.werror) severity = Severity::kError;
+  int script_line = file != nullptr ? line_ : line;
+  if (!physical_lines_) {
+    script_line = PhysicalLine(script_line);
+    if (file == nullptr) line = script_line;
+  }
+  if (severity == Severity::kError) {
+    ++counts_.errors;
+  } else {
+    ++counts_.warnings;
+  }
+  report_.Diagnostic(file, line, script_line, severity, text);
+}
+
+CheckCounts Checker::Run() {
+  // The start-up of a run, without the dialog.
+  std::snprintf(engine_.program_folder, kTextSize, "%s", options_.medium_folder);
+  engine_.macros.count = 0;
+  DefineMacro(engine_.macros, "$$WINDOWS$$", kWindowsFolder);
+  DefineMacro(engine_.macros, "$$SYSTEM$$", kSystemFolder);
+  DefineMacro(engine_.macros, "$$FD$$", engine_.program_folder);
+  if (!CheckEncoding()) {
+    Say(nullptr, 0, Severity::kError, kTxtCantOpen);
+    return counts_;
+  }
+  physical_lines_ = false;  // from here on, lines are numbered as stored
+  if (!engine_.LoadScript()) {
+    // The loader stopped at a line: what it stored before is still checked.
+    Say(nullptr, engine_.line_number, Severity::kError, kTxtNotLoaded, ui_.last_error);
+  }
+
+  // The run-time macros, as OK in the dialog defines them.
+  DefineMacro(engine_.macros, "$$SETUPDIR$$", kSetupFolder);
+  DefineMacro(engine_.macros, "$$SETUPDIR2$$", kSetupFolder);
+  DefineMacro(engine_.macros, "$$SETUPROOT$$", kSetupRoot);
+  DefineMacro(engine_.macros, "$$SETUPROOT2$$", kSetupRoot);
+  long_macros_ = engine_.macros;
+  char folder[kTextSize];
+  std::memset(folder, 'a', kLongestFolder);
+  std::memcpy(folder, "C:\\", 3);
+  folder[kLongestFolder] = '\0';
+  DefineMacro(long_macros_, "$$SETUPDIR$$", folder);
+  DefineMacro(long_macros_, "$$SETUPDIR2$$", folder);
+  folder[kLongestFolder - 2] = '\0';  // the root of "C:\aaa...\a"
+  DefineMacro(long_macros_, "$$SETUPROOT$$", folder);
+  DefineMacro(long_macros_, "$$SETUPROOT2$$", folder);
+
+  CollectDefines();
+  const char* stored = engine_.lines.storage;
+  const char* end = stored + engine_.lines.end;
+  for (int number = 1; stored < end; ++number) {
+    CheckLine(number, stored);
+    stored += std::strlen(stored) + 1;
+  }
+  CheckGotos();
+  return counts_;
+}
+
+void Checker::CollectDefines() {
+  // The names as the #define lines write them, so that a use before its
+  // definition can name the line that comes too late.
+  const char* stored = engine_.lines.storage;
+  const char* end = stored + engine_.lines.end;
+  for (int number = 1; stored < end; ++number) {
+    const char* text = stored;
+    stored += std::strlen(stored) + 1;
+    while (IsBlank(*text)) ++text;
+    char* rest = nullptr;
+    CommandCode code = ClassifyLine(text, &rest);
+    if (code != kDefine && code != kDefineRegistry) continue;
+    char name[kMacroTextSize];
+    FirstWord(rest, name, kMacroTextSize);
+    defines_.push_back({number, name});
+  }
+}
+
+void Checker::CheckLine(int number, const char* stored) {
+  line_ = number;
+  engine_.line_number = number;
+  int length = static_cast<int>(std::strlen(stored));
+  if (length >= kWorkLineSize) {
+    Say(nullptr, number, Severity::kError, kTxtLineTooLong, kWorkLineSize - 1);
+    return;
+  }
+  const char* raw = stored;
+  while (IsBlank(*raw)) ++raw;
+  CommandCode raw_code = ClassifyLine(raw);
+  if (raw_code == kCommentLine || raw_code == kEmptyLine) return;
+  CheckMacroUses(raw, raw_code);
+  if (raw_code == kSetupDir || raw_code == kSetupDir2 || raw_code == kWindowTitle) {
+    CheckSetupDir(raw_code, raw);
+    return;
+  }
+
+  char expanded[kWorkLineSize];
+  if (!ExpandMacros(engine_.macros, stored, expanded, kWorkLineSize)) {
+    Say(nullptr, number, Severity::kError, kTxtExpansionTooLong, kWorkLineSize - 1);
+    return;
+  }
+  char long_line[kWorkLineSize];  // the same line with the longest setup folders
+  if (!ExpandMacros(long_macros_, stored, long_line, kWorkLineSize)) {
+    Say(nullptr, number, Severity::kWarning, kTxtExpansionTooLongLongFolder, kWorkLineSize - 1,
+        kLongestFolder);
+  }
+  char* text = expanded;
+  while (IsBlank(*text)) ++text;
+  if (ClassifyLine(text) == kDefine) {
+    CheckDefine(text, raw);
+    return;
+  }
+  CheckCommand(text, 0);
+}
+
+void Checker::CheckMacroUses(const char* raw, CommandCode code) {
+  int at = 0;
+  if (code == kDefine || code == kDefineRegistry) {
+    // The name being defined is no use of it.
+    char* rest = nullptr;
+    ClassifyLine(raw, &rest);
+    at = static_cast<int>(rest - raw);
+    while (rest[0] != '\0' && !IsBlank(rest[0])) {
+      ++rest;
+      ++at;
+    }
+  }
+  bool dialog = code == kSetupDir || code == kSetupDir2 || code == kWindowTitle;
+  char token[kMacroTextSize];
+  char quoted[kQuoteSize];
+  while (NextMacroToken(raw, &at, token)) {
+    Quote(token, quoted);
+    if (dialog) {
+      if (code == kWindowTitle || !IsStartupMacro(token)) {
+        Say(nullptr, line_, Severity::kWarning, kTxtDialogMacro, quoted);
+      }
+      continue;
+    }
+    if (Defined(engine_.macros, token)) continue;
+    int later = 0;
+    for (const DefineLine& define : defines_) {
+      if (define.line > line_ && define.name == token) {
+        later = define.line;
+        break;
+      }
+    }
+    if (later > 0) {
+      Say(nullptr, line_, Severity::kWarning, kTxtMacroBeforeDefine, quoted, later);
+      continue;
+    }
+    const char* best = nullptr;
+    int best_distance = 99;
+    for (int i = 0; i < engine_.macros.count; ++i) {
+      const char* name = engine_.macros.entries[i].name;
+      int distance = Distance(token, name);
+      if (Near(distance, name) && distance < best_distance) {
+        best = name;
+        best_distance = distance;
+      }
+    }
+    for (const DefineLine& define : defines_) {
+      const char* name = define.name.c_str();
+      int distance = Distance(token, name);
+      if (Near(distance, name) && distance < best_distance) {
+        best = name;
+        best_distance = distance;
+      }
+    }
+    if (best != nullptr) {
+      char suggestion[kQuoteSize];
+      Quote(best, suggestion);
+      Say(nullptr, line_, Severity::kWarning, kTxtMacroUndefinedSuggest, quoted, suggestion);
+    } else {
+      Say(nullptr, line_, Severity::kWarning, kTxtMacroUndefined, quoted);
+    }
+  }
+}
+
+void Checker::CheckSetupDir(CommandCode code, const char* raw) {
+  if (code == kWindowTitle) return;
+  // The folder as the pre-scan takes it, then expanded as the dialog gets it.
+  char* rest = nullptr;
+  ClassifyLine(raw, &rest);
+  char folder[kTextSize];
+  char label[kTextSize];
+  int errors = ui_.error_count;
+  if (!engine_.ParseSetupDir(rest, folder, label) || ui_.error_count != errors)
+    return;  // said by the load
+  char expanded[kTextSize];
+  if (!ExpandMacros(engine_.macros, folder, expanded, kTextSize)) {
+    Say(nullptr, line_, Severity::kError, kTxtFolderTooLong, kTextSize - 1);
+  }
+}
+
+bool Checker::ArgRead(CommandCode code, const Arguments& args, int index) {
+  if (args.fault_index != index) return true;
+  const char* name = ArgumentName(kCommandTable[code].args[index].name, options_.japanese);
+  const char* start = args.start[index];
+  if (args.fault == ArgFault::kNoQuote) {
+    Say(nullptr, line_, Severity::kError, kTxtNoQuote, name);
+  } else if (*start == '\0') {
+    Say(nullptr, line_, Severity::kError, kTxtMissing, name);
+  } else {
+    char quoted[kQuoteSize];
+    Quote(start, quoted);
+    Say(nullptr, line_, Severity::kError, kTxtNoBlank, name, quoted);
+  }
+  return false;
+}
+
+void Checker::CheckDefine(char* text, const char* raw) {
+  Arguments args;
+  DecodeLine(engine_.lead_bytes, text, &args);
+  if (!ArgRead(kDefine, args, 0)) return;
+  const char* name = args.text[0];
+  const char* value = args.text[1];
+  char quoted[kQuoteSize];
+  Quote(name, quoted);
+  // The name as written: when it was replaced, a macro of that name exists.
+  char* raw_rest = nullptr;
+  ClassifyLine(raw, &raw_rest);
+  char written[kMacroTextSize];
+  FirstWord(raw_rest, written, kMacroTextSize);
+  if (written[0] != '"' && std::strcmp(written, name) != 0 && Defined(engine_.macros, written)) {
+    char old[kQuoteSize];
+    Quote(written, old);
+    Say(nullptr, line_, Severity::kWarning, kTxtMacroRedefined, old, quoted);
+  } else if (!(name[0] == '$' && name[1] == '$')) {
+    Say(nullptr, line_, Severity::kWarning, kTxtMacroPlainName, quoted);
+  }
+  size_t length = std::strlen(value);
+  if (length > 0 && IsBlank(value[length - 1])) {
+    Say(nullptr, line_, Severity::kWarning, kTxtMacroTrailingBlank, quoted);
+  }
+  switch (DefineMacro(engine_.macros, name, value)) {
+    case DefineResult::kStored:
+      break;
+    case DefineResult::kTableFull:
+      Say(nullptr, line_, Severity::kError, kTxtTooManyMacros, kMaxMacros);
+      return;
+    case DefineResult::kTooLong:
+      Say(nullptr, line_, Severity::kError, kTxtMacroTooLong, kMacroTextSize - 1);
+      return;
+  }
+  // The same definition with long folders: the line expanded with them.
+  char long_line[kWorkLineSize];
+  if (!ExpandMacros(long_macros_, raw, long_line, kWorkLineSize)) return;  // said already
+  char* long_text = long_line;
+  while (IsBlank(*long_text)) ++long_text;
+  Arguments long_args;
+  if (DecodeLine(engine_.lead_bytes, long_text, &long_args) != kDefine) return;
+  if (long_args.fault_index >= 0) return;
+  if (DefineMacro(long_macros_, long_args.text[0], long_args.text[1]) == DefineResult::kTooLong) {
+    Say(nullptr, line_, Severity::kWarning, kTxtMacroLongFolder, quoted, kMacroTextSize - 1,
+        kLongestFolder);
+  }
+}
+
+bool Checker::OnMedium(const char* path) const {
+  size_t n = std::strlen(options_.medium_folder);
+  if (std::strlen(path) <= n) return false;
+  for (size_t i = 0; i < n; ++i) {
+    if (ToUpperAscii(static_cast<unsigned char>(path[i])) !=
+        ToUpperAscii(static_cast<unsigned char>(options_.medium_folder[i]))) {
+      return false;
+    }
+  }
+  return path[n] == '\\' || path[n] == '/';
+}
+
+void Checker::CheckMediumFile(const char* path, Severity severity, int message) {
+  if (!OnMedium(path)) return;
+  FileStatus status;
+  if (medium_.GetStatus(path, &status) && (status.attributes & kAttrDirectory) == 0) return;
+  char quoted[kQuoteSize];
+  Quote(path, quoted);
+  Say(nullptr, line_, severity, message, quoted);
+}
+
+void Checker::CheckRegistryPath(const char* path) {
+  RegistryPath parsed;
+  if (ParseRegistryPath(engine_.lead_bytes, path, &parsed)) return;
+  char quoted[kQuoteSize];
+  Quote(path, quoted);
+  Say(nullptr, line_, Severity::kWarning, kTxtRegistryRoot, quoted);
+}
+
+void Checker::CheckCommand(char* text, int depth) {
+  while (IsBlank(*text)) ++text;
+  if (ClassifyLine(text) == kDefine) {
+    // A #define as a tail: its line was expanded as a whole already.
+    CheckDefine(text, text);
+    return;
+  }
+  // The keyword and operators are quoted as written, before the cutting.
+  char word[kQuoteSize];
+  FirstWord(text, word, sizeof word);
+  const char* comment = ForeignComment(text);
+  Arguments args;
+  CommandCode code = DecodeLine(engine_.lead_bytes, text, &args);
+  const char* first = args.text[0];
+  char quoted[kQuoteSize];
+  switch (code) {
+    case kNoKeyword: {
+      const char* suggestion = SuggestKeyword(word);
+      const char* glued = GluedKeyword(word);
+      if (suggestion != nullptr) {
+        Say(nullptr, line_, Severity::kError, kTxtUnknownSuggest, word, suggestion);
+      } else if (comment != nullptr) {
+        Say(nullptr, line_, Severity::kError, kTxtForeignComment, comment);
+      } else if (glued != nullptr) {
+        Say(nullptr, line_, Severity::kError, kTxtGlued, glued);
+      } else {
+        Quote(word, quoted);
+        Say(nullptr, line_, Severity::kError, kTxtUnknown, quoted);
+      }
+      return;
+    }
+    case kEmptyLine:
+    case kCommentLine:
+    case kSetupDir:
+    case kSetupDir2:
+    case kWindowTitle:
+    case kMessage:
+    case kErrorExit:
+    case kDefine:
+      return;
+    case kLabelLine:
+      if (depth > 0) return;  // a tail that is a label does nothing
+      if (*first == '\0') {
+        Say(nullptr, line_, Severity::kError, kTxtLabelNoName);
+        return;
+      }
+      AddLabel(first);
+      return;
+    case kDefineRegistry:
+      for (int i = 0; i < 3; ++i) {
+        if (!ArgRead(code, args, i)) return;
+      }
+      CheckRegistryPath(args.text[1]);
+      if (DefineMacro(engine_.macros, first, "") == DefineResult::kTableFull) {
+        Say(nullptr, line_, Severity::kError, kTxtTooManyMacros, kMaxMacros);
+      }
+      DefineMacro(long_macros_, first, "");
+      if (depth < kMaxTailDepth) CheckCommand(args.tail, depth + 1);
+      return;
+    case kTextCopy:
+    case kJapanCopy:
+    case kEnglishCopy:
+      if (!ArgRead(code, args, 0)) return;
+      CheckTextCopy(code, first, args.text[1]);
+      return;
+    case kBinCopy:
+      if (!ArgRead(code, args, 0)) return;
+      if (args.text[1][0] == '\0') {
+        Say(nullptr, line_, Severity::kError, kTxtMissing,
+            ArgumentName(ArgName::kDestination, options_.japanese));
+      }
+      CheckMediumFile(first, Severity::kError, kTxtNotOnMedium);
+      return;
+    case kMakeDir:
+      if (first[0] == '\0') {
+        Say(nullptr, line_, Severity::kError, kTxtMissing,
+            ArgumentName(ArgName::kFolder, options_.japanese));
+      }
+      return;
+    case kDiskCheck: {
+      if (!ArgRead(code, args, 0)) return;
+      char path[kTextSize];
+      int n = std::snprintf(path, sizeof path, "%s\\%s", engine_.program_folder, first);
+      if (n > 0 && n < kTextSize) CheckMediumFile(path, Severity::kWarning, kTxtDiskNotOnMedium);
+      return;
+    }
+    case kSetRegistry:
+      if (!ArgRead(code, args, 0) || !ArgRead(code, args, 1)) return;
+      CheckRegistryPath(first);
+      return;
+    case kDeleteRegistry:
+      if (!ArgRead(code, args, 0)) return;
+      CheckRegistryPath(first);
+      return;
+    case kRegsvr:
+      if (!ArgRead(code, args, 0)) return;
+      CheckMediumFile(first, Severity::kError, kTxtNotOnMedium);
+      return;
+    case kIfFileVersion:
+    case kIfProductVersion:
+    case kIfFileDate:
+    case kIfString:
+    case kIfFileFind:
+    case kIfRegistryFind:
+    case kIfLanguage:
+      CheckIf(code, args, depth);
+      return;
+    case kMessageBox:
+      // Unquoted, the text is its first word; the rest of the line is lost.
+      if (args.start[0][0] != '"' && args.end != nullptr && *args.end != '\0') {
+        Say(nullptr, line_, Severity::kWarning, kTxtMessageBoxWord);
+      }
+      return;
+    case kGoto:
+      if (*first == '\0') {
+        Say(nullptr, line_, Severity::kError, kTxtGotoNoLabel);
+        return;
+      }
+      if (std::strlen(first) >= kGotoTargetSize) {
+        Say(nullptr, line_, Severity::kError, kTxtLabelTooLong, kGotoTargetSize - 1);
+        return;
+      }
+      AddGoto(first);
+      return;
+    case kOpEqual:
+    case kOpLessEqual:
+    case kOpLess:
+    case kOpGreaterEqual:
+    case kOpGreater:
+      Say(nullptr, line_, Severity::kError, kTxtOperatorLine, word);
+      return;
+    case kRegistry:
+      Say(nullptr, line_, Severity::kError, kTxtRegistryLine);
+      return;
+  }
+}
+
+void Checker::CheckIf(CommandCode code, const Arguments& args, int depth) {
+  if (!ArgRead(code, args, 0)) return;
+  const char* first = args.text[0];
+  int sense_index = 1;
+  char quoted[kQuoteSize];
+  if (kCommandTable[code].args[1].form == ArgForm::kOperator) {
+    sense_index = 3;
+    if (!ArgRead(code, args, 1)) return;
+    // The second argument as written, when no operator stood before it.
+    const char* second = args.start[2];
+    if (args.op != 0 || second == nullptr) {
+      // An operator, or nothing more to say.
+    } else if (second[0] == '=' || second[0] == '<' || second[0] == '>') {
+      char word[kQuoteSize];
+      FirstWord(second, word, sizeof word);
+      Quote(word, quoted);
+      Say(nullptr, line_, Severity::kWarning, kTxtGluedOperator, quoted);
+    } else if (code == kIfFileDate || code == kIfString) {
+      Say(nullptr, line_, Severity::kWarning, kTxtNoOperator);
+    }
+    if (!ArgRead(code, args, 2)) return;
+  }
+  if (!ArgRead(code, args, sense_index)) return;
+  const char* sense = args.text[sense_index];
+  if ((sense[0] == 'E' || sense[0] == 'e') && !EqualNoCase(sense, "Else") && sense[1] != '\0') {
+    Quote(sense, quoted);
+    Say(nullptr, line_, Severity::kWarning, kTxtSenseInverts, quoted);
+  }
+  switch (code) {
+    case kIfRegistryFind:
+      CheckRegistryPath(first);
+      break;
+    case kIfLanguage: {
+      unsigned long value = 0;
+      bool hex = first[0] == '0' && (first[1] == 'x' || first[1] == 'X');
+      value = std::strtoul(first + (hex ? 2 : 0), nullptr, hex ? 16 : 10);
+      if (value > 0xFF) {  // primary language numbers are below 0x100
+        Quote(first, quoted);
+        Say(nullptr, line_, Severity::kWarning, kTxtLanguageId, quoted);
+      }
+      break;
+    }
+    case kIfFileVersion:
+    case kIfProductVersion:
+      CheckMediumFile(first, Severity::kWarning, kTxtTestFileNotOnMedium);
+      break;
+    default:
+      break;
+  }
+  if (depth < kMaxTailDepth) CheckCommand(args.tail, depth + 1);
+}
+
+void Checker::CheckTextCopy(CommandCode code, const char* source, const char* destination) {
+  if (destination[0] == '\0') {
+    Say(nullptr, line_, Severity::kError, kTxtMissing,
+        ArgumentName(ArgName::kDestination, options_.japanese));
+  } else if (destination[0] == '"') {
+    Say(nullptr, line_, Severity::kError, kTxtQuotedDestination);
+  } else if (IsBlank(destination[std::strlen(destination) - 1])) {
+    Say(nullptr, line_, Severity::kWarning, kTxtDestinationBlanks);
+  }
+  if (!OnMedium(source)) return;
+  FileStatus status;
+  if (!medium_.GetStatus(source, &status) || (status.attributes & kAttrDirectory) != 0) {
+    CheckMediumFile(source, Severity::kError, kTxtNotOnMedium);
+    return;
+  }
+  // Each text once per selection: the macros it sees may differ between
+  // lines, but its comments do not.
+  bool japanese_failed = false;
+  bool english_failed = false;
+  int japanese_line = 0;
+  int english_line = 0;
+  int japanese_kind = 0;
+  int english_kind = 0;
+  if (code != kEnglishCopy)
+    RunCopier(source, kJapanese, &japanese_failed, &japanese_line, &japanese_kind);
+  if (code != kJapanCopy)
+    RunCopier(source, kEnglish, &english_failed, &english_line, &english_kind);
+  if (japanese_failed) {
+    Say(source, japanese_line, Severity::kError, japanese_kind, kTextBufferSize - 1);
+  } else if (english_failed) {
+    Say(source, english_line, Severity::kError, english_kind, kTextBufferSize - 1);
+  }
+}
+
+void Checker::RunCopier(const char* source, LanguageMode selection, bool* failed, int* line,
+                        int* kind) {
+  if (!copies_.insert({source, selection}).second) return;
+  int errors = ui_.error_count;
+  bool copied = CopyText(engine_, source, "NUL", selection);
+  CloseSource(engine_);
+  CloseDestination(engine_, !copied);
+  CopyFailure failure = LastCopyFailure(engine_);
+  if (copied || failure.fault == CopyFault::kNone || ui_.error_count == errors) return;
+  *failed = true;
+  *line = failure.line;
+  switch (failure.fault) {
+    case CopyFault::kLineTooLong:
+      *kind = kTxtCopyLineTooLong;
+      break;
+    case CopyFault::kCommentTooLong:
+      *kind = kTxtCommentTooLong;
+      break;
+    default:
+      *kind = kTxtCommentNotClosed;
+      break;
+  }
+}
+
+}  // namespace setup
