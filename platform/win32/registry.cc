@@ -69,9 +69,12 @@ class Win32Registry : public Registry {
   }
 
   void CloseKey(RegKey key) override {
-    // The predefined keys are never closed.
-    for (RootKey root : {RootKey::kClassesRoot, RootKey::kCurrentUser, RootKey::kLocalMachine,
-                         RootKey::kUsers, RootKey::kCurrentConfig}) {
+    // The predefined keys are never closed. (A constant table: a list
+    // written in the loop would be writable data of its own.)
+    static constexpr RootKey kRoots[] = {RootKey::kClassesRoot, RootKey::kCurrentUser,
+                                         RootKey::kLocalMachine, RootKey::kUsers,
+                                         RootKey::kCurrentConfig};
+    for (RootKey root : kRoots) {
       if (key == Root(root)) return;
     }
     RegCloseKey(ToHkey(key));
