@@ -35,7 +35,6 @@ enum Message : int {
   kTxtLabelOnlyAbove,
   kTxtLabelCase,
   kTxtLabelNoName,
-  kTxtLabelTwice,
   kTxtMacroBeforeDefine,
   kTxtMacroUndefined,
   kTxtMacroUndefinedSuggest,
