@@ -60,6 +60,10 @@ enum Message : int {
   kTxtLanguageId,
   kTxtRegistryRoot,
   kTxtMessageBoxWord,
+  kTxtTrailingIgnored,
+  kTxtTrailingInValue,
+  kTxtTrailingData,
+  kTxtUnquotedFolder,
   kTxtCount,
 };
 

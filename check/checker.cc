@@ -90,6 +90,16 @@ bool FindDefine(const LeadBytes& lead, const char* text, int* begin, int* end) {
   return false;
 }
 
+// Where a comment of another language begins inside a value that runs to
+// the end of the line (" ; product version"); nullptr when none does.
+const char* CommentInValue(const char* value) {
+  for (const char* p = value; *p != '\0'; ++p) {
+    // A blank is never a trail byte, so the scan needs no lead bytes.
+    if (IsBlank(*p) && (p[1] == '\'' || ForeignComment(p + 1) != nullptr)) return p + 1;
+  }
+  return nullptr;
+}
+
 // "' check: ignore", in any case, with a reason behind it if the author
 // likes ("' check: ignore: built at run time"): the line below it is not
 // reported.
@@ -355,6 +365,15 @@ void Checker::CheckSetupDir(CommandCode code, const char* raw) {
   int errors = ui_.error_count;
   if (!engine_.ParseSetupDir(rest, folder, label) || ui_.error_count != errors)
     return;  // said by the load
+  // An unquoted folder ends at its first blank and the rest becomes the
+  // label: an unquoted rest is most likely the folder's own second word.
+  const char* behind = rest + std::strcspn(rest, " \t");
+  behind += std::strspn(behind, " \t");
+  if (rest[0] != '"' && ClassifyLine(rest) != kRegistry && *behind != '\0' && *behind != '"') {
+    char used[kQuoteSize];
+    Quote(folder, used);
+    Say(nullptr, line_, Severity::kWarning, kTxtUnquotedFolder, used);
+  }
   char expanded[kTextSize];
   if (!ExpandMacros(engine_.macros, folder, expanded, kTextSize)) {
     Say(nullptr, line_, Severity::kError, kTxtFolderTooLong, kTextSize - 1);
@@ -396,6 +415,12 @@ void Checker::CheckDefine(char* text, const char* raw) {
     Say(nullptr, line_, Severity::kWarning, kTxtMacroRedefined, old, quoted);
   } else if (!(name[0] == '$' && name[1] == '$')) {
     Say(nullptr, line_, Severity::kWarning, kTxtMacroPlainName, quoted);
+  }
+  if (const char* comment = CommentInValue(value)) {
+    Quote(comment, quoted);
+    Say(nullptr, line_, Severity::kError, kTxtTrailingInValue, quoted,
+        ArgumentName(ArgName::kValue, options_.japanese));
+    Quote(name, quoted);
   }
   size_t length = std::strlen(value);
   if (length > 0 && IsBlank(value[length - 1])) {
@@ -498,6 +523,7 @@ void Checker::CheckCommand(char* text, int depth) {
   CommandCode code = DecodeLine(engine_.lead_bytes, text, &args);
   const char* first = args.text[0];
   char quoted[kQuoteSize];
+  CheckTrailingText(code, args);
   switch (code) {
     case kNoKeyword: {
       const char* suggestion = SuggestKeyword(word);
@@ -643,6 +669,32 @@ void Checker::CheckCommand(char* text, int depth) {
   }
 }
 
+void Checker::CheckTrailingText(CommandCode code, const Arguments& args) {
+  // Only a command with arguments, read in full, has an end; an
+  // If-command's is its tail, and a MessageBox's has a text of its own.
+  if (kCommandTable[code].args[0].form == ArgForm::kNone || args.fault_index >= 0 ||
+      args.end == nullptr || *args.end == '\0' || args.tail != nullptr || code == kMessageBox ||
+      code == kDefineRegistry) {
+    return;
+  }
+  char quoted[kQuoteSize];
+  char used[kQuoteSize];
+  Quote(args.end, quoted);
+  int last = 0;
+  while (last + 1 < kMaxArgs && args.text[last + 1] != nullptr) ++last;
+  if (code == kSetRegistry) {
+    // The value is written with the data read, whatever the author meant
+    // behind it ("path", "data": the data ",").
+    Quote(args.text[last], used);
+    Say(nullptr, line_, Severity::kError, kTxtTrailingData, quoted, used);
+  } else if (code == kMakeDir && args.start[0][0] != '"') {
+    Quote(args.text[0], used);
+    Say(nullptr, line_, Severity::kWarning, kTxtUnquotedFolder, used);
+  } else {
+    Say(nullptr, line_, Severity::kWarning, kTxtTrailingIgnored, quoted);
+  }
+}
+
 void Checker::CheckIf(CommandCode code, const Arguments& args, int depth) {
   if (!ArgRead(code, args, 0)) return;
   const char* first = args.text[0];
@@ -701,6 +753,11 @@ void Checker::CheckTextCopy(CommandCode code, const char* source, const char* de
         ArgumentName(ArgName::kDestination, options_.japanese));
   } else if (destination[0] == '"') {
     Say(nullptr, line_, Severity::kError, kTxtQuotedDestination);
+  } else if (const char* comment = CommentInValue(destination)) {
+    char quoted[kQuoteSize];
+    Quote(comment, quoted);
+    Say(nullptr, line_, Severity::kError, kTxtTrailingInValue, quoted,
+        ArgumentName(ArgName::kDestination, options_.japanese));
   } else if (IsBlank(destination[std::strlen(destination) - 1])) {
     Say(nullptr, line_, Severity::kWarning, kTxtDestinationBlanks);
   }

@@ -168,6 +168,9 @@ class Checker {
   bool ArgRead(CommandCode code, const Arguments& args, int index);
   void CheckDefine(char* text, const char* raw);
   void CheckIf(CommandCode code, const Arguments& args, int depth);
+  // Text behind a command's last argument (args.end): ignored by the run,
+  // or read as a value the author did not mean.
+  void CheckTrailingText(CommandCode code, const Arguments& args);
   void CheckTextCopy(CommandCode code, const char* source, const char* destination);
   void CheckMediumFile(const char* path, Severity severity, int message);
   void CheckRegistryPath(const char* path);

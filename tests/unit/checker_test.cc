@@ -105,6 +105,28 @@ TEST(CheckerTest, Diagnostics) {
         "without quotes",
         "Setup.Inf:7: warning: the destination ends in blanks, which become part of the file name",
         "Setup.Inf:8: error: the macro name is missing"}},
+      {"text after the last argument: in a value an error, elsewhere a warning",
+       "#define $$VERSION$$ 1.0.0 ; product version\n"
+       "TextCopy \"$$FD$$\\ReadMe.txt\" $$SETUPDIR$$\\ReadMe.txt // read-me\n"
+       "SetRegistry \"HKEY_CURRENT_USER\\x\\v\", \"data\"\n"
+       "SetRegistry \"HKEY_CURRENT_USER\\x\\v\" \"data\" \"REG_SZ\"\n"
+       "SetupDir C:\\Program Files\\Tiny Tool\nMakeDir C:\\Program Files\\Tiny Tool\n"
+       "BinCopy \"$$FD$$\\ReadMe.txt\" \"C:\\r.txt\" ' the read-me\n"
+       "SetupDir2 C:\\Data \"Data folder\"\n",
+       {{"D:\\ReadMe.txt", ""}},
+       {"Setup.Inf:1: error: '; product version' becomes part of the value; a comment line "
+        "begins with '",
+        "Setup.Inf:2: error: '// read-me' becomes part of the destination; a comment line begins "
+        "with '",
+        "Setup.Inf:3: error: text after the data is ignored: '\"data\"'; the data written is ','",
+        "Setup.Inf:4: error: text after the data is ignored: '\"REG_SZ\"'; the data written is "
+        "'data'",
+        "Setup.Inf:5: warning: the folder is not quoted and ends at its first blank: the run uses "
+        "'C:\\Program'; quote it",
+        "Setup.Inf:6: warning: the folder is not quoted and ends at its first blank: the run uses "
+        "'C:\\Program'; quote it",
+        "Setup.Inf:7: warning: text after the last argument is ignored: '' the read-me'; a "
+        "comment line begins with '"}},
       {"If-commands: operators, sense words, tails",
        "IfString a b Then Goto X\nIfFileVersion \"C:\\f\" <=1.0 Then Goto X\n"
        "IfFileFind \"C:\\f\" Exists Goto X\nIfLanguage 0x0411 Then Goto X\n"
