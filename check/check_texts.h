@@ -35,7 +35,6 @@ enum Message : int {
   kTxtLabelOnlyAbove,
   kTxtLabelCase,
   kTxtLabelNoName,
-  kTxtLabelTwice,
   kTxtMacroBeforeDefine,
   kTxtMacroUndefined,
   kTxtMacroUndefinedSuggest,
@@ -61,6 +60,10 @@ enum Message : int {
   kTxtLanguageId,
   kTxtRegistryRoot,
   kTxtMessageBoxWord,
+  kTxtTrailingIgnored,
+  kTxtTrailingInValue,
+  kTxtTrailingData,
+  kTxtUnquotedFolder,
   kTxtCount,
 };
 

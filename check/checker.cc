@@ -62,6 +62,68 @@ constexpr int kLongestFolder = kTextSize - 1;
 
 constexpr int kMaxTailDepth = 16;  // If-commands chained on one line
 
+// The #define or #define_registry a line holds, as its command or as the
+// tail of its If-commands: where the name it defines begins and ends in
+// text (offsets). A name defined is no use of it.
+bool FindDefine(const LeadBytes& lead, const char* text, int* begin, int* end) {
+  char copy[kWorkLineSize];
+  if (std::strlen(text) >= sizeof copy) return false;
+  std::strcpy(copy, text);
+  char* command = copy;
+  for (int depth = 0; depth <= kMaxTailDepth && command != nullptr; ++depth) {
+    while (IsBlank(*command)) ++command;
+    char* rest = nullptr;
+    CommandCode code = ClassifyLine(command, &rest);
+    if (code == kDefine || code == kDefineRegistry) {
+      *begin = static_cast<int>(rest - copy);
+      *end = *begin;
+      while (copy[*end] != '\0' && !IsBlank(copy[*end])) ++*end;
+      return true;
+    }
+    bool has_tail = false;
+    for (const Arg& arg : kCommandTable[code].args) has_tail |= arg.form == ArgForm::kSense;
+    if (!has_tail) return false;
+    Arguments args;
+    DecodeArguments(lead, code, rest, &args);  // cuts in place: offsets stay
+    command = args.tail;
+  }
+  return false;
+}
+
+// Where a comment of another language begins inside a value that runs to
+// the end of the line (" ; product version"); nullptr when none does.
+const char* CommentInValue(const char* value) {
+  for (const char* p = value; *p != '\0'; ++p) {
+    // A blank is never a trail byte, so the scan needs no lead bytes.
+    if (IsBlank(*p) && (p[1] == '\'' || ForeignComment(p + 1) != nullptr)) return p + 1;
+  }
+  return nullptr;
+}
+
+// "' check: ignore", in any case, with a reason behind it if the author
+// likes ("' check: ignore: built at run time"): the line below it is not
+// reported.
+bool IsIgnoreComment(const char* text) {
+  const char* p = text + 1;  // behind the quote
+  while (IsBlank(*p)) ++p;
+  constexpr char kCheck[] = "check:";
+  constexpr char kIgnore[] = "ignore";
+  for (const char* word : {kCheck, kIgnore}) {
+    size_t n = std::strlen(word);
+    for (size_t i = 0; i < n; ++i) {
+      if (ToUpperAscii(static_cast<unsigned char>(p[i])) !=
+          ToUpperAscii(static_cast<unsigned char>(word[i]))) {
+        return false;
+      }
+    }
+    p += n;
+    if (word == kCheck) {
+      while (IsBlank(*p)) ++p;
+    }
+  }
+  return !IsNameByte(*p);  // "ignored" or "ignores" is no such comment
+}
+
 }  // namespace
 
 // ---- adaptors ----
@@ -119,15 +181,16 @@ void Checker::Say(const char* file, int line, Severity severity, int message, ..
   std::vsnprintf(text, sizeof text, CheckText(message, options_.japanese), args);
 #pragma GCC diagnostic pop
   va_end(args);
-  if (options_.werror) severity = Severity::kError;
   int script_line = file != nullptr ? line_ : line;
+  if (!physical_lines_ && ignored_.count(script_line) != 0) return;
+  if (options_.werror && severity == Severity::kWarning) severity = Severity::kError;
   if (!physical_lines_) {
     script_line = PhysicalLine(script_line);
     if (file == nullptr) line = script_line;
   }
   if (severity == Severity::kError) {
     ++counts_.errors;
-  } else {
+  } else if (severity == Severity::kWarning) {
     ++counts_.warnings;
   }
   report_.Diagnostic(file, line, script_line, severity, text);
@@ -185,13 +248,15 @@ void Checker::CollectDefines() {
   for (int number = 1; stored < end; ++number) {
     const char* text = stored;
     stored += std::strlen(stored) + 1;
-    while (IsBlank(*text)) ++text;
-    char* rest = nullptr;
-    CommandCode code = ClassifyLine(text, &rest);
-    if (code != kDefine && code != kDefineRegistry) continue;
-    char name[kMacroTextSize];
-    FirstWord(rest, name, kMacroTextSize);
-    defines_.push_back({number, name});
+    if (ClassifyLine(text + std::strspn(text, " \t")) == kCommentLine) {
+      const char* comment = text + std::strspn(text, " \t");
+      if (IsIgnoreComment(comment)) ignored_.insert(number + 1);
+      continue;
+    }
+    int begin = 0;
+    int name_end = 0;
+    if (!FindDefine(engine_.lead_bytes, text, &begin, &name_end)) continue;
+    defines_.push_back({number, std::string(text + begin, text + name_end)});
   }
 }
 
@@ -219,8 +284,8 @@ void Checker::CheckLine(int number, const char* stored) {
     return;
   }
   char long_line[kWorkLineSize];  // the same line with the longest setup folders
-  if (!ExpandMacros(long_macros_, stored, long_line, kWorkLineSize)) {
-    Say(nullptr, number, Severity::kWarning, kTxtExpansionTooLongLongFolder, kWorkLineSize - 1,
+  if (!ExpandMacros(long_macros_, stored, long_line, kWorkLineSize) && FirstLongFolder()) {
+    Say(nullptr, number, Severity::kNote, kTxtExpansionTooLongLongFolder, kWorkLineSize - 1,
         kLongestFolder);
   }
   char* text = expanded;
@@ -234,20 +299,15 @@ void Checker::CheckLine(int number, const char* stored) {
 
 void Checker::CheckMacroUses(const char* raw, CommandCode code) {
   int at = 0;
-  if (code == kDefine || code == kDefineRegistry) {
-    // The name being defined is no use of it.
-    char* rest = nullptr;
-    ClassifyLine(raw, &rest);
-    at = static_cast<int>(rest - raw);
-    while (rest[0] != '\0' && !IsBlank(rest[0])) {
-      ++rest;
-      ++at;
-    }
-  }
+  int defined_begin = -1;  // the name a #define of this line defines
+  int defined_end = -1;
+  FindDefine(engine_.lead_bytes, raw, &defined_begin, &defined_end);
   bool dialog = code == kSetupDir || code == kSetupDir2 || code == kWindowTitle;
   char token[kMacroTextSize];
   char quoted[kQuoteSize];
   while (NextMacroToken(raw, &at, token)) {
+    int token_start = at - static_cast<int>(std::strlen(token));
+    if (token_start >= defined_begin && token_start < defined_end) continue;
     Quote(token, quoted);
     if (dialog) {
       if (code == kWindowTitle || !IsStartupMacro(token)) {
@@ -305,6 +365,15 @@ void Checker::CheckSetupDir(CommandCode code, const char* raw) {
   int errors = ui_.error_count;
   if (!engine_.ParseSetupDir(rest, folder, label) || ui_.error_count != errors)
     return;  // said by the load
+  // An unquoted folder ends at its first blank and the rest becomes the
+  // label: an unquoted rest is most likely the folder's own second word.
+  const char* behind = rest + std::strcspn(rest, " \t");
+  behind += std::strspn(behind, " \t");
+  if (rest[0] != '"' && ClassifyLine(rest) != kRegistry && *behind != '\0' && *behind != '"') {
+    char used[kQuoteSize];
+    Quote(folder, used);
+    Say(nullptr, line_, Severity::kWarning, kTxtUnquotedFolder, used);
+  }
   char expanded[kTextSize];
   if (!ExpandMacros(engine_.macros, folder, expanded, kTextSize)) {
     Say(nullptr, line_, Severity::kError, kTxtFolderTooLong, kTextSize - 1);
@@ -347,6 +416,12 @@ void Checker::CheckDefine(char* text, const char* raw) {
   } else if (!(name[0] == '$' && name[1] == '$')) {
     Say(nullptr, line_, Severity::kWarning, kTxtMacroPlainName, quoted);
   }
+  if (const char* comment = CommentInValue(value)) {
+    Quote(comment, quoted);
+    Say(nullptr, line_, Severity::kError, kTxtTrailingInValue, quoted,
+        ArgumentName(ArgName::kValue, options_.japanese));
+    Quote(name, quoted);
+  }
   size_t length = std::strlen(value);
   if (length > 0 && IsBlank(value[length - 1])) {
     Say(nullptr, line_, Severity::kWarning, kTxtMacroTrailingBlank, quoted);
@@ -369,8 +444,9 @@ void Checker::CheckDefine(char* text, const char* raw) {
   Arguments long_args;
   if (DecodeLine(engine_.lead_bytes, long_text, &long_args) != kDefine) return;
   if (long_args.fault_index >= 0) return;
-  if (DefineMacro(long_macros_, long_args.text[0], long_args.text[1]) == DefineResult::kTooLong) {
-    Say(nullptr, line_, Severity::kWarning, kTxtMacroLongFolder, quoted, kMacroTextSize - 1,
+  if (DefineMacro(long_macros_, long_args.text[0], long_args.text[1]) == DefineResult::kTooLong &&
+      FirstLongFolder()) {
+    Say(nullptr, line_, Severity::kNote, kTxtMacroLongFolder, quoted, kMacroTextSize - 1,
         kLongestFolder);
   }
 }
@@ -387,10 +463,38 @@ bool Checker::OnMedium(const char* path) const {
   return path[n] == '\\' || path[n] == '/';
 }
 
+bool Checker::FirstLongFolder() {
+  // A risk of every script that puts two folders on a line: worth one
+  // note, never a diagnostic per line. A silenced line does not use it up.
+  if (long_folder_said_ || ignored_.count(line_) != 0) return false;
+  long_folder_said_ = true;
+  return true;
+}
+
+bool Checker::OnOtherDisk(const char* path) {
+  if (disk_folder_.empty()) {
+    // Checked from disk 1, the later disks are not here to look at.
+    char quoted[kQuoteSize];
+    Quote(path, quoted);
+    Say(nullptr, line_, Severity::kNote, kTxtDiskNotOnMedium, quoted);
+    return true;
+  }
+  // The medium holds each later disk in a folder of its own (the sample's
+  // DISK2\): the file as that disk, inserted, would have it.
+  size_t n = std::strlen(options_.medium_folder);
+  char moved[kTextSize];
+  int written = std::snprintf(moved, sizeof moved, "%s\\%s%s", options_.medium_folder,
+                              disk_folder_.c_str(), path + n);
+  FileStatus status;
+  return written > 0 && written < kTextSize && medium_.GetStatus(moved, &status) &&
+         (status.attributes & kAttrDirectory) == 0;
+}
+
 void Checker::CheckMediumFile(const char* path, Severity severity, int message) {
   if (!OnMedium(path)) return;
   FileStatus status;
   if (medium_.GetStatus(path, &status) && (status.attributes & kAttrDirectory) == 0) return;
+  if (disk_line_ > 0 && OnOtherDisk(path)) return;
   char quoted[kQuoteSize];
   Quote(path, quoted);
   Say(nullptr, line_, severity, message, quoted);
@@ -419,6 +523,7 @@ void Checker::CheckCommand(char* text, int depth) {
   CommandCode code = DecodeLine(engine_.lead_bytes, text, &args);
   const char* first = args.text[0];
   char quoted[kQuoteSize];
+  CheckTrailingText(code, args);
   switch (code) {
     case kNoKeyword: {
       const char* suggestion = SuggestKeyword(word);
@@ -487,7 +592,30 @@ void Checker::CheckCommand(char* text, int depth) {
       if (!ArgRead(code, args, 0)) return;
       char path[kTextSize];
       int n = std::snprintf(path, sizeof path, "%s\\%s", engine_.program_folder, first);
-      if (n > 0 && n < kTextSize) CheckMediumFile(path, Severity::kWarning, kTxtDiskNotOnMedium);
+      if (n <= 0 || n >= kTextSize) return;
+      // The disk's folder: the folder part of the file it asks for, when the
+      // medium has it.
+      disk_line_ = 0;
+      disk_folder_.clear();
+      int slash = -1;
+      for (int i = 0; first[i] != '\0'; ++i) {
+        if (first[i] == '\\') slash = i;
+        if (IsLeadByte(engine_.lead_bytes, static_cast<unsigned char>(first[i])) &&
+            first[i + 1] != '\0') {
+          ++i;  // a trail byte may be a backslash
+        }
+      }
+      FileStatus status;
+      if (slash > 0) {
+        std::string folder = std::string(engine_.program_folder) + "\\" +
+                             std::string(first, static_cast<size_t>(slash));
+        if (medium_.GetStatus(folder.c_str(), &status) &&
+            (status.attributes & kAttrDirectory) != 0) {
+          disk_folder_.assign(first, static_cast<size_t>(slash));
+        }
+      }
+      CheckMediumFile(path, Severity::kNote, kTxtDiskNotOnMedium);
+      disk_line_ = line_;
       return;
     }
     case kSetRegistry:
@@ -538,6 +666,32 @@ void Checker::CheckCommand(char* text, int depth) {
     case kRegistry:
       Say(nullptr, line_, Severity::kError, kTxtRegistryLine);
       return;
+  }
+}
+
+void Checker::CheckTrailingText(CommandCode code, const Arguments& args) {
+  // Only a command with arguments, read in full, has an end; an
+  // If-command's is its tail, and a MessageBox's has a text of its own.
+  if (kCommandTable[code].args[0].form == ArgForm::kNone || args.fault_index >= 0 ||
+      args.end == nullptr || *args.end == '\0' || args.tail != nullptr || code == kMessageBox ||
+      code == kDefineRegistry) {
+    return;
+  }
+  char quoted[kQuoteSize];
+  char used[kQuoteSize];
+  Quote(args.end, quoted);
+  int last = 0;
+  while (last + 1 < kMaxArgs && args.text[last + 1] != nullptr) ++last;
+  if (code == kSetRegistry) {
+    // The value is written with the data read, whatever the author meant
+    // behind it ("path", "data": the data ",").
+    Quote(args.text[last], used);
+    Say(nullptr, line_, Severity::kError, kTxtTrailingData, quoted, used);
+  } else if (code == kMakeDir && args.start[0][0] != '"') {
+    Quote(args.text[0], used);
+    Say(nullptr, line_, Severity::kWarning, kTxtUnquotedFolder, used);
+  } else {
+    Say(nullptr, line_, Severity::kWarning, kTxtTrailingIgnored, quoted);
   }
 }
 
@@ -599,6 +753,11 @@ void Checker::CheckTextCopy(CommandCode code, const char* source, const char* de
         ArgumentName(ArgName::kDestination, options_.japanese));
   } else if (destination[0] == '"') {
     Say(nullptr, line_, Severity::kError, kTxtQuotedDestination);
+  } else if (const char* comment = CommentInValue(destination)) {
+    char quoted[kQuoteSize];
+    Quote(comment, quoted);
+    Say(nullptr, line_, Severity::kError, kTxtTrailingInValue, quoted,
+        ArgumentName(ArgName::kDestination, options_.japanese));
   } else if (IsBlank(destination[std::strlen(destination) - 1])) {
     Say(nullptr, line_, Severity::kWarning, kTxtDestinationBlanks);
   }

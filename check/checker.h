@@ -15,7 +15,9 @@
 
 namespace setup {
 
-enum class Severity { kWarning, kError };
+// A note informs and never changes the status: --werror leaves it a note
+// and it is not counted.
+enum class Severity { kNote, kWarning, kError };
 
 // Where the diagnostics go, in the order they are found.
 class CheckReport {
@@ -149,7 +151,8 @@ class Checker {
     int extra;  // how many more than one
   };
 
-  // Reporting.
+  // Reporting. A diagnostic of a script line that an ignore comment
+  // silences (see IsIgnoreComment in checker.cc) is dropped.
   void Say(const char* file, int line, Severity severity, int message, ...);
   // The encoding of the script's bytes (encoding.cc); false when it cannot
   // be opened.
@@ -165,6 +168,9 @@ class Checker {
   bool ArgRead(CommandCode code, const Arguments& args, int index);
   void CheckDefine(char* text, const char* raw);
   void CheckIf(CommandCode code, const Arguments& args, int depth);
+  // Text behind a command's last argument (args.end): ignored by the run,
+  // or read as a value the author did not mean.
+  void CheckTrailingText(CommandCode code, const Arguments& args);
   void CheckTextCopy(CommandCode code, const char* source, const char* destination);
   void CheckMediumFile(const char* path, Severity severity, int message);
   void CheckRegistryPath(const char* path);
@@ -176,6 +182,11 @@ class Checker {
   void AddGoto(const char* name);
   void CheckGotos();
   bool OnMedium(const char* path) const;
+  // True the first time the 255-byte folder risk is to be noted.
+  bool FirstLongFolder();
+  // A medium file that is not found, behind a DiskCheck: true when it is
+  // accounted for (found in the disk's folder, or said as a note).
+  bool OnOtherDisk(const char* path);
   // A line of bytes (its line end included) as the loader stores it
   // (encoding.cc).
   void NoteSplit(int line, int bytes);
@@ -201,7 +212,13 @@ class Checker {
   std::vector<DefineLine> defines_;
   std::set<std::pair<std::string, LanguageMode>> copies_;  // the text copies checked
   std::vector<Split> splits_;
-  bool physical_lines_ = true;  // Say's lines are lines of the file
+  bool physical_lines_ = true;     // Say's lines are lines of the file
+  bool long_folder_said_ = false;  // the 255-byte folder risk is noted once
+  // The last DiskCheck above this line: its stored line (0: none) and the
+  // medium's folder that holds that disk's files (empty: none exists).
+  int disk_line_ = 0;
+  std::string disk_folder_;
+  std::set<int> ignored_;  // stored lines below an ignore comment
 };
 
 }  // namespace setup

@@ -69,7 +69,9 @@ bool Checker::CheckEncoding() {
       } else if (c >= 0x80) {
         utf8 = false;
       }
-      if (cr && c != '\n') {
+      // A CR before CR LF stays at the end of its line, where it runs
+      // nothing on; only a CR that text follows does.
+      if (cr && c != '\n' && c != '\r') {
         if (!line_said) Say(nullptr, line, Severity::kError, kTxtLoneCr);
         line_said = true;
       }

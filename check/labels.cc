@@ -10,11 +10,9 @@ namespace setup {
 void Checker::AddLabel(const char* name) {
   auto [found, added] = label_index_.try_emplace(name, labels_.size());
   if (!added) {
-    Label& label = labels_[found->second];
-    char quoted[kQuoteSize];
-    Quote(name, quoted);
-    Say(nullptr, line_, Severity::kWarning, kTxtLabelTwice, quoted, label.first_line);
-    label.last_line = line_;
+    // A name used again further down is no mistake: each Goto finds the
+    // first one below it.
+    labels_[found->second].last_line = line_;
     return;
   }
   labels_.push_back({name, line_, line_});

@@ -10,9 +10,9 @@ from setup_run import SetupTestCase, sjis
 class CheckTest(SetupTestCase):
 
     def check(self, medium, *extra, lang="en_US.UTF-8"):
-        # A --machine that must stay untouched: a check uses no machine.
-        return self.run_setup("", args=["--check", "--medium", medium, "--machine", self.machine]
-                              + list(extra), lang=lang, cwd=self.scratch)
+        # A check takes no --machine: it uses none.
+        return self.run_setup("", args=["--check", "--medium", medium] + list(extra), lang=lang,
+                              cwd=self.scratch)
 
     def test_statuses_and_summary(self):
         medium = os.path.join(self.scratch, "medium")

@@ -160,7 +160,23 @@ INSTANTIATE_TEST_SUITE_P(
         OptionsCase{{"--host-access", "--medium", "/m"}, false, false, "/m", "", "", true},
         OptionsCase{
             {"--host-access=yes"}, false, false, "", "", "unknown option '--host-access=yes'"},
-        OptionsCase{{"medium"}, false, false, "", "", "unexpected argument 'medium'"}));
+        OptionsCase{{"medium"}, false, false, "", "", "unexpected argument 'medium'"},
+        OptionsCase{{"--check", "--werror", "--medium=/m"}, false, false, "/m", "", ""},
+        OptionsCase{{"--werror"}, false, false, "", "", "option '--werror' needs '--check'"},
+        OptionsCase{{"--check", "--machine", "/x"},
+                    false,
+                    false,
+                    "",
+                    "/x",
+                    "option '--machine' cannot be used with '--check'"},
+        OptionsCase{{"--dry-run", "--check"},
+                    false,
+                    false,
+                    "",
+                    "",
+                    "option '--dry-run' cannot be used with '--check'"},
+        OptionsCase{
+            {"--check", "-y"}, false, false, "", "", "option '-y' cannot be used with '--check'"}));
 
 TEST(OptionsTest, CaptionIsTheProgramNameWithoutExtension) {
   EXPECT_EQ(ProgramCaption("/opt/product/setup"), "setup");

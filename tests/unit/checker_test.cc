@@ -21,7 +21,10 @@ class Collected : public CheckReport {
   void Diagnostic(const char* file, int line, int, Severity severity, const char* text) override {
     std::string where = file != nullptr ? file : "Setup.Inf";
     if (line > 0) where += ":" + std::to_string(line);
-    lines.push_back(where + (severity == Severity::kError ? ": error: " : ": warning: ") + text);
+    const char* word = severity == Severity::kError     ? ": error: "
+                       : severity == Severity::kWarning ? ": warning: "
+                                                        : ": note: ";
+    lines.push_back(where + word + text);
   }
   std::vector<std::string> lines;
 };
@@ -102,6 +105,28 @@ TEST(CheckerTest, Diagnostics) {
         "without quotes",
         "Setup.Inf:7: warning: the destination ends in blanks, which become part of the file name",
         "Setup.Inf:8: error: the macro name is missing"}},
+      {"text after the last argument: in a value an error, elsewhere a warning",
+       "#define $$VERSION$$ 1.0.0 ; product version\n"
+       "TextCopy \"$$FD$$\\ReadMe.txt\" $$SETUPDIR$$\\ReadMe.txt // read-me\n"
+       "SetRegistry \"HKEY_CURRENT_USER\\x\\v\", \"data\"\n"
+       "SetRegistry \"HKEY_CURRENT_USER\\x\\v\" \"data\" \"REG_SZ\"\n"
+       "SetupDir C:\\Program Files\\Tiny Tool\nMakeDir C:\\Program Files\\Tiny Tool\n"
+       "BinCopy \"$$FD$$\\ReadMe.txt\" \"C:\\r.txt\" ' the read-me\n"
+       "SetupDir2 C:\\Data \"Data folder\"\n",
+       {{"D:\\ReadMe.txt", ""}},
+       {"Setup.Inf:1: error: '; product version' becomes part of the value; a comment line "
+        "begins with '",
+        "Setup.Inf:2: error: '// read-me' becomes part of the destination; a comment line begins "
+        "with '",
+        "Setup.Inf:3: error: text after the data is ignored: '\"data\"'; the data written is ','",
+        "Setup.Inf:4: error: text after the data is ignored: '\"REG_SZ\"'; the data written is "
+        "'data'",
+        "Setup.Inf:5: warning: the folder is not quoted and ends at its first blank: the run uses "
+        "'C:\\Program'; quote it",
+        "Setup.Inf:6: warning: the folder is not quoted and ends at its first blank: the run uses "
+        "'C:\\Program'; quote it",
+        "Setup.Inf:7: warning: text after the last argument is ignored: '' the read-me'; a "
+        "comment line begins with '"}},
       {"If-commands: operators, sense words, tails",
        "IfString a b Then Goto X\nIfFileVersion \"C:\\f\" <=1.0 Then Goto X\n"
        "IfFileFind \"C:\\f\" Exists Goto X\nIfLanguage 0x0411 Then Goto X\n"
@@ -121,8 +146,6 @@ TEST(CheckerTest, Diagnostics) {
        ":TOP\nGoto TOP\nGoto end\nGoto NOWHERE\nGoto\n:END\n:END\n:\n",
        {},
        {"Setup.Inf:5: error: Goto without a label",
-        "Setup.Inf:7: warning: label 'END' is defined twice (first on line 6); a Goto finds the "
-        "first one below it",
         "Setup.Inf:8: error: a label line needs a name right behind the colon",
         "Setup.Inf:2: error: label 'TOP' is only above this line (line 1); Goto searches forward "
         "only",
@@ -146,12 +169,16 @@ TEST(CheckerTest, Diagnostics) {
         "and $$FD$$ exist before the setup dialog, and only in its folders"}},
       {"files on the medium, found without regard to case",
        "BinCopy \"$$FD$$\\tool.exe\" \"C:\\t\"\nBinCopy \"$$FD$$\\Missing.dll\" \"C:\\m\"\n"
-       "DiskCheck DISK2\\Disk2.id Insert disk 2\nRegsvr \"$$FD$$\\Sub\"\n",
-       {{"D:\\TOOL.EXE", "MZ"}, {"D:\\Sub\\x", ""}},
+       "Regsvr \"$$FD$$\\Sub\"\nDiskCheck DISK2\\Disk2.id Insert disk 2\n"
+       "BinCopy \"$$FD$$\\Samples.dat\" \"C:\\s\"\nDiskCheck DISK3\\Disk3.id Insert disk 3\n"
+       "BinCopy \"$$FD$$\\More.dat\" \"C:\\s\"\n",
+       {{"D:\\TOOL.EXE", "MZ"}, {"D:\\Sub\\x", ""}, {"D:\\DISK2\\Disk2.id", ""}},
        {"Setup.Inf:2: error: 'D:\\Missing.dll' is not on the medium",
-        "Setup.Inf:3: warning: 'D:\\DISK2\\Disk2.id' is not on the medium (it may be on another "
+        "Setup.Inf:3: error: 'D:\\Sub' is not on the medium",
+        "Setup.Inf:5: error: 'D:\\Samples.dat' is not on the medium",
+        "Setup.Inf:6: note: 'D:\\DISK3\\Disk3.id' is not on the medium (it may be on another "
         "disk)",
-        "Setup.Inf:4: error: 'D:\\Sub' is not on the medium"}},
+        "Setup.Inf:7: note: 'D:\\More.dat' is not on the medium (it may be on another disk)"}},
       {"comment syntax of copied texts, at the text's own line",
        "TextCopy \"$$FD$$\\a.txt\" C:\\a.txt\nJapanCopy \"$$FD$$\\b.txt\" C:\\b.txt\n"
        "EnglishCopy \"$$FD$$\\a.txt\" C:\\a.txt\n",
@@ -163,10 +190,13 @@ TEST(CheckerTest, Diagnostics) {
        "MakeDir \"$$SETUPDIR$$\\" + std::string(300, 'x') + "\"\nMakeDir \"" +
            std::string(520, 'y') + "\"\n#define $$L$$ $$SETUPDIR$$" + std::string(100, 'z') + "\n",
        {},
-       {"Setup.Inf:1: warning: the line is longer than 511 bytes after macro expansion when a "
+       {"Setup.Inf:1: note: the line is longer than 511 bytes after macro expansion when a "
         "setup folder is 255 bytes long",
-        "Setup.Inf:2: error: the line is longer than 511 bytes",
-        "Setup.Inf:3: warning: the value of '$$L$$' is longer than 299 bytes when a setup folder "
+        "Setup.Inf:2: error: the line is longer than 511 bytes"}},
+      {"a macro too long for the longest setup folder",
+       "#define $$L$$ $$SETUPDIR$$" + std::string(100, 'z') + "\n",
+       {},
+       {"Setup.Inf:1: note: the value of '$$L$$' is longer than 299 bytes when a setup folder "
         "is 255 bytes long"}},
       {"a line the loader stores as two keeps the numbers of the lines after it",
        "Goto X\n'" + std::string(1030, 'x') + "\nBinCpy\n:X\n",
@@ -203,11 +233,55 @@ TEST(CheckerTest, Diagnostics) {
     std::vector<std::string> got = Check(c, &counts);
     EXPECT_EQ(got, c.expected) << c.what;
     int errors = 0;
+    int warnings = 0;
     for (const std::string& line : c.expected) {
       if (line.find(": error: ") != std::string::npos) ++errors;
+      if (line.find(": warning: ") != std::string::npos) ++warnings;
     }
     EXPECT_EQ(counts.errors, errors) << c.what;
-    EXPECT_EQ(counts.warnings, static_cast<int>(c.expected.size()) - errors) << c.what;
+    EXPECT_EQ(counts.warnings, warnings) << c.what;
+  }
+}
+
+// Valid scripts that must check clean: notes at most, and never one per line.
+TEST(CheckerTest, NoFalseAlarms) {
+  const std::string two_folders =
+      "BinCopy \"$$FD$$\\Tool.exe\" \"$$SETUPDIR$$\\$$SETUPDIR2$$\\Tool.exe\"\n";
+  const CheckCase cases[] = {
+      {"a #define as an If tail",
+       "IfLanguage 0x11 Then #define $$LANG$$ ja\nMakeDir \"C:\\$$LANG$$\"\n",
+       {},
+       {}},
+      {"a stray CR before CR LF", "Message a\r\r\nMessage b\r\n", {}, {}},
+      {"two setup folders on many lines: one note for the script",
+       two_folders + two_folders + two_folders,
+       {{"D:\\Tool.exe", "MZ"}},
+       {"Setup.Inf:1: note: the line is longer than 511 bytes after macro expansion when a setup "
+        "folder is 255 bytes long"}},
+      {"a label name used again further down",
+       ":AGAIN\nGoto AGAIN\n:AGAIN\nGoto AGAIN\n:AGAIN\n",
+       {},
+       {}},
+      {"the second disk in its folder of the medium",
+       "DiskCheck DISK2\\Disk2.id Insert disk 2\nBinCopy \"$$FD$$\\Samples.dat\" \"C:\\s\"\n"
+       "TextCopy \"$$FD$$\\ReadMe2.txt\" C:\\r.txt\nBinCopy \"$$FD$$\\DISK2\\Samples.dat\" "
+       "\"C:\\s\"\n",
+       {{"D:\\DISK2\\Disk2.id", ""},
+        {"D:\\DISK2\\Samples.dat", ""},
+        {"D:\\DISK2\\ReadMe2.txt", ""}},
+       {}},
+      {"lines silenced by the comment above them",
+       "' check: ignore: the name comes from a registry value\nMakeDir \"$$NEVER$$\"\n"
+       "' CHECK:IGNORE\n" +
+           two_folders,
+       {{"D:\\Tool.exe", "MZ"}},
+       {}},
+  };
+  for (const CheckCase& c : cases) {
+    CheckCounts counts;
+    EXPECT_EQ(Check(c, &counts, true), c.expected) << c.what;
+    EXPECT_EQ(counts.errors, 0) << c.what;
+    EXPECT_EQ(counts.warnings, 0) << c.what;
   }
 }
 

@@ -107,8 +107,10 @@ class Printer : public CheckReport {
       where = posix::AnsiToHost(kScriptCodePage, file);
     where = posix::DefuseControls(where);
     if (line > 0) where += ":" + std::to_string(line);
+    // エラー, 警告, 備考
     const char* word = severity == Severity::kError ? (japanese_ ? "\x83G\x83\x89\x81[" : "error")
-                                                    : (japanese_ ? "\x8Cx\x8D\x90" : "warning");
+                       : severity == Severity::kWarning ? (japanese_ ? "\x8Cx\x8D\x90" : "warning")
+                                                        : (japanese_ ? "\x94\xF5\x8Dl" : "note");
     std::string message = std::string(word) + ": " + text;
     lines_.push_back(
         {script_line, where + ": " + posix::DefuseControls(converter_.ToTerminal(message)) + "\n"});

@@ -71,8 +71,16 @@ bool TakeRunOption(int argc, const char* const* argv, int* i, Options* options) 
 
 Options ParseOptions(int argc, const char* const* argv) {
   Options options;
+  std::string run_option;  // the first option that only a run uses, as typed
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
+    std::string name = std::string(arg).substr(0, std::string(arg).find('='));
+    if (run_option.empty() && std::strcmp(arg, "--check") != 0 &&
+        std::strcmp(arg, "--werror") != 0 && name != "--medium" && name != "-h" &&
+        name != "--help" && name != "-V" && name != "--version" && name.size() > 1 &&
+        name[0] == '-') {
+      run_option = name;
+    }
     if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
       options.help = true;
       continue;
@@ -142,6 +150,13 @@ Options ParseOptions(int argc, const char* const* argv) {
   if (options.dry_run && options.native_components) {
     options.error = "options '--dry-run' and '--native-components' cannot be used together";
   }
+  // A check reads the medium alone: a run's option beside it would be
+  // ignored while its author believes it applies.
+  if (options.check && !run_option.empty()) {
+    options.error =
+        "option '" + posix::DefuseControls(run_option) + "' cannot be used with '--check'";
+  }
+  if (options.werror && !options.check) options.error = "option '--werror' needs '--check'";
   // Whoever opens the whole host lets the host's own components run too.
   if (options.host_access) options.native_components = true;
   return options;
@@ -191,7 +206,8 @@ std::string UsageText(const std::string& program) {
          "                 installing (no machine is used); prints FILE:LINE: error|\n"
          "                 warning: TEXT lines and a summary; exit status 0 clean,\n"
          "                 1 warnings only, 2 errors\n"
-         "  --werror       with --check: report warnings as errors\n"
+         "                 (no other option but --medium and --werror goes with it)\n"
+         "  --werror       with --check, and only there: report warnings as errors\n"
          "  --dry-run      run against a throw-away copy of the machine and show what\n"
          "                 the installation would change; the machine stays as it is\n"
          "  -h, --help     show this text and exit\n"
