@@ -50,6 +50,7 @@ enum Message : int {
   kTxtNotOnMedium,
   kTxtDiskNotOnMedium,
   kTxtTestFileNotOnMedium,
+  kTxtNotComponent,
   kTxtCommentNotClosed,
   kTxtCommentTooLong,
   kTxtCopyLineTooLong,
