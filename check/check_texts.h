@@ -49,6 +49,7 @@ enum Message : int {
   kTxtNotOnMedium,
   kTxtDiskNotOnMedium,
   kTxtTestFileNotOnMedium,
+  kTxtNotComponent,
   kTxtCommentNotClosed,
   kTxtCommentTooLong,
   kTxtCopyLineTooLong,

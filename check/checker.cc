@@ -490,14 +490,16 @@ bool Checker::OnOtherDisk(const char* path) {
          (status.attributes & kAttrDirectory) == 0;
 }
 
-void Checker::CheckMediumFile(const char* path, Severity severity, int message) {
-  if (!OnMedium(path)) return;
+bool Checker::CheckMediumFile(const char* path, Severity severity, int message) {
+  if (!OnMedium(path)) return false;
   FileStatus status;
-  if (medium_.GetStatus(path, &status) && (status.attributes & kAttrDirectory) == 0) return;
-  if (disk_line_ > 0 && OnOtherDisk(path)) return;
+  if (medium_.GetStatus(path, &status) && (status.attributes & kAttrDirectory) == 0) return true;
+  // On a later disk: not here to look into.
+  if (disk_line_ > 0 && OnOtherDisk(path)) return false;
   char quoted[kQuoteSize];
   Quote(path, quoted);
   Say(nullptr, line_, severity, message, quoted);
+  return false;
 }
 
 void Checker::CheckRegistryPath(const char* path) {
@@ -628,7 +630,11 @@ void Checker::CheckCommand(char* text, int depth) {
       return;
     case kRegsvr:
       if (!ArgRead(code, args, 0)) return;
-      CheckMediumFile(first, Severity::kError, kTxtNotOnMedium);
+      if (CheckMediumFile(first, Severity::kError, kTxtNotOnMedium) && options_.is_component &&
+          !options_.is_component(first)) {
+        Quote(first, quoted);
+        Say(nullptr, line_, Severity::kWarning, kTxtNotComponent, quoted);
+      }
       return;
     case kIfFileVersion:
     case kIfProductVersion:

@@ -5,6 +5,7 @@
 // command is executed: the only file operations are reads of the medium.
 #pragma once
 
+#include <functional>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -39,6 +40,10 @@ struct CheckOptions {
   const char* medium_folder = "D:";
   bool japanese = false;  // the language of the diagnostics
   bool werror = false;    // warnings are reported, and counted, as errors
+  // Whether the medium file at a Windows-form path is a component Regsvr can
+  // register (it reads the file's headers, which is the platform's to do);
+  // empty: Regsvr targets are not judged.
+  std::function<bool(const char* path)> is_component;
 };
 
 struct CheckCounts {
@@ -172,7 +177,8 @@ class Checker {
   // or read as a value the author did not mean.
   void CheckTrailingText(CommandCode code, const Arguments& args);
   void CheckTextCopy(CommandCode code, const char* source, const char* destination);
-  void CheckMediumFile(const char* path, Severity severity, int message);
+  // True when path is a file on the medium; else says message, if below it.
+  bool CheckMediumFile(const char* path, Severity severity, int message);
   void CheckRegistryPath(const char* path);
   void CheckSetupDir(CommandCode code, const char* raw);
   void RunCopier(const char* source, LanguageMode selection, bool* failed, int* line, int* kind);

@@ -44,20 +44,26 @@ class RegsvrTargetTest(SetupTestCase):
     def test_each_target_is_registered_by_simulation_or_refused(self):
         simulated = "registration simulated: nothing was run"
         cant = "registration can't be done"
-        # target, status, what the trace or the message says
+        # target, status, what the trace or the message says, --check's status
         table = [
-            (os.path.join(COMPONENTS, "windows", "reg_ok.dll"), EXIT_INSTALLED, simulated),
-            (os.path.join(COMPONENTS, "windows", "regserver_probe.exe"), EXIT_INSTALLED, simulated),
-            (os.path.join(PE_FILES, "no_resources.dll"), EXIT_STOPPED, cant),  # no export
-            (os.path.join(COMPONENTS, "reg_ok.so"), EXIT_STOPPED, cant),
-            ("script", EXIT_STOPPED, cant),
-            ("fifo", EXIT_STOPPED, cant),
+            (os.path.join(COMPONENTS, "windows", "reg_ok.dll"), EXIT_INSTALLED, simulated, 0),
+            (os.path.join(COMPONENTS, "windows", "regserver_probe.exe"), EXIT_INSTALLED, simulated,
+             0),
+            (os.path.join(PE_FILES, "no_resources.dll"), EXIT_STOPPED, cant, 1),  # no export
+            (os.path.join(COMPONENTS, "reg_ok.so"), EXIT_STOPPED, cant, 1),
+            ("script", EXIT_STOPPED, cant, 1),
+            ("fifo", EXIT_STOPPED, cant, 1),
         ]
-        for target, status, said in table:
+        for target, status, said, check_status in table:
             with self.subTest(target=os.path.basename(target)):
                 shutil.rmtree(self.machine, ignore_errors=True)
                 medium = self.medium_with(target)
                 before = sorted(os.listdir(medium))
+                # The check foretells the failure: a warning, never a wait.
+                checked = self.run_setup("", args=["--check", "--medium", medium])
+                self.assertEqual(checked.returncode, check_status, checked.output)
+                self.assertEqual("is not a Windows component" in checked.output,
+                                 check_status == 1, checked.output)
                 result = self.run_setup("\nok\nok\n", args=["--medium", medium, "--machine",
                                                           self.machine, "--trace"])
                 self.assertEqual(result.returncode, status, result.output)

@@ -2,8 +2,11 @@
 // diagnostics printed in compiler form.
 #include "ui/terminal/check.h"
 
+#include <fcntl.h>
 #include <langinfo.h>
 #include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -16,6 +19,7 @@
 #include "platform/posix/code_page.h"
 #include "platform/posix/file_system_posix.h"
 #include "platform/posix/machine.h"
+#include "platform/posix/pe_component.h"
 #include "platform/posix/registry_store.h"
 #include "platform/posix/system_info_posix.h"
 
@@ -90,6 +94,22 @@ class MediumFiles : public FileSystem {
   std::string folder_;
   std::string run_folder_;
 };
+
+// Whether Regsvr on the simulated machine would register the medium file at
+// path: a Windows program (its /regserver route) or an image exporting
+// DllRegisterServer. Opened without waiting, so a FIFO cannot hold the check.
+bool IsWindowsComponent(MediumFiles& medium, const char* path) {
+  std::string host;
+  if (!medium.Map(path, &host)) return false;
+  int fd = open(host.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  bool component = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                   (posix::ReadPeKind(fd) == posix::PeKind::kProgram ||
+                    posix::PeExports(fd, "DllRegisterServer"));
+  close(fd);
+  return component;
+}
 
 // Prints each diagnostic as "file:line: error: text" in the terminal's charset.
 class Printer : public CheckReport {
@@ -175,6 +195,7 @@ int RunCheck(const Options& options, const std::string& caption) {
   check.medium_folder = kMediumFolder;
   check.japanese = japanese;
   check.werror = options.werror;
+  check.is_component = [&medium](const char* path) { return IsWindowsComponent(medium, path); };
   auto checker = std::make_unique<Checker>(medium, check, printer);
   CheckCounts counts = checker->Run();
   printer.Print();
