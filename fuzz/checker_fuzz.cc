@@ -35,7 +35,9 @@ class Counted : public CheckReport {
     Check(line >= 0 && script_line >= 0, "a line number below 0");
     Check(file == nullptr || std::strncmp(file, "D:\\", 3) == 0, "a file off the medium");
     Check(std::strlen(text) < 2 * kTextSize, "a text beyond its buffer");
-    ++(severity == Severity::kError ? errors : warnings);
+    // Notes are never counted: they change no status.
+    if (severity == Severity::kError) ++errors;
+    if (severity == Severity::kWarning) ++warnings;
   }
   int errors = 0;
   int warnings = 0;

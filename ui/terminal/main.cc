@@ -269,7 +269,8 @@ int main(int argc, char** argv) {
   ui.set_language(options.english ? setup::kEnglish : setup::kJapanese);
   ui.PresetFolders(folder1, folder2);
   // Every change of the run goes to the install record, also when it ends early.
-  static setup::posix::InstallRecord record(machine.root() + "/installs", machine.code_page());
+  static setup::posix::InstallRecord record(setup::posix::RecordFolder(machine.root()),
+                                            machine.code_page());
   static setup::posix::RecordingPlatform recording(backends.platform, machine, record,
                                                    backends.components.get(), &backends.files);
   backends.components->OnSimulated([&ui] { ui.NoteSimulatedRegistration(); });
