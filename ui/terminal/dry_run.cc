@@ -14,6 +14,7 @@
 #include <sstream>
 #include <vector>
 
+#include "engine/script_engine.h"
 #include "platform/posix/code_page.h"
 #include "platform/posix/install_record.h"
 #include "platform/posix/machine_copy.h"
@@ -21,8 +22,6 @@
 
 namespace setup::terminal {
 namespace {
-
-constexpr int kExitStopped = 1;
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 volatile sig_atomic_t child_process = 0;

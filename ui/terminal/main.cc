@@ -37,12 +37,12 @@ namespace {
 using setup::SetupResult;
 using setup::terminal::Options;
 
-// The exit statuses, as README.md and --help give them.
-constexpr int kExitInstalled = 0;        // completed, and no error message was shown
-constexpr int kExitStopped = 1;          // a command stopped the run, or it could not start
-constexpr int kExitUsage = 2;            // a wrong command line
-constexpr int kExitCancelled = 3;        // cancelled in the setup dialog, or interrupted
-constexpr int kExitInstalledErrors = 4;  // completed, but an error message was shown
+// The exit statuses, as README.md and --help give them: the table both
+// programs share. Cancelled also stands for a run a signal ended.
+using setup::kExitCancelled;
+using setup::kExitInstalled;
+using setup::kExitStopped;
+using setup::kExitUsage;
 
 // Problems the registry store said on standard error during the run.
 int registry_problems = 0;
@@ -286,16 +286,8 @@ int main(int argc, char** argv) {
   setup::posix::EndMachineRun(machine.root());
   ui.EndIfOutputLost();  // lost at the very end: the completion was not seen
   if (ui.refused_command_line()) return kExitUsage;
-  switch (result) {
-    case SetupResult::kCompleted:
-      return ui.errors_shown() == 0 && registry_problems == 0 && !record_failed
-                 ? kExitInstalled
-                 : kExitInstalledErrors;
-    case SetupResult::kCancelled:
-      return kExitCancelled;
-    case SetupResult::kNotStarted:
-    case SetupResult::kStopped:
-      break;
-  }
-  return kExitStopped;
+  // A registry problem said on standard error, or a record that could not be
+  // written, counts as an error message shown.
+  return setup::ExitStatus(result,
+                           ui.errors_shown() != 0 || registry_problems != 0 || record_failed);
 }
