@@ -93,7 +93,7 @@ void ScriptEngine::ReportError(const char* format, ...) {
   va_start(args, format);
   MarkOwnText(format, args, own, kTextSize);
   va_end(args);
-  ShowReport(message, own);
+  ShowReport(message, own, format);
 }
 
 void ScriptEngine::ReportText(const char* text) {
@@ -101,10 +101,10 @@ void ScriptEngine::ReportText(const char* text) {
   bool own[kTextSize];
   std::snprintf(message, sizeof message, "%s", text);
   for (bool& mark : own) mark = true;
-  ShowReport(message, own);
+  ShowReport(message, own, text);
 }
 
-void ScriptEngine::ShowReport(char* message, const bool* own) {
+void ScriptEngine::ShowReport(char* message, const bool* own, const char* format) {
   message[kTextSize - 1] = '\0';  // some C runtimes leave a cut message unterminated
   // A message cut at its 255th byte may end in half a double-byte character.
   for (int i = 0; message[i] != '\0'; ++i) {
@@ -116,7 +116,7 @@ void ScriptEngine::ShowReport(char* message, const bool* own) {
       ++i;
     }
   }
-  ui_.ShowEngineError(message, own);
+  ui_.ShowEngineError(EngineError{message, own, format, line_number});
 }
 
 SetupResult ScriptEngine::InitInstance() {

@@ -23,6 +23,17 @@ inline constexpr int kLineStoreSize = 65536;
 inline constexpr int kWorkLineSize = 512;  // the interpreter's line buffers
 inline constexpr int kGotoTargetSize = 64;
 
+// An error message of the engine, as shown, and where it came from.
+struct EngineError {
+  const char* text;    // the message as shown
+  const bool* own;     // own[i]: byte i of text is the program's own text (its
+                       // Japanese is Shift-JIS on every machine), not bytes
+                       // of the script or the machine (its ANSI code page)
+  const char* format;  // the message of messages.h that made it (the text
+                       // itself for one without a format): which error it is
+  int line;            // the script line being run or read; 0 before any
+};
+
 // The user-interface operations the engine calls. All block until the user
 // answers, except the two progress operations and KeepResponsive.
 class SetupUi {
@@ -36,12 +47,10 @@ class SetupUi {
   virtual void SetProgressPos(int position) = 0;
   // A message box with OK and the warning icon.
   virtual void ShowError(const char* text) = 0;
-  // An error message the engine made from one of its own texts: own[i] says
-  // that byte i of text is the program's own (its Japanese is Shift-JIS on
-  // every machine) rather than text from the script or the machine (in the
-  // machine's ANSI code page). A front end that can show both at once makes
-  // the Japanese readable on any code page; by default it is ShowError(text).
-  virtual void ShowEngineError(const char* text, const bool* /*own*/) { ShowError(text); }
+  // An error message the engine made from one of its own texts (see
+  // EngineError). A front end that can show two code pages at once makes the
+  // Japanese readable on any machine; by default it is ShowError(text).
+  virtual void ShowEngineError(const EngineError& error) { ShowError(error.text); }
   // As ShowError, kept above all other windows.
   virtual void ShowTopmostError(const char* text) = 0;
   // A message box with OK and the information icon, above all other windows.
@@ -263,7 +272,7 @@ class ScriptEngine {
  private:
   // Cuts message as every engine message is cut and shows it; own marks the
   // bytes of the program's own text.
-  void ShowReport(char* message, const bool* own);
+  void ShowReport(char* message, const bool* own, const char* format);
   // Tells the tracer what became of the current line (text as expanded).
   void TraceStep(const char* text, bool was_skipping, Outcome outcome);
 

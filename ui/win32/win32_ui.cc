@@ -35,7 +35,9 @@ void Win32Ui::ShowError(const char* text) {
   AfxMessageBox(text, MB_OK);
 }
 
-void Win32Ui::ShowEngineError(const char* text, const bool* own) {
+void Win32Ui::ShowEngineError(const EngineError& error) {
+  const char* text = error.text;
+  const bool* own = error.own;
   // Under code page 932 the bytes are already right; so are messages whose
   // own part is plain ASCII.
   bool convert = false;

@@ -22,7 +22,7 @@ class Win32Ui : public SetupUi {
   // The program's own Japanese is converted from Shift-JIS and the rest
   // from the machine's code page, so the message reads right on a Western
   // Windows too.
-  void ShowEngineError(const char* text, const bool* own) override;
+  void ShowEngineError(const EngineError& error) override;
   void ShowTopmostError(const char* text) override;
   void ShowInformation(const char* text) override;
   bool AskScriptMessage(const char* text) override;
