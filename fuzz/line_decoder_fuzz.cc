@@ -1,0 +1,132 @@
+// The check and the run read a line through the same decoder, so they must
+// agree on it: a script goes through the medium check and then through the
+// run over the fake machine, and every line at which the run stops with an
+// argument message (a missing closing quote, an unquoted argument the line
+// ends in) must be a line the check did not find clean.
+//
+// Input: byte 0 selects the run's language (bit 0); the rest is Setup.Inf.
+// The medium holds the script, D:\a.txt and D:\app.dll; the run starts with
+// an empty registry, which the check cannot see either.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <set>
+#include <string>
+
+#include "check/checker.h"
+#include "engine/messages.h"
+#include "engine/script_engine.h"
+#include "tests/fakes/fake_components.h"
+#include "tests/fakes/fake_file_system.h"
+#include "tests/fakes/fake_registry.h"
+#include "tests/fakes/fake_system.h"
+#include "tests/fakes/fake_version_info.h"
+#include "tests/fakes/recording_ui.h"
+
+namespace {
+
+using namespace setup;
+using namespace setup::testing;
+
+// The lines the check reported an error or a warning at (notes change
+// nothing: the line is clean).
+class FlaggedLines : public CheckReport {
+ public:
+  void Diagnostic(const char* file, int line, int script_line, Severity severity,
+                  const char*) override {
+    if (severity == Severity::kNote) return;
+    // A diagnostic of a copied text counts at the script line that copies
+    // it; one of the script as a whole (line 0) at every line.
+    lines.insert(file != nullptr ? script_line : line);
+  }
+  std::set<int> lines;
+};
+
+// The run's UI, keeping the line of every argument message.
+class RunUi : public RecordingUi {
+ public:
+  void ShowEngineError(const EngineError& error) override {
+    if (error.format == kMsgNoQuote || error.format == kMsgNoTab) {
+      if (stopped_line == 0) stopped_line = error.line;
+    }
+    RecordingUi::ShowEngineError(error);
+  }
+  int stopped_line = 0;
+};
+
+struct World {
+  FakeSystem system;
+  FakeFileSystem files;
+  FakeRegistry registry;
+  FakeComponents components;
+  FakeVersionInfo versions;
+  RunUi ui;
+  ScriptEngine* engine = nullptr;
+  LanguageMode mode = kJapanese;
+};
+
+void PressOk(void* context, const char* folder1, const char* folder2) {
+  World* world = static_cast<World*>(context);
+  StartRun(*world->engine, folder1, folder2, world->mode);
+}
+
+void AddMedium(FakeFileSystem& files, const std::string& script) {
+  files.AddFile("D:\\Setup.Inf", script);
+  files.AddFile("D:\\a.txt", "a /* \x93\xfa $# en */ b\n");
+  files.AddFile("D:\\app.dll", "MZ");
+}
+
+// One room each for the checker and the engine record, cleared before each
+// input (see checker_fuzz.cc: fresh heap pages per input cost a tenth of a
+// run, and a cleared room lets a finding replay alone).
+alignas(Checker) unsigned char checker_room[sizeof(Checker)];
+alignas(ScriptEngine) unsigned char engine_room[sizeof(ScriptEngine)];
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  std::string script(reinterpret_cast<const char*>(data + 1), size - 1);
+
+  FakeFileSystem medium;
+  AddMedium(medium, script);
+  FlaggedLines flagged;
+  CheckOptions options;
+  std::memset(checker_room, 0, sizeof checker_room);
+  Checker* checker = new (checker_room) Checker(medium, options, flagged);
+  checker->Run();
+  checker->~Checker();
+
+  World world;
+  world.mode = (data[0] & 1) ? kJapanese : kEnglish;
+  world.system.program_path = "D:\\SETUP.EXE";
+  AddMedium(world.files, script);
+  world.files.AddFolder("C:\\Program Files");
+  // A disk prompt that never finds its file is cancelled at the second try.
+  world.ui.answers = {true, false};
+  Platform platform;
+  platform.system = &world.system;
+  platform.files = &world.files;
+  platform.registry = &world.registry;
+  platform.versions = &world.versions;
+  platform.components = &world.components;
+  std::memset(engine_room, 0, sizeof engine_room);
+  world.engine = new (engine_room) ScriptEngine(platform, world.ui);
+  world.ui.on_dialog = &PressOk;
+  world.ui.dialog_context = &world;
+  world.engine->InitInstance();
+  world.engine->~ScriptEngine();
+
+  int line = world.ui.stopped_line;
+  if (line != 0 && flagged.lines.count(line) == 0 && flagged.lines.count(0) == 0) {
+    std::fprintf(stderr,
+                 "line_decoder_fuzz: the run stopped at line %d with an argument message, "
+                 "and the check found that line clean\n",
+                 line);
+    std::abort();
+  }
+  return 0;
+}
