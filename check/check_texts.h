@@ -65,6 +65,7 @@ enum Message : int {
   kTxtTrailingInValue,
   kTxtTrailingData,
   kTxtUnquotedFolder,
+  kTxtFolderNoBlank,
   kTxtCount,
 };
 

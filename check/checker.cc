@@ -284,9 +284,16 @@ void Checker::CheckLine(int number, const char* stored) {
     return;
   }
   char long_line[kWorkLineSize];  // the same line with the longest setup folders
-  if (!ExpandMacros(long_macros_, stored, long_line, kWorkLineSize) && FirstLongFolder()) {
+  bool long_expanded = ExpandMacros(long_macros_, stored, long_line, kWorkLineSize);
+  if (!long_expanded && FirstLongFolder()) {
     Say(nullptr, number, Severity::kNote, kTxtExpansionTooLongLongFolder, kWorkLineSize - 1,
         kLongestFolder);
+  }
+  // The setup folders of the check hold blanks; the long ones hold none. An
+  // unquoted argument holding a folder may read in the one and run to the
+  // line's end in the other, where the run stops.
+  if (long_expanded && std::strcmp(long_line, expanded) != 0) {
+    CheckFolderWithoutBlank(expanded, long_line);
   }
   char* text = expanded;
   while (IsBlank(*text)) ++text;
@@ -295,6 +302,37 @@ void Checker::CheckLine(int number, const char* stored) {
     return;
   }
   CheckCommand(text, 0);
+}
+
+namespace {
+
+// Decodes text and the tail commands behind it until one fails to read;
+// false then, with *failed the command that failed and *args its reading.
+bool ReadsWhole(const LeadBytes& lead, char* text, CommandCode* failed, Arguments* args) {
+  for (int depth = 0; depth < 8; ++depth) {
+    while (IsBlank(*text)) ++text;
+    *failed = DecodeLine(lead, text, args);
+    if (args->fault_index >= 0) return false;
+    if (args->tail == nullptr) return true;
+    text = args->tail;
+  }
+  return true;
+}
+
+}  // namespace
+
+void Checker::CheckFolderWithoutBlank(const char* expanded, const char* long_line) {
+  char normal[kWorkLineSize];
+  char blank_free[kWorkLineSize];
+  std::memcpy(normal, expanded, std::strlen(expanded) + 1);
+  std::memcpy(blank_free, long_line, std::strlen(long_line) + 1);
+  CommandCode code = kEmptyLine;
+  Arguments args;
+  if (!ReadsWhole(engine_.lead_bytes, normal, &code, &args)) return;  // said by the walk
+  if (ReadsWhole(engine_.lead_bytes, blank_free, &code, &args)) return;
+  if (args.fault != ArgFault::kNoBlank) return;
+  Say(nullptr, line_, Severity::kError, kTxtFolderNoBlank,
+      ArgumentName(kCommandTable[code].args[args.fault_index].name, options_.japanese));
 }
 
 void Checker::CheckMacroUses(const char* raw, CommandCode code) {

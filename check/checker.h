@@ -166,6 +166,10 @@ class Checker {
   void CollectDefines();
   void CheckLine(int number, const char* stored);
   void CheckMacroUses(const char* raw, CommandCode code);
+  // A line whose arguments read with the check's setup folders (expanded)
+  // but not with folders without blanks (long_line): the run stops there
+  // for a user who chooses such a folder.
+  void CheckFolderWithoutBlank(const char* expanded, const char* long_line);
   // One command (a line, or a tail); text is expanded and may be cut.
   void CheckCommand(char* text, int depth);
   // Says why argument index of a decoded command could not be read, if it

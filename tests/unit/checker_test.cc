@@ -93,7 +93,8 @@ TEST(CheckerTest, Diagnostics) {
       {"argument syntax",
        "BinCopy \"C:\\a C:\\b\nDeleteRegistry HKEY_CURRENT_USER\\Software\\Old\n"
        "MakeDir\nBinCopy \"C:\\a\"\nSetRegistry \"HKEY_USERS\\x\\v\" 1\n"
-       "TextCopy \"C:\\a\" \"C:\\b\"\nTextCopy \"C:\\a\" C:\\b \n#define\n",
+       "TextCopy \"C:\\a\" \"C:\\b\"\nTextCopy \"C:\\a\" C:\\b \n#define\n"
+       "Regsvr $$SETUPDIR$$\\Tool.dll\n",
        {},
        {"Setup.Inf:1: error: the quoted source has no closing quote",
         "Setup.Inf:2: error: the registry path 'HKEY_CURRENT_USER\\Software\\Old' must be quoted "
@@ -104,7 +105,12 @@ TEST(CheckerTest, Diagnostics) {
         "Setup.Inf:6: error: the destination is taken as written, quotes included; write it "
         "without quotes",
         "Setup.Inf:7: warning: the destination ends in blanks, which become part of the file name",
-        "Setup.Inf:8: error: the macro name is missing"}},
+        "Setup.Inf:8: error: the macro name is missing",
+        "Setup.Inf:9: error: with a setup folder that holds no blank (C:\\Apps, say), the "
+        "component runs to the end of the line and the run stops here; quote it",
+        "Setup.Inf:9: warning: text after the last argument is ignored: "
+        "'Files\\Product\\Tool.dll'; "
+        "a comment line begins with '"}},
       {"text after the last argument: in a value an error, elsewhere a warning",
        "#define $$VERSION$$ 1.0.0 ; product version\n"
        "TextCopy \"$$FD$$\\ReadMe.txt\" $$SETUPDIR$$\\ReadMe.txt // read-me\n"
