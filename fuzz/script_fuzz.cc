@@ -1,6 +1,7 @@
 // Whole random scripts through start-up and the interpreter over the fake
-// machine: no crash, no overrun, every message within its 255 bytes, and a
-// completion notice only for a run that reports completion.
+// machine: no crash, no overrun, every message the engine formats within its
+// 255 bytes (an ErrorExit text, the script's own line, within the line's 511),
+// and a completion notice only for a run that reports completion.
 //
 // Input: byte 0 selects the run's language (bit 0) and whether the user
 // answers Cancel to prompts (bit 1); the rest is Setup.Inf.
@@ -32,13 +33,22 @@ void Check(bool condition, const char* what) {
   }
 }
 
+// Checks each of the engine's own messages as it is shown.
+class CheckedUi : public RecordingUi {
+ public:
+  void ShowEngineError(const EngineError& error) override {
+    Check(std::strlen(error.text) <= 255, "message longer than its buffer");
+    RecordingUi::ShowEngineError(error);
+  }
+};
+
 struct World {
   FakeSystem system;
   FakeFileSystem files;
   FakeRegistry registry;
   FakeVersionInfo versions;
   FakeComponents components;
-  RecordingUi ui;
+  CheckedUi ui;
   ScriptEngine* engine = nullptr;
   LanguageMode mode = kJapanese;
 };
@@ -100,10 +110,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bool completed = false;
   for (const std::string& event : world.ui.events) {
     if (event == "completed") completed = true;
-    // Every message is formatted into 256 bytes.
     std::size_t colon = event.find(": ");
     if (colon != std::string::npos && event.compare(0, 5, "error") == 0) {
-      Check(event.size() - colon - 2 <= 255, "message longer than its buffer");
+      Check(event.size() - colon - 2 < kWorkLineSize, "message longer than a line");
     }
   }
   Check(completed == (result == SetupResult::kCompleted),

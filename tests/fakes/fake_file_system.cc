@@ -9,18 +9,30 @@ namespace {
 
 char Fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
-// * and ? over the case-folded name; no special treatment of the dot.
+// * and ? over the case-folded name; no special treatment of the dot. A
+// mismatch resumes behind the last * one byte further on, so a pattern of
+// many stars costs no more than a product of the lengths (a recursive
+// matcher took exponential time on them and stalled the fuzzing).
 bool WildMatch(const char* pattern, const char* name) {
-  if (*pattern == '\0') return *name == '\0';
-  if (*pattern == '*') {
-    for (const char* n = name;; ++n) {
-      if (WildMatch(pattern + 1, n)) return true;
-      if (*n == '\0') return false;
+  const char* star = nullptr;
+  const char* retry = nullptr;
+  for (;;) {
+    if (*pattern == '*') {
+      star = ++pattern;
+      retry = name;
+      continue;
     }
+    if (*name == '\0') {
+      if (*pattern == '\0') return true;
+    } else if (*pattern == '?' || (*pattern != '\0' && *pattern == *name)) {
+      ++pattern;
+      ++name;
+      continue;
+    }
+    if (star == nullptr || *retry == '\0') return false;
+    pattern = star;
+    name = ++retry;
   }
-  if (*name == '\0') return false;
-  if (*pattern == '?' || *pattern == *name) return WildMatch(pattern + 1, name + 1);
-  return false;
 }
 
 bool IsDriveRoot(const std::string& key) {
