@@ -6,9 +6,14 @@
 namespace setup::win32 {
 
 void Win32Ui::RunSetupDialog(const char* folder1, const char* folder2) {
+  // The hidden second row of a one-folder dialog takes no typed folder.
+  bool one_folder = engine_->params.folder_count < 2;
   if (folder1_ != nullptr) folder1 = folder1_;
-  if (folder2_ != nullptr) folder2 = folder2_;
+  if (folder2_ != nullptr && !one_folder) folder2 = folder2_;
   if (silent_) {
+    // /D2= for a script of one folder is a wrong command line, as on Linux.
+    folder_refused_ = folder2_ != nullptr && one_folder;
+    if (folder_refused_) return;
     RunResult result = StartRun(*engine_, folder1, folder2, language_);
     folder_refused_ =
         result == RunResult::kFolder1TooLong || result == RunResult::kFolder2TooLong;

@@ -45,7 +45,8 @@ class Win32Ui : public SetupUi {
   // Error messages the run has shown, or in a silent run would have (not
   // those of the dialog before it).
   int errors_shown() const { return errors_shown_; }
-  // A silent run refused a folder of the command line as too long.
+  // A silent run refused a folder of the command line: too long, or a
+  // second folder for a script of one.
   bool folder_refused() const { return folder_refused_; }
 
  private:

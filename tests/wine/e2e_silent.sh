@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Unattended runs: /S shows no window at all and says how it went in the exit
+# code alone; /D= gives the folder as if typed; /LANG= chooses the language.
+. "$(dirname "$0")/e2e_lib.sh"
+
+put_program
+printf 'payload\r\n' >"$media/readme.txt"
+put_script <<'INF'
+WindowTitle	Silent Setup
+SetupDir	"C:\Program Files\Silent"
+MakeDir	"$$SETUPDIR$$"
+BinCopy	"$$FD$$\readme.txt"	"$$SETUPDIR$$\readme.txt"
+JapanCopy	"$$FD$$\readme.txt"	"$$SETUPDIR$$\ja.txt"
+EnglishCopy	"$$FD$$\readme.txt"	"$$SETUPDIR$$\en.txt"
+SetRegistry	"HKEY_LOCAL_MACHINE\Software\SetupTest\Folder"	"$$SETUPDIR$$"
+Message	Files are copied
+MessageBox	"Go on?"
+INF
+
+# No dialog, no message, no completion notice: any window fails "gone".
+drive <<'STEPS'
+args /S
+start C:\media\setup.exe
+gone 0
+STEPS
+expect_same_file "$media/readme.txt" "Program Files/Silent/readme.txt"
+expect_same_file "$media/readme.txt" "Program Files/Silent/ja.txt"
+[ ! -e "$drive_c/Program Files/Silent/en.txt" ] || fail "English copy in a Japanese run"
+expect_reg 'HKLM\Software\SetupTest' Folder 'C:\Program Files\Silent'
+
+# A folder with blanks, to the end of the line; options in any case.
+drive <<'STEPS'
+args /s /lang=English /D=C:\Other Place
+start C:\media\setup.exe
+gone 0
+STEPS
+expect_same_file "$media/readme.txt" "Other Place/readme.txt"
+expect_same_file "$media/readme.txt" "Other Place/en.txt"
+[ ! -e "$drive_c/Other Place/ja.txt" ] || fail "Japanese copy in an English run"
+expect_reg 'HKLM\Software\SetupTest' Folder 'C:\Other Place'
+
+# /D= without /S: the dialog shows the folder as typed.
+drive <<'STEPS'
+args /D=C:\Typed Here
+start C:\media\setup.exe
+window Silent Setup
+text 1000 C:\Typed Here
+click 2
+gone 3
+STEPS
+expect_no_dir "Typed Here"
+
+# ErrorExit: nothing shown, exit code 1, nothing after it ran.
+put_script <<'INF'
+SetupDir	C:\Stopped
+MakeDir	$$SETUPDIR$$
+ErrorExit	The medium is damaged
+MakeDir	$$SETUPDIR$$\After
+INF
+drive <<'STEPS'
+args /S
+start C:\media\setup.exe
+gone 1
+STEPS
+expect_dir Stopped
+expect_no_dir Stopped/After
+
+# A missing disk cannot be changed: the run stops.
+put_script <<'INF'
+SetupDir	C:\Disk
+DiskCheck	disk2.tag	the second disk
+MakeDir	$$SETUPDIR$$
+INF
+drive <<'STEPS'
+args /S
+start C:\media\setup.exe
+gone 1
+STEPS
+expect_no_dir Disk
+
+# A wrong command line: exit code 2, silently; the usage box otherwise.
+drive <<'STEPS'
+args /S /SILENT
+start C:\media\setup.exe
+gone 2
+args /X
+start C:\media\setup.exe
+window setup
+has-text /D=folder
+click 1
+gone 2
+STEPS
+expect_no_dir Disk
+finish
