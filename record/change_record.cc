@@ -13,7 +13,7 @@ constexpr std::size_t kKindWidth = 24;
 constexpr const char* kRootNames[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",
                                       "HKEY_LOCAL_MACHINE", "HKEY_USERS", "HKEY_CURRENT_CONFIG"};
 
-constexpr char kHexDigits[] = "0123456789abcdef";  // of data
+constexpr char kHexDigits[] = "0123456789abcdef";     // of data
 constexpr char kEscapeDigits[] = "0123456789ABCDEF";  // of \xNN
 
 // *n / 10 into *n, the remainder returned: 32-bit divisions of the halves,

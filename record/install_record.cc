@@ -89,7 +89,8 @@ bool InstallRecord::Finish(RecordResult result, int line) {
   LineText text;
   const char* word = result == RecordResult::kCompleted
                          ? (errors_ > 0 ? "completed with errors" : "completed")
-                         : result == RecordResult::kCancelled ? "cancelled" : "stopped";
+                     : result == RecordResult::kCancelled ? "cancelled"
+                                                          : "stopped";
   Field(&text.Add("\n"), "result", word);
   if (result == RecordResult::kStopped) {
     if (line > 0) AddNumber(&text.Add(" at line "), line);

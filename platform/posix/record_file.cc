@@ -85,10 +85,10 @@ bool Publish(const char* temp, const char* base, char* name) {
 // Adds the result line (when result is not null), flushes and puts the
 // temporary in place. Async-signal-safe.
 bool End(int fd, const char* temp, const char* base, const char* result, char* name) {
-  bool ok = (result == nullptr ||
-             (WriteAll(fd, "\nresult   ", 10) && WriteAll(fd, result, std::strlen(result)) &&
-              WriteAll(fd, "\n", 1))) &&
-            fsync(fd) == 0;
+  bool ok =
+      (result == nullptr || (WriteAll(fd, "\nresult   ", 10) &&
+                             WriteAll(fd, result, std::strlen(result)) && WriteAll(fd, "\n", 1))) &&
+      fsync(fd) == 0;
   int saved = errno;
   close(fd);
   if (!ok) {

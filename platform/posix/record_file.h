@@ -70,11 +70,8 @@ class PosixCopyFacts : public CopyFacts {
 // Registrations the machine's components only simulated.
 class MachineSimulationFacts : public SimulationFacts {
  public:
-  explicit MachineSimulationFacts(const MachineComponents& components)
-      : components_(components) {}
-  bool Simulated(std::uintptr_t handle) const override {
-    return components_.Simulated(handle);
-  }
+  explicit MachineSimulationFacts(const MachineComponents& components) : components_(components) {}
+  bool Simulated(std::uintptr_t handle) const override { return components_.Simulated(handle); }
 
  private:
   const MachineComponents& components_;

@@ -260,9 +260,8 @@ class Win32FileSystem : public FileSystem {
     ::FindClose(find);
     // The attribute byte, as the framework's file status keeps it.
     status->attributes = data.dwFileAttributes & 0xFF;
-    std::uint64_t ticks =
-        (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-        data.ftLastWriteTime.dwLowDateTime;
+    std::uint64_t ticks = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                          data.ftLastWriteTime.dwLowDateTime;
     // Whole seconds by long division a byte at a time: 32-bit divisions
     // only, so setup.exe links no 64-bit division routine (320 bytes).
     std::uint64_t seconds = 0;

@@ -13,8 +13,8 @@
 #include "tests/fakes/fake_components.h"
 #include "tests/fakes/fake_file_system.h"
 #include "tests/fakes/fake_registry.h"
-#include "tests/fakes/fake_version_info.h"
 #include "tests/fakes/fake_system.h"
+#include "tests/fakes/fake_version_info.h"
 #include "tests/fakes/recording_ui.h"
 
 namespace setup::testing {
@@ -66,9 +66,9 @@ struct RecordedRun {
   std::string Run(const std::string& script) {
     files.AddFile("D:\\Setup.Inf", script);
     SetupResult result = engine->InitInstance();
-    finished = record.Finish(result == SetupResult::kCompleted ? RecordResult::kCompleted
-                                                               : RecordResult::kStopped,
-                             engine->line_number);
+    finished = record.Finish(
+        result == SetupResult::kCompleted ? RecordResult::kCompleted : RecordResult::kStopped,
+        engine->line_number);
     const std::string header =
         "title    Setup\nstarted  2026-12-08T09:12:03Z\nmachine  code page 932\n\n";
     EXPECT_EQ(output.text.substr(0, header.size()), header);
@@ -149,12 +149,13 @@ TEST(InstallRecordTest, DeletedValuesKeepTheirData) {
       "DeleteRegistry \"HKEY_CURRENT_USER\\Software\\App\\Count\"\n"
       "DeleteRegistry \"HKEY_CURRENT_USER\\Software\\App\\Blob\"\n"
       "DeleteRegistry \"HKEY_CURRENT_USER\\Software\\App\\Big\"\n");
-  EXPECT_EQ(text,
-            "setup folder            C:\\\n"
-            "registry value deleted  HKEY_CURRENT_USER\\Software\\App  Count (was dword:00000001)\n"
-            "registry value deleted  HKEY_CURRENT_USER\\Software\\App  Blob (was hex:0a,ff)\n"
-            "registry value deleted  HKEY_CURRENT_USER\\Software\\App  Big (was 5,000 bytes of data)\n"
-            "\nresult   completed\n");
+  EXPECT_EQ(
+      text,
+      "setup folder            C:\\\n"
+      "registry value deleted  HKEY_CURRENT_USER\\Software\\App  Count (was dword:00000001)\n"
+      "registry value deleted  HKEY_CURRENT_USER\\Software\\App  Blob (was hex:0a,ff)\n"
+      "registry value deleted  HKEY_CURRENT_USER\\Software\\App  Big (was 5,000 bytes of data)\n"
+      "\nresult   completed\n");
 }
 
 TEST(InstallRecordTest, AStartThatFailsIsNotedOnlyWhenAskedFor) {
@@ -165,8 +166,8 @@ TEST(InstallRecordTest, AStartThatFailsIsNotedOnlyWhenAskedFor) {
   EXPECT_EQ(of_runs.Run(""), "\nresult   stopped\n");
   RecordedRun from_start(true);
   from_start.system.program_path = "D:\\Missing\\SETUP.EXE";
-  EXPECT_EQ(from_start.Run(""),
-            "error                   " + missing + "\n\nresult   stopped\nmessage  " + missing + "\n");
+  EXPECT_EQ(from_start.Run(""), "error                   " + missing +
+                                    "\n\nresult   stopped\nmessage  " + missing + "\n");
   // An output that cannot be opened: Finish says so.
   StringOutput refusing;
   refusing.refuse = true;

@@ -276,8 +276,8 @@ bool Step(const char* command, const char* args) {
     // Wide calls: the program's name may hold characters of any code page.
     wchar_t line[MAX_PATH + 1024 + 4];
     Widen(args, wide, MAX_PATH);
-    swprintf(line, MAX_PATH + 1024 + 4, arguments[0] != L'\0' ? L"\"%ls\" %ls" : L"\"%ls\"",
-             wide, arguments);
+    swprintf(line, MAX_PATH + 1024 + 4, arguments[0] != L'\0' ? L"\"%ls\" %ls" : L"\"%ls\"", wide,
+             arguments);
     arguments[0] = L'\0';
     wchar_t* slash = wcsrchr(wide, L'\\');
     if (slash != nullptr) *slash = L'\0';

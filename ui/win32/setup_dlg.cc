@@ -84,8 +84,8 @@ void CSetupDlg::OnOK() {
   // stored, and the dialog stays open so the user can shorten it. (The hidden
   // second row holds the expanded default, which always fits.)
   if (result == RunResult::kFolder1TooLong || result == RunResult::kFolder2TooLong) {
-    ReportFolderTooLong(engine_, (result == RunResult::kFolder1TooLong ? m_strLabel1 : m_strLabel2)
-                                     .c_str());
+    ReportFolderTooLong(engine_,
+                        (result == RunResult::kFolder1TooLong ? m_strLabel1 : m_strLabel2).c_str());
     return;
   }
   CDialog::OnOK();

@@ -15,12 +15,11 @@ void Win32Ui::RunSetupDialog(const char* folder1, const char* folder2) {
     folder_refused_ = folder2_ != nullptr && one_folder;
     if (folder_refused_) return;
     RunResult result = StartRun(*engine_, folder1, folder2, language_);
-    folder_refused_ =
-        result == RunResult::kFolder1TooLong || result == RunResult::kFolder2TooLong;
+    folder_refused_ = result == RunResult::kFolder1TooLong || result == RunResult::kFolder2TooLong;
     if (folder_refused_) {
       const SetupParams& params = engine_->params;
-      ReportFolderTooLong(*engine_, result == RunResult::kFolder1TooLong ? params.label1
-                                                                          : params.label2);
+      ReportFolderTooLong(*engine_,
+                          result == RunResult::kFolder1TooLong ? params.label1 : params.label2);
     }
     return;
   }
