@@ -342,7 +342,7 @@ void RecordingRegistry::CloseKey(RegKey key) {
 // --- components ---
 
 RecordingComponents::Started* RecordingComponents::Find(Started* table, std::uintptr_t handle) {
-  for (int i = 0; i < 4; ++i) {
+  for (int i = 0; i < kSlots; ++i) {
     if (table[i].handle == handle) return &table[i];
   }
   return nullptr;
@@ -350,16 +350,17 @@ RecordingComponents::Started* RecordingComponents::Find(Started* table, std::uin
 
 void RecordingComponents::Keep(Started* table, std::uintptr_t handle, const char* text) {
   Started* slot = handle != 0 ? Find(table, 0) : nullptr;
-  if (slot == nullptr) return;
+  if (slot == nullptr) return;  // more started at once than ever seen: not noted
   slot->handle = handle;
   CopyName(slot->text, text);
 }
 
-void RecordingComponents::Note(std::uintptr_t handle, const char* kind, const char* text,
+void RecordingComponents::Note(std::uintptr_t handle, bool registration, const char* text,
                                std::size_t length) {
-  if (simulation_ != nullptr && simulation_->Simulated(handle) &&
-      std::strcmp(kind, "registered") == 0) {
-    kind = "registered (simulated)";
+  const char* kind = "program run";
+  if (registration) {
+    bool simulated = simulation_ != nullptr && simulation_->Simulated(handle);
+    kind = simulated ? "registered (simulated)" : "registered";
   }
   LineText line;
   StartChangeLine(&line, kind);
@@ -376,7 +377,7 @@ bool RecordingComponents::CallExport(ModuleHandle module, const char* name, long
   bool called = inner_.CallExport(module, name, status);
   Started* slot = module != 0 ? Find(modules_, module) : nullptr;
   if (called && *status == 0 && slot != nullptr && std::strcmp(name, "DllRegisterServer") == 0) {
-    Note(module, "registered", slot->text, std::strlen(slot->text));
+    Note(module, true, slot->text, std::strlen(slot->text));
   }
   return called;
 }
@@ -401,9 +402,9 @@ bool RecordingComponents::HasEnded(ProcessHandle process) {
     const char* text = slot->text;
     const char* close = text[0] == '"' ? std::strchr(text + 1, '"') : nullptr;
     if (close != nullptr && std::strcmp(close + 1, " /regserver") == 0) {
-      Note(process, "registered", text + 1, static_cast<std::size_t>(close - text - 1));
+      Note(process, true, text + 1, static_cast<std::size_t>(close - text - 1));
     } else {
-      Note(process, "program run", text, std::strlen(text));
+      Note(process, false, text, std::strlen(text));
     }
     slot->handle = 0;
   }

@@ -182,15 +182,17 @@ class RecordingComponents : public Components {
     std::uintptr_t handle = 0;  // 0: a free slot
     char text[kChangeNameSize];
   };
+  static constexpr int kSlots = 4;  // modules or processes started at once
   static Started* Find(Started* table, std::uintptr_t handle);
   static void Keep(Started* table, std::uintptr_t handle, const char* text);
-  void Note(std::uintptr_t handle, const char* kind, const char* text, std::size_t length);
+  // A line "registered" (or "registered (simulated)") or "program run".
+  void Note(std::uintptr_t handle, bool registration, const char* text, std::size_t length);
 
   Components& inner_;
   ChangeSink& sink_;
   const SimulationFacts* simulation_;
-  Started modules_[4];
-  Started processes_[4];  // command lines, until noted
+  Started modules_[kSlots];
+  Started processes_[kSlots];  // command lines, until noted
 };
 
 // The three decorators over one platform; platform() is the bundle to hand
