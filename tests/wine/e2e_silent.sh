@@ -78,7 +78,14 @@ gone 1
 STEPS
 expect_no_dir Disk
 
-# A wrong command line: exit code 2, silently; the usage box otherwise.
+# A wrong command line: exit code 2, silently; the usage box otherwise. A
+# folder the dialog would refuse (over 255 bytes) is one too.
+long_folder="C:\\$(printf '%0300d' 0)"
+drive <<STEPS
+args /S /D=$long_folder
+start C:\\media\\setup.exe
+gone 2
+STEPS
 drive <<'STEPS'
 args /S /SILENT
 start C:\media\setup.exe
