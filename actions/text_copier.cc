@@ -3,6 +3,7 @@
 #include "actions/text_copier.h"
 
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -94,13 +95,15 @@ constexpr bool IsPlainOutput(unsigned byte) {
 // Inside a comment a line feed is stored as it is.
 constexpr bool IsPlainBody(unsigned byte) { return byte == '\n' || IsPlainOutput(byte); }
 
+// One bit per byte value (an eighth of a table of bools, which setup.exe
+// would carry as 512 bytes).
 struct PlainTables {
-  bool output[256];
-  bool body[256];
+  std::uint32_t output[8];
+  std::uint32_t body[8];
   constexpr PlainTables() : output(), body() {
     for (unsigned b = 0; b < 256; ++b) {
-      output[b] = IsPlainOutput(b);
-      body[b] = IsPlainBody(b);
+      output[b / 32] |= static_cast<std::uint32_t>(IsPlainOutput(b)) << (b % 32);
+      body[b / 32] |= static_cast<std::uint32_t>(IsPlainBody(b)) << (b % 32);
     }
   }
 };
@@ -111,14 +114,14 @@ constexpr PlainTables kPlain;
 // plain bytes (by table) and double-byte characters whose second byte is
 // neither a line feed nor the end of input. Returns how many; *pairs tells
 // whether a double-byte character was among them.
-int TakePlainRun(TextCopier& t, const bool* table, int limit, char* dest, bool* pairs) {
+int TakePlainRun(TextCopier& t, const std::uint32_t* table, int limit, char* dest, bool* pairs) {
   if (t.look_ahead_valid || t.end_of_input) return 0;  // the byte-wise path decides
   if (limit > t.unread_count) limit = t.unread_count;
   const unsigned char* p = reinterpret_cast<const unsigned char*>(t.read_position);
   int k = 0;
   while (k < limit) {
     unsigned char b = p[k];
-    if (table[b]) {
+    if ((table[b / 32] >> (b % 32) & 1) != 0) {
       ++k;
     } else if (IsShiftJisLead(b) && k + 2 <= limit && p[k + 1] != '\n' && p[k + 1] != kCtrlZ) {
       // A pair is taken only whole; the rare ones that end a line, the input

@@ -14,7 +14,7 @@ namespace {
 
 // Seconds between 1601-01-01 (FILETIME's origin) and 1970-01-01.
 constexpr std::int64_t kFileTimeTo1970 = 11644473600LL;
-constexpr std::int64_t kFileTimeTicksPerSecond = 10000000LL;
+constexpr std::uint32_t kFileTimeTicksPerSecond = 10000000;
 
 // What a FileHandle stands for. A replacement also knows its temporary file
 // and the file it is to replace.
@@ -260,10 +260,18 @@ class Win32FileSystem : public FileSystem {
     ::FindClose(find);
     // The attribute byte, as the framework's file status keeps it.
     status->attributes = data.dwFileAttributes & 0xFF;
-    std::int64_t ticks = static_cast<std::int64_t>(
-        (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-        data.ftLastWriteTime.dwLowDateTime);
-    status->last_write_time = ticks / kFileTimeTicksPerSecond - kFileTimeTo1970;
+    std::uint64_t ticks = (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                          data.ftLastWriteTime.dwLowDateTime;
+    // Whole seconds by long division a byte at a time: 32-bit divisions
+    // only, so setup.exe links no 64-bit division routine (320 bytes).
+    std::uint64_t seconds = 0;
+    std::uint32_t rest = 0;
+    for (int shift = 56; shift >= 0; shift -= 8) {
+      std::uint32_t part = rest << 8 | static_cast<std::uint32_t>(ticks >> shift & 0xFF);
+      seconds = seconds << 8 | part / kFileTimeTicksPerSecond;
+      rest = part % kFileTimeTicksPerSecond;
+    }
+    status->last_write_time = static_cast<std::int64_t>(seconds) - kFileTimeTo1970;
     return true;
   }
 

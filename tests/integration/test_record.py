@@ -56,7 +56,7 @@ class RecordTest(RecordTestCase):
             ('SetRegistry "HKEY_CURRENT_USER\\Software\\Tiny\\Old" ""',
              ['registry set|HKEY_CURRENT_USER\\Software\\Tiny  Old = ""']),
             ('DeleteRegistry "HKEY_CURRENT_USER\\Software\\Tiny\\Old"',
-             ["registry value deleted|HKEY_CURRENT_USER\\Software\\Tiny  Old"]),
+             ['registry value deleted|HKEY_CURRENT_USER\\Software\\Tiny  Old (was "")']),
             ('DeleteRegistry "HKEY_CURRENT_USER\\Software\\Tiny\\Missing"', []),
             ('SetRegistry "HKEY_CURRENT_USER\\Software\\Tiny\\Sub\\" ""',
              ["registry key created|HKEY_CURRENT_USER\\Software\\Tiny\\Sub"]),
@@ -88,7 +88,8 @@ class RecordTest(RecordTestCase):
         self.assertTrue(text.endswith("\nresult   completed\n"), text)
         text_size = os.path.getsize(self.drive_c("Tiny", "t.txt"))
         expected = [line.replace("%d", str(text_size)) for row in table for line in row[1]]
-        self.assertEqual(self.changes(text), expected)
+        # The folder the run started with comes first.
+        self.assertEqual(self.changes(text), ["setup folder|C:\\"] + expected)
 
         # A second run in the same second gets a record of its own.
         self.run_setup("\nok\n", medium=medium)
@@ -101,8 +102,11 @@ class RecordTest(RecordTestCase):
         result = self.run_setup("\nok\n", medium=medium)
         self.assertEqual(result.returncode, EXIT_STOPPED, result.output)
         (text,) = self.records().values()
-        self.assertEqual(self.changes(text), ["folder created|C:\\Half"])
-        self.assertTrue(text.endswith("\nresult   stopped\n"), text)
+        # The error message is there with its line, and the result names both.
+        message = "It failed in the copy form Z:%s\\missing to C:\\Half\\x" % medium.replace("/", "\\")
+        self.assertEqual(self.changes(text), ["setup folder|C:\\", "folder created|C:\\Half",
+                                              "error, line 2|" + message])
+        self.assertTrue(text.endswith("\nresult   stopped at line 2\nmessage  %s\n" % message), text)
         # Cancelled in the setup dialog: no run, no record.
         self.run_setup("\ncancel\n", medium=medium)
         self.assertEqual(len(self.records()), 1)
@@ -156,12 +160,15 @@ class DryRunTest(RecordTestCase):
         self.assertEqual(self.snapshot(), before)
         shown = result.output[result.output.index("Dry run:"):]
         self.assertEqual(self.changes(shown[shown.index("title"):]), [
+            "setup folder|C:\\",
             "folder created|C:\\New",
             "file added|C:\\link\\a.bin (3 bytes)",
             "file added|C:\\absolute link\\b.bin (3 bytes)",
             "attributes set|C:\\Hanami Data\\Settings.ini (read-only off)",
             "file replaced|C:\\Hanami Data\\Settings.ini (3 bytes)",
-            'registry set|HKEY_LOCAL_MACHINE\\Software\\Sakura Soft\\Hanami Notes  Version = "9"',
+            # The value it replaces, for an uninstaller to put back.
+            'registry set|HKEY_LOCAL_MACHINE\\Software\\Sakura Soft\\Hanami Notes  '
+            'Version = "9" (was "1.2.0")',
             "registry key deleted|HKEY_CURRENT_USER\\Software\\Sakura Soft\\Hanami Notes\\Recent",
         ])
         self.assertIn("result   completed", shown)
@@ -172,7 +179,9 @@ class DryRunTest(RecordTestCase):
         result = self.dry_run("\nok\n", medium)
         self.assertEqual(result.returncode, EXIT_STOPPED, result.output)
         shown = result.output[result.output.index("Dry run:"):]
-        self.assertEqual(self.changes(shown[shown.index("title"):]), ["folder created|C:\\New"])
+        changes = self.changes(shown[shown.index("title"):])
+        self.assertEqual(changes[:2], ["setup folder|C:\\", "folder created|C:\\New"])
+        self.assertTrue(changes[2].startswith("error, line 2|"), changes)
         self.assertFalse(os.path.exists(self.machine))
 
 if __name__ == "__main__":

@@ -4,6 +4,7 @@
 //
 // Usage: gui_driver STEPS-FILE   (UTF-8, one step a line; '#' starts a comment)
 //
+//   args TEXT                  the command-line arguments of the next start
 //   start PATH                 start the program (a Windows path)
 //   window CAPTION             wait for an enabled window of it with this caption
 //   window-with ID             wait for an enabled window of it with control ID
@@ -55,6 +56,7 @@ constexpr DWORD kPollMs = 25;
 
 PROCESS_INFORMATION program{};
 HWND current = nullptr;
+wchar_t arguments[1024];  // of the next start (args)
 
 struct WindowQuery {
   const wchar_t* caption;  // null: any
@@ -266,11 +268,17 @@ bool StaysResponsive(DWORD ms, DWORD limit) {
 bool Step(const char* command, const char* args) {
   wchar_t wide[2048];
   const char* rest = nullptr;
+  if (strcmp(command, "args") == 0) {
+    Widen(args, arguments, 1024);
+    return true;
+  }
   if (strcmp(command, "start") == 0) {
     // Wide calls: the program's name may hold characters of any code page.
-    wchar_t line[MAX_PATH + 2];
+    wchar_t line[MAX_PATH + 1024 + 4];
     Widen(args, wide, MAX_PATH);
-    swprintf(line, MAX_PATH + 2, L"\"%ls\"", wide);
+    swprintf(line, MAX_PATH + 1024 + 4, arguments[0] != L'\0' ? L"\"%ls\" %ls" : L"\"%ls\"", wide,
+             arguments);
+    arguments[0] = L'\0';
     wchar_t* slash = wcsrchr(wide, L'\\');
     if (slash != nullptr) *slash = L'\0';
     STARTUPINFOW startup{};

@@ -16,8 +16,8 @@
 
 #include "engine/script_engine.h"
 #include "platform/posix/code_page.h"
-#include "platform/posix/install_record.h"
 #include "platform/posix/machine_copy.h"
+#include "platform/posix/record_file.h"
 #include "platform/posix/registry_store.h"
 
 namespace setup::terminal {

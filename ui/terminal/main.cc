@@ -16,17 +16,18 @@
 #include <tuple>
 
 #include "engine/script_engine.h"
-#include "platform/posix/change_record.h"
 #include "platform/posix/code_page.h"
 #include "platform/posix/components_posix.h"
 #include "platform/posix/file_system_posix.h"
-#include "platform/posix/install_record.h"
 #include "platform/posix/interruption.h"
 #include "platform/posix/leftovers.h"
 #include "platform/posix/machine.h"
 #include "platform/posix/pe_version.h"
+#include "platform/posix/record_file.h"
 #include "platform/posix/registry_store.h"
 #include "platform/posix/system_info_posix.h"
+#include "record/change_record.h"
+#include "record/install_record.h"
 #include "ui/terminal/check.h"
 #include "ui/terminal/dry_run.h"
 #include "ui/terminal/options.h"
@@ -137,7 +138,8 @@ bool CheckFolderOptions(const Options& options, const setup::terminal::CodePageC
 
 // The install record of the run, ended whichever way the program ends.
 struct RecordEnd {
-  setup::posix::InstallRecord* record = nullptr;
+  setup::InstallRecord* record = nullptr;
+  const setup::posix::RecordFile* file = nullptr;
   const setup::ScriptEngine* engine = nullptr;
   std::string caption;
 };
@@ -145,19 +147,18 @@ RecordEnd record_end;
 
 // Ends the record of a run that started with result; a failure is said on
 // standard error and leaves the exit status as it is.
-void FinishRecord(const char* result) {
+void FinishRecord(setup::RecordResult result) {
   if (record_end.record == nullptr || !record_end.engine->run_started()) return;
-  std::string error;
-  if (!record_end.record->Finish(result, &error)) {
+  if (!record_end.record->Finish(result, record_end.engine->line_number)) {
     std::fprintf(stderr, "%s: %s\n", record_end.caption.c_str(),
-                 setup::posix::DefuseControls(error).c_str());
+                 setup::posix::DefuseControls(record_end.file->ErrorText()).c_str());
     record_failed = true;
   }
 }
 
 // TerminalIo::end_program: the output is lost, the message said.
 void EndStopped() {
-  FinishRecord("stopped");
+  FinishRecord(setup::RecordResult::kStopped);
   std::exit(kExitStopped);
 }
 
@@ -269,20 +270,26 @@ int main(int argc, char** argv) {
   ui.set_language(options.english ? setup::kEnglish : setup::kJapanese);
   ui.PresetFolders(folder1, folder2);
   // Every change of the run goes to the install record, also when it ends early.
-  static setup::posix::InstallRecord record(setup::posix::RecordFolder(machine.root()),
-                                            machine.code_page());
-  static setup::posix::RecordingPlatform recording(backends.platform, machine, record,
-                                                   backends.components.get(), &backends.files);
+  // The messages of the run go there too.
+  static setup::posix::RecordFile record_file(setup::posix::RecordFolder(machine.root()),
+                                              machine.code_page());
+  static setup::InstallRecord record(record_file);
+  static setup::posix::PosixCopyFacts copy_facts(backends.files);
+  static setup::posix::MachineSimulationFacts simulation(*backends.components);
+  static setup::RecordingPlatform recording(backends.platform, record, &copy_facts, &simulation);
+  static setup::RecordingUi recording_ui(ui, record, false);
   backends.components->OnSimulated([&ui] { ui.NoteSimulatedRegistration(); });
   // The engine holds the 64 KiB line store and the macro table: not for the stack.
-  auto engine = std::make_unique<setup::ScriptEngine>(recording.platform(), ui);
+  auto engine = std::make_unique<setup::ScriptEngine>(recording.platform(), recording_ui);
+  recording_ui.Attach(engine.get());
   record.set_title(engine->params.window_title);
-  record_end = RecordEnd{&record, engine.get(), caption};
+  record_end = RecordEnd{&record, &record_file, engine.get(), caption};
   setup::posix::SetInterruptionHook(setup::posix::FinishRecordOnInterruption);
   ui.Attach(engine.get());
   if (options.trace) engine->tracer = &ui;
   SetupResult result = engine->InitInstance();
-  FinishRecord(result == SetupResult::kCompleted ? "completed" : "stopped");
+  FinishRecord(result == SetupResult::kCompleted ? setup::RecordResult::kCompleted
+                                                 : setup::RecordResult::kStopped);
   setup::posix::EndMachineRun(machine.root());
   ui.EndIfOutputLost();  // lost at the very end: the completion was not seen
   if (ui.refused_command_line()) return kExitUsage;

@@ -14,6 +14,7 @@
 #include "platform/win32/registry_win32.h"
 #include "platform/win32/system_info_win32.h"
 #include "platform/win32/version_info_win32.h"
+#include "ui/win32/command_line.h"
 #include "ui/win32/framework.h"
 #include "ui/win32/setup_app.h"
 
@@ -49,12 +50,14 @@ win32::CSetupApp the_app(Platform{system_info.get(), file_system.get(), registry
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR line, int) {
+  // Without arguments, everything is as it always was.
+  win32::CommandLine options = win32::ParseCommandLine(line);
   // The thread is a single-threaded apartment for the whole program, as the
   // system's registration tool makes it: components registered in-process
   // create their registrars through COM, and the folder picker needs it.
   HRESULT com = OleInitialize(nullptr);
-  int status = the_app.ExitStatus(the_app.InitInstance());
+  int status = the_app.Run(options);
   if (SUCCEEDED(com)) OleUninitialize();
   // Whatever happened has been shown; the status tells a calling program.
   return status;

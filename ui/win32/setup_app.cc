@@ -24,8 +24,16 @@ SetupResult CSetupApp::InitInstance() {
   return engine.InitInstance();
 }
 
-int CSetupApp::ExitStatus(SetupResult result) const {
-  return setup::ExitStatus(result, ui_.errors_shown() != 0);
+int CSetupApp::Run(const CommandLine& options) {
+  if (options.usage || options.unknown) {
+    if (!options.silent) AfxMessageBox(kUsageText, MB_OK | MB_ICONINFORMATION);
+    return options.unknown ? kExitUsage : kExitInstalled;
+  }
+  ui_.Configure(options.silent, options.folder1, options.folder2,
+                options.english ? kEnglish : kJapanese);
+  SetupResult result = InitInstance();
+  if (ui_.folder_refused()) return kExitUsage;
+  return ExitStatus(result, ui_.errors_shown() != 0);
 }
 
 }  // namespace setup::win32

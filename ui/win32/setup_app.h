@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/script_engine.h"
+#include "ui/win32/command_line.h"
 #include "ui/win32/win32_ui.h"
 
 namespace setup::win32 {
@@ -14,13 +15,15 @@ class CSetupApp {
   CSetupApp(const CSetupApp&) = delete;
   CSetupApp& operator=(const CSetupApp&) = delete;
 
-  // Prepares the controls and runs the engine's start-up, which shows the
-  // setup dialog; says how it ended. The program ends afterwards.
-  SetupResult InitInstance();
-  // The program's exit status after a start-up that ended with result.
-  int ExitStatus(SetupResult result) const;
+  // The whole program as options say: the usage when asked for (or for a
+  // wrong command line), else the engine's start-up, which shows the setup
+  // dialog (or, silent, runs at once). Returns the exit status.
+  int Run(const CommandLine& options);
 
  private:
+  // Prepares the controls and runs the engine's start-up.
+  SetupResult InitInstance();
+
   Win32Ui ui_;  // before the engine, which keeps a reference to it
 
  public:

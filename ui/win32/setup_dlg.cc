@@ -65,11 +65,11 @@ BOOL CSetupDlg::OnInitDialog() {
   return TRUE;
 }
 
-void CSetupDlg::ReportFolderTooLong(const CString& label) {
+void ReportFolderTooLong(ScriptEngine& engine, const char* label) {
   char message[kTextSize];
   // The label is the user's name for the row; snprintf cuts a long one.
-  snprintf(message, sizeof message, kMsgDialogFolderTooLong, label.c_str(), kTextSize - 1);
-  engine_.ui().ShowError(message);
+  snprintf(message, sizeof message, kMsgDialogFolderTooLong, label, kTextSize - 1);
+  engine.ui().ShowError(message);
 }
 
 void CSetupDlg::OnOK() {
@@ -78,13 +78,14 @@ void CSetupDlg::OnOK() {
   if (running_) return;
   UpdateData(TRUE);
   running_ = true;
-  RunResult result = StartRun(engine_, m_strFolder1.c_str(), m_strFolder2.c_str(), kJapanese);
+  RunResult result = StartRun(engine_, m_strFolder1.c_str(), m_strFolder2.c_str(), m_language);
   running_ = false;
   // A folder that does not fit the settings is refused before anything is
   // stored, and the dialog stays open so the user can shorten it. (The hidden
   // second row holds the expanded default, which always fits.)
   if (result == RunResult::kFolder1TooLong || result == RunResult::kFolder2TooLong) {
-    ReportFolderTooLong(result == RunResult::kFolder1TooLong ? m_strLabel1 : m_strLabel2);
+    ReportFolderTooLong(engine_,
+                        (result == RunResult::kFolder1TooLong ? m_strLabel1 : m_strLabel2).c_str());
     return;
   }
   CDialog::OnOK();

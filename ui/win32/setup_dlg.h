@@ -7,6 +7,10 @@
 
 namespace setup::win32 {
 
+// Says that a folder typed (or given with /D=) for the row named label does
+// not fit a settings field.
+void ReportFolderTooLong(ScriptEngine& engine, const char* label);
+
 class CSetupDlg : public CDialog {
  public:
   // The dialog over engine's settings; the texts start as the settings'
@@ -23,6 +27,7 @@ class CSetupDlg : public CDialog {
   CString m_strLabel2;
   CString m_strFolder2;
   HICON m_hIcon;
+  LanguageMode m_language = kJapanese;  // of the run OK starts
 
  protected:
   void DoDataExchange(CDataExchange* dx) override;
@@ -44,9 +49,6 @@ class CSetupDlg : public CDialog {
   // folder; title is the picker's instruction line.
   void BrowseForFolder(CString& folder, const char* title);
   static int CALLBACK BrowseCallback(HWND picker, UINT message, LPARAM lparam, LPARAM data);
-  // Says that the folder of the row named label does not fit a settings field.
-  void ReportFolderTooLong(const CString& label);
-
   ScriptEngine& engine_;
   bool running_ = false;
 };

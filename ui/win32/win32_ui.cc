@@ -6,10 +6,28 @@
 namespace setup::win32 {
 
 void Win32Ui::RunSetupDialog(const char* folder1, const char* folder2) {
+  // The hidden second row of a one-folder dialog takes no typed folder.
+  bool one_folder = engine_->params.folder_count < 2;
+  if (folder1_ != nullptr) folder1 = folder1_;
+  if (folder2_ != nullptr && !one_folder) folder2 = folder2_;
+  if (silent_) {
+    // /D2= for a script of one folder is a wrong command line, as on Linux.
+    folder_refused_ = folder2_ != nullptr && one_folder;
+    if (folder_refused_) return;
+    RunResult result = StartRun(*engine_, folder1, folder2, language_);
+    folder_refused_ = result == RunResult::kFolder1TooLong || result == RunResult::kFolder2TooLong;
+    if (folder_refused_) {
+      const SetupParams& params = engine_->params;
+      ReportFolderTooLong(*engine_,
+                          result == RunResult::kFolder1TooLong ? params.label1 : params.label2);
+    }
+    return;
+  }
   CSetupDlg dialog(*engine_);
   // The edits show the expanded folders; the labels stay as written.
   dialog.m_strFolder1 = folder1;
   dialog.m_strFolder2 = folder2;
+  dialog.m_language = language_;
   dialog_ = &dialog;
   AfxSetMainWnd(&dialog);
   dialog.DoModal();  // the program ends afterwards, however it closed
@@ -26,13 +44,13 @@ void Win32Ui::SetProgressPos(int position) {
   KeepResponsive();
 }
 
-void Win32Ui::CountError() {
+bool Win32Ui::CountError() {
   if (engine_ != nullptr && engine_->run_started()) ++errors_shown_;
+  return !silent_;
 }
 
 void Win32Ui::ShowError(const char* text) {
-  CountError();
-  AfxMessageBox(text, MB_OK);
+  if (CountError()) AfxMessageBox(text, MB_OK);
 }
 
 void Win32Ui::ShowEngineError(const EngineError& error) {
@@ -48,7 +66,7 @@ void Win32Ui::ShowEngineError(const EngineError& error) {
     ShowError(text);
     return;
   }
-  CountError();
+  if (!CountError()) return;
   // Never more UTF-16 units than bytes.
   wchar_t wide[kTextSize];
   int length = 0;
@@ -63,27 +81,29 @@ void Win32Ui::ShowEngineError(const EngineError& error) {
 }
 
 void Win32Ui::ShowTopmostError(const char* text) {
-  CountError();
-  AfxMessageBox(text, MB_OK | MB_TOPMOST);
+  if (CountError()) AfxMessageBox(text, MB_OK | MB_TOPMOST);
 }
 
 void Win32Ui::ShowInformation(const char* text) {
-  AfxMessageBox(text, MB_OK | MB_ICONINFORMATION | MB_TOPMOST);
+  if (!silent_) AfxMessageBox(text, MB_OK | MB_ICONINFORMATION | MB_TOPMOST);
 }
 
 bool Win32Ui::AskScriptMessage(const char* text) {
+  if (silent_) return true;
   CMessageDlg dialog;
   dialog.m_strMessage = text;
   return dialog.DoModal() == IDOK;
 }
 
 bool Win32Ui::PromptDisk(const char* text) {
+  if (silent_) return false;  // nobody is there to change the disk
   CDiskDlg dialog(engine_->params);
   dialog.m_strMessage = text;
   return dialog.DoModal() != IDCANCEL;
 }
 
 void Win32Ui::ShowCompleted() {
+  if (silent_) return;
   CCompleteDlg dialog(engine_->params);
   dialog.DoModal();
 }

@@ -12,6 +12,16 @@ class Win32Ui : public SetupUi {
   // The engine whose settings and run the dialogs use; set before the
   // engine's start-up calls RunSetupDialog.
   void Attach(ScriptEngine* engine) { engine_ = engine; }
+  // The command line's choices: silent (/S) shows no window at all and runs
+  // with the folders the dialog would show; a message counts as OK, the
+  // disk prompt as Cancel. folder1/folder2 (null: the script's) stand for
+  // typed folders; language is the run's.
+  void Configure(bool silent, const char* folder1, const char* folder2, LanguageMode language) {
+    silent_ = silent;
+    folder1_ = folder1;
+    folder2_ = folder2;
+    language_ = language;
+  }
 
   void RunSetupDialog(const char* folder1, const char* folder2) override;
   void SetProgressRange(int count) override;
@@ -32,13 +42,23 @@ class Win32Ui : public SetupUi {
   // and its buttons react (and are ignored) while Regsvr waits.
   void KeepResponsive() override;
 
-  // Error messages the run has shown (not those of the dialog before it).
+  // Error messages the run has shown, or in a silent run would have (not
+  // those of the dialog before it).
   int errors_shown() const { return errors_shown_; }
+  // A silent run refused a folder of the command line: too long, or a
+  // second folder for a script of one.
+  bool folder_refused() const { return folder_refused_; }
 
  private:
-  void CountError();
+  // Counts an error message; true when it is to be shown.
+  bool CountError();
 
   int errors_shown_ = 0;
+  bool silent_ = false;
+  bool folder_refused_ = false;
+  const char* folder1_ = nullptr;
+  const char* folder2_ = nullptr;
+  LanguageMode language_ = kJapanese;
   ScriptEngine* engine_ = nullptr;
   CSetupDlg* dialog_ = nullptr;  // while the setup dialog exists
 };

@@ -2,7 +2,7 @@
 // its free name at the end. What the end needs (the open temporary and the
 // names) sits in a static record as well, so that a signal handler can end
 // the record with async-signal-safe calls alone.
-#include "platform/posix/install_record.h"
+#include "platform/posix/record_file.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -82,11 +82,13 @@ bool Publish(const char* temp, const char* base, char* name) {
   return false;
 }
 
-// Adds the result line, flushes and puts the temporary in place.
-// Async-signal-safe.
+// Adds the result line (when result is not null), flushes and puts the
+// temporary in place. Async-signal-safe.
 bool End(int fd, const char* temp, const char* base, const char* result, char* name) {
-  bool ok = WriteAll(fd, "\nresult   ", 10) && WriteAll(fd, result, std::strlen(result)) &&
-            WriteAll(fd, "\n", 1) && fsync(fd) == 0;
+  bool ok =
+      (result == nullptr || (WriteAll(fd, "\nresult   ", 10) &&
+                             WriteAll(fd, result, std::strlen(result)) && WriteAll(fd, "\n", 1))) &&
+      fsync(fd) == 0;
   int saved = errno;
   close(fd);
   if (!ok) {
@@ -118,19 +120,22 @@ std::string FileTitle(unsigned code_page, const char* title) {
 
 }  // namespace
 
-InstallRecord::InstallRecord(std::string folder, unsigned code_page)
+RecordFile::RecordFile(std::string folder, unsigned code_page)
     : folder_(std::move(folder)), code_page_(code_page), to_utf8_("UTF-8", IconvName(code_page)) {}
 
-InstallRecord::~InstallRecord() {
-  if (fd_ >= 0 && !finished_) {
-    std::string error;
-    Finish("stopped", &error);
+RecordFile::~RecordFile() {
+  if (fd_ >= 0 && !closed_) {
+    InterruptionBlock block;
+    pending.active = 0;
+    char name[PATH_MAX];
+    End(fd_, temp_.c_str(), base_.c_str(), "stopped", name);
+    fd_ = -1;
   }
 }
 
-bool InstallRecord::Begin() {
+bool RecordFile::Open(const char* title, RecordStart* start) {
   if (fd_ >= 0) return true;
-  if (error_ != 0 || finished_) return false;
+  if (error_ != 0 || closed_) return false;
   if (mkdir(folder_.c_str(), 0777) != 0 && errno != EEXIST) {
     error_ = errno;
     return false;
@@ -151,9 +156,10 @@ bool InstallRecord::Begin() {
   gmtime_r(&now, &utc);
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H-%M-%S", &utc);
-  char started[32];
-  std::strftime(started, sizeof started, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  base_ = folder_ + "/" + stamp + " " + FileTitle(code_page_, title_);
+  std::strftime(start->started, sizeof start->started, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  std::snprintf(start->machine, sizeof start->machine,
+                "code page %u (names below converted to UTF-8)", code_page_);
+  base_ = folder_ + "/" + stamp + " " + FileTitle(code_page_, title);
   std::string temp = folder_ + "/." + stamp + ".XXXXXX";
   if (base_.size() + 16 >= PATH_MAX || temp.size() >= PATH_MAX) {
     error_ = ENAMETOOLONG;
@@ -168,20 +174,6 @@ bool InstallRecord::Begin() {
   mode_t mask = umask(0);
   umask(mask);
   fchmod(fd, 0666 & ~mask);
-  // The title as it is, but for control bytes: one line, always.
-  std::string title;
-  to_utf8_.Convert(title_ != nullptr ? title_ : "Setup", true, &title);
-  for (char& c : title) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-  }
-  std::string header = "title    " + title + "\nstarted  " + started + "\nmachine  code page " +
-                       std::to_string(code_page_) + " (names below converted to UTF-8)\n\n";
-  if (!WriteAll(fd, header.data(), header.size())) {
-    error_ = errno;
-    close(fd);
-    unlink(temp.c_str());
-    return false;
-  }
   fd_ = fd;
   temp_ = temp;
   pending.fd = fd;
@@ -191,43 +183,48 @@ bool InstallRecord::Begin() {
   return true;
 }
 
-void InstallRecord::Changed(const std::string& line) {
-  if (!Begin()) return;
-  std::string text;
-  to_utf8_.Convert(line, true, &text);
-  text += '\n';
+bool RecordFile::Write(const char* text, std::size_t length) {
+  if (fd_ < 0 || error_ != 0) return false;
+  std::string converted;
+  to_utf8_.Convert(std::string_view(text, length), true, &converted);
   InterruptionBlock block;  // a line is in the record whole or not at all
-  if (error_ == 0 && !WriteAll(fd_, text.data(), text.size())) error_ = errno;
+  if (!WriteAll(fd_, converted.data(), converted.size())) error_ = errno;
+  return error_ == 0;
 }
 
-bool InstallRecord::Finish(const char* result, std::string* error) {
-  if (finished_) return true;
-  Begin();
-  finished_ = true;
-  bool ok = false;
-  if (fd_ >= 0) {
-    InterruptionBlock block;
-    pending.active = 0;
-    char name[PATH_MAX];
-    int fd = fd_;
-    fd_ = -1;
-    if (error_ == 0) {
-      ok = End(fd, temp_.c_str(), base_.c_str(), result, name);
-      if (ok) {
-        path_ = name;
-        SyncFolderOf(path_);  // the new name, too, survives a crash
-      } else {
-        error_ = errno;
-      }
-    } else {
-      close(fd);
-      unlink(temp_.c_str());
-    }
+bool RecordFile::Close(bool whole) {
+  if (closed_) return error_ == 0;
+  if (!whole && error_ == 0) error_ = EIO;
+  closed_ = true;
+  if (fd_ < 0) return false;
+  InterruptionBlock block;
+  pending.active = 0;
+  char name[PATH_MAX];
+  int fd = fd_;
+  fd_ = -1;
+  if (error_ != 0) {
+    close(fd);
+    unlink(temp_.c_str());
+    return false;
   }
-  if (!ok) {
-    *error = "cannot write the install record in '" + folder_ + "': " + std::strerror(error_);
+  if (!End(fd, temp_.c_str(), base_.c_str(), nullptr, name)) {
+    error_ = errno;
+    return false;
   }
-  return ok;
+  path_ = name;
+  SyncFolderOf(path_);  // the new name, too, survives a crash
+  return true;
+}
+
+std::string RecordFile::ErrorText() const {
+  return "cannot write the install record in '" + folder_ +
+         "': " + std::strerror(error_ != 0 ? error_ : EIO);
+}
+
+bool PosixCopyFacts::LastCopy(const char*, bool* replaced, unsigned long long* size) {
+  *replaced = files_.last_copy().replaced;
+  *size = files_.last_copy().size;
+  return true;
 }
 
 void FinishRecordOnInterruption() {
