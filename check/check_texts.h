@@ -65,6 +65,12 @@ enum Message : int {
   kTxtTrailingInValue,
   kTxtTrailingData,
   kTxtUnquotedFolder,
+  kTxtCopiedHere,
+  kTxtTextUtf16,
+  kTxtTextBinary,
+  kTxtTextBom,
+  kTxtTextUtf8,
+  kTxtTextNul,
   kTxtCount,
 };
 

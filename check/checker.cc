@@ -188,6 +188,7 @@ void Checker::Say(const char* file, int line, Severity severity, int message, ..
     script_line = PhysicalLine(script_line);
     if (file == nullptr) line = script_line;
   }
+  if (file != nullptr) ++text_diagnostics_;
   if (severity == Severity::kError) {
     ++counts_.errors;
   } else if (severity == Severity::kWarning) {
@@ -315,43 +316,50 @@ void Checker::CheckMacroUses(const char* raw, CommandCode code) {
       }
       continue;
     }
-    if (Defined(engine_.macros, token)) continue;
-    int later = 0;
-    for (const DefineLine& define : defines_) {
-      if (define.line > line_ && define.name == token) {
-        later = define.line;
-        break;
-      }
+    CheckMacroName(nullptr, line_, token);
+  }
+}
+
+void Checker::CheckMacroName(const char* file, int line, const char* token) {
+  if (Defined(engine_.macros, token)) return;
+  char quoted[kQuoteSize];
+  Quote(token, quoted);
+  int later = 0;
+  for (const DefineLine& define : defines_) {
+    if (define.line > line_ && define.name == token) {
+      later = define.line;
+      break;
     }
-    if (later > 0) {
-      Say(nullptr, line_, Severity::kWarning, kTxtMacroBeforeDefine, quoted, later);
-      continue;
+  }
+  if (later > 0) {
+    Say(file, line, Severity::kWarning, kTxtMacroBeforeDefine, quoted,
+        physical_lines_ ? later : PhysicalLine(later));
+    return;
+  }
+  const char* best = nullptr;
+  int best_distance = 99;
+  for (int i = 0; i < engine_.macros.count; ++i) {
+    const char* name = engine_.macros.entries[i].name;
+    int distance = Distance(token, name);
+    if (Near(distance, name) && distance < best_distance) {
+      best = name;
+      best_distance = distance;
     }
-    const char* best = nullptr;
-    int best_distance = 99;
-    for (int i = 0; i < engine_.macros.count; ++i) {
-      const char* name = engine_.macros.entries[i].name;
-      int distance = Distance(token, name);
-      if (Near(distance, name) && distance < best_distance) {
-        best = name;
-        best_distance = distance;
-      }
+  }
+  for (const DefineLine& define : defines_) {
+    const char* name = define.name.c_str();
+    int distance = Distance(token, name);
+    if (Near(distance, name) && distance < best_distance) {
+      best = name;
+      best_distance = distance;
     }
-    for (const DefineLine& define : defines_) {
-      const char* name = define.name.c_str();
-      int distance = Distance(token, name);
-      if (Near(distance, name) && distance < best_distance) {
-        best = name;
-        best_distance = distance;
-      }
-    }
-    if (best != nullptr) {
-      char suggestion[kQuoteSize];
-      Quote(best, suggestion);
-      Say(nullptr, line_, Severity::kWarning, kTxtMacroUndefinedSuggest, quoted, suggestion);
-    } else {
-      Say(nullptr, line_, Severity::kWarning, kTxtMacroUndefined, quoted);
-    }
+  }
+  if (best != nullptr) {
+    char suggestion[kQuoteSize];
+    Quote(best, suggestion);
+    Say(file, line, Severity::kWarning, kTxtMacroUndefinedSuggest, quoted, suggestion);
+  } else {
+    Say(file, line, Severity::kWarning, kTxtMacroUndefined, quoted);
   }
 }
 
@@ -785,11 +793,15 @@ void Checker::CheckTextCopy(CommandCode code, const char* source, const char* de
     RunCopier(source, kJapanese, &japanese_failed, &japanese_line, &japanese_kind);
   if (code != kJapanCopy)
     RunCopier(source, kEnglish, &english_failed, &english_line, &english_kind);
+  int said = text_diagnostics_;
   if (japanese_failed) {
     Say(source, japanese_line, Severity::kError, japanese_kind, kTextBufferSize - 1);
   } else if (english_failed) {
     Say(source, english_line, Severity::kError, english_kind, kTextBufferSize - 1);
   }
+  if (texts_checked_.insert(source).second) CheckTextFile(source);
+  // What was said at the text's lines: where in the script it is copied.
+  if (text_diagnostics_ != said) Say(nullptr, line_, Severity::kNote, kTxtCopiedHere);
 }
 
 void Checker::RunCopier(const char* source, LanguageMode selection, bool* failed, int* line,

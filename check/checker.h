@@ -166,6 +166,9 @@ class Checker {
   void CollectDefines();
   void CheckLine(int number, const char* stored);
   void CheckMacroUses(const char* raw, CommandCode code);
+  // One use of macro token at line of file (nullptr: the script): said when
+  // the macro is not defined at the line being checked.
+  void CheckMacroName(const char* file, int line, const char* token);
   // One command (a line, or a tail); text is expanded and may be cut.
   void CheckCommand(char* text, int depth);
   // Says why argument index of a decoded command could not be read, if it
@@ -182,6 +185,8 @@ class Checker {
   void CheckRegistryPath(const char* path);
   void CheckSetupDir(CommandCode code, const char* raw);
   void RunCopier(const char* source, LanguageMode selection, bool* failed, int* line, int* kind);
+  // The bytes and macros of a copied text (text_files.cc), at its own lines.
+  void CheckTextFile(const char* source);
   // Labels and Goto lines (labels.cc): each Goto is looked for once the
   // whole script is known.
   void AddLabel(const char* name);
@@ -224,7 +229,9 @@ class Checker {
   // medium's folder that holds that disk's files (empty: none exists).
   int disk_line_ = 0;
   std::string disk_folder_;
-  std::set<int> ignored_;  // stored lines below an ignore comment
+  std::set<int> ignored_;                // stored lines below an ignore comment
+  std::set<std::string> texts_checked_;  // the copied texts whose bytes were looked at
+  int text_diagnostics_ = 0;             // diagnostics said at a line of a copied text
 };
 
 }  // namespace setup

@@ -230,9 +230,11 @@ TEST_F(TerminalUiTest, ProgressRangeIsTakenModulo65536) {
 // The whole dialog with an engine behind it.
 class TerminalRunTest : public TerminalUiTest {
  protected:
-  // Starts the program on script (D:\Setup.Inf) with the answers typed.
-  SetupResult Run(const std::string& script, const std::string& answers) {
-    TerminalUi& ui = Start(answers);
+  // Starts the program on script (D:\Setup.Inf) with the answers typed,
+  // on a machine of code_page.
+  SetupResult Run(const std::string& script, const std::string& answers, int code_page = 932) {
+    TerminalUi& ui = Start(answers, code_page);
+    system_.japanese = code_page == 932;
     files_.AddFile("D:\\Setup.Inf", script);
     platform_.system = &system_;
     platform_.files = &files_;
@@ -277,6 +279,59 @@ TEST_F(TerminalRunTest, StoppedRunShowsItsMessageAndNoCompletionNotice) {
   EXPECT_THAT(out, HasSubstr("| (!) The product is already installed"));
   EXPECT_THAT(out, Not(HasSubstr("after")));
   EXPECT_THAT(out, Not(HasSubstr("Setup completed.")));
+}
+
+// Each error the engine shows is explained in compiler form at the line it
+// concerns, and its box shows the program's Japanese readable whatever the
+// machine's code page.
+TEST_F(TerminalRunTest, ErrorsAreExplainedAndTheirJapaneseReadsOnEveryCodePage) {
+  struct Case {
+    int code_page;
+    std::string script;
+    std::string box;          // in the box, as UTF-8
+    std::string explanation;  // on the explanation stream
+  };
+  const Case cases[] = {
+      // "%sの%d行目に"が有りません": the Japanese converted from Shift-JIS, the
+      // path from code page 1252.
+      {1252, "BinCopy \"$$FD$$\\Caf\xE9 C:\\x\n",
+       "(!) D:\\Setup.Inf\xE3\x81\xAE"
+       "1\xE8\xA1\x8C\xE7\x9B\xAE\xE3\x81\xAB\"",
+       "D:\\Setup.Inf:1: error: the quoted source has no closing quote\n"},
+      // Under code page 932 the bytes show as they are.
+      {932, "\nBinCopy \"$$FD$$\\a.dll\"\n",
+       "(!) D:\\Setup.Inf\xE3\x81\xAE"
+       "2\xE8\xA1\x8C\xE7\x9B\xAE",
+       "D:\\Setup.Inf:2: error: the destination is missing\n"},
+      {1252, "Goto Fnish\nMessage skipped\n:Finish\n",
+       "(!) Setup script Error. Nothing (Fnish) label",
+       "D:\\Setup.Inf:1: error: label 'Fnish' is not found below this line\n"},
+      {1252, "IfString a = a Then MkDir x\n", "(!) Setup script Error (MkDir x)",
+       "D:\\Setup.Inf:1: error: unknown command 'MkDir'; did you mean 'MakeDir'?\n"},
+      {932, "TextCopy $$FD$$\\ReadMe.txt C:\\ReadMe.txt\n",
+       "(!) D:\\ReadMe.txt:(4) /* */ Syntax Error",
+       "D:\\ReadMe.txt:3: error: /* */ syntax error: a comment is not closed\n"
+       "D:\\Setup.Inf:1: note: the text is copied by this line\n"},
+      {1252, "ErrorExit Already installed\n", "(!) Already installed",
+       "D:\\Setup.Inf:1: error: ErrorExit ends the run here\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.script);
+    files_ = setup::testing::FakeFileSystem();
+    files_.AddFile("D:\\ReadMe.txt", "one\ntwo\n/* open\n");
+    FILE* explain = std::tmpfile();
+    io_.explain = explain;
+    Run(c.script, "\nok\n", c.code_page);
+    EXPECT_THAT(Output(), HasSubstr(c.box));
+    std::string said(4096, '\0');
+    std::rewind(explain);
+    said.resize(std::fread(said.data(), 1, said.size(), explain));
+    std::fclose(explain);
+    EXPECT_EQ(said, c.explanation);
+    std::fclose(io_.in);
+    std::fclose(io_.out);
+    io_.in = io_.out = nullptr;
+  }
 }
 
 TEST_F(TerminalRunTest, ScriptMessageCancelStopsTheRun) {

@@ -185,7 +185,9 @@ TEST(CheckerTest, Diagnostics) {
        {{"D:\\a.txt", "one\r\ntwo /* open\r\nthree\r\n"},
         {"D:\\b.txt", "a\n/* " + Repeat(std::string(99, 'x') + "\n", 50) + "*/\n"}},
        {"D:\\a.txt:2: error: /* */ syntax error: a comment is not closed",
-        "D:\\b.txt:2: error: /* */ syntax error: a comment is longer than 4095 bytes"}},
+        "Setup.Inf:1: note: the text is copied by this line",
+        "D:\\b.txt:2: error: /* */ syntax error: a comment is longer than 4095 bytes",
+        "Setup.Inf:2: note: the text is copied by this line"}},
       {"line limits, with the longest setup folder",
        "MakeDir \"$$SETUPDIR$$\\" + std::string(300, 'x') + "\"\nMakeDir \"" +
            std::string(520, 'y') + "\"\n#define $$L$$ $$SETUPDIR$$" + std::string(100, 'z') + "\n",
