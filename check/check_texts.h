@@ -71,6 +71,7 @@ enum Message : int {
   kTxtTextBom,
   kTxtTextUtf8,
   kTxtTextNul,
+  kTxtCommentAsArgument,
   kTxtCount,
 };
 

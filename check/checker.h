@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -179,6 +180,9 @@ class Checker {
   // Text behind a command's last argument (args.end): ignored by the run,
   // or read as a value the author did not mean.
   void CheckTrailingText(CommandCode code, const Arguments& args);
+  // A comment of another language's style read as an argument; true when
+  // said.
+  bool CheckCommentAsArgument(CommandCode code, const Arguments& args);
   void CheckTextCopy(CommandCode code, const char* source, const char* destination);
   // True when path is a file on the medium; else says message, if below it.
   bool CheckMediumFile(const char* path, Severity severity, int message);
@@ -229,7 +233,9 @@ class Checker {
   // medium's folder that holds that disk's files (empty: none exists).
   int disk_line_ = 0;
   std::string disk_folder_;
-  std::set<int> ignored_;                // stored lines below an ignore comment
+  // Stored lines below an ignore comment, and the one check it silences
+  // there (nullptr: all of them).
+  std::map<int, const char*> ignored_;
   std::set<std::string> texts_checked_;  // the copied texts whose bytes were looked at
   int text_diagnostics_ = 0;             // diagnostics said at a line of a copied text
 };

@@ -224,6 +224,18 @@ TEST(CheckerTest, Diagnostics) {
         "Setup.Inf:8: note: the text is copied by this line",
         "D:\\g.txt: error: the file is not text: TextCopy garbles it; copy it with BinCopy",
         "Setup.Inf:9: note: the text is copied by this line"}},
+      {"comments read as arguments, and one check silenced by its name",
+       "SetRegistry \"HKEY_CURRENT_USER\\x\";c \"d\"\nBinCopy \"$$FD$$\\a.dll\"//x \"C:\\c\"\n"
+       "TextCopy \"$$FD$$\\a.txt\" ;x\n' check: ignore trailing-text\nGoto \"L\";z\n"
+       "' Check: Ignore trailing-text: a comment that stays\nBinCpy x\n:L\n",
+       {{"D:\\a.dll", "MZ"}, {"D:\\a.txt", "a\r\n"}},
+       {"Setup.Inf:1: error: ';c' is read as the data: no comment can follow an argument; a "
+        "comment line begins with '",
+        "Setup.Inf:2: error: '//x' is read as the destination: no comment can follow an argument; "
+        "a comment line begins with '",
+        "Setup.Inf:3: error: ';x' is read as the destination: no comment can follow an argument; "
+        "a comment line begins with '",
+        "Setup.Inf:7: error: unknown command 'BinCpy'; did you mean 'BinCopy'?"}},
       {"line limits, with the longest setup folder",
        "MakeDir \"$$SETUPDIR$$\\" + std::string(300, 'x') + "\"\nMakeDir \"" +
            std::string(520, 'y') + "\"\n#define $$L$$ $$SETUPDIR$$" + std::string(100, 'z') + "\n",
