@@ -9,6 +9,8 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/fakes/fake_file_system.h"
 #include "tests/fakes/fake_system.h"
@@ -227,6 +229,40 @@ TEST_F(TerminalUiTest, ProgressRangeIsTakenModulo65536) {
   EXPECT_THAT(Output(), HasSubstr("100%  line 1 of 1"));
 }
 
+// The program's own Japanese is read as Shift-JIS and the rest in the
+// machine's code page, when the two differ.
+TEST(ReadableMessageTest, ConvertsEachPartFromItsOwnCodePage) {
+  struct Case {
+    std::vector<std::pair<std::string, bool>> parts;  // bytes, and whether they are own
+    unsigned code_page;
+    std::string readable;
+  };
+  const std::string no = "\x82\xCC";  // "の"
+  const Case cases[] = {
+      {{{"C:\\Caf\xE9", false}, {no + "1", true}},
+       1252,
+       "C:\\Caf\xC3\xA9\xE3\x81\xAE"
+       "1"},
+      {{{"C:\\\x95\x5C", false}, {no, true}}, 932, ""},               // right as it is
+      {{{"Can't Create ", true}, {"C:\\Caf\xE9", false}}, 1252, ""},  // ASCII of its own
+      // A byte with no counterpart in the code page shows as "?".
+      {{{"\x81", false}, {no, true}}, 1253, "?\xE3\x81\xAE"},
+  };
+  for (const Case& c : cases) {
+    std::string text;
+    std::vector<char> own;
+    for (const auto& [bytes, is_own] : c.parts) {
+      text += bytes;
+      own.insert(own.end(), bytes.size(), is_own);
+    }
+    own.push_back(false);
+    bool marks[kTextSize];
+    for (size_t i = 0; i < own.size(); ++i) marks[i] = own[i] != 0;
+    EXPECT_EQ(ReadableMessage(EngineError{text.c_str(), marks, "", 1}, c.code_page), c.readable)
+        << text;
+  }
+}
+
 // The whole dialog with an engine behind it.
 class TerminalRunTest : public TerminalUiTest {
  protected:
@@ -314,6 +350,12 @@ TEST_F(TerminalRunTest, ErrorsAreExplainedAndTheirJapaneseReadsOnEveryCodePage) 
        "D:\\Setup.Inf:1: note: the text is copied by this line\n"},
       {1252, "ErrorExit Already installed\n", "(!) Already installed",
        "D:\\Setup.Inf:1: error: ErrorExit ends the run here\n"},
+      {1252, "\n\nGoto " + std::string(70, 'L') + "\n", "(!) D:\\Setup.Inf(3): Setup script Error",
+       "D:\\Setup.Inf:3: error: the label is longer than 63 bytes\n"},
+      {1252, "TextCopy $$FD$$\\None.txt C:\\n.txt\n", "(!) Can't open D:\\None.txt file",
+       "D:\\Setup.Inf:1: error: 'D:\\None.txt' cannot be opened\n"},
+      {1252, "DiskCheck Disk2.id Insert disk 2\n", "(!) Making a setup was stopped.",
+       "D:\\Setup.Inf:1: error: the disk prompt was cancelled: the run stops here\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.script);
