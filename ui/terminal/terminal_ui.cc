@@ -268,6 +268,15 @@ void TerminalUi::DrawProgress() {
   progress_on_line_ = true;
 }
 
+std::string TerminalUi::Where(const Explanation& why) const {
+  if (why.file.empty()) return caption_;  // the program itself
+  std::string host = host_name_ ? host_name_(why.file.c_str()) : std::string();
+  std::string where = Sanitize(host.empty() ? converter_.ToTerminal(why.file) : host);
+  std::replace(where.begin(), where.end(), '\n', '?');
+  if (why.line > 0) where += ":" + std::to_string(why.line);
+  return where;
+}
+
 void TerminalUi::ShowErrorNotice(const char* text, const std::string& readable,
                                  const std::vector<Explanation>& explanations) {
   ++errors_shown_;
@@ -279,19 +288,14 @@ void TerminalUi::ShowErrorNotice(const char* text, const std::string& readable,
     std::fprintf(io_.errors, "%s: %s\n", caption_.c_str(), line.c_str());
     std::fflush(io_.errors);
   }
-  if (io_.explain != nullptr) {
+  if (io_.explain != nullptr && !explanations.empty()) {
+    // On a terminal, not behind the progress bar.
+    if (io_.output_is_terminal) {
+      BreakProgressLine();
+      Flush();
+    }
     for (const Explanation& why : explanations) {
-      std::string where;
-      if (why.file.empty()) {
-        where = caption_;
-      } else {
-        std::string host = host_name_ ? host_name_(why.file.c_str()) : std::string();
-        where = host.empty() ? converter_.ToTerminal(why.file) : host;
-        where = Sanitize(where);
-        std::replace(where.begin(), where.end(), '\n', '?');
-      }
-      if (why.line > 0) where += ":" + std::to_string(why.line);
-      std::fprintf(io_.explain, "%s: %s: %s\n", where.c_str(), why.note ? "note" : "error",
+      std::fprintf(io_.explain, "%s: %s: %s\n", Where(why).c_str(), why.note ? "note" : "error",
                    OneLine(converter_, why.text).c_str());
     }
     std::fflush(io_.explain);

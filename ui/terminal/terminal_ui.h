@@ -143,6 +143,8 @@ class TerminalUi : public SetupUi, public LineTracer {
   // readable: the text as UTF-8 when it must be shown so (ReadableMessage).
   void ShowErrorNotice(const char* text, const std::string& readable,
                        const std::vector<Explanation>& explanations);
+  // "file:line" of an explanation, the file as the host names it.
+  std::string Where(const Explanation& why) const;
   // Flushes the output and notes the first failure of any write to it.
   void Flush();
   // Ends a progress bar that stands on the current line, so text can follow.
