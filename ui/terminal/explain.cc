@@ -227,7 +227,7 @@ std::vector<Explanation> ExplainEngineError(const EngineError& error, const Scri
     text = Printf("the folder of the program is longer than %d bytes", kTextSize - 1);
     script.clear();
   } else {
-    text = "the run stops";  // a message this list does not know yet
+    text = "see the message above";  // a message this list does not know yet
   }
   return {{script, line, false, text}};
 }
