@@ -88,7 +88,7 @@ bool WaitForDisk(ScriptEngine& engine, const char* file, const char* prompt) {
   std::snprintf(text, sizeof text, kMsgDiskPrompt, prompt);
   for (;;) {
     if (!engine.ui().PromptDisk(text)) {
-      engine.ReportError("%s", kMsgSetupStopped);
+      engine.ReportText(kMsgSetupStopped);
       return false;
     }
     if (fits && CanOpen(files, probe)) return true;

@@ -34,7 +34,14 @@ void ShowFileMessage(ScriptEngine& engine, const char* format, ...) {
   // character of the file's name.
   char message[kTextSize];
   CopyBounded(engine.lead_bytes, message, sizeof message, text);
-  engine.ui().ShowError(message);
+  // The format's own text is ASCII around one %s, the file's name.
+  bool own[kTextSize];
+  int name_start = 0;
+  while (format[name_start] != '\0' && (format[name_start] != '%' || format[name_start + 1] != 's'))
+    ++name_start;
+  int name_end = name_start + static_cast<int>(std::strlen(text) - std::strlen(format) + 2);
+  for (int i = 0; i < kTextSize; ++i) own[i] = i < name_start || i >= name_end;
+  engine.ui().ShowEngineError(EngineError{message, own, format, engine.line_number});
 }
 
 void ReportSyntaxError(ScriptEngine& engine, CopyFault fault) {

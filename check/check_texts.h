@@ -66,6 +66,13 @@ enum Message : int {
   kTxtTrailingData,
   kTxtUnquotedFolder,
   kTxtFolderNoBlank,
+  kTxtCopiedHere,
+  kTxtTextUtf16,
+  kTxtTextBinary,
+  kTxtTextBom,
+  kTxtTextUtf8,
+  kTxtTextNul,
+  kTxtCommentAsArgument,
   kTxtCount,
 };
 

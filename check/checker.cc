@@ -100,10 +100,28 @@ const char* CommentInValue(const char* value) {
   return nullptr;
 }
 
+// The check that "' check: ignore NAME" silences alone.
+constexpr char kTrailingTextCheck[] = "trailing-text";
+
+// The named check a message belongs to; nullptr for one no name silences.
+const char* CheckNameOf(int message) {
+  switch (message) {
+    case kTxtTrailingIgnored:
+    case kTxtTrailingInValue:
+    case kTxtTrailingData:
+    case kTxtCommentAsArgument:
+      return kTrailingTextCheck;
+    default:
+      return nullptr;
+  }
+}
+
 // "' check: ignore", in any case, with a reason behind it if the author
 // likes ("' check: ignore: built at run time"): the line below it is not
-// reported.
-bool IsIgnoreComment(const char* text) {
+// reported. Behind it, the name of one check ("' check: ignore
+// trailing-text") silences that check alone: *name is then set.
+bool IsIgnoreComment(const char* text, const char** name) {
+  *name = nullptr;
   const char* p = text + 1;  // behind the quote
   while (IsBlank(*p)) ++p;
   constexpr char kCheck[] = "check:";
@@ -121,7 +139,13 @@ bool IsIgnoreComment(const char* text) {
       while (IsBlank(*p)) ++p;
     }
   }
-  return !IsNameByte(*p);  // "ignored" or "ignores" is no such comment
+  if (IsNameByte(*p)) return false;  // "ignored" or "ignores" is no such comment
+  while (IsBlank(*p)) ++p;
+  size_t n = std::strlen(kTrailingTextCheck);
+  if (std::strncmp(p, kTrailingTextCheck, n) == 0 && !IsNameByte(p[n]) && p[n] != '-') {
+    *name = kTrailingTextCheck;
+  }
+  return true;
 }
 
 }  // namespace
@@ -182,12 +206,19 @@ void Checker::Say(const char* file, int line, Severity severity, int message, ..
 #pragma GCC diagnostic pop
   va_end(args);
   int script_line = file != nullptr ? line_ : line;
-  if (!physical_lines_ && ignored_.count(script_line) != 0) return;
+  if (!physical_lines_) {
+    auto ignored = ignored_.find(script_line);
+    if (ignored != ignored_.end() &&
+        (ignored->second == nullptr || ignored->second == CheckNameOf(message))) {
+      return;
+    }
+  }
   if (options_.werror && severity == Severity::kWarning) severity = Severity::kError;
   if (!physical_lines_) {
     script_line = PhysicalLine(script_line);
     if (file == nullptr) line = script_line;
   }
+  if (file != nullptr) ++text_diagnostics_;
   if (severity == Severity::kError) {
     ++counts_.errors;
   } else if (severity == Severity::kWarning) {
@@ -250,7 +281,8 @@ void Checker::CollectDefines() {
     stored += std::strlen(stored) + 1;
     if (ClassifyLine(text + std::strspn(text, " \t")) == kCommentLine) {
       const char* comment = text + std::strspn(text, " \t");
-      if (IsIgnoreComment(comment)) ignored_.insert(number + 1);
+      const char* name = nullptr;
+      if (IsIgnoreComment(comment, &name)) ignored_[number + 1] = name;
       continue;
     }
     int begin = 0;
@@ -353,43 +385,50 @@ void Checker::CheckMacroUses(const char* raw, CommandCode code) {
       }
       continue;
     }
-    if (Defined(engine_.macros, token)) continue;
-    int later = 0;
-    for (const DefineLine& define : defines_) {
-      if (define.line > line_ && define.name == token) {
-        later = define.line;
-        break;
-      }
+    CheckMacroName(nullptr, line_, token);
+  }
+}
+
+void Checker::CheckMacroName(const char* file, int line, const char* token) {
+  if (Defined(engine_.macros, token)) return;
+  char quoted[kQuoteSize];
+  Quote(token, quoted);
+  int later = 0;
+  for (const DefineLine& define : defines_) {
+    if (define.line > line_ && define.name == token) {
+      later = define.line;
+      break;
     }
-    if (later > 0) {
-      Say(nullptr, line_, Severity::kWarning, kTxtMacroBeforeDefine, quoted, later);
-      continue;
+  }
+  if (later > 0) {
+    Say(file, line, Severity::kWarning, kTxtMacroBeforeDefine, quoted,
+        physical_lines_ ? later : PhysicalLine(later));
+    return;
+  }
+  const char* best = nullptr;
+  int best_distance = 99;
+  for (int i = 0; i < engine_.macros.count; ++i) {
+    const char* name = engine_.macros.entries[i].name;
+    int distance = Distance(token, name);
+    if (Near(distance, name) && distance < best_distance) {
+      best = name;
+      best_distance = distance;
     }
-    const char* best = nullptr;
-    int best_distance = 99;
-    for (int i = 0; i < engine_.macros.count; ++i) {
-      const char* name = engine_.macros.entries[i].name;
-      int distance = Distance(token, name);
-      if (Near(distance, name) && distance < best_distance) {
-        best = name;
-        best_distance = distance;
-      }
+  }
+  for (const DefineLine& define : defines_) {
+    const char* name = define.name.c_str();
+    int distance = Distance(token, name);
+    if (Near(distance, name) && distance < best_distance) {
+      best = name;
+      best_distance = distance;
     }
-    for (const DefineLine& define : defines_) {
-      const char* name = define.name.c_str();
-      int distance = Distance(token, name);
-      if (Near(distance, name) && distance < best_distance) {
-        best = name;
-        best_distance = distance;
-      }
-    }
-    if (best != nullptr) {
-      char suggestion[kQuoteSize];
-      Quote(best, suggestion);
-      Say(nullptr, line_, Severity::kWarning, kTxtMacroUndefinedSuggest, quoted, suggestion);
-    } else {
-      Say(nullptr, line_, Severity::kWarning, kTxtMacroUndefined, quoted);
-    }
+  }
+  if (best != nullptr) {
+    char suggestion[kQuoteSize];
+    Quote(best, suggestion);
+    Say(file, line, Severity::kWarning, kTxtMacroUndefinedSuggest, quoted, suggestion);
+  } else {
+    Say(file, line, Severity::kWarning, kTxtMacroUndefined, quoted);
   }
 }
 
@@ -504,7 +543,8 @@ bool Checker::OnMedium(const char* path) const {
 bool Checker::FirstLongFolder() {
   // A risk of every script that puts two folders on a line: worth one
   // note, never a diagnostic per line. A silenced line does not use it up.
-  if (long_folder_said_ || ignored_.count(line_) != 0) return false;
+  auto ignored = ignored_.find(line_);
+  if (long_folder_said_ || (ignored != ignored_.end() && ignored->second == nullptr)) return false;
   long_folder_said_ = true;
   return true;
 }
@@ -563,7 +603,7 @@ void Checker::CheckCommand(char* text, int depth) {
   CommandCode code = DecodeLine(engine_.lead_bytes, text, &args);
   const char* first = args.text[0];
   char quoted[kQuoteSize];
-  CheckTrailingText(code, args);
+  if (!CheckCommentAsArgument(code, args)) CheckTrailingText(code, args);
   switch (code) {
     case kNoKeyword: {
       const char* suggestion = SuggestKeyword(word);
@@ -713,6 +753,28 @@ void Checker::CheckCommand(char* text, int depth) {
   }
 }
 
+bool Checker::CheckCommentAsArgument(CommandCode code, const Arguments& args) {
+  // A ; or // comment after a strict argument, glued to it or not, is no
+  // comment: it is cut as the next argument ("a";comment "b").
+  for (int i = 1; i < kMaxArgs && args.text[i] != nullptr; ++i) {
+    const char* start = args.start[i];
+    const Arg& arg = kCommandTable[code].args[i];
+    if (start == nullptr ||
+        (arg.form != ArgForm::kStrict && arg.form != ArgForm::kLenient &&
+         arg.form != ArgForm::kRest) ||
+        kCommandTable[code].args[i - 1].form != ArgForm::kStrict) {
+      continue;
+    }
+    if (start[0] != ';' && (start[0] != '/' || start[1] != '/')) continue;
+    char quoted[kQuoteSize];
+    Quote(args.text[i], quoted);
+    Say(nullptr, line_, Severity::kError, kTxtCommentAsArgument, quoted,
+        ArgumentName(arg.name, options_.japanese));
+    return true;
+  }
+  return false;
+}
+
 void Checker::CheckTrailingText(CommandCode code, const Arguments& args) {
   // Only a command with arguments, read in full, has an end; an
   // If-command's is its tail, and a MessageBox's has a text of its own.
@@ -823,11 +885,15 @@ void Checker::CheckTextCopy(CommandCode code, const char* source, const char* de
     RunCopier(source, kJapanese, &japanese_failed, &japanese_line, &japanese_kind);
   if (code != kJapanCopy)
     RunCopier(source, kEnglish, &english_failed, &english_line, &english_kind);
+  int said = text_diagnostics_;
   if (japanese_failed) {
     Say(source, japanese_line, Severity::kError, japanese_kind, kTextBufferSize - 1);
   } else if (english_failed) {
     Say(source, english_line, Severity::kError, english_kind, kTextBufferSize - 1);
   }
+  if (texts_checked_.insert(source).second) CheckTextFile(source);
+  // What was said at the text's lines: where in the script it is copied.
+  if (text_diagnostics_ != said) Say(nullptr, line_, Severity::kNote, kTxtCopiedHere);
 }
 
 void Checker::RunCopier(const char* source, LanguageMode selection, bool* failed, int* line,

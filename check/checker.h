@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -170,6 +171,9 @@ class Checker {
   // but not with folders without blanks (long_line): the run stops there
   // for a user who chooses such a folder.
   void CheckFolderWithoutBlank(const char* expanded, const char* long_line);
+  // One use of macro token at line of file (nullptr: the script): said when
+  // the macro is not defined at the line being checked.
+  void CheckMacroName(const char* file, int line, const char* token);
   // One command (a line, or a tail); text is expanded and may be cut.
   void CheckCommand(char* text, int depth);
   // Says why argument index of a decoded command could not be read, if it
@@ -180,12 +184,17 @@ class Checker {
   // Text behind a command's last argument (args.end): ignored by the run,
   // or read as a value the author did not mean.
   void CheckTrailingText(CommandCode code, const Arguments& args);
+  // A comment of another language's style read as an argument; true when
+  // said.
+  bool CheckCommentAsArgument(CommandCode code, const Arguments& args);
   void CheckTextCopy(CommandCode code, const char* source, const char* destination);
   // True when path is a file on the medium; else says message, if below it.
   bool CheckMediumFile(const char* path, Severity severity, int message);
   void CheckRegistryPath(const char* path);
   void CheckSetupDir(CommandCode code, const char* raw);
   void RunCopier(const char* source, LanguageMode selection, bool* failed, int* line, int* kind);
+  // The bytes and macros of a copied text (text_files.cc), at its own lines.
+  void CheckTextFile(const char* source);
   // Labels and Goto lines (labels.cc): each Goto is looked for once the
   // whole script is known.
   void AddLabel(const char* name);
@@ -228,7 +237,11 @@ class Checker {
   // medium's folder that holds that disk's files (empty: none exists).
   int disk_line_ = 0;
   std::string disk_folder_;
-  std::set<int> ignored_;  // stored lines below an ignore comment
+  // Stored lines below an ignore comment, and the one check it silences
+  // there (nullptr: all of them).
+  std::map<int, const char*> ignored_;
+  std::set<std::string> texts_checked_;  // the copied texts whose bytes were looked at
+  int text_diagnostics_ = 0;             // diagnostics said at a line of a copied text
 };
 
 }  // namespace setup

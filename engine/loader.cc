@@ -124,13 +124,13 @@ SetupResult ScriptEngine::InitInstance() {
   char folder[kTextSize];
   unsigned n = platform_.system->GetWindowsDirectory(folder, kTextSize);
   if (n == 0 || n >= kTextSize) {
-    ReportError("%s", kMsgNoWindows);
+    ReportText(kMsgNoWindows);
     return SetupResult::kNotStarted;
   }
   DefineMacro(macros, "$$WINDOWS$$", folder);
   n = platform_.system->GetSystemDirectory(folder, kTextSize);
   if (n == 0 || n >= kTextSize) {
-    ReportError("%s", kMsgNoWindows);
+    ReportText(kMsgNoWindows);
     return SetupResult::kNotStarted;
   }
   DefineMacro(macros, "$$SYSTEM$$", folder);

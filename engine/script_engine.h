@@ -266,6 +266,7 @@ class ScriptEngine {
   char expanded[kWorkLineSize];
   bool skip_mode = false;
   char goto_target[kGotoTargetSize] = "";
+  int goto_line = 0;  // the line of the Goto that set goto_target
   LanguageMode mode = kJapanese;
   LineTracer* tracer = nullptr;  // null: no trace, and no cost
 

@@ -1,4 +1,5 @@
-// The terminal's message boxes on any caption and text, in both code pages:
+// The terminal's message boxes on any caption and text, in both code pages
+// and in UTF-8:
 // no control byte reaches the terminal, every line of a box is as wide as
 // its frame and no wider than the room given, and no printable byte of the
 // text is lost on the way (wrapping drops blanks only). The diagnostics'
@@ -39,7 +40,11 @@ std::string Printable(std::string_view text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 4) return 0;
-  const unsigned code_page = (data[0] & 1) != 0 ? 932 : 1252;
+  // UTF-8 too: the boxes of messages that mix the program's Japanese with
+  // the machine's code page.
+  const unsigned code_page = (data[0] & 1) != 0   ? 932
+                             : (data[0] & 4) != 0 ? setup::terminal::kUtf8CodePage
+                                                  : 1252;
   const Align align = (data[0] & 2) != 0 ? Align::kCenter : Align::kLeft;
   const int min_inner = data[1] % 90;
   const int max_inner = data[2] % 200;  // below 8 too: the box widens it

@@ -98,7 +98,11 @@ bool ScriptEngine::InterpretScript(LanguageMode run_mode) {
     return false;
   }
   // A Goto whose label never came: said, but the run still counts as done.
-  if (skip_mode) ReportError(kMsgNothingLabel, goto_target);
+  // The message names no line; the error is the Goto's, not the last line's.
+  if (skip_mode) {
+    line_number = goto_line;
+    ReportError(kMsgNothingLabel, goto_target);
+  }
   return true;
 }
 
@@ -225,6 +229,7 @@ Outcome ScriptEngine::GotoCommand(char* rest) {
     return Outcome::kStop;
   }
   std::strcpy(goto_target, label);
+  goto_line = line_number;
   skip_mode = true;
   return Outcome::kNextLine;
 }

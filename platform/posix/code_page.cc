@@ -206,11 +206,19 @@ CodePageConverter::CodePageConverter(unsigned code_page, const char* terminal_ch
   std::string ansi = IconvName(code_page);
   if (!to_terminal_.Open(target + "//TRANSLIT", ansi)) to_terminal_.Open(target, ansi);
   from_terminal_.Open(ansi, target);
+  if (!utf8_to_terminal_.Open(target + "//TRANSLIT", "UTF-8"))
+    utf8_to_terminal_.Open(target, "UTF-8");
 }
 
 std::string CodePageConverter::ToTerminal(std::string_view ansi) const {
   std::string out;
   to_terminal_.Convert(ansi, true, &out);
+  return out;
+}
+
+std::string CodePageConverter::Utf8ToTerminal(std::string_view utf8) const {
+  std::string out;
+  utf8_to_terminal_.Convert(utf8, true, &out);
   return out;
 }
 

@@ -85,11 +85,15 @@ class CodePageConverter {
   // Text typed on the terminal in the ANSI code page; false (ansi unchanged)
   // when a character has no counterpart there or the input is malformed.
   bool FromTerminal(std::string_view text, std::string* ansi) const;
+  // UTF-8 text as the terminal shows it ("?" where it has no counterpart):
+  // for text made of more than one code page.
+  std::string Utf8ToTerminal(std::string_view utf8) const;
 
  private:
   unsigned code_page_;
   Iconv to_terminal_;
   Iconv from_terminal_;
+  Iconv utf8_to_terminal_;
 };
 
 }  // namespace setup::posix

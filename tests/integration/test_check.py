@@ -46,6 +46,7 @@ class CheckTest(SetupTestCase):
         # In the order of the script's lines: the text's at its TextCopy line.
         self.assertEqual((result.returncode, result.output), (2,
             "medium/ReadMe.txt:2: エラー: /* */ 構文エラー: コメントが閉じていません\n"
+            "medium/Setup.Inf:4: 備考: このテキストはこの行でコピーされます\n"
             "medium/Setup.Inf:5: 警告: マクロ '$$NEVER$$' はどこにも定義されていません\n"
             "medium/Setup.Inf:6: エラー: 不明なコマンド 'BinCpy' です。'BinCopy' のことですか?\n"
             "medium/Setup.Inf: エラー 2 件、警告 1 件\n"))

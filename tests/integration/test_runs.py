@@ -30,31 +30,43 @@ class ExitStatusTest(RunTestCase):
 
     def test_status_tells_a_clean_run_from_one_that_showed_errors(self):
         cases = [
-            # (script, status, error message on standard error or None)
+            # (script, status, error message on standard error or None, and
+            # its explanation there, at the script line it concerns)
             ("MakeDir C:\\App\nMessage all is well\n", EXIT_INSTALLED, None),
             # A fresh machine has the folders every Windows has.
             ('MakeDir "C:\\Program Files\\Common Files\\App"\nMakeDir C:\\Windows\\Fonts\\App\n',
              EXIT_INSTALLED, None),
             ('SetRegistry "HKLM\\Software\\App\\Folder" "C:\\App"\nMakeDir C:\\App\n',
              EXIT_INSTALLED_WITH_ERRORS,
-             "Registry write error : (HKLM\\Software\\App\\Folder , C:\\App)"),
+             "Registry write error : (HKLM\\Software\\App\\Folder , C:\\App)",
+             "Setup.Inf:1: error: 'HKLM\\Software\\App\\Folder' cannot be written to the registry "
+             "(data 'C:\\App'); the run goes on"),
+            # The Goto's line, though the search ended at the end of the script.
             ("Goto NOWHERE\nMakeDir C:\\App\n", EXIT_INSTALLED_WITH_ERRORS,
-             "Setup script Error. Nothing (NOWHERE) label"),
+             "Setup script Error. Nothing (NOWHERE) label",
+             "Setup.Inf:1: error: label 'NOWHERE' is not found below this line"),
             ("MakeDir C:\\App\nErrorExit Please close the program first.\n", EXIT_STOPPED,
-             "Please close the program first."),
+             "Please close the program first.", "Setup.Inf:2: error: ErrorExit ends the run here"),
+            # A stopped run: the Japanese message, and in English what it means.
+            ("\nMakeDir C:\\App\nIfString a = a Then BinCopy \"$$FD$$\\a.dll C:\\App\n",
+             EXIT_STOPPED, "MEDIUM\\Setup.Inf\u306e3\u884c\u76ee\u306b\"\u304c\u6709\u308a"
+             "\u307e\u305b\u3093", "Setup.Inf:3: error: the quoted source has no closing quote"),
         ]
-        for number, (script, status, error) in enumerate(cases):
+        for number, (script, status, error, *why) in enumerate(cases):
             with self.subTest(script=script):
                 medium = self.make_medium(script)
                 machine = os.path.join(self.scratch, "machine-%d" % number)
                 code, out, err = self.run_apart([], b"\nok\n", machine=machine, medium=medium)
                 self.assertEqual(code, status, out + err)
+                if error is not None:  # the script as the engine names it
+                    error = error.replace("MEDIUM", "Z:" + medium.replace("/", "\\"))
                 if error is None:
                     self.assertEqual(err, "")
                 else:
                     self.assertIn("(!) " + error, out)
-                    # One line per message on standard error, as stdout is a pipe.
-                    self.assertEqual(err, "setup: %s\n" % error)
+                    # One line per message on standard error, as stdout is a pipe,
+                    # and its explanation, the medium named as the command line did.
+                    self.assertEqual(err, "setup: %s\n%s/%s\n" % (error, medium, why[0]))
                 self.assertEqual(status == EXIT_STOPPED, "Setup completed." not in out)
 
     def test_a_registry_problem_said_only_on_standard_error_counts_as_an_error(self):

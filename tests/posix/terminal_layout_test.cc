@@ -14,6 +14,8 @@ namespace {
 const std::string kNihongo = "\x93\xFA\x96\x7B\x8C\xEA";
 // "表" is 0x95 0x5C: its second byte is a backslash.
 const std::string kHyo = "\x95\x5C";
+// "日本語" in UTF-8: nine bytes, six columns.
+const std::string kNihongoUtf8 = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E";
 
 TEST(AnsiWidthTest, DoubleByteCharactersTakeTwoColumns) {
   EXPECT_EQ(AnsiWidth("abc", 932), 3);
@@ -62,7 +64,20 @@ INSTANTIATE_TEST_SUITE_P(
         WrapCase{"DoubleByte", kNihongo, 5, 932, {kNihongo.substr(0, 4), kNihongo.substr(4)}},
         // A trail byte that looks like a backslash stays with its lead byte.
         WrapCase{"TrailBackslash", "x" + kHyo + kHyo, 2, 932, {"x", kHyo, kHyo}},
-        WrapCase{"NarrowerThanACharacter", kNihongo.substr(0, 2), 1, 932, {kNihongo.substr(0, 2)}}),
+        WrapCase{"NarrowerThanACharacter", kNihongo.substr(0, 2), 1, 932, {kNihongo.substr(0, 2)}},
+        // UTF-8: wide characters take two columns, others one, and a
+        // sequence is never split; a cut one counts as one column a byte.
+        WrapCase{"Utf8Wide",
+                 kNihongoUtf8,
+                 5,
+                 kUtf8CodePage,
+                 {kNihongoUtf8.substr(0, 6), kNihongoUtf8.substr(6)}},
+        WrapCase{"Utf8Accents",
+                 "caf\xC3\xA9 cr\xC3\xA8me",
+                 4,
+                 kUtf8CodePage,
+                 {"caf\xC3\xA9", "cr\xC3\xA8m", "e"}},
+        WrapCase{"Utf8Cut", "ab\xE6\x97", 3, kUtf8CodePage, {"ab\xE6", "\x97"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(BoxTest, FramesCaptionAndLines) {
@@ -82,13 +97,16 @@ TEST(BoxTest, CentresEachLine) {
 }
 
 TEST(BoxTest, AllLinesHaveTheSameWidthWithDoubleByteText) {
-  std::string text = kNihongo + " " + kNihongo + " " + kNihongo + " and more words to wrap";
-  const std::string caption = kNihongo + kNihongo;
-  for (int max_inner : {8, 12, 20, 60}) {
-    std::vector<std::string> box = Box(caption, text, Align::kCenter, 0, max_inner, 932);
-    int width = AnsiWidth(box[0], 932);
-    EXPECT_LE(width, max_inner + 2) << max_inner;
-    for (const std::string& line : box) EXPECT_EQ(AnsiWidth(line, 932), width) << line;
+  for (auto [code_page, word] :
+       {std::pair{932u, kNihongo}, std::pair{kUtf8CodePage, kNihongoUtf8}}) {
+    std::string text = word + " " + word + " " + word + " and more words to wrap";
+    const std::string caption = word + word;
+    for (int max_inner : {8, 12, 20, 60}) {
+      std::vector<std::string> box = Box(caption, text, Align::kCenter, 0, max_inner, code_page);
+      int width = AnsiWidth(box[0], code_page);
+      EXPECT_LE(width, max_inner + 2) << max_inner;
+      for (const std::string& line : box) EXPECT_EQ(AnsiWidth(line, code_page), width) << line;
+    }
   }
 }
 

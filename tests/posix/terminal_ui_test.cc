@@ -9,6 +9,8 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/fakes/fake_file_system.h"
 #include "tests/fakes/fake_system.h"
@@ -227,12 +229,48 @@ TEST_F(TerminalUiTest, ProgressRangeIsTakenModulo65536) {
   EXPECT_THAT(Output(), HasSubstr("100%  line 1 of 1"));
 }
 
+// The program's own Japanese is read as Shift-JIS and the rest in the
+// machine's code page, when the two differ.
+TEST(ReadableMessageTest, ConvertsEachPartFromItsOwnCodePage) {
+  struct Case {
+    std::vector<std::pair<std::string, bool>> parts;  // bytes, and whether they are own
+    unsigned code_page;
+    std::string readable;
+  };
+  const std::string no = "\x82\xCC";  // "の"
+  const Case cases[] = {
+      {{{"C:\\Caf\xE9", false}, {no + "1", true}},
+       1252,
+       "C:\\Caf\xC3\xA9\xE3\x81\xAE"
+       "1"},
+      {{{"C:\\\x95\x5C", false}, {no, true}}, 932, ""},               // right as it is
+      {{{"Can't Create ", true}, {"C:\\Caf\xE9", false}}, 1252, ""},  // ASCII of its own
+      // A byte with no counterpart in the code page shows as "?".
+      {{{"\x81", false}, {no, true}}, 1253, "?\xE3\x81\xAE"},
+  };
+  for (const Case& c : cases) {
+    std::string text;
+    std::vector<char> own;
+    for (const auto& [bytes, is_own] : c.parts) {
+      text += bytes;
+      own.insert(own.end(), bytes.size(), is_own);
+    }
+    own.push_back(false);
+    bool marks[kTextSize];
+    for (size_t i = 0; i < own.size(); ++i) marks[i] = own[i] != 0;
+    EXPECT_EQ(ReadableMessage(EngineError{text.c_str(), marks, "", 1}, c.code_page), c.readable)
+        << text;
+  }
+}
+
 // The whole dialog with an engine behind it.
 class TerminalRunTest : public TerminalUiTest {
  protected:
-  // Starts the program on script (D:\Setup.Inf) with the answers typed.
-  SetupResult Run(const std::string& script, const std::string& answers) {
-    TerminalUi& ui = Start(answers);
+  // Starts the program on script (D:\Setup.Inf) with the answers typed,
+  // on a machine of code_page.
+  SetupResult Run(const std::string& script, const std::string& answers, int code_page = 932) {
+    TerminalUi& ui = Start(answers, code_page);
+    system_.japanese = code_page == 932;
     files_.AddFile("D:\\Setup.Inf", script);
     platform_.system = &system_;
     platform_.files = &files_;
@@ -277,6 +315,65 @@ TEST_F(TerminalRunTest, StoppedRunShowsItsMessageAndNoCompletionNotice) {
   EXPECT_THAT(out, HasSubstr("| (!) The product is already installed"));
   EXPECT_THAT(out, Not(HasSubstr("after")));
   EXPECT_THAT(out, Not(HasSubstr("Setup completed.")));
+}
+
+// Each error the engine shows is explained in compiler form at the line it
+// concerns, and its box shows the program's Japanese readable whatever the
+// machine's code page.
+TEST_F(TerminalRunTest, ErrorsAreExplainedAndTheirJapaneseReadsOnEveryCodePage) {
+  struct Case {
+    int code_page;
+    std::string script;
+    std::string box;          // in the box, as UTF-8
+    std::string explanation;  // on the explanation stream
+  };
+  const Case cases[] = {
+      // "%sの%d行目に"が有りません": the Japanese converted from Shift-JIS, the
+      // path from code page 1252.
+      {1252, "BinCopy \"$$FD$$\\Caf\xE9 C:\\x\n",
+       "(!) D:\\Setup.Inf\xE3\x81\xAE"
+       "1\xE8\xA1\x8C\xE7\x9B\xAE\xE3\x81\xAB\"",
+       "D:\\Setup.Inf:1: error: the quoted source has no closing quote\n"},
+      // Under code page 932 the bytes show as they are.
+      {932, "\nBinCopy \"$$FD$$\\a.dll\"\n",
+       "(!) D:\\Setup.Inf\xE3\x81\xAE"
+       "2\xE8\xA1\x8C\xE7\x9B\xAE",
+       "D:\\Setup.Inf:2: error: the destination is missing\n"},
+      {1252, "Goto Fnish\nMessage skipped\n:Finish\n",
+       "(!) Setup script Error. Nothing (Fnish) label",
+       "D:\\Setup.Inf:1: error: label 'Fnish' is not found below this line\n"},
+      {1252, "IfString a = a Then MkDir x\n", "(!) Setup script Error (MkDir x)",
+       "D:\\Setup.Inf:1: error: unknown command 'MkDir'; did you mean 'MakeDir'?\n"},
+      {932, "TextCopy $$FD$$\\ReadMe.txt C:\\ReadMe.txt\n",
+       "(!) D:\\ReadMe.txt:(4) /* */ Syntax Error",
+       "D:\\ReadMe.txt:3: error: /* */ syntax error: a comment is not closed\n"
+       "D:\\Setup.Inf:1: note: the text is copied by this line\n"},
+      {1252, "ErrorExit Already installed\n", "(!) Already installed",
+       "D:\\Setup.Inf:1: error: ErrorExit ends the run here\n"},
+      {1252, "\n\nGoto " + std::string(70, 'L') + "\n", "(!) D:\\Setup.Inf(3): Setup script Error",
+       "D:\\Setup.Inf:3: error: the label is longer than 63 bytes\n"},
+      {1252, "TextCopy $$FD$$\\None.txt C:\\n.txt\n", "(!) Can't open D:\\None.txt file",
+       "D:\\Setup.Inf:1: error: 'D:\\None.txt' cannot be opened\n"},
+      {1252, "DiskCheck Disk2.id Insert disk 2\n", "(!) Making a setup was stopped.",
+       "D:\\Setup.Inf:1: error: the disk prompt was cancelled: the run stops here\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.script);
+    files_ = setup::testing::FakeFileSystem();
+    files_.AddFile("D:\\ReadMe.txt", "one\ntwo\n/* open\n");
+    FILE* explain = std::tmpfile();
+    io_.explain = explain;
+    Run(c.script, "\nok\n", c.code_page);
+    EXPECT_THAT(Output(), HasSubstr(c.box));
+    std::string said(4096, '\0');
+    std::rewind(explain);
+    said.resize(std::fread(said.data(), 1, said.size(), explain));
+    std::fclose(explain);
+    EXPECT_EQ(said, c.explanation);
+    std::fclose(io_.in);
+    std::fclose(io_.out);
+    io_.in = io_.out = nullptr;
+  }
 }
 
 TEST_F(TerminalRunTest, ScriptMessageCancelStopsTheRun) {

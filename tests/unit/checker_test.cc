@@ -191,7 +191,57 @@ TEST(CheckerTest, Diagnostics) {
        {{"D:\\a.txt", "one\r\ntwo /* open\r\nthree\r\n"},
         {"D:\\b.txt", "a\n/* " + Repeat(std::string(99, 'x') + "\n", 50) + "*/\n"}},
        {"D:\\a.txt:2: error: /* */ syntax error: a comment is not closed",
-        "D:\\b.txt:2: error: /* */ syntax error: a comment is longer than 4095 bytes"}},
+        "Setup.Inf:1: note: the text is copied by this line",
+        "D:\\b.txt:2: error: /* */ syntax error: a comment is longer than 4095 bytes",
+        "Setup.Inf:2: note: the text is copied by this line"}},
+      {"copied texts: their bytes and macros at their own lines, the copy as a note",
+       "#define $$VERSION$$ 1.0\nTextCopy \"$$FD$$\\a.txt\" C:\\a.txt\n"
+       "TextCopy \"$$FD$$\\b.txt\" C:\\b.txt\n#define $$LATER$$ x\n"
+       "TextCopy \"$$FD$$\\c.txt\" C:\\c.txt\nTextCopy \"$$FD$$\\d.txt\" C:\\d.txt\n"
+       "TextCopy \"$$FD$$\\e.txt\" C:\\e.txt\nTextCopy \"$$FD$$\\f.txt\" C:\\f.txt\n"
+       "TextCopy \"$$FD$$\\g.txt\" C:\\g.txt\n' check: ignore\n"
+       "TextCopy \"$$FD$$\\h.txt\" C:\\h.txt\n",
+       {{"D:\\a.txt", "Tool\r\nVersion $$VERSON$$ ($$ 1 $$)\r\n"},
+        {"D:\\b.txt", "$$LATER$$\r\n"},
+        {"D:\\c.txt", "AB\0CD\r\nEF $$NOPE$$\r\nG\0 $$NOPE$$\r\n"s},
+        {"D:\\d.txt", "\xFF\xFEH\0i\0\r\0\n\0"s},
+        {"D:\\e.txt", "\xEF\xBB\xBFHi\r\n"},
+        {"D:\\f.txt", "\xE3\x81\x82\r\n"},
+        {"D:\\g.txt", "MZ\x90\0\x03\0\0\0\x04\0\0\0\xFF\xFF\0\0"s},
+        {"D:\\h.txt", "$$NOPE$$\r\n"}},
+       {"D:\\a.txt:2: warning: macro '$$VERSON$$' is never defined; did you mean '$$VERSION$$'?",
+        "Setup.Inf:2: note: the text is copied by this line",
+        "D:\\b.txt:1: warning: macro '$$LATER$$' is used before its #define on line 4",
+        "Setup.Inf:3: note: the text is copied by this line",
+        "D:\\c.txt:1: warning: NUL byte: the rest of the line is not copied, its line end "
+        "included, so the next line joins it",
+        "D:\\c.txt:2: warning: macro '$$NOPE$$' is never defined",
+        "D:\\c.txt:3: warning: NUL byte: the rest of the line is not copied, its line end "
+        "included, so the next line joins it",
+        "Setup.Inf:5: note: the text is copied by this line",
+        "D:\\d.txt:1: error: the text is UTF-16: its NUL bytes cut every line it copies; save it "
+        "as Shift-JIS",
+        "Setup.Inf:6: note: the text is copied by this line",
+        "D:\\e.txt:1: warning: the text begins with a UTF-8 byte order mark, which is copied with "
+        "it; save it as Shift-JIS without one",
+        "Setup.Inf:7: note: the text is copied by this line",
+        "D:\\f.txt: warning: the text looks like UTF-8, which is copied unconverted; save it as "
+        "Shift-JIS",
+        "Setup.Inf:8: note: the text is copied by this line",
+        "D:\\g.txt: error: the file is not text: TextCopy garbles it; copy it with BinCopy",
+        "Setup.Inf:9: note: the text is copied by this line"}},
+      {"comments read as arguments, and one check silenced by its name",
+       "SetRegistry \"HKEY_CURRENT_USER\\x\";c \"d\"\nBinCopy \"$$FD$$\\a.dll\"//x \"C:\\c\"\n"
+       "TextCopy \"$$FD$$\\a.txt\" ;x\n' check: ignore trailing-text\nGoto \"L\";z\n"
+       "' Check: Ignore trailing-text: a comment that stays\nBinCpy x\n:L\n",
+       {{"D:\\a.dll", "MZ"}, {"D:\\a.txt", "a\r\n"}},
+       {"Setup.Inf:1: error: ';c' is read as the data: no comment can follow an argument; a "
+        "comment line begins with '",
+        "Setup.Inf:2: error: '//x' is read as the destination: no comment can follow an argument; "
+        "a comment line begins with '",
+        "Setup.Inf:3: error: ';x' is read as the destination: no comment can follow an argument; "
+        "a comment line begins with '",
+        "Setup.Inf:7: error: unknown command 'BinCpy'; did you mean 'BinCopy'?"}},
       {"line limits, with the longest setup folder",
        "MakeDir \"$$SETUPDIR$$\\" + std::string(300, 'x') + "\"\nMakeDir \"" +
            std::string(520, 'y') + "\"\n#define $$L$$ $$SETUPDIR$$" + std::string(100, 'z') + "\n",

@@ -8,13 +8,53 @@
 namespace setup::terminal {
 namespace {
 
+// The length of the UTF-8 sequence that starts at text[i], as far as its
+// continuation bytes go (1 for a stray or cut one), and its code point.
+size_t Utf8Sequence(std::string_view text, size_t i, unsigned* code_point) {
+  auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+  unsigned c = byte(i);
+  size_t n = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+  unsigned value = n == 1 ? c : c & (0x7F >> n);
+  for (size_t k = 1; k < n; ++k) {
+    if (i + k >= text.size() || (byte(i + k) & 0xC0) != 0x80) {
+      *code_point = c;
+      return 1;
+    }
+    value = (value << 6) | (byte(i + k) & 0x3F);
+  }
+  *code_point = value;
+  return n;
+}
+
+// East Asian wide characters: the ranges a terminal shows in two columns
+// (kana, kanji, hangul, full-width forms).
+bool IsWide(unsigned c) {
+  return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF && c != 0x303F) ||
+         (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
+         (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+         (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
+}
+
 // Bytes of the character that starts at text[i] (2 for a double-byte one
-// whose second byte is present, else 1).
+// whose second byte is present, a whole sequence in UTF-8, else 1).
 size_t CharBytes(std::string_view text, size_t i, unsigned code_page) {
+  if (code_page == kUtf8CodePage) {
+    unsigned c;
+    return Utf8Sequence(text, i, &c);
+  }
   if (posix::IsLeadByteOf(code_page, static_cast<unsigned char>(text[i])) && i + 1 < text.size()) {
     return 2;
   }
   return 1;
+}
+
+// Columns of the character that starts at text[i]: its bytes in an ANSI
+// code page; one or two in UTF-8.
+int CharColumns(std::string_view text, size_t i, unsigned code_page) {
+  if (code_page != kUtf8CodePage) return static_cast<int>(CharBytes(text, i, code_page));
+  unsigned c;
+  Utf8Sequence(text, i, &c);
+  return IsWide(c) ? 2 : 1;
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -29,7 +69,7 @@ void WrapLine(std::string_view line, int width, unsigned code_page, std::vector<
     size_t last_blank = std::string_view::npos;
     while (i < line.size()) {
       size_t n = CharBytes(line, i, code_page);
-      int w = static_cast<int>(n);
+      int w = CharColumns(line, i, code_page);
       if (columns + w > width) break;
       if (n == 1 && IsBlank(line[i])) last_blank = i;
       columns += w;
@@ -58,7 +98,7 @@ void WrapLine(std::string_view line, int width, unsigned code_page, std::vector<
 int AnsiWidth(std::string_view text, unsigned code_page) {
   int columns = 0;
   for (size_t i = 0; i < text.size(); i += CharBytes(text, i, code_page)) {
-    columns += static_cast<int>(CharBytes(text, i, code_page));
+    columns += CharColumns(text, i, code_page);
   }
   return columns;
 }

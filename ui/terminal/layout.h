@@ -10,6 +10,10 @@
 
 namespace setup::terminal {
 
+// The code page number that stands for UTF-8 text here: the layout then
+// counts East Asian wide characters as two columns, every other one as one.
+inline constexpr unsigned kUtf8CodePage = 65001;
+
 // Columns the ANSI text takes on a terminal.
 int AnsiWidth(std::string_view text, unsigned code_page);
 

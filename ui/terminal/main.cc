@@ -266,7 +266,18 @@ int main(int argc, char** argv) {
   // Error messages also go where a log or a calling script catches them.
   if (!io.output_is_terminal) io.errors = stderr;
   if (options.trace) io.trace = stderr;
+  io.explain = stderr;  // each error also says where and why, in English
   setup::terminal::TerminalUi ui(io, converter, caption);
+  ui.set_file_names([medium = options.medium](const char* path) {
+    // As the command line names the medium, like the check's diagnostics.
+    std::string host;
+    if (!machine.ToHostPath(path, &host)) return std::string();
+    const std::string& real = machine.medium();
+    if (!medium.empty() && host.compare(0, real.size(), real) == 0) {
+      host = medium + host.substr(real.size());
+    }
+    return host;
+  });
   ui.set_language(options.english ? setup::kEnglish : setup::kJapanese);
   ui.PresetFolders(folder1, folder2);
   // Every change of the run goes to the install record, also when it ends early.

@@ -27,6 +27,28 @@ std::string OneLine(const CodePageConverter& converter, std::string_view ansi) {
 
 }  // namespace
 
+std::string ReadableMessage(const EngineError& error, unsigned code_page) {
+  constexpr unsigned kOwnCodePage = 932;  // the program's Japanese is Shift-JIS
+  const char* text = error.text;
+  bool convert = false;
+  if (code_page != kOwnCodePage) {
+    for (int i = 0; text[i] != '\0'; ++i) convert |= error.own[i] && (text[i] & 0x80) != 0;
+  }
+  if (!convert) return "";
+  posix::Iconv own("UTF-8", posix::IconvName(kOwnCodePage));
+  posix::Iconv machine("UTF-8", posix::IconvName(code_page));
+  std::string readable;
+  for (int i = 0; text[i] != '\0';) {
+    int start = i;
+    while (text[i] != '\0' && error.own[i] == error.own[start]) ++i;
+    std::string piece;
+    (error.own[start] ? own : machine)
+        .Convert(std::string_view(text + start, i - start), true, &piece);
+    readable += piece;
+  }
+  return readable;
+}
+
 FolderCheck CheckTypedFolder(const std::string& typed, const CodePageConverter& converter,
                              std::string* ansi) {
   std::string folder = Trim(typed);
@@ -50,8 +72,9 @@ std::string TerminalUi::WindowTitle() const {
   return engine_ != nullptr ? engine_->params.window_title : "Setup";
 }
 
-void TerminalUi::Print(const std::string& ansi) {
-  std::string shown = converter_.ToTerminal(ansi);
+void TerminalUi::Print(const std::string& text, unsigned code_page) {
+  std::string shown =
+      code_page == kUtf8CodePage ? converter_.Utf8ToTerminal(text) : converter_.ToTerminal(text);
   std::fwrite(shown.data(), 1, shown.size(), io_.out);
   Flush();
 }
@@ -77,15 +100,16 @@ void TerminalUi::BreakProgressLine() {
   progress_on_line_ = false;
 }
 
-void TerminalUi::PrintBox(const std::string& caption, const std::string& text, Align align) {
+void TerminalUi::PrintBox(const std::string& caption, const std::string& text, Align align,
+                          unsigned code_page) {
   BreakProgressLine();
+  if (code_page == 0) code_page = converter_.code_page();
   int max_inner = io_.width - 3;  // the frame, and a free last column
   std::string all = "\n";
-  for (const std::string& line :
-       Box(caption, text, align, kMinBoxInner, max_inner, converter_.code_page())) {
+  for (const std::string& line : Box(caption, text, align, kMinBoxInner, max_inner, code_page)) {
     all += line + "\n";
   }
-  Print(all);
+  Print(all, code_page);
 }
 
 bool TerminalUi::ReadLine(std::string* line) {
@@ -131,8 +155,9 @@ bool TerminalUi::AskOkCancel() {
   }
 }
 
-void TerminalUi::Notice(const std::string& caption, const std::string& text, Align align) {
-  PrintBox(caption, text, align);
+void TerminalUi::Notice(const std::string& caption, const std::string& text, Align align,
+                        unsigned code_page) {
+  PrintBox(caption, text, align, code_page);
   // Only a person needs to confirm; a scripted run goes on by itself.
   if (io_.input_is_terminal && !input_ended_ && !io_.unattended) {
     Print("[OK] Press Enter: ");
@@ -243,17 +268,64 @@ void TerminalUi::DrawProgress() {
   progress_on_line_ = true;
 }
 
-void TerminalUi::ShowError(const char* text) {
+std::string TerminalUi::Where(const Explanation& why) const {
+  if (why.file.empty()) return caption_;  // the program itself
+  std::string host = host_name_ ? host_name_(why.file.c_str()) : std::string();
+  std::string where = Sanitize(host.empty() ? converter_.ToTerminal(why.file) : host);
+  std::replace(where.begin(), where.end(), '\n', '?');
+  if (why.line > 0) where += ":" + std::to_string(why.line);
+  return where;
+}
+
+void TerminalUi::ShowErrorNotice(const char* text, const std::string& readable,
+                                 const std::vector<Explanation>& explanations) {
   ++errors_shown_;
   // Said on standard error too, first: the notice may wait for Enter.
   if (io_.errors != nullptr) {
-    std::fprintf(io_.errors, "%s: %s\n", caption_.c_str(), OneLine(converter_, text).c_str());
+    std::string line = readable.empty() ? OneLine(converter_, text)
+                                        : converter_.Utf8ToTerminal(Sanitize(readable));
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    std::fprintf(io_.errors, "%s: %s\n", caption_.c_str(), line.c_str());
     std::fflush(io_.errors);
   }
-  Notice(caption_, std::string("(!) ") + text, Align::kLeft);
+  if (io_.explain != nullptr && !explanations.empty()) {
+    // On a terminal, not behind the progress bar.
+    if (io_.output_is_terminal) {
+      BreakProgressLine();
+      Flush();
+    }
+    for (const Explanation& why : explanations) {
+      std::fprintf(io_.explain, "%s: %s: %s\n", Where(why).c_str(), why.note ? "note" : "error",
+                   OneLine(converter_, why.text).c_str());
+    }
+    std::fflush(io_.explain);
+  }
+  if (readable.empty()) {
+    Notice(caption_, std::string("(!) ") + text, Align::kLeft);
+  } else {
+    Notice(caption_, "(!) " + readable, Align::kLeft, kUtf8CodePage);
+  }
 }
 
-void TerminalUi::ShowTopmostError(const char* text) { ShowError(text); }
+void TerminalUi::ShowError(const char* text) {
+  // From a run, the one plain error is the script's own ErrorExit.
+  std::vector<Explanation> explanations;
+  if (engine_ != nullptr && engine_->run_started()) explanations = ExplainErrorExit(*engine_);
+  ShowErrorNotice(text, "", explanations);
+}
+
+void TerminalUi::ShowEngineError(const EngineError& error) {
+  std::vector<Explanation> explanations;
+  if (engine_ != nullptr) explanations = ExplainEngineError(error, *engine_);
+  ShowErrorNotice(error.text, ReadableMessage(error, converter_.code_page()), explanations);
+}
+
+void TerminalUi::ShowTopmostError(const char* text) {
+  // The engine's one topmost error: a component Regsvr could not register.
+  std::vector<Explanation> explanations;
+  if (engine_ != nullptr) explanations = ExplainRegistration(text, *engine_);
+  ShowErrorNotice(text, "", explanations);
+}
 
 void TerminalUi::ShowInformation(const char* text) {
   Notice(caption_, std::string("(i) ") + text, Align::kLeft);

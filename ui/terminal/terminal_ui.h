@@ -3,10 +3,13 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/script_engine.h"
 #include "platform/posix/code_page.h"
+#include "ui/terminal/explain.h"
 #include "ui/terminal/layout.h"
 
 namespace setup::terminal {
@@ -37,7 +40,16 @@ struct TerminalIo {
   FILE* errors = nullptr;
   // Where the trace of the run goes (--trace); null: no trace.
   FILE* trace = nullptr;
+  // Where each error message is explained in English, in compiler form
+  // ("Setup.Inf:12: error: ..."); null: nowhere.
+  FILE* explain = nullptr;
 };
+
+// An engine message as UTF-8 that reads right on any code page: the
+// program's own bytes converted from code page 932, the others from
+// code_page. Empty when the bytes already show right in code_page (it is
+// 932, or the program's own part is ASCII).
+std::string ReadableMessage(const EngineError& error, unsigned code_page);
 
 // How a folder typed by the user (in the terminal's character set) fares
 // with the setup dialog.
@@ -76,6 +88,11 @@ class TerminalUi : public SetupUi, public LineTracer {
   // Folders (ANSI, checked with CheckTypedFolder) the dialog shows instead
   // of the script's (--folder, --folder2); empty: the script's.
   void PresetFolders(const std::string& folder1, const std::string& folder2);
+  // How explanations name a file the engine knows by its Windows path: the
+  // host path, empty when there is none (then the Windows path is shown).
+  void set_file_names(std::function<std::string(const char*)> host_name) {
+    host_name_ = std::move(host_name);
+  }
   // Error messages shown so far (ShowError, ShowTopmostError).
   int errors_shown() const { return errors_shown_; }
   // The dialog refused the command line (--folder2 for a dialog with one
@@ -87,6 +104,9 @@ class TerminalUi : public SetupUi, public LineTracer {
   void SetProgressRange(int count) override;
   void SetProgressPos(int position) override;
   void ShowError(const char* text) override;
+  // The box shows the program's own Japanese readable on every code page;
+  // the message is explained on io.explain.
+  void ShowEngineError(const EngineError& error) override;
   void ShowTopmostError(const char* text) override;
   void ShowInformation(const char* text) override;
   bool AskScriptMessage(const char* text) override;
@@ -110,11 +130,21 @@ class TerminalUi : public SetupUi, public LineTracer {
   // the input.
   bool AskFolder(const std::string& label, const std::string& current, std::string* folder);
   // A notice with one OK button: the box, then (from a terminal) Enter.
-  void Notice(const std::string& caption, const std::string& text, Align align);
-  // Writes a box of ANSI lines, converted for the terminal.
-  void PrintBox(const std::string& caption, const std::string& text, Align align);
-  // Prints ANSI text converted for the terminal.
-  void Print(const std::string& ansi);
+  // code_page: of text, kUtf8CodePage or 0 for the machine's.
+  void Notice(const std::string& caption, const std::string& text, Align align,
+              unsigned code_page = 0);
+  // Writes a box of lines (ANSI, or UTF-8 for kUtf8CodePage), converted for
+  // the terminal.
+  void PrintBox(const std::string& caption, const std::string& text, Align align,
+                unsigned code_page = 0);
+  // Prints ANSI text (UTF-8 for kUtf8CodePage) converted for the terminal.
+  void Print(const std::string& text, unsigned code_page = 0);
+  // An error: repeated on io.errors, explained on io.explain, then shown.
+  // readable: the text as UTF-8 when it must be shown so (ReadableMessage).
+  void ShowErrorNotice(const char* text, const std::string& readable,
+                       const std::vector<Explanation>& explanations);
+  // "file:line" of an explanation, the file as the host names it.
+  std::string Where(const Explanation& why) const;
   // Flushes the output and notes the first failure of any write to it.
   void Flush();
   // Ends a progress bar that stands on the current line, so text can follow.
@@ -137,6 +167,7 @@ class TerminalUi : public SetupUi, public LineTracer {
   int errors_shown_ = 0;
   bool simulated_ = false;  // NoteSimulatedRegistration since the last line
   bool refused_command_line_ = false;
+  std::function<std::string(const char*)> host_name_;
 };
 
 }  // namespace setup::terminal
