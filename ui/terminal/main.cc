@@ -282,6 +282,9 @@ int main(int argc, char** argv) {
   ui.Attach(engine.get());
   if (options.trace) engine->tracer = &ui;
   SetupResult result = engine->InitInstance();
+  // The run's registry changes are in the file, on disk, before its record
+  // says how the run ended.
+  backends.registry.Fold();
   FinishRecord(result == SetupResult::kCompleted ? "completed" : "stopped");
   setup::posix::EndMachineRun(machine.root());
   ui.EndIfOutputLost();  // lost at the very end: the completion was not seen
