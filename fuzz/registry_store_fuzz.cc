@@ -40,8 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (setup::posix::ApplyRegistryChanges(reinterpret_cast<const char*>(data), size, "fuzz.log",
                                          &once, &error)) {
     setup::posix::StoredRegistry twice = once;
-    if (!setup::posix::ApplyRegistryChanges(reinterpret_cast<const char*>(data), size,
-                                             "again.log", &twice, &error) ||
+    if (!setup::posix::ApplyRegistryChanges(reinterpret_cast<const char*>(data), size, "again.log",
+                                            &twice, &error) ||
         Dump(twice) != Dump(once)) {
       std::abort();
     }

@@ -426,8 +426,7 @@ bool PosixFileSystem::CopyFile(const char* source, const char* dest) {
     return false;
   }
   // A link at the destination, or no folder to work in: by the paths.
-  if (to.folder < 0 || !to.last.known ||
-      (to.last.exists && S_ISLNK(to.last.status.st_mode))) {
+  if (to.folder < 0 || !to.last.known || (to.last.exists && S_ISLNK(to.last.status.st_mode))) {
     Machine::CloseFolder(&to);
     return CopyFileByPath(source, dest);
   }
@@ -599,8 +598,8 @@ bool PosixFileSystem::TakeHeld(const char* path, Machine::Place* place) {
     // may have been moved meanwhile, and the descriptor would follow it.
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
-    long long elapsed_ms = (now.tv_sec - held_at_.tv_sec) * 1000LL +
-                           (now.tv_nsec - held_at_.tv_nsec) / 1000000;
+    long long elapsed_ms =
+        (now.tv_sec - held_at_.tv_sec) * 1000LL + (now.tv_nsec - held_at_.tv_nsec) / 1000000;
     same = elapsed_ms >= 0 && elapsed_ms < kHeldForMs;
   }
   if (!same) {

@@ -87,7 +87,6 @@ int OpenWithoutLinks(const std::string& path, struct stat* st) {
   return static_cast<int>(fd);
 }
 
-
 std::string FolderOf(const std::string& host_path) {
   size_t slash = host_path.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -269,8 +268,7 @@ void Machine::EndFolderChange(const FolderChange& change, const std::string& add
   EndFolderChange(change, added, -1);
 }
 
-void Machine::EndFolderChange(const FolderChange& change, const std::string& added,
-                              int folder_fd) {
+void Machine::EndFolderChange(const FolderChange& change, const std::string& added, int folder_fd) {
   if (!change.known && !change.stamped) return;
   auto listing = listings_.find(change.folder);
   auto stamp = stamps_.find(change.folder);

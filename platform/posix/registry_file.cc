@@ -136,11 +136,7 @@ class Parser {
   // "name"=-) are carried out; a stored registry holds none.
   Parser(const char* bytes, size_t size, const std::string& file_name, StoredRegistry* registry,
          bool changes = false)
-      : bytes_(bytes),
-        size_(size),
-        file_name_(file_name),
-        registry_(registry),
-        changes_(changes) {}
+      : bytes_(bytes), size_(size), file_name_(file_name), registry_(registry), changes_(changes) {}
 
   bool Run(std::string* error) {
     if (!Parse()) {

@@ -351,7 +351,8 @@ bool RegistryStore::AppendToLog(const std::string& records) {
   if (log_fd_ < 0) {
     // A new log takes the file's mode, or 0644 under the umask.
     mode_t mode = read_identity_.exists ? read_identity_.mode : 0644;
-    log_fd_ = open(log.c_str(), O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    log_fd_ =
+        open(log.c_str(), O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
     if (log_fd_ < 0) return false;
     if (read_identity_.exists && fchmod(log_fd_, mode) != 0) return false;
     log_complete_ = 0;
@@ -377,7 +378,8 @@ bool RegistryStore::AppendToLog(const std::string& records) {
   return true;
 }
 
-long RegistryStore::Modify(const std::function<long(StoredRegistry*, bool*, std::string*)>& change) {
+long RegistryStore::Modify(
+    const std::function<long(StoredRegistry*, bool*, std::string*)>& change) {
   FileLock lock(FilePath() + ".lock");
   if (!lock.held()) {
     Diagnose(Describe("cannot lock the registry", FilePath() + ".lock"));

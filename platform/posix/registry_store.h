@@ -135,7 +135,8 @@ class RegistryStore : public Registry {
   // before wait to be saved) append its records to the log. change returns
   // a Windows error code, sets *changed and appends the change's record to
   // *record.
-  long Modify(const std::function<long(StoredRegistry*, bool* changed, std::string* record)>& change);
+  long Modify(
+      const std::function<long(StoredRegistry*, bool* changed, std::string* record)>& change);
   // Appends records to the log (made with its header when there is none);
   // false with errno set, the log as it was.
   bool AppendToLog(const std::string& records);

@@ -142,8 +142,8 @@ TEST_F(PosixFileSystemTest, ALookAtADestinationServesOnlyTheCopyRightAfterIt) {
     const std::filesystem::path a = NativePath(scratch / "a");
     std::filesystem::rename(a, outside / "a");
     std::filesystem::create_directory_symlink(outside / "a", a);
-    EXPECT_FALSE(files.CopyFile((scratch / "source.txt").c_str(),
-                                 (scratch / "a\\b\\dest.txt").c_str()))
+    EXPECT_FALSE(
+        files.CopyFile((scratch / "source.txt").c_str(), (scratch / "a\\b\\dest.txt").c_str()))
         << c.between;
     EXPECT_FALSE(std::filesystem::exists(outside / "a" / "b" / "dest.txt")) << c.between;
     std::filesystem::remove(a);
