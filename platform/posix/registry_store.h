@@ -2,10 +2,10 @@
 // registry.reg of the machine folder (see registry_file.h for its form).
 //
 // The file is parsed once and kept in memory. Every operation first looks at
-// the file (stat) and reads it again only when it is another file or has
-// changed since: its device, inode, size, modification and change times
-// (to the nanosecond) all have to match. The store keeps the file it read
-// open, so its inode number cannot be given to another file meanwhile: a
+// the file and its log (stat) and reads them again only when one is another
+// file or has changed since: its device, inode, size, modification and change
+// times (to the nanosecond) all have to match. The store keeps the file and
+// log it read open, so their inode numbers cannot pass to another file: a
 // replacement by another process (always a new file renamed over the old
 // one) is seen even within one tick of the file-system clock.
 //
