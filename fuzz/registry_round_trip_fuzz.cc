@@ -86,6 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   }
   const std::string& folder = Folder();
   unlink((folder + "/registry.reg").c_str());
+  unlink((folder + "/registry.log").c_str());
   unlink((folder + "/code_page").c_str());
 
   auto abort_on_diagnostic = [](const std::string& text) { Fail("diagnostic: " + text); };
@@ -126,6 +127,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   }
   if (!written.empty() && Read(writer, written.back()) != "3:" + written.back().data) {
     Fail("the last write to a name is not what it holds");
+  }
+  // The reader carried out the writer's log; folded into the file, the same.
+  writer.Fold();
+  for (const Write& w : written) {
+    if (Read(reader, w) != Read(writer, w)) Fail("the folded file differs from its log");
   }
   return 0;
 }

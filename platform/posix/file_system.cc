@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 
 #include "platform/posix/code_page.h"
@@ -177,13 +178,18 @@ bool IsUnsupported(int error) {
 
 // Copies the rest of in to out: copy_file_range (which may share blocks),
 // else sendfile, else read and write. Each later way goes on from where the
-// file offsets stand.
-bool CopyData(int in, int out) {
+// file offsets stand. size: the source's size when it was opened, where
+// copy_file_range stops without reading the end once more; a file that
+// grows meanwhile is copied as it was then. -1: to the end, however far.
+bool CopyData(int in, int out, off_t size = -1) {
   bool first = true;
+  off_t done = 0;
   for (;;) {
     ssize_t copied = copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
     if (copied > 0) {
       first = false;
+      done += copied;
+      if (size > 0 && done >= size) return true;
       continue;
     }
     if (copied == 0 && !first) return true;
@@ -304,6 +310,7 @@ bool FindFirst(Machine* machine, const std::string& folder, const std::string& p
 }  // namespace
 
 FileHandle PosixFileSystem::OpenRead(const char* path) {
+  DropHeld();
   std::string host;
   if (!machine_.MapFor(Machine::Access::kRead, path, &host)) return kNoFile;
   struct stat st;
@@ -341,6 +348,7 @@ void PosixFileSystem::Close(FileHandle file) {
 }
 
 FileHandle PosixFileSystem::CreateReplacement(const char* path) {
+  DropHeld();
   std::string host;
   if (!machine_.MapFor(Machine::Access::kWrite, path, &host)) return kNoFile;
   struct stat existing;
@@ -388,6 +396,7 @@ void PosixFileSystem::AbandonReplacement(FileHandle file) {
 }
 
 CreateFolderResult PosixFileSystem::CreateFolder(const char* path) {
+  DropHeld();
   std::string host;
   if (!machine_.MapFor(Machine::Access::kWrite, path, &host)) {
     // A folder that exists where nothing may be written (the medium, say)
@@ -406,6 +415,101 @@ CreateFolderResult PosixFileSystem::CreateFolder(const char* path) {
 }
 
 bool PosixFileSystem::CopyFile(const char* source, const char* dest) {
+  Machine::Place to;
+  if (TakeHeld(dest, &to)) {
+    // Looked at for reading by GetStatus (ClearReadOnly), to be written now.
+    if (!machine_.Allows(Machine::Access::kWrite, to)) {
+      Machine::CloseFolder(&to);
+      return false;
+    }
+  } else if (!machine_.Locate(Machine::Access::kWrite, dest, &to)) {
+    return false;
+  }
+  // A link at the destination, or no folder to work in: by the paths.
+  if (to.folder < 0 || !to.last.known || (to.last.exists && S_ISLNK(to.last.status.st_mode))) {
+    Machine::CloseFolder(&to);
+    return CopyFileByPath(source, dest);
+  }
+  bool ok = CopyInto(source, &to);
+  Machine::CloseFolder(&to);
+  return ok;
+}
+
+bool PosixFileSystem::CopyInto(const char* source, Machine::Place* to) {
+  Machine::Place from;
+  if (!machine_.Locate(Machine::Access::kRead, source, &from, O_RDONLY | O_NONBLOCK)) {
+    return false;
+  }
+  struct stat source_stat;
+  int in = from.opened;
+  from.opened = -1;
+  if (in >= 0) {
+    source_stat = from.last.status;
+    if (!S_ISREG(source_stat.st_mode)) {  // a FIFO, device or folder, see OpenRegular
+      close(in);
+      in = -1;
+    }
+  } else if (!from.last.known || from.last.exists) {
+    in = OpenRegular(from.host, &source_stat);  // a link, followed where the checks allow
+  }
+  Machine::CloseFolder(&from);
+  if (in < 0) return false;
+  const struct stat& existing = to->last.status;
+  bool exists = to->last.exists;
+  bool ok = true;
+  if (exists && S_ISDIR(existing.st_mode)) {
+    errno = EISDIR;
+    ok = false;
+  } else if (exists && IsReadOnly(existing)) {
+    errno = EACCES;  // the read-only attribute stops every writer, root included
+    ok = false;
+  } else if (exists && existing.st_dev == source_stat.st_dev &&
+             existing.st_ino == source_stat.st_ino) {
+    ok = false;  // copying a file onto itself fails, as it does on Windows
+  }
+  if (!ok) {
+    close(in);
+    return false;
+  }
+  // The temporary ".<name>.XXXXXX" beside the destination, made in its
+  // folder; the interruption table holds its whole path.
+  std::string name = to->name;
+  if (name.size() > 200) name.resize(200);  // keep the temporary's name below NAME_MAX
+  size_t slash = to->host.rfind('/');
+  std::string temp_path = to->host.substr(0, slash + 1) + "." + name + ".XXXXXX";
+  Machine::FolderChange change = machine_.BeginFolderChange(*to);
+  int out = MakeTrackedTemporary(&temp_path, NewFileMode(&source_stat), to->folder, slash + 1);
+  if (out < 0) {
+    close(in);
+    return false;
+  }
+  struct timespec times[2] = {source_stat.st_atim, source_stat.st_mtim};
+  ok = CopyData(in, out, source_stat.st_size) &&
+       (!exists || fchmod(out, InstalledMode(&existing, &source_stat)) == 0) &&
+       futimens(out, times) == 0;
+  close(in);
+  // As Finish: a replaced file's new contents reach the disk before the
+  // rename; a new file is left to the system's write-back.
+  ok = ok && (!exists || fsync(out) == 0);
+  ok = close(out) == 0 && ok;
+  const char* temp_name = temp_path.c_str() + slash + 1;
+  if (ok && renameat(to->folder, temp_name, to->folder, to->name.c_str()) == 0) {
+    UntrackTemporary(temp_path);
+  } else {
+    int saved = errno;
+    unlinkat(to->folder, temp_name, 0);
+    UntrackTemporary(temp_path);
+    machine_.EndFolderChange(change, "", to->folder);
+    errno = saved;
+    return false;
+  }
+  machine_.EndFolderChange(change, to->host, to->folder);
+  if (exists) SyncFolderOf(to->host);  // a failure here loses nothing
+  last_copy_ = CopyReport{exists, static_cast<unsigned long long>(source_stat.st_size)};
+  return true;
+}
+
+bool PosixFileSystem::CopyFileByPath(const char* source, const char* dest) {
   std::string source_host, dest_host;
   Machine::LastEntry dest_seen;
   if (!machine_.MapFor(Machine::Access::kRead, source, &source_host) ||
@@ -447,6 +551,7 @@ bool PosixFileSystem::CopyFile(const char* source, const char* dest) {
 }
 
 bool PosixFileSystem::GetStatus(const char* path, FileStatus* status) {
+  DropHeld();
   std::string folder, name;
   SplitLastComponent(machine_.code_page(), path, &folder, &name);
   if (name.empty()) return false;  // "C:\x\" and "C:\" name no entry to find
@@ -456,25 +561,67 @@ bool PosixFileSystem::GetStatus(const char* path, FileStatus* status) {
       return false;
     return FindFirst(&machine_, host, AnsiToHost(machine_.code_page(), name), status);
   }
-  std::string host;
+  Machine::Place place;
+  if (!machine_.Locate(Machine::Access::kRead, path, &place)) return false;
+  const Machine::LastEntry& seen = place.last;
   struct stat st;
-  Machine::LastEntry seen;
-  if (!machine_.MapFor(Machine::Access::kRead, path, &host, &seen)) return false;
+  bool found;
   if (seen.known && !seen.exists) {
     errno = ENOENT;
+    found = false;
+  } else if (seen.exists && !S_ISLNK(seen.status.st_mode)) {
+    st = seen.status;  // what the mapping saw serves unless it is a link, which stat follows
+    found = true;
+  } else {
+    found = stat(place.host.c_str(), &st) == 0;
+  }
+  if (found) FillStatus(st, status);
+  Hold(path, &place);
+  return found;
+}
+
+void PosixFileSystem::Hold(const char* path, Machine::Place* place) {
+  if (place->folder < 0) return;
+  int saved = errno;
+  held_path_ = path;
+  held_ = *place;
+  place->folder = -1;
+  clock_gettime(CLOCK_MONOTONIC, &held_at_);
+  errno = saved;
+}
+
+bool PosixFileSystem::TakeHeld(const char* path, Machine::Place* place) {
+  if (held_.folder < 0) return false;
+  bool same = held_path_ == path;
+  if (same) {
+    // Only a look a moment ago, never one from before a wait: a folder
+    // may have been moved meanwhile, and the descriptor would follow it.
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    long long elapsed_ms =
+        (now.tv_sec - held_at_.tv_sec) * 1000LL + (now.tv_nsec - held_at_.tv_nsec) / 1000000;
+    same = elapsed_ms >= 0 && elapsed_ms < kHeldForMs;
+  }
+  if (!same) {
+    DropHeld();
     return false;
   }
-  // What the mapping saw serves unless it is a link, which stat follows.
-  if (seen.exists && !S_ISLNK(seen.status.st_mode)) {
-    st = seen.status;
-  } else if (stat(host.c_str(), &st) != 0) {
-    return false;
-  }
-  FillStatus(st, status);
+  *place = held_;
+  held_.folder = -1;
   return true;
 }
 
+void PosixFileSystem::DropHeld() {
+  if (held_.folder < 0) return;
+  int saved = errno;
+  Machine::CloseFolder(&held_);
+  errno = saved;
+}
+
+PosixFileSystem::~PosixFileSystem() { DropHeld(); }
+
 bool PosixFileSystem::SetAttributes(const char* path, unsigned attributes) {
+  DropHeld();
   std::string host;
   struct stat st;
   if (!machine_.MapFor(Machine::Access::kWrite, path, &host) || stat(host.c_str(), &st) != 0)

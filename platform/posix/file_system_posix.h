@@ -4,6 +4,9 @@
 
 #include <sys/types.h>
 
+#include <ctime>
+#include <string>
+
 #include "platform/file_system.h"
 #include "platform/posix/machine.h"
 
@@ -25,6 +28,9 @@ class PosixFileSystem : public FileSystem {
  public:
   // Paths are Windows-form and mapped onto machine, which outlives this.
   explicit PosixFileSystem(Machine& machine) : machine_(machine) {}
+  ~PosixFileSystem() override;
+  PosixFileSystem(const PosixFileSystem&) = delete;
+  PosixFileSystem& operator=(const PosixFileSystem&) = delete;
 
   // Fails for a missing file and for a folder.
   FileHandle OpenRead(const char* path) override;
@@ -73,9 +79,28 @@ class PosixFileSystem : public FileSystem {
   // Puts a copy of the file at host (mode mode) in its place, so that its
   // other hard links keep the old inode untouched.
   bool ReplaceWithPrivateCopy(const std::string& host, mode_t mode);
+  // CopyFile into the open folder of *to (no link at the destination),
+  // relative to it: the source opened in its own folder, the temporary made
+  // and renamed in the destination's.
+  bool CopyInto(const char* source, Machine::Place* to);
+  // CopyFile by host paths, for a destination that is a link or whose folder
+  // could not be opened.
+  bool CopyFileByPath(const char* source, const char* dest);
+
+  // BinCopy asks for the destination's status (ClearReadOnly) and copies
+  // onto it at once: GetStatus keeps the place it found, folder open, for a
+  // CopyFile of the same path that follows within kHeldForMs. Any other
+  // call lets it go, so that a place never outlasts one command.
+  static constexpr long long kHeldForMs = 200;
+  void Hold(const char* path, Machine::Place* place);
+  bool TakeHeld(const char* path, Machine::Place* place);
+  void DropHeld();
 
   Machine& machine_;
   CopyReport last_copy_;
+  Machine::Place held_;
+  std::string held_path_;
+  struct timespec held_at_ = {};
 };
 
 }  // namespace setup::posix

@@ -100,15 +100,16 @@ void FillName(char* name, size_t length) {
 }
 
 // The creation itself, in buffer (NUL-terminated, ending in XXXXXX).
-int CreateExclusive(char* buffer, mode_t mode) {
+int CreateExclusive(char* buffer, mode_t mode, int folder_fd, size_t name_at) {
   size_t length = std::strlen(buffer);
-  if (length < 6 || std::strcmp(buffer + length - 6, "XXXXXX") != 0) {
+  if (length < 6 || std::strcmp(buffer + length - 6, "XXXXXX") != 0 || name_at > length - 6) {
     errno = EINVAL;
     return -1;
   }
   for (int i = 0; i < kNameTries; ++i) {
     FillName(buffer, length);
-    int fd = open(buffer, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    int fd = openat(folder_fd, buffer + name_at, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                    mode);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   return -1;
@@ -116,14 +117,14 @@ int CreateExclusive(char* buffer, mode_t mode) {
 
 }  // namespace
 
-int MakeTrackedTemporary(std::string* pattern, mode_t mode) {
+int MakeTrackedTemporary(std::string* pattern, mode_t mode, int folder_fd, size_t name_at) {
   for (Slot& slot : slots) {
     if (slot.used != 0 || pattern->size() >= sizeof slot.path) continue;
     std::memcpy(slot.path, pattern->c_str(), pattern->size() + 1);
     // The name is whole before the handler may see the slot in use.
     std::atomic_signal_fence(std::memory_order_seq_cst);
     slot.used = 1;
-    int fd = CreateExclusive(slot.path, mode);
+    int fd = CreateExclusive(slot.path, mode, folder_fd, name_at);
     if (fd < 0) {
       slot.used = 0;
       return -1;
@@ -131,7 +132,8 @@ int MakeTrackedTemporary(std::string* pattern, mode_t mode) {
     *pattern = slot.path;
     return fd;
   }
-  return CreateExclusive(pattern->data(), mode);  // a full table: untracked, as TrackTemporary
+  // A full table: untracked, as TrackTemporary.
+  return CreateExclusive(pattern->data(), mode, folder_fd, name_at);
 }
 
 void UntrackTemporary(const std::string& path) {

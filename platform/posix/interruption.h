@@ -3,6 +3,7 @@
 // are ended, and the program ends.
 #pragma once
 
+#include <fcntl.h>
 #include <sys/types.h>
 
 #include <csignal>
@@ -39,7 +40,11 @@ void UntrackTemporary(const std::string& path);
 // the same name. *pattern gets the name made; -1 with errno on failure.
 // Take it out with UntrackTemporary after renaming or removing it (an
 // interruption in between finds nothing left to remove).
-int MakeTrackedTemporary(std::string* pattern, mode_t mode = 0600);
+// folder_fd: the open folder of the file, which is then made relative to it
+// under the part of *pattern from name_at on (the whole path is what the
+// table holds); AT_FDCWD and 0 for the path itself.
+int MakeTrackedTemporary(std::string* pattern, mode_t mode = 0600, int folder_fd = AT_FDCWD,
+                         size_t name_at = 0);
 
 // Enters group, a process group of programs this program started, into the
 // table of groups that an interruption ends (with SIGKILL: a component that

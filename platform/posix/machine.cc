@@ -71,18 +71,20 @@ std::string Fold(const std::string& name) {
   return folded;
 }
 
-// stat of a path, refused (false, errno ELOOP) when any of its components is
-// a symbolic link; where the kernel lacks openat2, false with ENOSYS, and the
-// caller looks the long way.
-bool StatWithoutLinks(const std::string& path, struct stat* st) {
+// Opens a path (O_PATH) and takes its status, refused (-1, errno ELOOP) when
+// any of its components is a symbolic link; where the kernel lacks openat2,
+// -1 with ENOSYS, and the caller looks the long way. The descriptor, or -1.
+int OpenWithoutLinks(const std::string& path, struct stat* st) {
   open_how how = {};
   how.flags = O_PATH | O_CLOEXEC;
   how.resolve = RESOLVE_NO_SYMLINKS;
   long fd = syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how);
-  if (fd < 0) return false;
-  bool ok = fstat(static_cast<int>(fd), st) == 0;
-  close(static_cast<int>(fd));
-  return ok;
+  if (fd < 0) return -1;
+  if (fstat(static_cast<int>(fd), st) != 0) {
+    close(static_cast<int>(fd));
+    return -1;
+  }
+  return static_cast<int>(fd);
 }
 
 std::string FolderOf(const std::string& host_path) {
@@ -128,25 +130,46 @@ const Machine::FolderListing* Machine::Listing(const std::string& folder,
 }
 
 void Machine::AppendComponent(std::string* host, const std::string& name,
-                              const struct stat* folder_stat, Entry* entry, struct stat* st) {
+                              const struct stat* folder_stat, Entry* entry, struct stat* st,
+                              Mapping* mapping) {
   std::string folder = host->empty() ? "/" : *host;
   std::string prefix = folder.back() == '/' ? folder : folder + "/";
-  std::string exact = prefix + name;
   struct stat own;
   if (st == nullptr) st = &own;
+  int at = mapping != nullptr ? mapping->folder_fd : -1;
+  // Looks at (or opens) one name of the folder; 0 or the error.
+  auto look = [&](const std::string& entry_name) {
+    if (at >= 0 && mapping->open_flags >= 0) {
+      int fd = openat(at, entry_name.c_str(), mapping->open_flags | O_NOFOLLOW | O_CLOEXEC);
+      if (fd >= 0) {
+        if (fstat(fd, st) == 0) {
+          mapping->opened = fd;
+          return 0;
+        }
+        int error = errno;
+        close(fd);
+        return error;
+      }
+      if (errno != ELOOP) return errno;  // ELOOP: a link, looked at below
+    }
+    int looked = at >= 0 ? fstatat(at, entry_name.c_str(), st, AT_SYMLINK_NOFOLLOW)
+                         : lstat((prefix + entry_name).c_str(), st);
+    return looked == 0 ? 0 : errno;
+  };
   Entry found_entry = Entry::kExists;
-  if (lstat(exact.c_str(), st) == 0) {
-    *host = exact;
+  int error = look(name);
+  if (error == 0) {
+    *host = prefix + name;
   } else {
-    found_entry = errno == ENOENT ? Entry::kMissing : Entry::kUnknown;
+    found_entry = error == ENOENT ? Entry::kMissing : Entry::kUnknown;
     std::string best;
     if (const FolderListing* listing = Listing(folder, folder_stat)) {
       auto found = listing->first.find(Fold(name));
       if (found != listing->first.end()) best = found->second;
     }
-    *host = best.empty() ? exact : prefix + best;
-    if (!best.empty() && entry != nullptr) {
-      found_entry = lstat(host->c_str(), st) == 0 ? Entry::kExists : Entry::kUnknown;
+    *host = best.empty() ? prefix + name : prefix + best;
+    if (!best.empty() && (entry != nullptr || mapping != nullptr)) {
+      found_entry = look(best) == 0 ? Entry::kExists : Entry::kUnknown;
     }
   }
   if (entry != nullptr) *entry = found_entry;
@@ -168,11 +191,20 @@ std::string Machine::ResolveFolder(const std::string& drive_root,
     // path, one look serves both.
     if (stamp != stamps_.end() &&
         (folder.host == folder.physical ||
-         (stat(folder.host.c_str(), folder_stat) == 0 && SameStamp(stamp->second, *folder_stat))) &&
-        StatWithoutLinks(folder.physical, folder_stat) && SameStamp(stamp->second, *folder_stat)) {
-      mapping->cached = true;
-      mapping->physical = folder.physical;
-      return folder.host;
+         (stat(folder.host.c_str(), folder_stat) == 0 && SameStamp(stamp->second, *folder_stat)))) {
+      int fd = OpenWithoutLinks(folder.physical, folder_stat);
+      if (fd >= 0 && SameStamp(stamp->second, *folder_stat)) {
+        mapping->cached = true;
+        mapping->physical = folder.physical;
+        if (mapping->want_folder) {
+          mapping->folder_fd = fd;
+          mapping->folder_stat = *folder_stat;
+        } else {
+          close(fd);
+        }
+        return folder.host;
+      }
+      if (fd >= 0) close(fd);
     }
   }
   std::string host = drive_root;
@@ -190,30 +222,58 @@ std::string Machine::ResolveFolder(const std::string& drive_root,
   stamps_[host] = Stamp{folder_stat->st_dev, folder_stat->st_ino, folder_stat->st_ctim};
   mapping->cached = true;
   mapping->physical = physical;
+  if (mapping->want_folder) {
+    // The folder resolved is the one opened, or none is used.
+    struct stat opened;
+    int fd = OpenWithoutLinks(physical, &opened);
+    if (fd >= 0 && SameStamp(stamps_[host], opened)) {
+      mapping->folder_fd = fd;
+      mapping->folder_stat = opened;
+    } else if (fd >= 0) {
+      close(fd);
+    }
+  }
   return host;
 }
 
 Machine::FolderChange Machine::BeginFolderChange(const std::string& host_path) const {
-  FolderChange change;
-  change.folder = FolderOf(host_path);
-  auto listing = listings_.find(change.folder);
-  auto stamp = stamps_.find(change.folder);
+  std::string folder = FolderOf(host_path);
   struct stat st;
-  if ((listing == listings_.end() && stamp == stamps_.end()) ||
-      stat(change.folder.c_str(), &st) != 0) {
+  if ((listings_.find(folder) == listings_.end() && stamps_.find(folder) == stamps_.end()) ||
+      stat(folder.c_str(), &st) != 0) {
+    FolderChange change;
+    change.folder = folder;
     return change;
   }
-  change.known = listing != listings_.end() && SameFolder(listing->second, st);
-  change.stamped = stamp != stamps_.end() && SameStamp(stamp->second, st);
+  return ChangeFrom(folder, st);
+}
+
+Machine::FolderChange Machine::BeginFolderChange(const Place& place) const {
+  if (place.folder < 0) return BeginFolderChange(place.host);
+  return ChangeFrom(FolderOf(place.host), place.folder_status);
+}
+
+Machine::FolderChange Machine::ChangeFrom(const std::string& folder,
+                                          const struct stat& before) const {
+  FolderChange change;
+  change.folder = folder;
+  auto listing = listings_.find(folder);
+  auto stamp = stamps_.find(folder);
+  change.known = listing != listings_.end() && SameFolder(listing->second, before);
+  change.stamped = stamp != stamps_.end() && SameStamp(stamp->second, before);
   return change;
 }
 
 void Machine::EndFolderChange(const FolderChange& change, const std::string& added) {
+  EndFolderChange(change, added, -1);
+}
+
+void Machine::EndFolderChange(const FolderChange& change, const std::string& added, int folder_fd) {
   if (!change.known && !change.stamped) return;
   auto listing = listings_.find(change.folder);
   auto stamp = stamps_.find(change.folder);
   struct stat st;
-  if (stat(change.folder.c_str(), &st) != 0) {
+  if ((folder_fd >= 0 ? fstat(folder_fd, &st) : stat(change.folder.c_str(), &st)) != 0) {
     if (listing != listings_.end()) listings_.erase(listing);
     if (stamp != stamps_.end()) stamps_.erase(stamp);
     return;
@@ -294,7 +354,7 @@ bool Machine::Map(const char* windows_path, std::string* host_path, Mapping* map
   struct stat folder_stat;
   std::string host = ResolveFolder(drive_root, parts, parts.size() - 1, mapping, &folder_stat);
   AppendComponent(&host, parts.back(), mapping->cached ? &folder_stat : nullptr, &mapping->last,
-                  &mapping->last_stat);
+                  &mapping->last_stat, mapping);
   mapping->link = mapping->last == Entry::kExists && S_ISLNK(mapping->last_stat.st_mode);
   *host_path = host;
   return true;

@@ -115,6 +115,30 @@ class Machine {
   };
   // MapFor, also filling *last.
   bool MapFor(Access access, const char* windows_path, std::string* host_path, LastEntry* last);
+  // A mapped entry with its folder open: the checks of MapFor passed and the
+  // folder reached from its place without a link, so that the operations on
+  // the entry can go relative to it (openat, fstatat, renameat) instead of
+  // resolving the path again. Held only within one operation: a descriptor
+  // kept longer would follow its folder wherever it was moved meanwhile.
+  struct Place {
+    int folder = -1;                 // the entry's folder (O_PATH), or -1: use host
+    struct stat folder_status = {};  // the folder's status when opened
+    std::string host;                // the entry's host path
+    std::string name;                // its name in the folder, as found there
+    std::string physical;            // where it leads; "" when that needs a look
+    LastEntry last;
+    int opened = -1;  // with open_flags: the entry opened, -1 when it was not
+  };
+  // MapFor with the folder opened; the caller closes place->folder and
+  // place->opened (CloseFolder). Where no folder can be had (a drive root, a
+  // kernel without openat2) folder is -1 and host serves as with MapFor.
+  // open_flags >= 0: the entry is opened with them and O_NOFOLLOW instead of
+  // being looked at, when the folder is open; last.status is then the opened
+  // entry's. An entry that is a link is looked at, not opened.
+  bool Locate(Access access, const char* windows_path, Place* place, int open_flags = -1);
+  // Whether a place Locate found for one access allows another.
+  bool Allows(Access access, const Place& place);
+  static void CloseFolder(Place* place);
   // The check of MapFor on a host path that has no "." or ".." components.
   bool Allows(Access access, const std::string& host_path);
 
@@ -142,6 +166,11 @@ class Machine {
   };
   FolderChange BeginFolderChange(const std::string& host_path) const;
   void EndFolderChange(const FolderChange& change, const std::string& added);
+  // The same for a change made relative to place's open folder: the
+  // folder's status at Locate is the one before, and the one after is taken
+  // from the descriptor.
+  FolderChange BeginFolderChange(const Place& place) const;
+  void EndFolderChange(const FolderChange& change, const std::string& added, int folder_fd);
 
  private:
   // What the lookup knows of one folder: for each name folded with tolower
@@ -178,6 +207,11 @@ class Machine {
   // What a mapping found for the last component of a path.
   enum class Entry { kExists, kMissing, kUnknown };
   struct Mapping {
+    bool want_folder = false;  // keep the folder open in folder_fd
+    int open_flags = -1;       // open the last component with these (see Locate)
+    int folder_fd = -1;
+    int opened = -1;
+    struct stat folder_stat = {};
     bool cached = false;   // the folder came from (or went to) resolved_
     std::string physical;  // the folder's physical path when cached
     Entry last = Entry::kUnknown;
@@ -208,9 +242,15 @@ class Machine {
   // is stable.
   // What it found goes to *entry (and the entry's status to *st when it
   // exists); folder_stat: the folder's status when known.
+  // With mapping, the component is looked at (or opened) relative to its
+  // open folder.
   void AppendComponent(std::string* host, const std::string& name,
                        const struct stat* folder_stat = nullptr, Entry* entry = nullptr,
-                       struct stat* st = nullptr);
+                       struct stat* st = nullptr, Mapping* mapping = nullptr);
+  // Map and the checks of MapFor.
+  bool MapChecked(Access access, const char* windows_path, std::string* host_path,
+                  Mapping* mapping);
+  FolderChange ChangeFrom(const std::string& folder, const struct stat& before) const;
   static bool SameFolder(const FolderListing& listing, const struct stat& st);
 
   std::string root_;

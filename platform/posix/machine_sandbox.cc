@@ -193,26 +193,71 @@ bool Machine::MapFor(Access access, const char* windows_path, std::string* host_
 
 bool Machine::MapFor(Access access, const char* windows_path, std::string* host_path,
                      LastEntry* last) {
-  std::string host;
   Mapping mapping;
-  if (!Map(windows_path, &host, &mapping)) return false;
-  bool allowed;
-  if (host_access_) {
-    allowed = true;
-  } else if (mapping.cached && !mapping.link && mapping.last != Entry::kUnknown) {
-    // The folder's links are followed already; a last component that is no
-    // link (or is missing) leads where its name says.
-    std::string name = host.substr(host.rfind('/') + 1);
-    allowed = Permits(access, mapping.physical == "/" ? "/" + name : mapping.physical + "/" + name);
-  } else {
-    allowed = Allows(access, host);
-  }
-  if (!allowed) return false;
-  *host_path = host;
+  if (!MapChecked(access, windows_path, host_path, &mapping)) return false;
   last->known = mapping.last != Entry::kUnknown;
   last->exists = mapping.last == Entry::kExists;
   if (last->exists) last->status = mapping.last_stat;
   return true;
+}
+
+bool Machine::MapChecked(Access access, const char* windows_path, std::string* host_path,
+                         Mapping* mapping) {
+  std::string host;
+  if (!Map(windows_path, &host, mapping)) return false;
+  bool allowed;
+  if (host_access_) {
+    allowed = true;
+  } else if (mapping->cached && !mapping->link && mapping->last != Entry::kUnknown) {
+    // The folder's links are followed already; a last component that is no
+    // link (or is missing) leads where its name says.
+    std::string name = host.substr(host.rfind('/') + 1);
+    allowed =
+        Permits(access, mapping->physical == "/" ? "/" + name : mapping->physical + "/" + name);
+  } else {
+    allowed = Allows(access, host);
+  }
+  if (!allowed) {
+    int saved = errno;
+    if (mapping->folder_fd >= 0) close(mapping->folder_fd);
+    if (mapping->opened >= 0) close(mapping->opened);
+    mapping->folder_fd = mapping->opened = -1;
+    errno = saved;
+    return false;
+  }
+  *host_path = host;
+  return true;
+}
+
+bool Machine::Locate(Access access, const char* windows_path, Place* place, int open_flags) {
+  Mapping mapping;
+  mapping.want_folder = true;
+  mapping.open_flags = open_flags;
+  *place = Place();
+  if (!MapChecked(access, windows_path, &place->host, &mapping)) return false;
+  place->folder = mapping.folder_fd;
+  place->folder_status = mapping.folder_stat;
+  place->opened = mapping.opened;
+  place->name = place->host.substr(place->host.rfind('/') + 1);
+  place->last.known = mapping.last != Entry::kUnknown;
+  place->last.exists = mapping.last == Entry::kExists;
+  if (place->last.exists) place->last.status = mapping.last_stat;
+  if (mapping.cached && !mapping.link && mapping.last != Entry::kUnknown) {
+    place->physical =
+        mapping.physical == "/" ? "/" + place->name : mapping.physical + "/" + place->name;
+  }
+  return true;
+}
+
+bool Machine::Allows(Access access, const Place& place) {
+  if (host_access_) return true;
+  return place.physical.empty() ? Allows(access, place.host) : Permits(access, place.physical);
+}
+
+void Machine::CloseFolder(Place* place) {
+  if (place->folder >= 0) close(place->folder);
+  if (place->opened >= 0) close(place->opened);
+  place->folder = place->opened = -1;
 }
 
 }  // namespace setup::posix

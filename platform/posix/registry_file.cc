@@ -2,6 +2,7 @@
 #include "platform/posix/registry_file.h"
 
 #include <cstdio>
+#include <iterator>
 
 #include "platform/posix/code_page.h"
 
@@ -93,11 +94,49 @@ void WriteHex(const std::string& prefix, const std::string& data, std::string* o
   out->append("\r\n");
 }
 
+// One value's line (or lines, for wrapped hex data) of the text form;
+// name is scratch memory, reused across calls.
+void AppendValueLine(const StoredValue& value, std::string* name, std::string* out) {
+  char number[32];
+  name->clear();
+  if (value.name.empty()) {
+    *name = "@=";
+  } else {
+    WriteQuoted(value.name, name);
+    name->push_back('=');
+  }
+  if (IsPlainString(value.type, value.data)) {
+    out->append(*name);
+    out->push_back('"');
+    for (size_t i = 0; i + 1 < value.data.size(); ++i) {
+      char c = value.data[i];
+      if (c == '\\' || c == '"') out->push_back('\\');
+      out->push_back(c);
+    }
+    out->append("\"\r\n");
+  } else if (value.type == kRegDword && value.data.size() == 4) {
+    unsigned dword = 0;
+    for (size_t i = 4; i-- > 0;) dword = dword << 8 | static_cast<unsigned char>(value.data[i]);
+    std::snprintf(number, sizeof number, "dword:%08x\r\n", dword);
+    out->append(*name).append(number);
+  } else if (value.type == kRegBinary) {
+    name->append("hex:");
+    WriteHex(*name, value.data, out);
+  } else {
+    std::snprintf(number, sizeof number, "hex(%x):", value.type);
+    name->append(number);
+    WriteHex(*name, value.data, out);
+  }
+}
+
 // The line-by-line reader of the text form.
 class Parser {
  public:
-  Parser(const char* bytes, size_t size, const std::string& file_name, StoredRegistry* registry)
-      : bytes_(bytes), size_(size), file_name_(file_name), registry_(registry) {}
+  // changes: the text is a log of changes, whose deletions ([-key] and
+  // "name"=-) are carried out; a stored registry holds none.
+  Parser(const char* bytes, size_t size, const std::string& file_name, StoredRegistry* registry,
+         bool changes = false)
+      : bytes_(bytes), size_(size), file_name_(file_name), registry_(registry), changes_(changes) {}
 
   bool Run(std::string* error) {
     if (!Parse()) {
@@ -163,7 +202,13 @@ class Parser {
     if (line_.size() < 2 || line_.back() != ']') return Fail("a key line does not end in ]");
     std::string path = line_.substr(1, line_.size() - 2);
     if (!path.empty() && path[0] == '-') {
-      return Fail("a key deletion ([-...]) has no place in a stored registry");
+      if (!changes_) return Fail("a key deletion ([-...]) has no place in a stored registry");
+      if (!registry_->RemoveTree(path.substr(1)) &&
+          SplitKeyPath(path.substr(1), registry_->code_page()).size() < 2) {
+        return Fail("\"" + path.substr(1) + "\" is no key that can be deleted");
+      }
+      key_ = nullptr;  // values need a [key] line of their own
+      return true;
     }
     key_ = registry_->AddKey(path);
     if (key_ == nullptr) return Fail("\"" + path + "\" is not a valid key path");
@@ -210,7 +255,9 @@ class Parser {
       type = static_cast<unsigned>(parsed);
       if (!ParseHex(rest.substr(close + 2), &data)) return false;
     } else if (rest == "-") {
-      return Fail("a value deletion (=-) has no place in a stored registry");
+      if (!changes_) return Fail("a value deletion (=-) has no place in a stored registry");
+      key_->RemoveValue(name);
+      return true;
     } else {
       return Fail("a value is neither a quoted text, dword: nor hex:");
     }
@@ -262,6 +309,7 @@ class Parser {
   size_t pos_ = 0;
   const std::string& file_name_;
   StoredRegistry* registry_;
+  bool changes_;
   StoredKey* key_ = nullptr;
   std::string line_;
   int line_number_ = 0;
@@ -421,10 +469,56 @@ bool StoredRegistry::RemoveKey(const std::string& path) {
   return true;
 }
 
+bool StoredRegistry::RemoveTree(const std::string& path) {
+  if (SplitKeyPath(path, code_page_).size() < 2) return false;
+  std::string folded = FoldName(path, code_page_);
+  auto it = keys_.find(folded);
+  if (it == keys_.end()) return false;
+  // Subkeys follow their key directly in tree order.
+  auto end = std::next(it);
+  while (end != keys_.end() && end->first.size() > folded.size() &&
+         end->first.compare(0, folded.size(), folded) == 0 && end->first[folded.size()] == '\\') {
+    ++end;
+  }
+  keys_.erase(it, end);
+  return true;
+}
+
 bool ParseRegistryText(const char* bytes, size_t size, const std::string& file_name,
                        StoredRegistry* registry, std::string* error) {
   Parser parser(bytes, size, file_name, registry);
   return parser.Run(error);
+}
+
+bool ApplyRegistryChanges(const char* bytes, size_t size, const std::string& file_name,
+                          StoredRegistry* registry, std::string* error) {
+  Parser parser(bytes, size, file_name, registry, true);
+  return parser.Run(error);
+}
+
+void AppendKeyRecord(const std::string& path, std::string* out) {
+  out->append("[").append(path).append("]\r\n\r\n");
+}
+
+void AppendValueRecord(const std::string& key_path, const StoredValue& value, std::string* out) {
+  out->append("[").append(key_path).append("]\r\n");
+  std::string scratch;
+  AppendValueLine(value, &scratch, out);
+  out->append("\r\n");
+}
+
+void AppendValueDeletion(const std::string& key_path, const std::string& name, std::string* out) {
+  out->append("[").append(key_path).append("]\r\n");
+  if (name.empty()) {
+    out->append("@");
+  } else {
+    WriteQuoted(name, out);
+  }
+  out->append("=-\r\n\r\n");
+}
+
+void AppendKeyDeletion(const std::string& path, std::string* out) {
+  out->append("[-").append(path).append("]\r\n\r\n");
 }
 
 std::string FormatRegistryText(const StoredRegistry& registry) {
@@ -440,42 +534,11 @@ void FormatRegistryText(const StoredRegistry& registry, std::string* text) {
   out.clear();
   out.append(kHeader).append("\r\n\r\n");
   std::string name;
-  char number[32];
   for (const auto& entry : registry.keys()) {
     const StoredKey& key = entry.second;
     out.push_back('[');
     out.append(key.path).append("]\r\n");
-    for (const StoredValue& value : key.values) {
-      name.clear();
-      if (value.name.empty()) {
-        name = "@=";
-      } else {
-        WriteQuoted(value.name, &name);
-        name.push_back('=');
-      }
-      if (IsPlainString(value.type, value.data)) {
-        out.append(name);
-        out.push_back('"');
-        for (size_t i = 0; i + 1 < value.data.size(); ++i) {
-          char c = value.data[i];
-          if (c == '\\' || c == '"') out.push_back('\\');
-          out.push_back(c);
-        }
-        out.append("\"\r\n");
-      } else if (value.type == kRegDword && value.data.size() == 4) {
-        unsigned dword = 0;
-        for (size_t i = 4; i-- > 0;) dword = dword << 8 | static_cast<unsigned char>(value.data[i]);
-        std::snprintf(number, sizeof number, "dword:%08x\r\n", dword);
-        out.append(name).append(number);
-      } else if (value.type == kRegBinary) {
-        name.append("hex:");
-        WriteHex(name, value.data, &out);
-      } else {
-        std::snprintf(number, sizeof number, "hex(%x):", value.type);
-        name.append(number);
-        WriteHex(name, value.data, &out);
-      }
-    }
+    for (const StoredValue& value : key.values) AppendValueLine(value, &name, &out);
     out.append("\r\n");
   }
 }

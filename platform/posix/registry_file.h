@@ -81,6 +81,9 @@ class StoredRegistry {
   bool HasSubkeys(const std::string& path) const;
   // Removes a key without subkeys (never a root); false when it is missing.
   bool RemoveKey(const std::string& path);
+  // Removes a key with all its subkeys (never a root); false when it is
+  // missing.
+  bool RemoveTree(const std::string& path);
 
   // Keys in tree order: every key directly before its subkeys.
   struct TreeOrder {
@@ -97,6 +100,21 @@ class StoredRegistry {
 // *registry is unspecified. Accepts any bytes without crashing.
 bool ParseRegistryText(const char* bytes, size_t size, const std::string& file_name,
                        StoredRegistry* registry, std::string* error);
+// Carries out a log of changes in the text form on *registry: the same
+// layout, where "[-key]" removes a key with its subkeys and "name"=- (or
+// @=-) a value, as the editor imports them. Every change is stated whole
+// (a key made, a value set or removed, a key removed), so a log carried out
+// again over the registry it made gives that registry again. On failure
+// *error is "file:line: what is wrong".
+bool ApplyRegistryChanges(const char* bytes, size_t size, const std::string& file_name,
+                          StoredRegistry* registry, std::string* error);
+// The records of such a log, each a section that ends in a blank line: a
+// key made, a value set, a value removed, a key removed.
+void AppendKeyRecord(const std::string& path, std::string* out);
+void AppendValueRecord(const std::string& key_path, const StoredValue& value, std::string* out);
+void AppendValueDeletion(const std::string& key_path, const std::string& name, std::string* out);
+void AppendKeyDeletion(const std::string& path, std::string* out);
+
 // The text form of registry; ParseRegistryText gives back the same contents.
 std::string FormatRegistryText(const StoredRegistry& registry);
 // The same into *text, whose memory is reused: a store that saves a large

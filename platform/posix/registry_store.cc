@@ -53,6 +53,11 @@ bool ReadAll(int fd, off_t size, std::string* text) {
   }
 }
 
+// The first line of a log of changes, as of the file.
+constexpr char kLogHeader[] = "Windows Registry Editor Version 5.00\r\n\r\n";
+// A log longer than this is folded into the file at the next change.
+constexpr off_t kFoldFrom = 1 << 20;
+
 // The exclusive lock of a change; released when it goes out of scope.
 class FileLock {
  public:
@@ -100,7 +105,8 @@ RegistryStore::RegistryStore(Machine& machine, std::string file)
 }
 
 RegistryStore::~RegistryStore() {
-  SavePendingKeys();
+  // A store that never read the registry leaves the machine folder alone.
+  if (!read_path_.empty() || !pending_keys_.empty()) Fold();
   Forget();
 }
 
@@ -126,6 +132,7 @@ RegistryStore::FileIdentity RegistryStore::IdentityOf(const struct stat& st) {
   identity.size = st.st_size;
   identity.modified = st.st_mtim;
   identity.changed = st.st_ctim;
+  identity.mode = st.st_mode & 0777;
   return identity;
 }
 
@@ -140,28 +147,68 @@ void RegistryStore::Forget() {
   registry_.reset();
   if (read_fd_ >= 0) close(read_fd_);
   read_fd_ = -1;
+  if (log_fd_ >= 0) close(log_fd_);
+  log_fd_ = -1;
+  log_identity_ = FileIdentity();
+  log_complete_ = 0;
+}
+
+bool RegistryStore::Identify(const std::string& path, FileIdentity* identity) {
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0) {
+    *identity = IdentityOf(st);
+    return true;
+  }
+  *identity = FileIdentity();
+  return errno == ENOENT;
+}
+
+std::string RegistryStore::LogPath(const std::string& file) {
+  size_t dot = file.size() >= 4 ? file.size() - 4 : std::string::npos;
+  if (dot != std::string::npos && file.compare(dot, 4, ".reg") == 0 &&
+      file.find('/', dot) == std::string::npos) {
+    return file.substr(0, dot) + ".log";
+  }
+  return file + ".log";
 }
 
 long RegistryStore::Refresh() {
   std::string path = FilePath();
-  FileIdentity now;
-  struct stat st;
-  if (stat(path.c_str(), &st) == 0) {
-    now = IdentityOf(st);
-  } else if (errno != ENOENT) {
+  FileIdentity now, log_now;
+  if (!Identify(path, &now)) {
     Diagnose(Describe("cannot open the registry", path));
     return kErrorRegistryIoFailed;
   }
-  // The same file as read (or written) last, held open all along: the same
-  // contents, since the store only ever replaces the file whole.
+  if (!Identify(LogPath(path), &log_now)) {
+    Diagnose(Describe("cannot open the registry's log", LogPath(path)));
+    return kErrorRegistryIoFailed;
+  }
+  // The same file and log as read (or written) last, held open all along:
+  // the same contents, since the file is only ever replaced whole and the
+  // log only grows.
   if (registry_ != nullptr && path == read_path_ &&
-      registry_->code_page() == machine_.code_page() && SameIdentity(now, read_identity_)) {
+      registry_->code_page() == machine_.code_page() && SameIdentity(now, read_identity_) &&
+      SameIdentity(log_now, log_identity_)) {
     return read_result_;
   }
   return Load(path);
 }
 
 long RegistryStore::Load(const std::string& path) {
+  // A change folded in by another process between the reading of the file
+  // and of its log (the file replaced, the log removed) shows as another
+  // file at the end: read both again.
+  for (int attempt = 0;; ++attempt) {
+    long result = LoadOnce(path);
+    FileIdentity now;
+    if (result == kErrorRegistryIoFailed || attempt == 8 || !Identify(path, &now) ||
+        SameIdentity(now, read_identity_)) {
+      return result;
+    }
+  }
+}
+
+long RegistryStore::LoadOnce(const std::string& path) {
   Forget();
   auto registry = std::make_unique<StoredRegistry>(machine_.code_page());
   FileIdentity identity;  // a missing file: a new machine, an empty registry
@@ -190,6 +237,45 @@ long RegistryStore::Load(const std::string& path) {
       result = kErrorRegistryCorrupt;
     }
   }
+  // Then the changes logged since the file was last written.
+  std::string log = LogPath(path);
+  int log_fd = open(log.c_str(), O_RDWR | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+  if (log_fd < 0 && (errno == EACCES || errno == EROFS)) {
+    log_fd = open(log.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);  // for reading alone
+  }
+  if (log_fd < 0 && errno != ENOENT) {
+    Diagnose(Describe("cannot open the registry's log", log));
+    if (fd >= 0) close(fd);
+    return kErrorRegistryIoFailed;
+  }
+  FileIdentity log_identity;
+  off_t complete = 0;
+  if (log_fd >= 0) {
+    struct stat st;
+    std::string text;
+    if (fstat(log_fd, &st) != 0 || !ReadAll(log_fd, st.st_size, &text)) {
+      Diagnose(Describe("cannot read the registry's log", log));
+      close(log_fd);
+      if (fd >= 0) close(fd);
+      return kErrorRegistryIoFailed;
+    }
+    log_identity = IdentityOf(st);
+    log_identity.size = static_cast<off_t>(text.size());
+    // Only whole records count: each ends in a blank line, which no record
+    // holds inside. What follows the last one is a record cut short by a
+    // crash, never acknowledged; the next change writes over it.
+    size_t end = text.rfind("\r\n\r\n");
+    complete = end == std::string::npos ? 0 : static_cast<off_t>(end + 4);
+    std::string error;
+    if (result == kErrorSuccess && complete > 0 &&
+        !ApplyRegistryChanges(text.data(), static_cast<size_t>(complete), log, registry.get(),
+                              &error)) {
+      Diagnose(error +
+               " (the registry's log of changes is damaged; it is left as it is and registry "
+               "operations fail until it is repaired)");
+      result = kErrorRegistryCorrupt;
+    }
+  }
   if (result == kErrorSuccess) {
     for (const std::string& key : pending_keys_) registry->AddKey(key);
   }
@@ -198,6 +284,9 @@ long RegistryStore::Load(const std::string& path) {
   read_identity_ = identity;
   read_result_ = result;
   read_fd_ = fd;
+  log_identity_ = log_identity;
+  log_fd_ = log_fd;
+  log_complete_ = complete;
   return result;
 }
 
@@ -257,7 +346,40 @@ long RegistryStore::Save(const StoredRegistry& registry, FileIdentity* identity,
 
 bool RegistryStore::SyncFolder(const std::string& folder) { return SyncFolderOf(folder); }
 
-long RegistryStore::Modify(const std::function<long(StoredRegistry*, bool*)>& change) {
+bool RegistryStore::AppendToLog(const std::string& records) {
+  std::string log = LogPath(read_path_);
+  if (log_fd_ < 0) {
+    // A new log takes the file's mode, or 0644 under the umask.
+    mode_t mode = read_identity_.exists ? read_identity_.mode : 0644;
+    log_fd_ =
+        open(log.c_str(), O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (log_fd_ < 0) return false;
+    if (read_identity_.exists && fchmod(log_fd_, mode) != 0) return false;
+    log_complete_ = 0;
+    log_identity_.size = 0;
+  }
+  text_.clear();
+  if (log_complete_ == 0) text_.assign(kLogHeader);  // also over a header cut short
+  text_.append(records);
+  // A record a crash cut short is written over.
+  if (log_identity_.size != log_complete_ && ftruncate(log_fd_, log_complete_) != 0) return false;
+  if (!WriteAll(log_fd_, text_.data(), text_.size())) {
+    int saved = errno;
+    if (ftruncate(log_fd_, log_complete_) != 0) {
+      // What was written stays a cut record, which readers pass over.
+    }
+    errno = saved;
+    return false;
+  }
+  struct stat st;
+  if (fstat(log_fd_, &st) != 0) return false;
+  log_identity_ = IdentityOf(st);
+  log_complete_ = st.st_size;
+  return true;
+}
+
+long RegistryStore::Modify(
+    const std::function<long(StoredRegistry*, bool*, std::string*)>& change) {
   FileLock lock(FilePath() + ".lock");
   if (!lock.held()) {
     Diagnose(Describe("cannot lock the registry", FilePath() + ".lock"));
@@ -266,29 +388,69 @@ long RegistryStore::Modify(const std::function<long(StoredRegistry*, bool*)>& ch
   long result = Refresh();
   if (result != kErrorSuccess) return result;
   bool changed = false;
-  result = change(registry_.get(), &changed);
+  std::string records;
+  for (const std::string& key : pending_keys_) AppendKeyRecord(key, &records);
+  result = change(registry_.get(), &changed, &records);
   if (result != kErrorSuccess || (!changed && pending_keys_.empty())) return result;
-  FileIdentity identity;
-  int fd = -1;
-  result = Save(*registry_, &identity, &fd);
-  if (result != kErrorSuccess) {
-    Forget();  // memory holds a change the file does not: read the file again
-    return result;
+  if (!AppendToLog(records)) {
+    Diagnose(Describe("cannot write the registry's log", LogPath(read_path_)));
+    Forget();  // memory holds a change the log does not: read both again
+    return kErrorRegistryIoFailed;
   }
   pending_keys_.clear();
+  // A long log is folded into the file now, so that a reader never has
+  // much of it to carry out; the change is made already either way.
+  if (log_complete_ > kFoldFrom) FoldLocked();
+  return kErrorSuccess;
+}
+
+void RegistryStore::Fold() {
+  if (pending_keys_.empty() && log_fd_ < 0) {
+    // Nothing of this store's to fold, unless a log was left (by a run
+    // killed outright, say) or written since.
+    FileIdentity log;
+    if (Identify(LogPath(FilePath()), &log) && !log.exists) return;
+  }
+  FileLock lock(FilePath() + ".lock");
+  if (!lock.held()) {
+    Diagnose(Describe("cannot lock the registry", FilePath() + ".lock"));
+    return;
+  }
+  if (Refresh() != kErrorSuccess) return;
+  // Keys CreateKey added are in memory: the whole file takes them along.
+  if (log_identity_.exists || !pending_keys_.empty()) FoldLocked();
+}
+
+void RegistryStore::FoldLocked() {
+  FileIdentity identity;
+  int fd = -1;
+  if (Save(*registry_, &identity, &fd) != kErrorSuccess) {
+    Forget();  // the file and its log stand as they were: read them again
+    return;
+  }
+  // The file holds every change of the log now. A crash before the log is
+  // gone carries it out once more over the new file, which changes nothing.
+  std::string log = LogPath(read_path_);
+  if (unlink(log.c_str()) != 0 && errno != ENOENT) {
+    Diagnose(Describe("cannot remove the registry's log", log));
+  }
+  pending_keys_.clear();
+  if (log_fd_ >= 0) close(log_fd_);
+  log_fd_ = -1;
+  log_identity_ = FileIdentity();
+  log_complete_ = 0;
   if (read_fd_ >= 0) close(read_fd_);
   read_fd_ = fd;
   read_path_ = FilePath();
   read_identity_ = identity;
   read_result_ = kErrorSuccess;
-  if (fd < 0) registry_.reset();
-  return kErrorSuccess;
+  if (fd < 0) registry_.reset();  // read again at the next operation
 }
 
 void RegistryStore::SavePendingKeys() {
   if (pending_keys_.empty()) return;
   // Nothing more to change: Modify saves because keys are waiting.
-  Modify([](StoredRegistry*, bool* changed) {
+  Modify([](StoredRegistry*, bool* changed, std::string*) {
     *changed = false;
     return kErrorSuccess;
   });
@@ -406,10 +568,11 @@ long RegistryStore::SetValue(RegKey key, const char* name, unsigned type, const 
   // A name with a line break cannot be written as one line of the file.
   if (HasLineBreak(name) || (data == nullptr && size != 0)) return kErrorInvalidParameter;
   std::string bytes(static_cast<const char*>(data), data != nullptr ? size : 0);
-  return Modify([&](StoredRegistry* registry, bool* changed) {
+  return Modify([&](StoredRegistry* registry, bool* changed, std::string* record) {
     StoredKey* stored = registry->FindKey(path);
     if (stored == nullptr) return kErrorKeyDeleted;
     stored->SetValue(name, type, bytes);
+    AppendValueRecord(stored->path, *stored->FindValue(name), record);
     *changed = true;
     return kErrorSuccess;
   });
@@ -418,10 +581,12 @@ long RegistryStore::SetValue(RegKey key, const char* name, unsigned type, const 
 long RegistryStore::DeleteValue(RegKey key, const char* name) {
   std::string path;
   if (!PathOf(key, &path)) return kErrorInvalidHandle;
-  return Modify([&](StoredRegistry* registry, bool* changed) {
+  std::string value_name = name != nullptr ? name : "";
+  return Modify([&](StoredRegistry* registry, bool* changed, std::string* record) {
     StoredKey* stored = registry->FindKey(path);
     if (stored == nullptr) return kErrorKeyDeleted;
-    if (!stored->RemoveValue(name != nullptr ? name : "")) return kErrorFileNotFound;
+    if (!stored->RemoveValue(value_name)) return kErrorFileNotFound;
+    AppendValueDeletion(stored->path, value_name, record);
     *changed = true;
     return kErrorSuccess;
   });
@@ -431,13 +596,14 @@ long RegistryStore::DeleteKey(RegKey key, const char* subkey) {
   std::string parent_path;
   if (!PathOf(key, &parent_path)) return kErrorInvalidHandle;
   std::string path = Join(parent_path, subkey != nullptr ? subkey : "");
-  return Modify([&](StoredRegistry* registry, bool* changed) {
+  return Modify([&](StoredRegistry* registry, bool* changed, std::string* record) {
     if (registry->FindKey(parent_path) == nullptr) return kErrorKeyDeleted;
     if (registry->FindKey(path) == nullptr) return kErrorFileNotFound;
     // As on Windows NT: a root, or a key that still has subkeys, stays.
     if (SplitKeyPath(path, machine_.code_page()).size() < 2 || registry->HasSubkeys(path))
       return kErrorAccessDenied;
     *changed = registry->RemoveKey(path);
+    if (*changed) AppendKeyDeletion(path, record);
     return kErrorSuccess;
   });
 }

@@ -2,21 +2,35 @@
 // registry.reg of the machine folder (see registry_file.h for its form).
 //
 // The file is parsed once and kept in memory. Every operation first looks at
-// the file (stat) and reads it again only when it is another file or has
-// changed since: its device, inode, size, modification and change times
-// (to the nanosecond) all have to match. The store keeps the file it read
-// open, so its inode number cannot be given to another file meanwhile: a
+// the file and its log (stat) and reads them again only when one is another
+// file or has changed since: its device, inode, size, modification and change
+// times (to the nanosecond) all have to match. The store keeps the file and
+// log it read open, so their inode numbers cannot pass to another file: a
 // replacement by another process (always a new file renamed over the old
 // one) is seen even within one tick of the file-system clock.
 //
-// Every change is durable when the call returns: the whole file is written
-// to a temporary of its own (registry.reg.XXXXXX, created exclusively),
-// flushed to disk and renamed over registry.reg, and the folder is flushed
-// too, so a crash leaves either the old or the new file. The file keeps its
-// mode across saves. A key that CreateKey adds is the one exception: it is
-// saved together with the next change of this store (a value set in it), or
-// when the last handle on a key so added is closed, so that a new key and
-// all its levels take one save; a failure then goes to the diagnostic sink.
+// Every change is in the log of changes beside the file (registry.log for
+// registry.reg; file.log for another name) when the call returns: a record
+// in the file's own text form ("[key]" and the value set, "[-key]",
+// "name"=-) appended with one write, so the change outlives the process at
+// any moment, kill -9 included. Every reader carries the log out over the
+// file. The file itself is only ever replaced whole: Fold (called at the end
+// of a run, by the destructor, and by a change that finds the log longer
+// than 1 MiB) writes the whole registry to a temporary of its own
+// (registry.reg.XXXXXX, created exclusively), flushes it to disk, renames it
+// over registry.reg, flushes the folder and then removes the log; a crash
+// in between carries the log out once more, which changes nothing, so a
+// crash leaves either the old or the new file, with its log. The log is not
+// flushed at each change: like the files a run copies (which are left to
+// the system's write-back, as CopyFileA leaves them), the changes of a run
+// reach the disk for certain when the run ends; a power failure before can
+// lose them, never make the file half-written. A record cut short by such a
+// failure (no blank line after it) is passed over and written over by the
+// next change. The file and its log keep the file's mode. A key that
+// CreateKey adds is logged together with the next change of this store (a
+// value set in it), or when the last handle on a key so added is closed, so
+// that a new key and all its levels take one record; a failure then goes to
+// the diagnostic sink.
 // Changes hold an exclusive flock on registry.reg.lock across the check of the
 // file, the change and the write, so concurrent processes never lose each
 // other's changes. Reads take no lock: the rename makes every version of the
@@ -59,7 +73,7 @@ class RegistryStore : public Registry {
   // registry.reg in machine's folder, looked up at every operation (so the
   // machine folder may be chosen later). machine outlives the store.
   explicit RegistryStore(Machine& machine, std::string file = "");
-  // Saves keys added and not saved yet.
+  // Folds the log into the file (see Fold).
   ~RegistryStore() override;
   RegistryStore(const RegistryStore&) = delete;
   RegistryStore& operator=(const RegistryStore&) = delete;
@@ -71,6 +85,13 @@ class RegistryStore : public Registry {
   void SetDiagnosticSink(std::function<void(const std::string&)> sink);
   // The path of the store file in use.
   std::string FilePath() const;
+  // The log of changes of file: registry.log beside registry.reg.
+  static std::string LogPath(const std::string& file);
+  // Writes the registry with every logged change (and the keys added and not
+  // logged yet) to the file, flushed to disk, and removes the log; nothing
+  // when there is no log and no such key. A failure goes to the diagnostic
+  // sink and leaves the file and the log as they were.
+  void Fold();
 
   RegKey Root(RootKey root) override;
   long OpenKey(RegKey parent, const char* name, unsigned access, RegKey* key) override;
@@ -93,21 +114,34 @@ class RegistryStore : public Registry {
     off_t size = 0;
     timespec modified = {};
     timespec changed = {};
+    mode_t mode = 0;  // the permission bits, not part of the comparison
   };
   static FileIdentity IdentityOf(const struct stat& st);
   static bool SameIdentity(const FileIdentity& a, const FileIdentity& b);
 
-  // Makes registry_ the contents of the file as it is now, reading it only
-  // when it changed since it was last read or written; the keys added and
-  // not saved yet are added again after a read. kErrorSuccess, or the error
-  // of a damaged or unreadable file.
+  // The identity of the file at path (exists false when it is missing);
+  // false with errno when it cannot be had.
+  static bool Identify(const std::string& path, FileIdentity* identity);
+  // Makes registry_ the contents of the file and its log as they are now,
+  // reading them only when one changed since it was last read or written;
+  // the keys added and not saved yet are added again after a read.
+  // kErrorSuccess, or the error of a damaged or unreadable file or log.
   long Refresh();
-  // Reads and parses the file into registry_.
+  // Reads and parses the file and carries out its log into registry_, again
+  // when the file was replaced meanwhile.
   long Load(const std::string& path);
+  long LoadOnce(const std::string& path);
   // Lock, refresh, apply change, and when it reports a change (or keys added
-  // before wait to be saved) write the file back. change returns a Windows
-  // error code and sets *changed.
-  long Modify(const std::function<long(StoredRegistry*, bool* changed)>& change);
+  // before wait to be saved) append its records to the log. change returns
+  // a Windows error code, sets *changed and appends the change's record to
+  // *record.
+  long Modify(
+      const std::function<long(StoredRegistry*, bool* changed, std::string* record)>& change);
+  // Appends records to the log (made with its header when there is none);
+  // false with errno set, the log as it was.
+  bool AppendToLog(const std::string& records);
+  // Fold with the lock held and registry_ current.
+  void FoldLocked();
   // Writes registry to the file; on success *identity and *fd are those of
   // the new file, held open (*fd is -1 when its identity could not be had).
   long Save(const StoredRegistry& registry, FileIdentity* identity, int* fd);
@@ -140,6 +174,11 @@ class RegistryStore : public Registry {
   long read_result_ = kErrorSuccess;
   std::unique_ptr<StoredRegistry> registry_;
   int read_fd_ = -1;  // the file read, held open (see above); -1 for none
+  // The log as last read or written, held open so that its inode number
+  // cannot pass to a new log, and the length of its whole records.
+  FileIdentity log_identity_;
+  int log_fd_ = -1;
+  off_t log_complete_ = 0;
   std::string text_;  // the text of the last save, its memory reused
   // Keys CreateKey added that the file does not hold yet.
   std::vector<std::string> pending_keys_;

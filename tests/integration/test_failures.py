@@ -108,6 +108,9 @@ class InterruptionTest(FailureTestCase):
                 self.assertIn(b"interrupted; the installation was cancelled.", errors)
                 self.assertEqual(self.leftovers(), [])
                 self.assertFalse(os.path.exists(self.drive_c("dest", "big")))
+                if command == "SetRegistry":  # caught folding the run's log: the log stays
+                    with open(os.path.join(self.machine, "registry.log"), "rb") as f:
+                        self.assertIn(b'[HKEY_USERS\\Big]\r\n"New"="x"\r\n\r\n', f.read())
                 # Each run's record is in place, whole, and says how it ended.
                 records = os.path.join(self.machine, "installs")
                 for name in os.listdir(records):
@@ -156,6 +159,31 @@ class MachineStateTest(FailureTestCase):
         for name in kept:
             self.assertTrue(os.path.exists(os.path.join(self.machine, name)), name)
         self.assertFalse(os.path.exists(os.path.join(self.machine, "run.dirty")))
+
+    def test_registry_changes_outlive_a_run_killed_outright(self):
+        # Each change is in registry.log when the command ends; the next run
+        # carries it out and folds it into registry.reg.
+        medium = self.make_medium('SetRegistry "HKEY_CURRENT_USER\\Software\\Kept\\V" "1"\n'
+                                  'MessageBox "wait"\n')
+        process = self.start(medium)
+        try:
+            process.stdin.write(b"\n\n")  # the folder, then OK; the message box waits
+            process.stdin.flush()
+            log = os.path.join(self.machine, "registry.log")
+            deadline = time.monotonic() + 60
+            while not os.path.exists(log) and time.monotonic() < deadline:
+                time.sleep(0.005)
+            self.assertTrue(os.path.exists(log), "no change logged")
+        finally:
+            process.kill()
+            process.wait(timeout=30)
+            for stream in (process.stdin, process.stdout, process.stderr):
+                stream.close()
+        self.assertNotIn("HKEY_CURRENT_USER\\SOFTWARE\\KEPT", self.registry())
+        result = self.run_setup("\nok\n", medium=self.make_medium(""))
+        self.assertEqual(result.returncode, 0, result.output)
+        self.assertEqual(self.registry()["HKEY_CURRENT_USER\\SOFTWARE\\KEPT"]["V"], b"1")
+        self.assertFalse(os.path.exists(log))
 
     def test_a_record_that_cannot_be_written_makes_the_status_4(self):
         # installs/ linked out of the machine: the record is not written there.

@@ -104,6 +104,53 @@ TEST_F(PosixFileSystemTest, ReadOnlyDestinationStopsRootToo) {
   EXPECT_EQ(ReadFile(dest), "new");
 }
 
+// BinCopy looks at its destination (ClearReadOnly) and copies onto it at
+// once, over one opening of the destination's folder. That opening serves
+// that copy alone: after any other call, a copy to another name or a wait,
+// a folder moved out of the machine and replaced by a link is judged again.
+TEST_F(PosixFileSystemTest, ALookAtADestinationServesOnlyTheCopyRightAfterIt) {
+  struct Case {
+    const char* between;
+    void (*act)(posix::PosixFileSystem& files, const ScratchFolder& scratch);
+  };
+  const Case cases[] = {
+      {"another call",
+       [](posix::PosixFileSystem& files, const ScratchFolder& scratch) {
+         EXPECT_EQ(files.CreateFolder((scratch / "c").c_str()), CreateFolderResult::kCreated);
+       }},
+      {"a copy to another name",
+       [](posix::PosixFileSystem& files, const ScratchFolder& scratch) {
+         EXPECT_TRUE(files.CopyFile((scratch / "source.txt").c_str(),
+                                    (scratch / "a\\b\\other.txt").c_str()));
+       }},
+      {"a wait", [](posix::PosixFileSystem&, const ScratchFolder&) { usleep(300 * 1000); }},
+  };
+  const std::filesystem::path outside =
+      std::filesystem::temp_directory_path() / ("file_system_test_out_" + std::to_string(getpid()));
+  TestMachine machine(932);  // no host access: the sandbox applies
+  posix::PosixFileSystem files(machine);
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(outside);
+    std::filesystem::create_directories(outside);
+    ScratchFolder scratch;
+    ASSERT_TRUE(WriteFile(scratch / "source.txt", "data"));
+    ASSERT_EQ(files.CreateFolder((scratch / "a").c_str()), CreateFolderResult::kCreated);
+    ASSERT_EQ(files.CreateFolder((scratch / "a\\b").c_str()), CreateFolderResult::kCreated);
+    FileStatus status;
+    EXPECT_FALSE(files.GetStatus((scratch / "a\\b\\dest.txt").c_str(), &status));
+    c.act(files, scratch);
+    const std::filesystem::path a = NativePath(scratch / "a");
+    std::filesystem::rename(a, outside / "a");
+    std::filesystem::create_directory_symlink(outside / "a", a);
+    EXPECT_FALSE(
+        files.CopyFile((scratch / "source.txt").c_str(), (scratch / "a\\b\\dest.txt").c_str()))
+        << c.between;
+    EXPECT_FALSE(std::filesystem::exists(outside / "a" / "b" / "dest.txt")) << c.between;
+    std::filesystem::remove(a);
+  }
+  std::filesystem::remove_all(outside);
+}
+
 TEST_F(PosixFileSystemTest, CopyOntoItselfFailsAndKeepsTheFile) {
   std::string path = scratch_ / "same.txt";
   ASSERT_TRUE(WriteFile(path, "data"));

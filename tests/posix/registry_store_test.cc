@@ -365,6 +365,7 @@ TEST_F(RegistryStoreTest, FailedFolderFlushIsSaidButTheValueIsWritten) {
   store.SetDiagnosticSink([&](const std::string& m) { messages.push_back(m); });
   EXPECT_TRUE(WriteRegistryString(store, ShiftJisLeadBytes(), "HKEY_USERS\\A\\V", "x", kRegSz));
   EXPECT_TRUE(WriteRegistryString(store, ShiftJisLeadBytes(), "HKEY_USERS\\A\\W", "y", kRegSz));
+  store.Fold();
   EXPECT_EQ(Get("HKEY_USERS\\A\\W"), "y");
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0], folder.string() +
@@ -401,6 +402,10 @@ TEST_F(RegistryStoreTest, KilledWriterLeavesTheOldOrTheNewFile) {
     kill(child, SIGKILL);
     int status = 0;
     waitpid(child, &status, 0);
+    // The file parses, also before the killed writer's log is folded into it.
+    StoredRegistry before(kShiftJis);
+    ASSERT_EQ(ParseError(ReadFile(file), &before), "") << "round " << round;
+    RegistryStore(machine_, file).Fold();
     // The file parses, and its values are v0000 up to some n with no gap.
     StoredRegistry registry(kShiftJis);
     std::string text = ReadFile(file);
@@ -422,6 +427,94 @@ TEST_F(RegistryStoreTest, KilledWriterLeavesTheOldOrTheNewFile) {
   }
   EXPECT_GT(highest, 1);                                 // the children did get some writes done
   EXPECT_TRUE(Put(file, "HKEY_USERS\\K\\after", "ok"));  // a left-over temporary is no obstacle
+}
+
+// Changes go to the log; the file changes only when the log is folded into
+// it, whole. A log carried out again over the file it was folded into (a
+// crash between the rename and the removal of the log) changes nothing.
+TEST_F(RegistryStoreTest, TheLogFoldsIntoTheFileAndCarriesOutTwiceTheSame) {
+  ASSERT_TRUE(Put(file, "HKEY_USERS\\A\\V", "1"));
+  ASSERT_TRUE(Put(file, "HKEY_USERS\\B\\C\\Old", "o"));
+  const std::string before = ReadFile(file);
+  const std::string log = RegistryStore::LogPath(file);
+  EXPECT_EQ(log, (folder / "registry.log").string());
+  EXPECT_FALSE(std::filesystem::exists(log));
+  std::string logged;
+  {
+    RegistryStore store(machine_, file);
+    const auto& lead = ShiftJisLeadBytes();
+    ASSERT_TRUE(WriteRegistryString(store, lead, "HKEY_USERS\\A\\W", "2", kRegSz));
+    ASSERT_TRUE(DeleteRegistryEntry(store, lead, "HKEY_USERS\\A\\V"));
+    ASSERT_TRUE(DeleteRegistryEntry(store, lead, "HKEY_USERS\\B\\C\\"));
+    ASSERT_TRUE(WriteRegistryString(store, lead, "HKEY_USERS\\B\\C\\D\\New", "n", kRegSz));
+    ASSERT_TRUE(WriteRegistryString(store, lead, "HKEY_USERS\\A\\", "\x95\x5C", kRegSz));
+    EXPECT_EQ(ReadFile(file), before);
+    logged = ReadFile(log);
+    EXPECT_EQ(Get("HKEY_USERS\\A\\W"), "2");  // another store carries the log out
+    EXPECT_EQ(Get("HKEY_USERS\\A\\V"), "");
+    EXPECT_EQ(Get("HKEY_USERS\\B\\C\\Old"), "");
+    store.Fold();
+    EXPECT_FALSE(std::filesystem::exists(log));
+  }
+  const std::string folded = ReadFile(file);
+  EXPECT_NE(folded, before);
+  WriteFile(log, logged);
+  EXPECT_EQ(Get("HKEY_USERS\\B\\C\\D\\New"), "n");
+  EXPECT_EQ(Get("HKEY_USERS\\A\\"), "\x95\x5C");
+  RegistryStore(machine_, file).Fold();
+  EXPECT_EQ(ReadFile(file), folded);
+  EXPECT_FALSE(std::filesystem::exists(log));
+}
+
+// What a crash can leave at the end of the log: a record cut short is passed
+// over (it was never acknowledged) and written over by the next change; a
+// damaged whole record stops the registry, as a damaged file does.
+TEST_F(RegistryStoreTest, ACutRecordIsPassedOverAndADamagedOneReported) {
+  const std::string header = "Windows Registry Editor Version 5.00\r\n\r\n";
+  const std::string whole = "[HKEY_USERS\\A]\r\n\"W\"=\"2\"\r\n\r\n";
+  struct Case {
+    std::string log;
+    const char* error;  // the diagnostic, or null when the log is usable
+  };
+  const Case cases[] = {
+      {"Windows Registry Ed", nullptr},
+      {header, nullptr},
+      {header + whole + "[HKEY_USERS\\A]\r\n\"X\"=\"cu", nullptr},
+      {header + whole + "[HKEY_USERS\\A]\r\n\"X\"=\"3\"\r\n", nullptr},
+      {header + whole + "[HKEY_USERS\\A]\r\n\"X\"=hex:0", nullptr},
+      {header + whole + "garbage\r\n\r\n",
+       "registry.log:6: expected a [key], a \"value\"= or @= line (the registry's log of "
+       "changes is damaged; it is left as it is and registry operations fail until it is "
+       "repaired)"},
+      {"not a header\r\n\r\n", "registry.log:1: expected \"Windows Registry Editor Version 5.00\""},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove(RegistryStore::LogPath(file));
+    WriteFile(file, header + "[HKEY_USERS\\A]\r\n\"V\"=\"1\"\r\n\r\n");
+    WriteFile(RegistryStore::LogPath(file), c.log);
+    std::vector<std::string> messages;
+    RegistryStore store(machine_, file);
+    store.SetDiagnosticSink([&](const std::string& m) { messages.push_back(m); });
+    bool put = WriteRegistryString(store, ShiftJisLeadBytes(), "HKEY_USERS\\A\\Y", "4", kRegSz);
+    if (c.error != nullptr) {
+      EXPECT_FALSE(put) << c.log;
+      ASSERT_EQ(messages.size(), 1u) << c.log;
+      EXPECT_NE(messages[0].find(c.error), std::string::npos) << messages[0];
+      EXPECT_EQ(ReadFile(RegistryStore::LogPath(file)), c.log);
+      continue;
+    }
+    EXPECT_TRUE(put) << c.log;
+    EXPECT_EQ(messages.size(), 0u) << c.log;
+    store.Fold();
+    StoredRegistry registry(kShiftJis);
+    ASSERT_EQ(ParseError(ReadFile(file), &registry), "") << c.log;
+    const StoredKey* key = registry.FindKey("HKEY_USERS\\A");
+    ASSERT_NE(key, nullptr);
+    EXPECT_NE(key->FindValue("V"), nullptr) << c.log;
+    EXPECT_NE(key->FindValue("Y"), nullptr) << c.log;
+    EXPECT_EQ(key->FindValue("W") != nullptr, c.log.find(whole) != std::string::npos) << c.log;
+    EXPECT_EQ(key->FindValue("X"), nullptr) << c.log;
+  }
 }
 
 // A store keeps the file in memory, yet sees every change of another store

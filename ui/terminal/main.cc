@@ -299,6 +299,9 @@ int main(int argc, char** argv) {
   ui.Attach(engine.get());
   if (options.trace) engine->tracer = &ui;
   SetupResult result = engine->InitInstance();
+  // The run's registry changes are in the file, on disk, before its record
+  // says how the run ended.
+  backends.registry.Fold();
   FinishRecord(result == SetupResult::kCompleted ? setup::RecordResult::kCompleted
                                                  : setup::RecordResult::kStopped);
   setup::posix::EndMachineRun(machine.root());
