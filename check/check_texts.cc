@@ -403,7 +403,7 @@ const Text kTexts[] = {
 };
 static_assert(sizeof kTexts / sizeof kTexts[0] == kTxtCount, "one text per message");
 
-// The names of arguments in the messages. ORDER: ArgName, up to kOperator.
+// The names of arguments in the messages. ORDER: ArgName, every one of them.
 const Text kArguments[] = {
     // コピー元
     {"source", "\x83R\x83s\x81[\x8C\xB3"},
@@ -439,9 +439,15 @@ const Text kArguments[] = {
     {"operator", "\x89\x89\x8EZ\x8Eq"},
     // 値
     {"value", "\x92l"},
+    // プロンプト
+    {"prompt", "\x83\x76\x83\x8D\x83\x93\x83\x76\x83\x67"},
+    // テキスト
+    {"text", "\x83\x65\x83\x4C\x83\x58\x83\x67"},
+    // ラベル
+    {"label", "\x83\x89\x83\x78\x83\x8B"},
 };
-static_assert(sizeof kArguments / sizeof kArguments[0] == static_cast<int>(ArgName::kValue) + 1,
-              "one name per argument a message names");
+static_assert(sizeof kArguments / sizeof kArguments[0] == static_cast<int>(ArgName::kLabel) + 1,
+              "one name per argument name of the command table");
 
 }  // namespace
 

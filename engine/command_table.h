@@ -21,6 +21,8 @@ enum class ArgForm : unsigned char {
 };
 
 // What an argument is, as a diagnostic names it.
+// ORDER: the check's names of arguments (check/check_texts.cc) follow this;
+// kLabel stays last.
 enum class ArgName : unsigned char {
   kSource,
   kDestination,

@@ -233,7 +233,8 @@ TEST(CheckerTest, Diagnostics) {
       {"comments read as arguments, and one check silenced by its name",
        "SetRegistry \"HKEY_CURRENT_USER\\x\";c \"d\"\nBinCopy \"$$FD$$\\a.dll\"//x \"C:\\c\"\n"
        "TextCopy \"$$FD$$\\a.txt\" ;x\n' check: ignore trailing-text\nGoto \"L\";z\n"
-       "' Check: Ignore trailing-text: a comment that stays\nBinCpy x\n:L\n",
+       "' Check: Ignore trailing-text: a comment that stays\nBinCpy x\n:L\n"
+       "DiskCheck \"a.txt\" ;Disk 2\n",
        {{"D:\\a.dll", "MZ"}, {"D:\\a.txt", "a\r\n"}},
        {"Setup.Inf:1: error: ';c' is read as the data: no comment can follow an argument; a "
         "comment line begins with '",
@@ -241,7 +242,9 @@ TEST(CheckerTest, Diagnostics) {
         "a comment line begins with '",
         "Setup.Inf:3: error: ';x' is read as the destination: no comment can follow an argument; "
         "a comment line begins with '",
-        "Setup.Inf:7: error: unknown command 'BinCpy'; did you mean 'BinCopy'?"}},
+        "Setup.Inf:7: error: unknown command 'BinCpy'; did you mean 'BinCopy'?",
+        "Setup.Inf:9: error: ';Disk 2' is read as the prompt: no comment can follow an argument; "
+        "a comment line begins with '"}},
       {"line limits, with the longest setup folder",
        "MakeDir \"$$SETUPDIR$$\\" + std::string(300, 'x') + "\"\nMakeDir \"" +
            std::string(520, 'y') + "\"\n#define $$L$$ $$SETUPDIR$$" + std::string(100, 'z') + "\n",
