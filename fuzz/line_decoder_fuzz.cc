@@ -7,6 +7,7 @@
 // Input: byte 0 selects the run's language (bit 0); the rest is Setup.Inf.
 // The medium holds the script, D:\a.txt and D:\app.dll; the run starts with
 // an empty registry, which the check cannot see either.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -120,8 +121,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   world.engine->InitInstance();
   world.engine->~ScriptEngine();
 
+  // The run numbers lines as the loader stores them, the check as the file
+  // holds them; they differ behind a line the loader stores in pieces.
+  bool split = false;
+  std::size_t begin = 0;
+  for (std::size_t end; !split && (end = script.find_first_of("\r\n", begin)) != std::string::npos;
+       begin = end + 1) {
+    split = end - begin >= kStoredLineSize - 2;  // a line end takes one or two of its bytes
+  }
+  split = split || script.size() - std::min(begin, script.size()) >= kStoredLineSize - 2;
   int line = world.ui.stopped_line;
-  if (line != 0 && flagged.lines.count(line) == 0 && flagged.lines.count(0) == 0) {
+  if (!split && line != 0 && flagged.lines.count(line) == 0 && flagged.lines.count(0) == 0) {
     std::fprintf(stderr,
                  "line_decoder_fuzz: the run stopped at line %d with an argument message, "
                  "and the check found that line clean\n",
