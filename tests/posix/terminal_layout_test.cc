@@ -99,7 +99,8 @@ TEST(BoxTest, CentresEachLine) {
 TEST(BoxTest, AllLinesHaveTheSameWidthWithDoubleByteText) {
   for (auto [code_page, word] :
        {std::pair{932u, kNihongo}, std::pair{kUtf8CodePage, kNihongoUtf8}}) {
-    std::string text = word + " " + word + " " + word + " and more words to wrap";
+    std::string text = word;
+    text.append(" ").append(word).append(" ").append(word).append(" and more words to wrap");
     const std::string caption = word + word;
     for (int max_inner : {8, 12, 20, 60}) {
       std::vector<std::string> box = Box(caption, text, Align::kCenter, 0, max_inner, code_page);
