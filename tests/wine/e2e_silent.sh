@@ -17,27 +17,25 @@ Message	Files are copied
 MessageBox	"Go on?"
 INF
 
-# No dialog, no message, no completion notice: any window fails "gone".
-drive <<'STEPS'
-args /S
+# A silent run with the options ARGS installs into FOLDER (below drive C:),
+# copying the text's half PRESENT and not ABSENT. No dialog, no message, no
+# completion notice: any window fails "gone".
+silent_install() {
+  local args=$1 folder=$2 present=$3 absent=$4
+  drive <<STEPS
+args $args
 start C:\media\setup.exe
 gone 0
 STEPS
-expect_same_file "$media/readme.txt" "Program Files/Silent/readme.txt"
-[ -f "$drive_c/Program Files/Silent/ja.txt" ] || fail "no Japanese copy in a Japanese run"
-[ ! -e "$drive_c/Program Files/Silent/en.txt" ] || fail "English copy in a Japanese run"
-expect_reg 'HKLM\Software\SetupTest' Folder 'C:\Program Files\Silent'
+  expect_same_file "$media/readme.txt" "$folder/readme.txt"
+  [ -f "$drive_c/$folder/$present.txt" ] || fail "no $present copy with $args"
+  [ ! -e "$drive_c/$folder/$absent.txt" ] || fail "$absent copy with $args"
+  expect_reg 'HKLM\Software\SetupTest' Folder "C:\\${folder//\//\\}"
+}
 
+silent_install /S "Program Files/Silent" ja en
 # A folder with blanks, to the end of the line; options in any case.
-drive <<'STEPS'
-args /s /lang=English /D=C:\Other Place
-start C:\media\setup.exe
-gone 0
-STEPS
-expect_same_file "$media/readme.txt" "Other Place/readme.txt"
-[ -f "$drive_c/Other Place/en.txt" ] || fail "no English copy in an English run"
-[ ! -e "$drive_c/Other Place/ja.txt" ] || fail "Japanese copy in an English run"
-expect_reg 'HKLM\Software\SetupTest' Folder 'C:\Other Place'
+silent_install '/s /lang=English /D=C:\Other Place' "Other Place" en ja
 
 # /D= without /S: the dialog shows the folder as typed.
 drive <<'STEPS'
