@@ -43,19 +43,17 @@ class Win32Components : public Components {
   }
 
   ProcessHandle StartProcess(const char* command_line, const char* folder) override {
-    // CreateProcessA may write into the command line, so it gets a copy; the
-    // system's own limit is 32767 characters.
-    static char line[32768];
+    // CreateProcessA may write into the command line, so it gets a copy.
     size_t length = strlen(command_line);
-    if (length >= sizeof line) return 0;
-    memcpy(line, command_line, length + 1);
+    if (length >= sizeof line_) return 0;
+    memcpy(line_, command_line, length + 1);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWNORMAL;
     PROCESS_INFORMATION info = {};
     const char* current = (folder != nullptr && folder[0] != '\0') ? folder : nullptr;
-    if (!::CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, current, &startup,
+    if (!::CreateProcessA(nullptr, line_, nullptr, nullptr, FALSE, 0, nullptr, current, &startup,
                           &info)) {
       return 0;
     }
@@ -77,6 +75,11 @@ class Win32Components : public Components {
     ::CloseHandle(started->process);
     delete started;
   }
+
+ private:
+  // The copy of a command line that CreateProcessA may write into; the
+  // system's own limit is 32767 characters.
+  char line_[32768];  // NOLINT(*-member-init): written before each use
 };
 
 }  // namespace

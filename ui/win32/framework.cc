@@ -8,10 +8,6 @@
 
 namespace setup::win32 {
 
-namespace {
-CDialog* main_window = nullptr;
-}  // namespace
-
 CString::~CString() { free(data_); }
 
 bool CString::Reserve(int length) {
@@ -75,13 +71,11 @@ void DDX_Control(CDataExchange* dx, int id, CProgressCtrl& control) {
   control.m_hWnd = dx->m_pDlgWnd->GetDlgItem(id);
 }
 
-INT_PTR CDialog::DoModal() {
-  CDialog* owner = AfxGetMainWnd();
-  HWND owner_window = owner != nullptr && owner != this ? owner->m_hWnd : nullptr;
+INT_PTR CDialog::DoModal(HWND owner) {
   // The Unicode call keeps the templates' Japanese texts ("ｷｬﾝｾﾙ") whole under
   // any ANSI code page; the texts we set are ANSI and converted by the system.
-  INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(template_id_),
-                                   owner_window, DialogProc, reinterpret_cast<LPARAM>(this));
+  INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(template_id_), owner,
+                                   DialogProc, reinterpret_cast<LPARAM>(this));
   m_hWnd = nullptr;
   return result;
 }
@@ -158,10 +152,6 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wparam, L
   return FALSE;
 }
 
-CDialog* AfxGetMainWnd() { return main_window; }
-
-void AfxSetMainWnd(CDialog* window) { main_window = window; }
-
 void DispatchPendingMessages() {
   MSG message;
   // No TranslateMessage: keys reach the windows untranslated.
@@ -191,21 +181,14 @@ void GetAppTitle(char* name, int size) {
   name[length_wanted] = '\0';
 }
 
-namespace {
-HWND MessageBoxOwner() {
-  CDialog* owner = AfxGetMainWnd();
-  return owner != nullptr ? owner->GetSafeHwnd() : nullptr;
-}
-}  // namespace
-
-int AfxMessageBox(const char* text, UINT type) {
+int AfxMessageBox(const char* text, UINT type, HWND owner) {
   if ((type & MB_ICONMASK) == 0) type |= MB_ICONEXCLAMATION;
   char caption[MAX_PATH + 1];
   GetAppTitle(caption, sizeof caption);
-  return MessageBoxA(MessageBoxOwner(), text, caption, type);
+  return MessageBoxA(owner, text, caption, type);
 }
 
-int AfxMessageBox(const wchar_t* text, UINT type) {
+int AfxMessageBox(const wchar_t* text, UINT type, HWND owner) {
   if ((type & MB_ICONMASK) == 0) type |= MB_ICONEXCLAMATION;
   char caption[MAX_PATH + 1];
   GetAppTitle(caption, sizeof caption);
@@ -213,7 +196,7 @@ int AfxMessageBox(const wchar_t* text, UINT type) {
   if (MultiByteToWideChar(CP_ACP, 0, caption, -1, wide_caption, MAX_PATH + 1) == 0) {
     wide_caption[0] = L'\0';
   }
-  return MessageBoxW(MessageBoxOwner(), text, wide_caption, type);
+  return MessageBoxW(owner, text, wide_caption, type);
 }
 
 }  // namespace setup::win32

@@ -65,7 +65,8 @@ void DDX_Control(CDataExchange* dx, int id, CProgressCtrl& control);
 
 // A modal dialog made from a dialog template of the program's resources.
 // Owned by the main window while one exists, as every modal window of the
-// program is, so the main window stays disabled while it is up.
+// program is, so the main window stays disabled while it is up: the caller
+// names it (the program keeps no global state).
 class CDialog {
  public:
   explicit CDialog(int template_id) : template_id_(template_id) {}
@@ -73,9 +74,9 @@ class CDialog {
   CDialog(const CDialog&) = delete;
   CDialog& operator=(const CDialog&) = delete;
 
-  // Shows the dialog and returns the value EndDialog gave (IDOK, IDCANCEL),
-  // or -1 when the dialog could not be created.
-  INT_PTR DoModal();
+  // Shows the dialog owned by owner (null: none) and returns the value
+  // EndDialog gave (IDOK, IDCANCEL), or -1 when the dialog could not be created.
+  INT_PTR DoModal(HWND owner = nullptr);
   // Runs the data exchange; save true reads the controls. Always true here:
   // nothing validates.
   BOOL UpdateData(BOOL save = TRUE);
@@ -111,16 +112,13 @@ class CDialog {
   int template_id_;
 };
 
-// The program's main window (the setup dialog while it exists), or null.
-CDialog* AfxGetMainWnd();
-void AfxSetMainWnd(CDialog* window);
-
 // A message box with text and the style type, captioned with the program's
-// file name without its extension and owned by the main window. A style that
-// names no icon gets the warning icon. Returns the button chosen.
-int AfxMessageBox(const char* text, UINT type);
+// file name without its extension and owned by owner (the main window, when
+// there is one). A style that names no icon gets the warning icon. Returns
+// the button chosen.
+int AfxMessageBox(const char* text, UINT type, HWND owner = nullptr);
 // The same for a text in UTF-16.
-int AfxMessageBox(const wchar_t* text, UINT type);
+int AfxMessageBox(const wchar_t* text, UINT type, HWND owner = nullptr);
 
 // Dispatches the thread's pending messages and returns; never blocks.
 void DispatchPendingMessages();

@@ -31,33 +31,29 @@ void operator delete[](void* block) noexcept { free(block); }
 void operator delete(void* block, size_t) noexcept { free(block); }
 void operator delete[](void* block, size_t) noexcept { free(block); }
 
-namespace {
-
-using namespace setup;
-
-// The back ends live as long as the program; the application holds pointers.
-// Objects of one file are constructed in the order they are defined.
-const auto system_info = win32::NewSystemInfo();
-const auto file_system = win32::NewFileSystem(win32::DispatchPendingMessages);
-const auto registry = win32::MakeWin32Registry();
-const auto version_info = win32::NewVersionInfo();
-const auto components = win32::NewComponents();
-
-// The one application object. Its engine state (about 100 KB) is static data,
-// not stack.
-win32::CSetupApp the_app(Platform{system_info.get(), file_system.get(), registry.get(),
-                                  version_info.get(), components.get()});
-
-}  // namespace
-
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR line, int) {
   // Without arguments, everything is as it always was.
+  using namespace setup;
   win32::CommandLine options = win32::ParseCommandLine(line);
+  // The back ends live as long as the program; the application holds pointers.
+  // Nothing is static: the program has no writable data of its own.
+  const auto system_info = win32::NewSystemInfo();
+  const auto file_system = win32::NewFileSystem(win32::DispatchPendingMessages);
+  const auto registry = win32::MakeWin32Registry();
+  const auto version_info = win32::NewVersionInfo();
+  const auto components = win32::NewComponents();
+  // The one application object; its engine state (about 100 KB) is not for
+  // the stack, and never freed: the program ends with it. It starts zeroed,
+  // as a static object would.
+  void* memory = calloc(1, sizeof(win32::CSetupApp));
+  if (memory == nullptr) abort();
+  auto* app = new (memory) win32::CSetupApp(Platform{
+      system_info.get(), file_system.get(), registry.get(), version_info.get(), components.get()});
   // The thread is a single-threaded apartment for the whole program, as the
   // system's registration tool makes it: components registered in-process
   // create their registrars through COM, and the folder picker needs it.
   HRESULT com = OleInitialize(nullptr);
-  int status = the_app.Run(options);
+  int status = app->Run(options);
   if (SUCCEEDED(com)) OleUninitialize();
   // Whatever happened has been shown; the status tells a calling program.
   return status;

@@ -126,7 +126,7 @@ bool CSetupDlg::OnMessage(UINT message, WPARAM wparam, LPARAM, INT_PTR* result) 
 
 void CSetupDlg::OnSysCommand(WPARAM) {
   CAboutDlg about;
-  about.DoModal();
+  about.DoModal(m_hWnd);
 }
 
 bool CSetupDlg::OnPaint() {

@@ -29,9 +29,7 @@ void Win32Ui::RunSetupDialog(const char* folder1, const char* folder2) {
   dialog.m_strFolder2 = folder2;
   dialog.m_language = language_;
   dialog_ = &dialog;
-  AfxSetMainWnd(&dialog);
   dialog.DoModal();  // the program ends afterwards, however it closed
-  AfxSetMainWnd(nullptr);
   dialog_ = nullptr;
 }
 
@@ -50,7 +48,7 @@ bool Win32Ui::CountError() {
 }
 
 void Win32Ui::ShowError(const char* text) {
-  if (CountError()) AfxMessageBox(text, MB_OK);
+  if (CountError()) AfxMessageBox(text, MB_OK, Owner());
 }
 
 void Win32Ui::ShowEngineError(const EngineError& error) {
@@ -77,35 +75,35 @@ void Win32Ui::ShowEngineError(const EngineError& error) {
                                   wide + length, kTextSize - 1 - length);
   }
   wide[length] = L'\0';
-  AfxMessageBox(wide, MB_OK);
+  AfxMessageBox(wide, MB_OK, Owner());
 }
 
 void Win32Ui::ShowTopmostError(const char* text) {
-  if (CountError()) AfxMessageBox(text, MB_OK | MB_TOPMOST);
+  if (CountError()) AfxMessageBox(text, MB_OK | MB_TOPMOST, Owner());
 }
 
 void Win32Ui::ShowInformation(const char* text) {
-  if (!silent_) AfxMessageBox(text, MB_OK | MB_ICONINFORMATION | MB_TOPMOST);
+  if (!silent_) AfxMessageBox(text, MB_OK | MB_ICONINFORMATION | MB_TOPMOST, Owner());
 }
 
 bool Win32Ui::AskScriptMessage(const char* text) {
   if (silent_) return true;
   CMessageDlg dialog;
   dialog.m_strMessage = text;
-  return dialog.DoModal() == IDOK;
+  return dialog.DoModal(Owner()) == IDOK;
 }
 
 bool Win32Ui::PromptDisk(const char* text) {
   if (silent_) return false;  // nobody is there to change the disk
   CDiskDlg dialog(engine_->params);
   dialog.m_strMessage = text;
-  return dialog.DoModal() != IDCANCEL;
+  return dialog.DoModal(Owner()) != IDCANCEL;
 }
 
 void Win32Ui::ShowCompleted() {
   if (silent_) return;
   CCompleteDlg dialog(engine_->params);
-  dialog.DoModal();
+  dialog.DoModal(Owner());
 }
 
 void Win32Ui::KeepResponsive() { DispatchPendingMessages(); }

@@ -52,6 +52,8 @@ class Win32Ui : public SetupUi {
  private:
   // Counts an error message; true when it is to be shown.
   bool CountError();
+  // What owns a message box or a dialog: the setup dialog while it is up.
+  HWND Owner() const { return dialog_ != nullptr ? dialog_->GetSafeHwnd() : nullptr; }
 
   int errors_shown_ = 0;
   bool silent_ = false;
