@@ -77,9 +77,13 @@ bool Near(int distance, const char* meant) {
 const char* SuggestKeyword(const char* word) {
   const char* best = nullptr;
   int best_distance = 99;
+  const int length = static_cast<int>(std::strlen(word));
   for (const CommandRow& row : kCommandTable) {
     if (row.keyword == nullptr) continue;
     if ((row.code >= kOpEqual && row.code <= kOpGreater) || row.code == kRegistry) continue;
+    // Lengths further apart than the edits allowed: not near, not compared.
+    int difference = length - static_cast<int>(std::strlen(row.keyword));
+    if (difference > kNearEdits || difference < -kNearEdits) continue;
     int distance = Distance(word, row.keyword, kNearEdits);
     if (Near(distance, row.keyword) && distance < best_distance) {
       best = row.keyword;
@@ -91,10 +95,11 @@ const char* SuggestKeyword(const char* word) {
 
 // A keyword that word begins with, glued to punctuation ("Goto:END").
 const char* GluedKeyword(const char* word) {
+  const size_t length = std::strlen(word);
   for (const CommandRow& row : kCommandTable) {
     if (row.keyword == nullptr) continue;
     size_t n = std::strlen(row.keyword);
-    if (n < 2 || std::strlen(word) <= n) continue;
+    if (n < 2 || length <= n) continue;
     bool same = true;
     for (size_t i = 0; i < n && same; ++i) {
       same = ToUpperAscii(static_cast<unsigned char>(word[i])) ==

@@ -14,8 +14,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <set>
 #include <string>
+#include <vector>
 
 #include "check/checker.h"
 #include "engine/messages.h"
@@ -35,9 +35,16 @@ class FlaggedLines : public CheckReport {
     if (severity == Severity::kNote) return;
     // A diagnostic of a copied text counts at the script line that copies
     // it; one of the script as a whole (line 0) at every line.
-    lines.insert(file != nullptr ? script_line : line);
+    int at = file != nullptr ? script_line : line;
+    if (at < 0) return;  // checker_fuzz's property
+    if (at >= static_cast<int>(lines.size())) lines.resize(at + 1);
+    lines[at] = true;
   }
-  std::set<int> lines;
+  bool Flagged(int line) const {
+    return (line < static_cast<int>(lines.size()) && lines[line]) || (!lines.empty() && lines[0]);
+  }
+  // By line number; one allocation or so per script, not one per line.
+  std::vector<bool> lines;
 };
 
 // The run's UI, keeping the line of every argument message.
@@ -96,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   split = split || script.size() - std::min(begin, script.size()) >= kStoredLineSize - 2;
   int line = world.ui.stopped_line;
-  if (!split && line != 0 && flagged.lines.count(line) == 0 && flagged.lines.count(0) == 0) {
+  if (!split && line != 0 && !flagged.Flagged(line)) {
     std::fprintf(stderr,
                  "line_decoder_fuzz: the run stopped at line %d with an argument message, "
                  "and the check found that line clean\n",
