@@ -35,13 +35,15 @@ class FlaggedLines : public CheckReport {
     if (severity == Severity::kNote) return;
     // A diagnostic of a copied text counts at the script line that copies
     // it; one of the script as a whole (line 0) at every line.
-    int at = file != nullptr ? script_line : line;
-    if (at < 0) return;  // checker_fuzz's property
-    if (at >= static_cast<int>(lines.size())) lines.resize(at + 1);
+    int number = file != nullptr ? script_line : line;
+    if (number < 0) return;  // checker_fuzz's property
+    auto at = static_cast<std::size_t>(number);
+    if (at >= lines.size()) lines.resize(at + 1);
     lines[at] = true;
   }
   bool Flagged(int line) const {
-    return (line < static_cast<int>(lines.size()) && lines[line]) || (!lines.empty() && lines[0]);
+    auto at = static_cast<std::size_t>(line);
+    return (at < lines.size() && lines[at]) || (!lines.empty() && lines[0]);
   }
   // By line number; one allocation or so per script, not one per line.
   std::vector<bool> lines;
