@@ -259,6 +259,9 @@ CheckCounts Checker::Run() {
   folder[kLongestFolder - 2] = '\0';  // the root of "C:\aaa...\a"
   DefineMacro(long_macros_, "$$SETUPROOT$$", folder);
   DefineMacro(long_macros_, "$$SETUPROOT2$$", folder);
+  // From here on the tables only gain entries (see IndexedMacros).
+  macros_index_.count = -1;
+  long_macros_index_.count = -1;
 
   CollectDefines();
   const char* stored = engine_.lines.storage;
@@ -311,12 +314,12 @@ void Checker::CheckLine(int number, const char* stored) {
   }
 
   char expanded[kWorkLineSize];
-  if (!ExpandMacros(engine_.macros, stored, expanded, kWorkLineSize)) {
+  if (!Expand(engine_.macros, &macros_index_, stored, expanded, kWorkLineSize)) {
     Say(nullptr, number, Severity::kError, kTxtExpansionTooLong, kWorkLineSize - 1);
     return;
   }
   char long_line[kWorkLineSize];  // the same line with the longest setup folders
-  bool long_expanded = ExpandMacros(long_macros_, stored, long_line, kWorkLineSize);
+  bool long_expanded = Expand(long_macros_, &long_macros_index_, stored, long_line, kWorkLineSize);
   if (!long_expanded && FirstLongFolder()) {
     Say(nullptr, number, Severity::kNote, kTxtExpansionTooLongLongFolder, kWorkLineSize - 1,
         kLongestFolder);
@@ -409,7 +412,7 @@ void Checker::CheckMacroName(const char* file, int line, const char* token) {
   int best_distance = 99;
   for (int i = 0; i < engine_.macros.count; ++i) {
     const char* name = engine_.macros.entries[i].name;
-    int distance = Distance(token, name);
+    int distance = Distance(token, name, kNearEdits);
     if (Near(distance, name) && distance < best_distance) {
       best = name;
       best_distance = distance;
@@ -417,7 +420,7 @@ void Checker::CheckMacroName(const char* file, int line, const char* token) {
   }
   for (const DefineLine& define : defines_) {
     const char* name = define.name.c_str();
-    int distance = Distance(token, name);
+    int distance = Distance(token, name, kNearEdits);
     if (Near(distance, name) && distance < best_distance) {
       best = name;
       best_distance = distance;
@@ -452,9 +455,18 @@ void Checker::CheckSetupDir(CommandCode code, const char* raw) {
     Say(nullptr, line_, Severity::kWarning, kTxtUnquotedFolder, used);
   }
   char expanded[kTextSize];
-  if (!ExpandMacros(engine_.macros, folder, expanded, kTextSize)) {
+  if (!Expand(engine_.macros, &macros_index_, folder, expanded, kTextSize)) {
     Say(nullptr, line_, Severity::kError, kTxtFolderTooLong, kTextSize - 1);
   }
+}
+
+bool Checker::Expand(const MacroTable& table, IndexedMacros* indexed, const char* source,
+                     char* dest, unsigned size) {
+  if (indexed->count != table.count) {
+    IndexMacros(table, &indexed->index);
+    indexed->count = table.count;
+  }
+  return ExpandMacros(table, indexed->index, source, dest, size);
 }
 
 bool Checker::ArgRead(CommandCode code, const Arguments& args, int index) {
@@ -482,11 +494,12 @@ void Checker::CheckDefine(char* text, const char* raw) {
   char quoted[kQuoteSize];
   Quote(name, quoted);
   // The name as written: when it was replaced, a macro of that name exists.
+  // A line that a macro makes a #define has none.
   char* raw_rest = nullptr;
-  ClassifyLine(raw, &raw_rest);
-  char written[kMacroTextSize];
-  FirstWord(raw_rest, written, kMacroTextSize);
-  if (written[0] != '"' && std::strcmp(written, name) != 0 && Defined(engine_.macros, written)) {
+  char written[kMacroTextSize] = "";
+  if (ClassifyLine(raw, &raw_rest) == kDefine) FirstWord(raw_rest, written, kMacroTextSize);
+  if (written[0] != '"' && written[0] != '\0' && std::strcmp(written, name) != 0 &&
+      Defined(engine_.macros, written)) {
     char old[kQuoteSize];
     Quote(written, old);
     Say(nullptr, line_, Severity::kWarning, kTxtMacroRedefined, old, quoted);
@@ -515,7 +528,8 @@ void Checker::CheckDefine(char* text, const char* raw) {
   }
   // The same definition with long folders: the line expanded with them.
   char long_line[kWorkLineSize];
-  if (!ExpandMacros(long_macros_, raw, long_line, kWorkLineSize)) return;  // said already
+  if (!Expand(long_macros_, &long_macros_index_, raw, long_line, kWorkLineSize))
+    return;  // said already
   char* long_text = long_line;
   while (IsBlank(*long_text)) ++long_text;
   Arguments long_args;

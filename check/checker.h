@@ -211,6 +211,16 @@ class Checker {
   void NoteSplit(int line, int bytes);
   // The line of the file that a stored line comes from.
   int PhysicalLine(int stored) const;
+  // A macro table's index, built again only when the table has gained an
+  // entry: during the walk a #define of a known name changes only its value,
+  // which the index does not hold.
+  struct IndexedMacros {
+    MacroIndex index;
+    int count = -1;  // the table's count when indexed; -1: never
+  };
+  // ExpandMacros over table with its index.
+  static bool Expand(const MacroTable& table, IndexedMacros* indexed, const char* source,
+                     char* dest, unsigned size);
 
   CheckOptions options_;
   CheckReport& report_;
@@ -221,7 +231,9 @@ class Checker {
   EmptyRegistry registry_;
   Platform platform_;
   ScriptEngine engine_;
-  MacroTable long_macros_;  // the same macros with 255-byte setup folders
+  MacroTable long_macros_;           // the same macros with 255-byte setup folders
+  IndexedMacros macros_index_;       // of engine_.macros, from the walk on
+  IndexedMacros long_macros_index_;  // of long_macros_
   CheckCounts counts_;
   int line_ = 0;  // the script line being checked
 

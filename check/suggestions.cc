@@ -30,27 +30,37 @@ bool EqualNoCase(const char* a, const char* b) {
 
 // The edit distance of two short words, letters compared without case,
 // neighbours swapped counting as one edit; 99 for words longer than 32.
-int Distance(const char* a, const char* b) {
+// Above limit, only that it is: words whose lengths differ by more are not
+// compared, and the table stops at two rows that all exceed it (a swap
+// reaches back two rows, at the cost of one edit).
+int Distance(const char* a, const char* b, int limit) {
   constexpr int kMax = 32;
   int n = static_cast<int>(std::strlen(a));
   int m = static_cast<int>(std::strlen(b));
   if (n > kMax || m > kMax) return 99;
+  if (n - m > limit || m - n > limit) return limit + 1;
+  unsigned char x[kMax], y[kMax];
+  for (int i = 0; i < n; ++i) x[i] = ToUpperAscii(static_cast<unsigned char>(a[i]));
+  for (int j = 0; j < m; ++j) y[j] = ToUpperAscii(static_cast<unsigned char>(b[j]));
   int d[kMax + 1][kMax + 1];
   for (int i = 0; i <= n; ++i) d[i][0] = i;
   for (int j = 0; j <= m; ++j) d[0][j] = j;
+  int previous_least = 0;
   for (int i = 1; i <= n; ++i) {
+    int least = d[i][0];
     for (int j = 1; j <= m; ++j) {
-      unsigned char x = ToUpperAscii(static_cast<unsigned char>(a[i - 1]));
-      unsigned char y = ToUpperAscii(static_cast<unsigned char>(b[j - 1]));
-      int best = d[i - 1][j - 1] + (x == y ? 0 : 1);
+      int best = d[i - 1][j - 1] + (x[i - 1] == y[j - 1] ? 0 : 1);
       if (d[i - 1][j] + 1 < best) best = d[i - 1][j] + 1;
       if (d[i][j - 1] + 1 < best) best = d[i][j - 1] + 1;
-      if (i > 1 && j > 1 && x == ToUpperAscii(static_cast<unsigned char>(b[j - 2])) &&
-          ToUpperAscii(static_cast<unsigned char>(a[i - 2])) == y && d[i - 2][j - 2] + 1 < best) {
+      if (i > 1 && j > 1 && x[i - 1] == y[j - 2] && x[i - 2] == y[j - 1] &&
+          d[i - 2][j - 2] + 1 < best) {
         best = d[i - 2][j - 2] + 1;
       }
       d[i][j] = best;
+      if (best < least) least = best;
     }
+    if (least > limit && previous_least >= limit) return limit + 1;
+    previous_least = least;
   }
   return d[n][m];
 }
@@ -59,7 +69,7 @@ int Distance(const char* a, const char* b) {
 // the letters of the word meant.
 bool Near(int distance, const char* meant) {
   int length = static_cast<int>(std::strlen(meant));
-  return distance > 0 && distance <= 2 && distance * 2 < length;
+  return distance > 0 && distance <= kNearEdits && distance * 2 < length;
 }
 
 // The command word nearest to word, or nullptr. Operators and Registry are
@@ -67,10 +77,14 @@ bool Near(int distance, const char* meant) {
 const char* SuggestKeyword(const char* word) {
   const char* best = nullptr;
   int best_distance = 99;
+  const int length = static_cast<int>(std::strlen(word));
   for (const CommandRow& row : kCommandTable) {
     if (row.keyword == nullptr) continue;
     if ((row.code >= kOpEqual && row.code <= kOpGreater) || row.code == kRegistry) continue;
-    int distance = Distance(word, row.keyword);
+    // Lengths further apart than the edits allowed: not near, not compared.
+    int difference = length - static_cast<int>(std::strlen(row.keyword));
+    if (difference > kNearEdits || difference < -kNearEdits) continue;
+    int distance = Distance(word, row.keyword, kNearEdits);
     if (Near(distance, row.keyword) && distance < best_distance) {
       best = row.keyword;
       best_distance = distance;
@@ -81,10 +95,11 @@ const char* SuggestKeyword(const char* word) {
 
 // A keyword that word begins with, glued to punctuation ("Goto:END").
 const char* GluedKeyword(const char* word) {
+  const size_t length = std::strlen(word);
   for (const CommandRow& row : kCommandTable) {
     if (row.keyword == nullptr) continue;
     size_t n = std::strlen(row.keyword);
-    if (n < 2 || std::strlen(word) <= n) continue;
+    if (n < 2 || length <= n) continue;
     bool same = true;
     for (size_t i = 0; i < n && same; ++i) {
       same = ToUpperAscii(static_cast<unsigned char>(word[i])) ==

@@ -10,9 +10,12 @@ void FirstWord(const char* text, char* word, int size);
 bool EqualNoCase(const char* a, const char* b);
 // The edit distance of two short words, letters compared without case,
 // neighbours swapped counting as one edit; 99 for words longer than 32.
-int Distance(const char* a, const char* b);
-// Close enough to be a misspelling: at most two edits, and fewer than half
-// the letters of the word meant.
+// A distance above limit comes back as some value above limit, found sooner.
+int Distance(const char* a, const char* b, int limit = 32);
+// The most edits a misspelling may have.
+inline constexpr int kNearEdits = 2;
+// Close enough to be a misspelling: at most kNearEdits edits, and fewer than
+// half the letters of the word meant.
 bool Near(int distance, const char* meant);
 // The command word nearest to word, or nullptr. Operators and Registry are
 // never suggested: they do not begin a line.

@@ -14,18 +14,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <set>
 #include <string>
+#include <vector>
 
 #include "check/checker.h"
 #include "engine/messages.h"
-#include "engine/script_engine.h"
-#include "tests/fakes/fake_components.h"
-#include "tests/fakes/fake_file_system.h"
-#include "tests/fakes/fake_registry.h"
-#include "tests/fakes/fake_system.h"
-#include "tests/fakes/fake_version_info.h"
-#include "tests/fakes/recording_ui.h"
+#include "fuzz/fake_world.h"
 
 namespace {
 
@@ -41,9 +35,18 @@ class FlaggedLines : public CheckReport {
     if (severity == Severity::kNote) return;
     // A diagnostic of a copied text counts at the script line that copies
     // it; one of the script as a whole (line 0) at every line.
-    lines.insert(file != nullptr ? script_line : line);
+    int number = file != nullptr ? script_line : line;
+    if (number < 0) return;  // checker_fuzz's property
+    auto at = static_cast<std::size_t>(number);
+    if (at >= lines.size()) lines.resize(at + 1);
+    lines[at] = true;
   }
-  std::set<int> lines;
+  bool Flagged(int line) const {
+    auto at = static_cast<std::size_t>(line);
+    return (at < lines.size() && lines[at]) || (!lines.empty() && lines[0]);
+  }
+  // By line number; one allocation or so per script, not one per line.
+  std::vector<bool> lines;
 };
 
 // The run's UI, keeping the line of every argument message.
@@ -58,33 +61,16 @@ class RunUi : public RecordingUi {
   int stopped_line = 0;
 };
 
-struct World {
-  FakeSystem system;
-  FakeFileSystem files;
-  FakeRegistry registry;
-  FakeComponents components;
-  FakeVersionInfo versions;
-  RunUi ui;
-  ScriptEngine* engine = nullptr;
-  LanguageMode mode = kJapanese;
-};
-
-void PressOk(void* context, const char* folder1, const char* folder2) {
-  World* world = static_cast<World*>(context);
-  StartRun(*world->engine, folder1, folder2, world->mode);
-}
-
-void AddMedium(FakeFileSystem& files, const std::string& script) {
-  files.AddFile("D:\\Setup.Inf", script);
+// The medium besides Setup.Inf, the same for the check and the run.
+void AddMedium(FakeFileSystem& files) {
   files.AddFile("D:\\a.txt", "a /* \x93\xfa $# en */ b\n");
   files.AddFile("D:\\app.dll", "MZ");
 }
 
-// One room each for the checker and the engine record, cleared before each
-// input (see checker_fuzz.cc: fresh heap pages per input cost a tenth of a
-// run, and a cleared room lets a finding replay alone).
+// One room for the checker, cleared before each input (see checker_fuzz.cc:
+// fresh heap pages per input cost a tenth of a run, and a cleared room lets
+// a finding replay alone).
 alignas(Checker) unsigned char checker_room[sizeof(Checker)];
-alignas(ScriptEngine) unsigned char engine_room[sizeof(ScriptEngine)];
 
 }  // namespace
 
@@ -93,7 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string script(reinterpret_cast<const char*>(data + 1), size - 1);
 
   FakeFileSystem medium;
-  AddMedium(medium, script);
+  medium.AddFile("D:\\Setup.Inf", script);
+  AddMedium(medium);
   FlaggedLines flagged;
   CheckOptions options;
   std::memset(checker_room, 0, sizeof checker_room);
@@ -101,25 +88,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   checker->Run();
   checker->~Checker();
 
-  World world;
+  FakeWorld<RunUi> world(script);
   world.mode = (data[0] & 1) ? kJapanese : kEnglish;
-  world.system.program_path = "D:\\SETUP.EXE";
-  AddMedium(world.files, script);
-  world.files.AddFolder("C:\\Program Files");
+  AddMedium(world.files);
   // A disk prompt that never finds its file is cancelled at the second try.
   world.ui.answers = {true, false};
-  Platform platform;
-  platform.system = &world.system;
-  platform.files = &world.files;
-  platform.registry = &world.registry;
-  platform.versions = &world.versions;
-  platform.components = &world.components;
-  std::memset(engine_room, 0, sizeof engine_room);
-  world.engine = new (engine_room) ScriptEngine(platform, world.ui);
-  world.ui.on_dialog = &PressOk;
-  world.ui.dialog_context = &world;
-  world.engine->InitInstance();
-  world.engine->~ScriptEngine();
+  world.Run();
 
   // The run numbers lines as the loader stores them, the check as the file
   // holds them; they differ behind a line the loader stores in pieces.
@@ -131,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   split = split || script.size() - std::min(begin, script.size()) >= kStoredLineSize - 2;
   int line = world.ui.stopped_line;
-  if (!split && line != 0 && flagged.lines.count(line) == 0 && flagged.lines.count(0) == 0) {
+  if (!split && line != 0 && !flagged.Flagged(line)) {
     std::fprintf(stderr,
                  "line_decoder_fuzz: the run stopped at line %d with an argument message, "
                  "and the check found that line clean\n",

@@ -435,9 +435,13 @@ StoredKey* StoredRegistry::AddKey(const std::string& path, bool* created) {
   for (size_t i = 1; i < names.size(); ++i) {
     if (!IsValidKeyName(names[i], code_page_)) return nullptr;
   }
+  // Each level's folded path is its parent's and its own name folded: the
+  // names end where characters end, so folding them one by one folds the
+  // path as a whole, without folding every ancestor again at every level.
+  std::string folded = FoldName(current, code_page_);
   for (size_t i = 1; i < names.size(); ++i) {
     current += "\\" + names[i];
-    std::string folded = FoldName(current, code_page_);
+    folded += "\\" + FoldName(names[i], code_page_);
     auto it = keys_.find(folded);
     if (it == keys_.end()) {
       it = keys_.emplace(folded, StoredKey{current, {}, code_page_, {}}).first;

@@ -130,6 +130,35 @@ TEST_F(RegistryFileTest, EveryValueRoundTripsByteForByte) {
   for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 81u) << line;
 }
 
+// A key is one key in any case of its ASCII letters, at every level, with a
+// double-byte name whose second byte is a backslash among its ancestors;
+// the spelling of the level's first maker stays.
+TEST_F(RegistryFileTest, KeysAreFoundInAnyCaseAtEveryLevel) {
+  StoredRegistry registry(kShiftJis);
+  bool created = false;
+  const StoredKey* deep = registry.AddKey("HKEY_CURRENT_USER\\a\\b\x95\\c\\d", &created);
+  ASSERT_NE(deep, nullptr);
+  EXPECT_TRUE(created);
+  struct Case {
+    const char* path;
+    bool same;  // deep itself, not made again
+  } cases[] = {
+      {"HKEY_CURRENT_USER\\A\\B\x95\\C\\D", true},
+      {"hkey_current_user\\a\\b\x95\\c\\d", true},
+      {"HKEY_CURRENT_USER\\A\\B\x95|C\\D", false},  // another character
+      {"HKEY_CURRENT_USER\\A\\B\x95\\C\\D\\e", false},
+  };
+  for (const Case& c : cases) {
+    const StoredKey* key = registry.AddKey(c.path, &created);
+    ASSERT_NE(key, nullptr) << c.path;
+    EXPECT_EQ(key == deep, c.same) << c.path;
+    EXPECT_EQ(created, !c.same) << c.path;
+    EXPECT_EQ(registry.FindKey(c.path), key) << c.path;
+  }
+  EXPECT_EQ(registry.FindKey("HKEY_CURRENT_USER\\A\\B\x95\\C\\D\\E")->path,
+            "HKEY_CURRENT_USER\\a\\b\x95\\c\\d\\e");
+}
+
 TEST_F(RegistryFileTest, ReadsHandWrittenFiles) {
   StoredRegistry registry(kShiftJis);
   ASSERT_EQ(ParseError("Windows Registry Editor Version 5.00\n"

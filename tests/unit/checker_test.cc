@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "check/suggestions.h"
 #include "tests/fakes/fake_file_system.h"
 
 namespace setup::testing {
@@ -111,6 +112,11 @@ TEST(CheckerTest, Diagnostics) {
         "Setup.Inf:9: warning: text after the last argument is ignored: "
         "'Files\\Product\\Tool.dll'; "
         "a comment line begins with '"}},
+      {"a #define that a macro makes: the name is checked as expanded",
+       "#define $$D$$ #define\n$$D$$ NAME 1\n",
+       {},
+       {"Setup.Inf:2: warning: macro name 'NAME' is replaced wherever it occurs; write names as "
+        "$$NAME$$"}},
       {"text after the last argument: in a value an error, elsewhere a warning",
        "#define $$VERSION$$ 1.0.0 ; product version\n"
        "TextCopy \"$$FD$$\\ReadMe.txt\" $$SETUPDIR$$\\ReadMe.txt // read-me\n"
@@ -359,6 +365,37 @@ TEST(CheckerTest, MissingScriptAndWerror) {
             std::vector<std::string>{"Setup.Inf:1: error: macro '$$NEVER$$' is never defined"});
   EXPECT_EQ(counts.errors, 1);
   EXPECT_EQ(counts.warnings, 0);
+}
+
+// The edit distance behind the suggestions: exact up to its limit, and above
+// the limit whenever the words are further apart, however soon it stops.
+TEST(CheckerTest, EditDistanceWithinLimit) {
+  struct DistanceCase {
+    const char* a;
+    const char* b;
+    int limit;
+    int expected;  // -1: any value above limit
+  } cases[] = {
+      {"BinCpy", "BinCopy", kNearEdits, 1},
+      {"bincopy", "BINCOPY", kNearEdits, 0},
+      {"Gtoo", "Goto", kNearEdits, 1},
+      {"TxetCopi", "TextCopy", kNearEdits, 2},
+      {"abcd", "badc", 32, 2},
+      {"MakeDir", "TextCopy", 32, 8},
+      {"MakeDir", "TextCopy", kNearEdits, -1},
+      {"If", "IfLanguage", kNearEdits, -1},
+      {"xyzCopy", "BinCopy", kNearEdits, -1},
+      {"BinCopyxyz", "BinCopy", 3, 3},
+      {"", "", kNearEdits, 0},
+  };
+  for (const DistanceCase& c : cases) {
+    int distance = Distance(c.a, c.b, c.limit);
+    if (c.expected < 0) {
+      EXPECT_GT(distance, c.limit) << c.a << " " << c.b;
+    } else {
+      EXPECT_EQ(distance, c.expected) << c.a << " " << c.b;
+    }
+  }
 }
 
 }  // namespace
