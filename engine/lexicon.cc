@@ -11,32 +11,6 @@ namespace {
 
 bool IsKeywordDelimiter(char c) { return c == '\0' || c == ' ' || c == '\t' || c == '\n'; }
 
-// The rows of the command table that have a keyword, by the keyword's first
-// byte (letters in upper case), each group in table order: a line is
-// compared only with the keywords it can begin with, and the first of them
-// that matches is the one a walk of the whole table finds.
-struct KeywordIndex {
-  unsigned char rows[kCommandCount];  // row numbers, grouped by first byte
-  unsigned char start[257];           // group of byte b: rows[start[b]] up to rows[start[b + 1]]
-};
-static_assert(kCommandCount <= 255, "row numbers and counts fit a byte");
-
-KeywordIndex MakeKeywordIndex() {
-  KeywordIndex index = {};
-  int n = 0;
-  for (int b = 0; b < 256; ++b) {
-    index.start[b] = static_cast<unsigned char>(n);
-    for (int i = 0; i < kCommandCount; ++i) {
-      const char* keyword = kCommandTable[i].keyword;
-      if (keyword != nullptr && ToUpperAscii(static_cast<unsigned char>(keyword[0])) == b) {
-        index.rows[n++] = static_cast<unsigned char>(i);
-      }
-    }
-  }
-  index.start[256] = static_cast<unsigned char>(n);
-  return index;
-}
-
 }  // namespace
 
 unsigned char ToUpperAscii(unsigned char byte) {
@@ -48,10 +22,8 @@ CommandCode ClassifyLine(const char* text, char** rest) {
   if (first == '\0' || first == '\n') return kEmptyLine;
   if (first == '\'') return kCommentLine;
   if (first == ':') return kLabelLine;
-  static const KeywordIndex keywords = MakeKeywordIndex();
-  unsigned char group = ToUpperAscii(static_cast<unsigned char>(first));
-  for (int i = keywords.start[group]; i < keywords.start[group + 1]; ++i) {
-    const CommandRow& row = kCommandTable[keywords.rows[i]];
+  for (const CommandRow& row : kCommandTable) {
+    if (row.keyword == nullptr) continue;
     const char* p = text;
     const char* w = row.keyword;
     while (*w != '\0' && ToUpperAscii(static_cast<unsigned char>(*p)) ==
