@@ -9,12 +9,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string_view>
 #include <utility>
 
 #include "platform/posix/code_page.h"
@@ -190,9 +192,14 @@ bool RecordFile::Open(const char* title, RecordStart* start) {
 
 bool RecordFile::Write(const char* text, std::size_t length) {
   if (fd_ < 0 || error_ != 0) return false;
-  std::string converted;
-  to_utf8_.Convert(std::string_view(text, length), true, &converted);
-  line_ += converted;
+  std::string_view in(text, length);
+  if (std::all_of(in.begin(), in.end(), [](char c) { return (c & 0x80) == 0; })) {
+    line_ += in;  // ASCII is the same in UTF-8, as in every code page here
+  } else {
+    std::string converted;
+    to_utf8_.Convert(in, true, &converted);
+    line_ += converted;
+  }
   // A line goes to the file once its end has come, in one write.
   size_t end = line_.rfind('\n');
   return end == std::string::npos || WriteLines(end + 1);
