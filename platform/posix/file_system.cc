@@ -551,10 +551,13 @@ bool PosixFileSystem::CopyFileByPath(const char* source, const char* dest) {
 }
 
 bool PosixFileSystem::GetStatus(const char* path, FileStatus* status) {
-  DropHeld();
+  // A second look at the same path (the install record asks whether the
+  // copy's destination exists after ClearReadOnly did) serves from the place
+  // held, within the time of the first look.
   std::string folder, name;
   SplitLastComponent(machine_.code_page(), path, &folder, &name);
-  if (name.empty()) return false;  // "C:\x\" and "C:\" name no entry to find
+  if (name.empty() || HasWildcard(name)) DropHeld();  // never a path held
+  if (name.empty()) return false;                     // "C:\x\" and "C:\" name no entry to find
   if (HasWildcard(name)) {
     std::string host;
     if (!machine_.MapFor(Machine::Access::kRead, folder.empty() ? "." : folder.c_str(), &host))
@@ -562,7 +565,11 @@ bool PosixFileSystem::GetStatus(const char* path, FileStatus* status) {
     return FindFirst(&machine_, host, AnsiToHost(machine_.code_page(), name), status);
   }
   Machine::Place place;
-  if (!machine_.Locate(Machine::Access::kRead, path, &place)) return false;
+  struct timespec looked_at = held_at_;
+  if (!TakeHeld(path, &place)) {
+    clock_gettime(CLOCK_MONOTONIC, &looked_at);
+    if (!machine_.Locate(Machine::Access::kRead, path, &place)) return false;
+  }
   const Machine::LastEntry& seen = place.last;
   struct stat st;
   bool found;
@@ -576,18 +583,16 @@ bool PosixFileSystem::GetStatus(const char* path, FileStatus* status) {
     found = stat(place.host.c_str(), &st) == 0;
   }
   if (found) FillStatus(st, status);
-  Hold(path, &place);
+  Hold(path, &place, looked_at);
   return found;
 }
 
-void PosixFileSystem::Hold(const char* path, Machine::Place* place) {
+void PosixFileSystem::Hold(const char* path, Machine::Place* place, const timespec& looked_at) {
   if (place->folder < 0) return;
-  int saved = errno;
   held_path_ = path;
   held_ = *place;
   place->folder = -1;
-  clock_gettime(CLOCK_MONOTONIC, &held_at_);
-  errno = saved;
+  held_at_ = looked_at;
 }
 
 bool PosixFileSystem::TakeHeld(const char* path, Machine::Place* place) {

@@ -90,9 +90,11 @@ class PosixFileSystem : public FileSystem {
   // BinCopy asks for the destination's status (ClearReadOnly) and copies
   // onto it at once: GetStatus keeps the place it found, folder open, for a
   // CopyFile of the same path that follows within kHeldForMs. Any other
-  // call lets it go, so that a place never outlasts one command.
+  // call lets it go, so that a place never outlasts one command. A second
+  // GetStatus of the path takes it up again, its time still that of the
+  // first look.
   static constexpr long long kHeldForMs = 200;
-  void Hold(const char* path, Machine::Place* place);
+  void Hold(const char* path, Machine::Place* place, const timespec& looked_at);
   bool TakeHeld(const char* path, Machine::Place* place);
   void DropHeld();
 

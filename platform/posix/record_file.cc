@@ -9,12 +9,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string_view>
 #include <utility>
 
 #include "platform/posix/code_page.h"
@@ -31,6 +33,9 @@ constexpr int kMaxSuffix = 9999;
 // The record in progress, for FinishRecordOnInterruption.
 struct Pending {
   volatile sig_atomic_t active;
+  // The length of the whole lines written: a line a signal cuts short is
+  // taken off again before the result goes after them.
+  volatile sig_atomic_t whole;
   int fd;
   char temp[PATH_MAX];
   char base[PATH_MAX];
@@ -124,7 +129,8 @@ RecordFile::RecordFile(std::string folder, unsigned code_page)
     : folder_(std::move(folder)), code_page_(code_page), to_utf8_("UTF-8", IconvName(code_page)) {}
 
 RecordFile::~RecordFile() {
-  if (fd_ >= 0 && !closed_) {
+  if (fd_ >= 0 && !closed_ && pending.active != 0) {  // not ended by a signal already
+    if (error_ == 0 && !line_.empty()) WriteLines(line_.size());
     InterruptionBlock block;
     pending.active = 0;
     char name[PATH_MAX];
@@ -177,6 +183,7 @@ bool RecordFile::Open(const char* title, RecordStart* start) {
   fd_ = fd;
   temp_ = temp;
   pending.fd = fd;
+  pending.whole = 0;
   std::memcpy(pending.temp, temp_.c_str(), temp_.size() + 1);
   std::memcpy(pending.base, base_.c_str(), base_.size() + 1);
   pending.active = 1;
@@ -185,15 +192,36 @@ bool RecordFile::Open(const char* title, RecordStart* start) {
 
 bool RecordFile::Write(const char* text, std::size_t length) {
   if (fd_ < 0 || error_ != 0) return false;
-  std::string converted;
-  to_utf8_.Convert(std::string_view(text, length), true, &converted);
-  InterruptionBlock block;  // a line is in the record whole or not at all
-  if (!WriteAll(fd_, converted.data(), converted.size())) error_ = errno;
-  return error_ == 0;
+  std::string_view in(text, length);
+  if (std::all_of(in.begin(), in.end(), [](char c) { return (c & 0x80) == 0; })) {
+    line_ += in;  // ASCII is the same in UTF-8, as in every code page here
+  } else {
+    std::string converted;
+    to_utf8_.Convert(in, true, &converted);
+    line_ += converted;
+  }
+  // A line goes to the file once its end has come, in one write.
+  size_t end = line_.rfind('\n');
+  return end == std::string::npos || WriteLines(end + 1);
+}
+
+bool RecordFile::WriteLines(size_t length) {
+  // Written without holding signals off: a line is in the record whole or
+  // not at all all the same, as the interruption's end cuts the file back
+  // to pending.whole, which moves only once a write is complete.
+  if (!WriteAll(fd_, line_.data(), length)) {
+    error_ = errno;
+    return false;
+  }
+  written_ += length;
+  pending.whole = static_cast<sig_atomic_t>(written_);
+  line_.erase(0, length);
+  return true;
 }
 
 bool RecordFile::Close(bool whole) {
   if (closed_) return error_ == 0;
+  if (fd_ >= 0 && error_ == 0 && !line_.empty()) WriteLines(line_.size());  // a last line unended
   if (!whole && error_ == 0) error_ = EIO;
   closed_ = true;
   if (fd_ < 0) return false;
@@ -230,6 +258,7 @@ bool PosixCopyFacts::LastCopy(const char*, bool* replaced, unsigned long long* s
 void FinishRecordOnInterruption() {
   if (pending.active == 0) return;
   pending.active = 0;
+  if (ftruncate(pending.fd, pending.whole) != 0) return;  // a cut line stays hidden
   char name[PATH_MAX];
   End(pending.fd, pending.temp, pending.base, "cancelled", name);
 }

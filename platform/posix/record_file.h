@@ -48,8 +48,13 @@ class RecordFile : public RecordOutput {
   std::string folder_;
   unsigned code_page_;
   Iconv to_utf8_;
+  // Writes the first length bytes of line_, whole lines.
+  bool WriteLines(size_t length);
+
   int fd_ = -1;
   bool closed_ = false;
+  std::string line_;    // text up to the end of its line, not yet written
+  size_t written_ = 0;  // bytes in the file
   std::string temp_;
   std::string base_;  // the path without " (n)" and ".txt"
   std::string path_;

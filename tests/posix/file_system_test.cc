@@ -124,6 +124,13 @@ TEST_F(PosixFileSystemTest, ALookAtADestinationServesOnlyTheCopyRightAfterIt) {
                                     (scratch / "a\\b\\other.txt").c_str()));
        }},
       {"a wait", [](posix::PosixFileSystem&, const ScratchFolder&) { usleep(300 * 1000); }},
+      {"a second look between two waits",
+       [](posix::PosixFileSystem& files, const ScratchFolder& scratch) {
+         usleep(150 * 1000);
+         FileStatus status;
+         EXPECT_FALSE(files.GetStatus((scratch / "a\\b\\dest.txt").c_str(), &status));
+         usleep(150 * 1000);
+       }},
   };
   const std::filesystem::path outside =
       std::filesystem::temp_directory_path() / ("file_system_test_out_" + std::to_string(getpid()));
