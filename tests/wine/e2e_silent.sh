@@ -17,16 +17,21 @@ Message	Files are copied
 MessageBox	"Go on?"
 INF
 
+# setup.exe started with the options ARGS ends with STATUS and no window:
+# no dialog, no message, no completion notice (any window fails "gone").
+silent_run() {
+  drive <<STEPS
+args $1
+start C:\media\setup.exe
+gone $2
+STEPS
+}
+
 # A silent run with the options ARGS installs into FOLDER (below drive C:),
-# copying the text's half PRESENT and not ABSENT. No dialog, no message, no
-# completion notice: any window fails "gone".
+# copying the text's half PRESENT and not ABSENT.
 silent_install() {
   local args=$1 folder=$2 present=$3 absent=$4
-  drive <<STEPS
-args $args
-start C:\media\setup.exe
-gone 0
-STEPS
+  silent_run "$args" 0
   expect_same_file "$media/readme.txt" "$folder/readme.txt"
   [ -f "$drive_c/$folder/$present.txt" ] || fail "no $present copy with $args"
   [ ! -e "$drive_c/$folder/$absent.txt" ] || fail "$absent copy with $args"
@@ -55,11 +60,7 @@ MakeDir	$$SETUPDIR$$
 ErrorExit	The medium is damaged
 MakeDir	$$SETUPDIR$$\After
 INF
-drive <<'STEPS'
-args /S
-start C:\media\setup.exe
-gone 1
-STEPS
+silent_run /S 1
 expect_dir Stopped
 expect_no_dir Stopped/After
 
@@ -69,25 +70,15 @@ SetupDir	C:\Disk
 DiskCheck	disk2.tag	the second disk
 MakeDir	$$SETUPDIR$$
 INF
-drive <<'STEPS'
-args /S
-start C:\media\setup.exe
-gone 1
-STEPS
+silent_run /S 1
 expect_no_dir Disk
 
 # A wrong command line: exit code 2, silently; the usage box otherwise. A
 # folder the dialog would refuse (over 255 bytes) is one too.
 long_folder="C:\\$(printf '%0300d' 0)"
-drive <<STEPS
-args /S /D=$long_folder
-start C:\\media\\setup.exe
-gone 2
-STEPS
+silent_run "/S /D=$long_folder" 2
+silent_run "/S /SILENT" 2
 drive <<'STEPS'
-args /S /SILENT
-start C:\media\setup.exe
-gone 2
 args /X
 start C:\media\setup.exe
 window setup
