@@ -30,44 +30,33 @@ bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 bool IsForbidden(unsigned char c) { return c < 0x20 || std::strchr("<>:\"|*?", c) != nullptr; }
 
-// Splits the part of a Windows path after its drive or root into components,
-// stepping over the second byte of each double-byte character. False when a
-// component holds a character Windows forbids in names.
-bool SplitWindows(unsigned code_page, const std::string& path, std::vector<std::string>* parts) {
-  std::string part;
-  for (size_t i = 0; i <= path.size(); ++i) {
-    if (i == path.size() || IsSeparator(path[i])) {
-      if (!part.empty()) parts->push_back(part);
-      part.clear();
-      continue;
-    }
-    unsigned char c = static_cast<unsigned char>(path[i]);
-    if (IsDoubleByteAt(code_page, path, i)) {
-      part += path[i];
-      part += path[++i];  // the trail byte may be 0x5C or 0x7C; a '/' is a separator
-      continue;
-    }
-    if (IsForbidden(c)) return false;
-    part += path[i];
-  }
-  return true;
-}
-
 // Drops trailing dots and spaces, as Windows does with the names it is given
 // ("name." is "name"); "." and ".." stay.
-std::string TrimName(const std::string& name) {
+std::string_view TrimName(std::string_view name) {
   if (name == "." || name == "..") return name;
-  size_t end = name.size();
-  while (end > 0 && (name[end - 1] == '.' || name[end - 1] == ' ')) --end;
-  return name.substr(0, end);
+  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.remove_suffix(1);
+  return name;
+}
+
+bool IsAscii(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
 }
 
 constexpr size_t kMaxListings = 64;   // folders the lookup remembers
 constexpr size_t kMaxResolved = 256;  // folder resolutions the mapping remembers
 
-std::string Fold(const std::string& name) {
-  std::string folded = name;
-  for (char& c : folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+// name with its letters folded as strcasecmp folds them, into *folded.
+void FoldInto(std::string_view name, std::string* folded) {
+  folded->assign(name);
+  for (char& c : *folded) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
+
+std::string Fold(std::string_view name) {
+  std::string folded;
+  FoldInto(name, &folded);
   return folded;
 }
 
@@ -129,18 +118,23 @@ const Machine::FolderListing* Machine::Listing(const std::string& folder,
   return &listing;
 }
 
-void Machine::AppendComponent(std::string* host, const std::string& name,
+void Machine::AppendComponent(std::string* host, std::string_view name,
                               const struct stat* folder_stat, Entry* entry, struct stat* st,
-                              Mapping* mapping) {
-  std::string folder = host->empty() ? "/" : *host;
-  std::string prefix = folder.back() == '/' ? folder : folder + "/";
+                              Mapping* mapping, bool* absent) {
+  // The folder is host[0, folder_size), the host root when that is empty;
+  // the name goes behind it in place, so that host is the path looked at.
+  size_t folder_size = host->size();
+  if (host->empty() || host->back() != '/') host->push_back('/');
+  size_t name_at = host->size();
+  host->append(name);
   struct stat own;
   if (st == nullptr) st = &own;
   int at = mapping != nullptr ? mapping->folder_fd : -1;
-  // Looks at (or opens) one name of the folder; 0 or the error.
-  auto look = [&](const std::string& entry_name) {
+  // Looks at (or opens) the name now at the end of host; 0 or the error.
+  auto look = [&]() {
+    const char* entry_name = host->c_str() + name_at;
     if (at >= 0 && mapping->open_flags >= 0) {
-      int fd = openat(at, entry_name.c_str(), mapping->open_flags | O_NOFOLLOW | O_CLOEXEC);
+      int fd = openat(at, entry_name, mapping->open_flags | O_NOFOLLOW | O_CLOEXEC);
       if (fd >= 0) {
         if (fstat(fd, st) == 0) {
           mapping->opened = fd;
@@ -152,36 +146,46 @@ void Machine::AppendComponent(std::string* host, const std::string& name,
       }
       if (errno != ELOOP) return errno;  // ELOOP: a link, looked at below
     }
-    int looked = at >= 0 ? fstatat(at, entry_name.c_str(), st, AT_SYMLINK_NOFOLLOW)
-                         : lstat((prefix + entry_name).c_str(), st);
+    int looked =
+        at >= 0 ? fstatat(at, entry_name, st, AT_SYMLINK_NOFOLLOW) : lstat(host->c_str(), st);
     return looked == 0 ? 0 : errno;
   };
+  if (absent != nullptr) *absent = false;
   Entry found_entry = Entry::kExists;
-  int error = look(name);
-  if (error == 0) {
-    *host = prefix + name;
-  } else {
+  int error = look();
+  if (error != 0) {
     found_entry = error == ENOENT ? Entry::kMissing : Entry::kUnknown;
-    std::string best;
-    if (const FolderListing* listing = Listing(folder, folder_stat)) {
-      auto found = listing->first.find(Fold(name));
-      if (found != listing->first.end()) best = found->second;
+    const std::string* best = nullptr;
+    if (folder_size == 0) {
+      folder_.assign("/");
+    } else {
+      folder_.assign(*host, 0, folder_size);
     }
-    *host = best.empty() ? prefix + name : prefix + best;
-    if (!best.empty() && (entry != nullptr || mapping != nullptr)) {
-      found_entry = look(best) == 0 ? Entry::kExists : Entry::kUnknown;
+    if (const FolderListing* listing = Listing(folder_, folder_stat)) {
+      FoldInto(name, &folded_);
+      auto found = listing->first.find(folded_);
+      if (found != listing->first.end() && !found->second.empty()) best = &found->second;
+    }
+    if (best != nullptr) {
+      host->resize(name_at);
+      host->append(*best);
+      if (entry != nullptr || mapping != nullptr) {
+        found_entry = look() == 0 ? Entry::kExists : Entry::kUnknown;
+      }
+    } else if (absent != nullptr) {
+      // Nothing of that name in any case: nothing below it either.
+      *absent = error == ENOENT;
     }
   }
   if (entry != nullptr) *entry = found_entry;
 }
 
-std::string Machine::ResolveFolder(const std::string& drive_root,
-                                   const std::vector<std::string>& parts, size_t count,
-                                   Mapping* mapping, struct stat* folder_stat) {
-  std::string spelling = drive_root;
-  for (size_t i = 0; i < count; ++i) spelling += "/" + parts[i];
-  std::string key = Fold(spelling);
-  auto found = resolved_.find(key);
+void Machine::ResolveFolder(size_t root_size, size_t count, Mapping* mapping,
+                            struct stat* folder_stat) {
+  std::string_view spelling(spelling_.data(),
+                            count < part_starts_.size() ? part_starts_[count] : spelling_.size());
+  FoldInto(spelling, &key_);
+  auto found = resolved_.find(key_);
   if (found != resolved_.end() && found->second.spelling == spelling) {
     const ResolvedFolder& folder = found->second;
     auto stamp = stamps_.find(folder.host);
@@ -202,38 +206,54 @@ std::string Machine::ResolveFolder(const std::string& drive_root,
         } else {
           close(fd);
         }
-        return folder.host;
+        host_ = folder.host;
+        return;
       }
       if (fd >= 0) close(fd);
     }
   }
-  std::string host = drive_root;
-  for (size_t i = 0; i < count; ++i) AppendComponent(&host, parts[i]);
+  std::string& host = host_;
+  host.assign(spelling_, 0, root_size);
+  for (size_t i = 0; i < count; ++i) {
+    size_t begin = part_starts_[i] + 1;
+    size_t end = i + 1 < part_starts_.size() ? part_starts_[i + 1] : spelling_.size();
+    std::string_view name(spelling_.data() + begin, end - begin);
+    if (mapping->missing_at != std::string::npos) {
+      host += '/';  // below a missing component: missing too, nothing to look at
+      host += name;
+      continue;
+    }
+    size_t at = host.size();
+    bool absent;
+    AppendComponent(&host, name, nullptr, nullptr, nullptr, nullptr, &absent);
+    if (absent) mapping->missing_at = host[at] == '/' ? at : at - 1;
+  }
   if (host.empty()) host = "/";
+  if (mapping->missing_at != std::string::npos) return;
   // The status comes first: a change after it shows as a changed stamp.
-  if (stat(host.c_str(), folder_stat) != 0 || !S_ISDIR(folder_stat->st_mode)) return host;
+  if (stat(host.c_str(), folder_stat) != 0 || !S_ISDIR(folder_stat->st_mode)) return;
   std::string physical = RealPath(host);
-  if (physical.empty()) return host;
+  if (physical.empty()) return;
   if (resolved_.size() >= kMaxResolved) {
     resolved_.clear();
     stamps_.clear();
   }
-  resolved_[key] = ResolvedFolder{spelling, host, physical};
-  stamps_[host] = Stamp{folder_stat->st_dev, folder_stat->st_ino, folder_stat->st_ctim};
+  resolved_[key_] = ResolvedFolder{std::string(spelling), host, physical};
+  Stamp& stamped = stamps_[host];
+  stamped = Stamp{folder_stat->st_dev, folder_stat->st_ino, folder_stat->st_ctim};
   mapping->cached = true;
   mapping->physical = physical;
   if (mapping->want_folder) {
     // The folder resolved is the one opened, or none is used.
     struct stat opened;
     int fd = OpenWithoutLinks(physical, &opened);
-    if (fd >= 0 && SameStamp(stamps_[host], opened)) {
+    if (fd >= 0 && SameStamp(stamped, opened)) {
       mapping->folder_fd = fd;
       mapping->folder_stat = opened;
     } else if (fd >= 0) {
       close(fd);
     }
   }
-  return host;
 }
 
 Machine::FolderChange Machine::BeginFolderChange(const std::string& host_path) const {
@@ -284,8 +304,10 @@ void Machine::EndFolderChange(const FolderChange& change, const std::string& add
   if (!change.known || listing == listings_.end()) return;
   FolderListing& entries = listing->second;
   if (!added.empty()) {
-    std::string name = added.substr(added.rfind('/') + 1);
-    std::string& first = entries.first[Fold(name)];
+    std::string_view name(added);
+    name.remove_prefix(added.rfind('/') + 1);
+    FoldInto(name, &folded_);
+    std::string& first = entries.first[folded_];
     if (first.empty() || name < first) first = name;
   }
   entries.changed = st.st_mtim;
@@ -295,26 +317,60 @@ Machine::Machine(unsigned code_page) : code_page_(code_page) {}
 
 Machine::Machine() : Machine(CodePageForLocale(LocaleName("LC_CTYPE"))) {}
 
-std::string Machine::CurrentFolder() const { return host_access_ ? ProcessFolder() : medium_; }
-
-std::string Machine::DriveC() { return root() + "/drive_c"; }
+const std::string& Machine::DriveC() {
+  const std::string& root_folder = root();
+  if (drive_c_.size() != root_folder.size() + 8 ||
+      drive_c_.compare(0, root_folder.size(), root_folder) != 0) {
+    drive_c_ = root_folder + "/drive_c";
+  }
+  return drive_c_;
+}
 
 bool Machine::ToHostPath(const char* windows_path, std::string* host_path) {
   Mapping mapping;
   return Map(windows_path, host_path, &mapping);
 }
 
+std::string_view Machine::HostName(std::string_view ansi) {
+  if (IsAscii(ansi)) return ansi;
+  if (to_host_page_ != code_page_) {
+    to_host_.Open("UTF-8", IconvName(code_page_));
+    to_host_page_ = code_page_;
+  }
+  // A name that does not convert completely is taken as it is, as AnsiToHost
+  // does: it may be host bytes already.
+  if (!to_host_.Convert(ansi, false, &converted_)) return ansi;
+  return converted_;
+}
+
+void Machine::AppendPart(std::string_view name) {
+  if (name == "..") {
+    if (!part_starts_.empty()) {  // ".." at a drive root stays there
+      spelling_.resize(part_starts_.back());
+      part_starts_.pop_back();
+    }
+    return;
+  }
+  part_starts_.push_back(spelling_.size());
+  spelling_ += '/';
+  spelling_ += name;
+}
+
 bool Machine::Map(const char* windows_path, std::string* host_path, Mapping* mapping) {
-  std::string path(windows_path);
-  std::string drive_root;          // host folder of the drive's root; "" is the host root
-  std::vector<std::string> parts;  // components below drive_root, host bytes
+  // The drive's root folder, then each component in host form, go to
+  // spelling_ ("" for the drive's root is the host root); part_starts_ holds
+  // where each component's '/' is.
+  std::string_view path(windows_path);
+  spelling_.clear();
+  part_starts_.clear();
   size_t start = 0;
+  size_t root_size = std::string::npos;  // the drive's root folder in spelling_
   if (path.size() >= 2 && path[1] == ':' && static_cast<unsigned char>(path[0]) < 0x80) {
     char drive = static_cast<char>(path[0] & ~0x20);
     if (drive == 'C') {
-      drive_root = DriveC();
+      spelling_ = DriveC();
     } else if (drive == 'D' && medium_drive_) {
-      drive_root = medium_;
+      spelling_ = medium_;
     } else if (drive != 'Z') {
       return false;
     }
@@ -322,41 +378,75 @@ bool Machine::Map(const char* windows_path, std::string* host_path, Mapping* map
   } else if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
     return false;  // \\server\share and \\?\ paths have no counterpart
   } else if (!path.empty() && IsSeparator(path[0])) {
-    drive_root = DriveC();  // a rooted path is on the current drive, C:
+    spelling_ = DriveC();  // a rooted path is on the current drive, C:
   } else {
-    std::string cwd = CurrentFolder();
+    std::string process_folder;
+    if (host_access_) process_folder = ProcessFolder();
+    const std::string& cwd = host_access_ ? process_folder : medium_;
     if (cwd.empty()) return false;  // no medium: relative paths lead nowhere
-    std::string drive_c = DriveC();
+    const std::string& drive_c = DriveC();
+    std::string_view rest(cwd);
     if (IsBelow(cwd, drive_c)) {
-      drive_root = drive_c;
-      cwd = cwd.substr(drive_c.size());
+      spelling_ = drive_c;
+      rest.remove_prefix(drive_c.size());
     }
-    parts = SplitHost(cwd);
+    root_size = spelling_.size();
+    // The current folder's parts, "" and "." dropped, ".." by name.
+    while (!rest.empty()) {
+      size_t slash = rest.find('/');
+      std::string_view part = rest.substr(0, slash);
+      rest.remove_prefix(slash == std::string_view::npos ? rest.size() : slash + 1);
+      if (!part.empty() && part != ".") AppendPart(part);
+    }
   }
-  std::vector<std::string> names;
-  if (!SplitWindows(code_page_, path.substr(start), &names)) return false;
-  for (const std::string& raw : names) {
-    std::string name = TrimName(raw);
+  if (root_size == std::string::npos) root_size = spelling_.size();
+  // The components, split at \ and / but never at the second byte of a
+  // double-byte character (which may be 0x5C or 0x7C; a '/' never is one);
+  // a character Windows forbids in names fails the whole path.
+  for (size_t i = start; i <= path.size(); ++i) {
+    size_t begin = i;
+    while (i < path.size() && !IsSeparator(path[i])) {
+      unsigned char c = static_cast<unsigned char>(path[i]);
+      if (IsLeadByteOf(code_page_, c) && i + 1 < path.size() && path[i + 1] != '/' &&
+          path[i + 1] != '\0') {
+        i += 2;
+        continue;
+      }
+      if (IsForbidden(c)) return false;
+      ++i;
+    }
+    std::string_view name = TrimName(path.substr(begin, i - begin));
     if (name.empty() || name == ".") continue;
-    if (name == "..") {
-      if (!parts.empty()) parts.pop_back();  // ".." at a drive root stays there
-      continue;
+    if (name != "..") {
+      name = HostName(name);
+      // A name whose conversion brought a '/' would be two host components.
+      if (name.find('/') != std::string_view::npos) return false;
     }
-    std::string host = AnsiToHost(code_page_, name);
-    // A name whose conversion brought a '/' would be two host components.
-    if (host.find('/') != std::string::npos) return false;
-    parts.push_back(host);
+    AppendPart(name);
   }
-  if (parts.empty()) {
-    *host_path = drive_root.empty() ? "/" : drive_root;
+  if (part_starts_.empty()) {
+    host_ = root_size == 0 ? "/" : spelling_;
+    if (host_path != nullptr) *host_path = host_;
     return true;
   }
   struct stat folder_stat;
-  std::string host = ResolveFolder(drive_root, parts, parts.size() - 1, mapping, &folder_stat);
-  AppendComponent(&host, parts.back(), mapping->cached ? &folder_stat : nullptr, &mapping->last,
-                  &mapping->last_stat, mapping);
+  size_t last = part_starts_.size() - 1;
+  ResolveFolder(root_size, last, mapping, &folder_stat);
+  std::string_view name(spelling_);
+  name.remove_prefix(part_starts_[last] + 1);
+  if (mapping->missing_at != std::string::npos) {
+    host_ += '/';  // in a missing folder: missing, nothing to look at
+    host_ += name;
+    mapping->last = Entry::kMissing;
+  } else {
+    size_t at = host_.size();
+    bool absent;
+    AppendComponent(&host_, name, mapping->cached ? &folder_stat : nullptr, &mapping->last,
+                    &mapping->last_stat, mapping, &absent);
+    if (absent) mapping->missing_at = host_[at] == '/' ? at : at - 1;
+  }
   mapping->link = mapping->last == Entry::kExists && S_ISLNK(mapping->last_stat.st_mode);
-  *host_path = host;
+  if (host_path != nullptr) *host_path = host_;
   return true;
 }
 

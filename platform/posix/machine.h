@@ -11,6 +11,7 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -217,21 +218,28 @@ class Machine {
     Entry last = Entry::kUnknown;
     bool link = false;           // the last component is a symbolic link
     struct stat last_stat = {};  // its lstat when last is kExists
+    // Where in the host path the first component found missing starts (its
+    // '/'): nothing below it exists either. npos when none was.
+    size_t missing_at = std::string::npos;
   };
 
-  // ToHostPath, telling mapping what it found on the way.
+  // ToHostPath, telling mapping what it found on the way. The host path is
+  // left in host_ (and copied to *host_path unless that is nullptr).
   bool Map(const char* windows_path, std::string* host_path, Mapping* mapping);
-  // Resolves the folder of components parts[0, count) below drive_root,
-  // through resolved_ when its stamp holds; *folder_stat gets the folder's
+  // Resolves the folder of the first count components of spelling_ into
+  // host_, through resolved_ when its stamp holds; root_size: the length of
+  // the drive's root folder in spelling_. *folder_stat gets the folder's
   // status when mapping->cached.
-  std::string ResolveFolder(const std::string& drive_root, const std::vector<std::string>& parts,
-                            size_t count, Mapping* mapping, struct stat* folder_stat);
+  void ResolveFolder(size_t root_size, size_t count, Mapping* mapping, struct stat* folder_stat);
+  // Appends a component to spelling_, or drops the last for "..".
+  void AppendPart(std::string_view name);
+  // A component's host form: ansi itself when it is ASCII or does not
+  // convert, else its UTF-8 in converted_.
+  std::string_view HostName(std::string_view ansi);
   // The verdict of Allows on a path with its links already followed.
   bool Permits(Access access, const std::string& physical);
   static bool SameStamp(const Stamp& stamp, const struct stat& st);
-  std::string DriveC();
-  // The folder relative paths start at; "" when there is none.
-  std::string CurrentFolder() const;
+  const std::string& DriveC();
   // The folder's listing, read again when the folder changed since; nullptr
   // when it cannot be read.
   // known: the folder's status when the caller has it already.
@@ -243,10 +251,12 @@ class Machine {
   // What it found goes to *entry (and the entry's status to *st when it
   // exists); folder_stat: the folder's status when known.
   // With mapping, the component is looked at (or opened) relative to its
-  // open folder.
-  void AppendComponent(std::string* host, const std::string& name,
+  // open folder. *absent (when given) tells that the name does not exist in
+  // any case, so that nothing below it does.
+  void AppendComponent(std::string* host, std::string_view name,
                        const struct stat* folder_stat = nullptr, Entry* entry = nullptr,
-                       struct stat* st = nullptr, Mapping* mapping = nullptr);
+                       struct stat* st = nullptr, Mapping* mapping = nullptr,
+                       bool* absent = nullptr);
   // Map and the checks of MapFor.
   bool MapChecked(Access access, const char* windows_path, std::string* host_path,
                   Mapping* mapping);
@@ -271,6 +281,24 @@ class Machine {
   // every component: some eighty system calls for a copy eleven levels deep.
   std::unordered_map<std::string, ResolvedFolder> resolved_;
   std::unordered_map<std::string, Stamp> stamps_;
+
+  // What Map works in, kept from path to path so that mapping one costs no
+  // allocation once they have grown: the drive's root folder and each
+  // component in host form (spelling_), where each component's '/' is
+  // (part_starts_), the folded spelling of a folder (key_), the host path
+  // (host_), a folder of it for its listing (folder_), a folded name
+  // (folded_) and a converted one (converted_).
+  std::string spelling_;
+  std::vector<size_t> part_starts_;
+  std::string key_;
+  std::string host_;
+  std::string folder_;
+  std::string folded_;
+  std::string converted_;
+  std::string drive_c_;  // DriveC() of root_
+  // ANSI names to UTF-8 for to_host_page_ (0: not open yet).
+  Iconv to_host_;
+  unsigned to_host_page_ = 0;
 };
 
 }  // namespace setup::posix

@@ -58,10 +58,17 @@ constexpr int kMaxLinks = 40;  // as the kernel's limit on links in one lookup
 // the links of its existing part followed, a dangling link followed to its
 // missing target, the missing rest appended. False when that cannot be
 // told: a loop, a ".." after a missing folder, an unreadable folder.
-bool Resolve(std::string path, std::string* physical) {
+// missing_at: where in path a component starts ('/') that is known to be
+// missing, with all below it; the look starts above it.
+bool Resolve(std::string path, std::string* physical, size_t missing_at = std::string::npos) {
   for (int links = 0; links < kMaxLinks; ++links) {
     std::string prefix = path;
     std::string rest;  // the missing components, each with its leading '/'
+    if (missing_at < path.size()) {
+      prefix = missing_at == 0 ? "/" : path.substr(0, missing_at);
+      rest = path.substr(missing_at);
+      missing_at = std::string::npos;  // a link's target is looked at whole
+    }
     struct stat st;
     for (;;) {
       std::string real = RealPath(prefix);
@@ -203,17 +210,22 @@ bool Machine::MapFor(Access access, const char* windows_path, std::string* host_
 
 bool Machine::MapChecked(Access access, const char* windows_path, std::string* host_path,
                          Mapping* mapping) {
-  std::string host;
-  if (!Map(windows_path, &host, mapping)) return false;
+  if (!Map(windows_path, nullptr, mapping)) return false;
+  const std::string& host = host_;
   bool allowed;
   if (host_access_) {
     allowed = true;
   } else if (mapping->cached && !mapping->link && mapping->last != Entry::kUnknown) {
     // The folder's links are followed already; a last component that is no
     // link (or is missing) leads where its name says.
-    std::string name = host.substr(host.rfind('/') + 1);
-    allowed =
-        Permits(access, mapping->physical == "/" ? "/" + name : mapping->physical + "/" + name);
+    std::string& physical = folder_;
+    physical.assign(mapping->physical == "/" ? "" : mapping->physical);
+    physical.append(host, host.rfind('/'));
+    allowed = Permits(access, physical);
+  } else if (mapping->missing_at != std::string::npos) {
+    std::string physical;
+    root();  // Resolve needs the machine folder made
+    allowed = Resolve(host, &physical, mapping->missing_at) && Permits(access, physical);
   } else {
     allowed = Allows(access, host);
   }

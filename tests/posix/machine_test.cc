@@ -231,6 +231,75 @@ TEST_F(MachineTest, SingleByteCodePagesSplitAtEveryBackslash) {
   EXPECT_EQ(Map("C:\\caf\xE9"), drive_c_ + "/caf\xC3\xA9");
 }
 
+// One machine mapping under one code page, then another: every name is
+// read with the code page in use at the time.
+TEST_F(MachineTest, NamesFollowTheCodePageInUse) {
+  struct Case {
+    unsigned code_page;
+    const char* windows;
+    const char* host;
+  } cases[] = {
+      {932, "C:\\\x83\x5C\\x", "C|/\xE3\x82\xBD/x"},
+      {1252, "C:\\\x83\x5C\\x", "C|/\xC6\x92/x"},
+      {932, "C:\\\x83\x5C\\x", "C|/\xE3\x82\xBD/x"},
+      {1252, "C:\\caf\xE9", "C|/caf\xC3\xA9"},
+      {932, "C:\\caf\xE9", "C|/caf\xE9"},  // a lead byte at the end: kept as it is
+      {1252, "C:\\caf\xE9\\x", "C|/caf\xC3\xA9/x"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.code_page) + " " + c.windows);
+    machine_.set_code_page(c.code_page);
+    EXPECT_EQ(Map(c.windows), Expand(c.host));
+  }
+}
+
+// Below a component that does not exist nothing exists either, but the
+// path must still be judged by where it leads: through a dangling link out
+// of the machine it is refused, however deep.
+TEST_F(MachineTest, PathsBelowAMissingNameLeadWhereTheirLinksGo) {
+  namespace fs = std::filesystem;
+  char pattern[] = "/tmp/setup-outside-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const fs::path outside = pattern;
+  const fs::path below = fs::path(drive_c_) / "Below";
+  fs::create_directories(below / "Mixed");
+  fs::create_directory_symlink(outside / "nothing", below / "Dangling");
+  fs::create_directory_symlink(below / "NotYet", below / "Inward");
+  std::ofstream(below / "plain.txt") << "file";
+  fs::create_directories(outside / "medium");
+  ASSERT_TRUE(machine_.SetMedium((outside / "medium").string()));
+  using Access = posix::Machine::Access;
+  struct Case {
+    const char* windows;
+    Access access;
+    const char* host;  // below drive_c/Below ("B|"), the medium ("M|") or as is
+  } cases[] = {
+      {"C:\\Below\\Gone\\deeper\\f.txt", Access::kWrite, "B|/Gone/deeper/f.txt"},
+      {"C:\\Below\\Gone", Access::kWrite, "B|/Gone"},
+      {"C:\\Below\\MIXED\\gone\\f.txt", Access::kWrite, "B|/Mixed/gone/f.txt"},
+      {"C:\\Below\\Gone\\..\\Mixed\\f.txt", Access::kWrite, "B|/Mixed/f.txt"},
+      {"C:\\Below\\Dangling\\new\\f.txt", Access::kWrite, "<refused>"},
+      {"C:\\Below\\Dangling\\new\\f.txt", Access::kRead, "<refused>"},
+      {"C:\\Below\\Dangling\\f.txt", Access::kWrite, "<refused>"},
+      {"C:\\Below\\Inward\\new\\f.txt", Access::kWrite, "B|/Inward/new/f.txt"},
+      {"C:\\Below\\plain.txt\\x", Access::kWrite, "<refused>"},
+      {"gone\\f.txt", Access::kRead, "M|/gone/f.txt"},
+      {"gone\\f.txt", Access::kWrite, "<refused>"},
+      {"Z:\\nothing-here\\gone\\f.txt", Access::kRead, "<refused>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.windows);
+    std::string expected = c.host;
+    if (expected.compare(0, 2, "B|") == 0) expected = below.string() + expected.substr(2);
+    if (expected.compare(0, 2, "M|") == 0)
+      expected = (outside / "medium").string() + expected.substr(2);
+    std::string host;
+    EXPECT_EQ(machine_.MapFor(c.access, c.windows, &host) ? host : "<refused>", expected);
+  }
+  fs::remove_all(outside);
+  fs::remove_all(below);
+}
+
 TEST_F(MachineTest, HostPathsBackToWindowsForm) {
   machine_.set_code_page(932);
   struct Case {
