@@ -28,7 +28,20 @@ namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-bool IsForbidden(unsigned char c) { return c < 0x20 || std::strchr("<>:\"|*?", c) != nullptr; }
+bool IsForbidden(unsigned char c) {
+  switch (c) {
+    case '<':
+    case '>':
+    case ':':
+    case '"':
+    case '|':
+    case '*':
+    case '?':
+      return true;
+    default:
+      return c < 0x20;
+  }
+}
 
 // Drops trailing dots and spaces, as Windows does with the names it is given
 // ("name." is "name"); "." and ".." stay.
