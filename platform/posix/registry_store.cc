@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/posix/code_page.h"
 #include "platform/posix/durable_write.h"
 #include "platform/posix/file_system_posix.h"
 #include "platform/posix/interruption.h"
@@ -484,21 +485,33 @@ void RegistryStore::SavePendingKeysUnlessOpen() {
   SavePendingKeys();
 }
 
-bool RegistryStore::PathOf(RegKey key, std::string* path) const {
+const std::string* RegistryStore::PathOf(RegKey key) const {
+  static const std::string* const roots =
+      new std::string[5]{kStoredRootNames[0], kStoredRootNames[1], kStoredRootNames[2],
+                         kStoredRootNames[3], kStoredRootNames[4]};
   int root = RootIndex(key);
-  if (root >= 0) {
-    *path = kStoredRootNames[root];
-    return true;
-  }
-  if (key == 0 || key > handles_.size() || handles_[key - 1].empty()) return false;
-  *path = handles_[key - 1];
-  return true;
+  if (root >= 0) return &roots[root];
+  if (key == 0 || key > handles_.size() || handles_[key - 1].empty()) return nullptr;
+  return &handles_[key - 1];
 }
 
 std::string RegistryStore::Join(const std::string& parent, const char* name) const {
   std::string path = parent;
-  for (const std::string& part : SplitKeyPath(name, machine_.code_page())) {
-    if (!part.empty()) path += "\\" + part;  // an empty name is the same key again
+  // Each name between backslashes that are not second bytes of double-byte
+  // characters (as SplitKeyPath splits); an empty name is the same key again.
+  unsigned code_page = machine_.code_page();
+  size_t length = std::strlen(name);
+  size_t start = 0;
+  for (size_t i = 0; i <= length; ++i) {
+    if (i == length || name[i] == '\\') {
+      if (i > start) {
+        path += '\\';
+        path.append(name + start, i - start);
+      }
+      start = i + 1;
+    } else if (IsLeadByteOf(code_page, static_cast<unsigned char>(name[i])) && i + 1 < length) {
+      ++i;
+    }
   }
   return path;
 }
@@ -521,8 +534,9 @@ RegKey RegistryStore::Root(RootKey root) { return kRootHandles[static_cast<int>(
 
 long RegistryStore::OpenKey(RegKey parent, const char* name, unsigned, RegKey* key) {
   *key = 0;
-  std::string parent_path;
-  if (!PathOf(parent, &parent_path)) return kErrorInvalidHandle;
+  const std::string* known_parent = PathOf(parent);
+  if (known_parent == nullptr) return kErrorInvalidHandle;
+  const std::string& parent_path = *known_parent;
   long result = Refresh(false);
   if (result != kErrorSuccess) return result;
   if (registry_->FindKey(parent_path) == nullptr) return kErrorKeyDeleted;
@@ -533,8 +547,9 @@ long RegistryStore::OpenKey(RegKey parent, const char* name, unsigned, RegKey* k
 
 long RegistryStore::CreateKey(RegKey parent, const char* name, unsigned, RegKey* key) {
   *key = 0;
-  std::string parent_path;
-  if (!PathOf(parent, &parent_path)) return kErrorInvalidHandle;
+  const std::string* known_parent = PathOf(parent);
+  if (known_parent == nullptr) return kErrorInvalidHandle;
+  const std::string& parent_path = *known_parent;
   for (const std::string& part : SplitKeyPath(name, machine_.code_page())) {
     if (!part.empty() && !IsValidKeyName(part, machine_.code_page())) return kErrorInvalidParameter;
   }
@@ -555,8 +570,9 @@ long RegistryStore::CreateKey(RegKey parent, const char* name, unsigned, RegKey*
 
 long RegistryStore::QueryValue(RegKey key, const char* name, unsigned* type, void* data,
                                unsigned* size) {
-  std::string path;
-  if (!PathOf(key, &path)) return kErrorInvalidHandle;
+  const std::string* known = PathOf(key);
+  if (known == nullptr) return kErrorInvalidHandle;
+  const std::string& path = *known;
   long result = Refresh(false);
   if (result != kErrorSuccess) return result;
   const StoredKey* stored = registry_->FindKey(path);
@@ -578,8 +594,9 @@ long RegistryStore::QueryValue(RegKey key, const char* name, unsigned* type, voi
 
 long RegistryStore::SetValue(RegKey key, const char* name, unsigned type, const void* data,
                              unsigned size) {
-  std::string path;
-  if (!PathOf(key, &path)) return kErrorInvalidHandle;
+  const std::string* known = PathOf(key);
+  if (known == nullptr) return kErrorInvalidHandle;
+  const std::string& path = *known;
   if (name == nullptr) name = "";
   // A name with a line break cannot be written as one line of the file.
   if (HasLineBreak(name) || (data == nullptr && size != 0)) return kErrorInvalidParameter;
@@ -595,8 +612,9 @@ long RegistryStore::SetValue(RegKey key, const char* name, unsigned type, const 
 }
 
 long RegistryStore::DeleteValue(RegKey key, const char* name) {
-  std::string path;
-  if (!PathOf(key, &path)) return kErrorInvalidHandle;
+  const std::string* known = PathOf(key);
+  if (known == nullptr) return kErrorInvalidHandle;
+  const std::string& path = *known;
   std::string value_name = name != nullptr ? name : "";
   return Modify([&](StoredRegistry* registry, bool* changed, std::string* record) {
     StoredKey* stored = registry->FindKey(path);
@@ -609,8 +627,9 @@ long RegistryStore::DeleteValue(RegKey key, const char* name) {
 }
 
 long RegistryStore::DeleteKey(RegKey key, const char* subkey) {
-  std::string parent_path;
-  if (!PathOf(key, &parent_path)) return kErrorInvalidHandle;
+  const std::string* known_parent = PathOf(key);
+  if (known_parent == nullptr) return kErrorInvalidHandle;
+  const std::string& parent_path = *known_parent;
   std::string path = Join(parent_path, subkey != nullptr ? subkey : "");
   return Modify([&](StoredRegistry* registry, bool* changed, std::string* record) {
     if (registry->FindKey(parent_path) == nullptr) return kErrorKeyDeleted;

@@ -171,8 +171,9 @@ class RegistryStore : public Registry {
   // a test can fail it: nothing else makes fsync of a folder fail at will.
   virtual bool SyncFolder(const std::string& folder);
   void Diagnose(const std::string& message);
-  // The key path a handle stands for; false for an unknown handle.
-  bool PathOf(RegKey key, std::string* path) const;
+  // The key path a handle stands for (valid until the next new handle);
+  // nullptr for an unknown handle.
+  const std::string* PathOf(RegKey key) const;
   // parent's path joined with a relative name ("" = parent itself).
   std::string Join(const std::string& parent, const char* name) const;
   long NewHandle(const std::string& path, RegKey* key);

@@ -159,6 +159,31 @@ TEST_F(RegistryFileTest, KeysAreFoundInAnyCaseAtEveryLevel) {
             "HKEY_CURRENT_USER\\a\\b\x95\\c\\d\\e");
 }
 
+// A value is one value in any case of its ASCII letters, the second byte of a
+// double-byte character excepted, in a key of a few values and in one with
+// enough to be looked up through its index.
+TEST_F(RegistryFileTest, ValuesAreFoundInAnyCaseOfTheirAsciiLetters) {
+  for (size_t others : {size_t{0}, StoredKey::kIndexedFrom}) {
+    StoredRegistry registry(kShiftJis);
+    StoredKey* key = registry.AddKey("HKEY_USERS\\K");
+    for (size_t i = 0; i < others; ++i) key->SetValue("other" + std::to_string(i), kRegSz, "");
+    key->SetValue("Name\x82\x61z", kRegSz, "v");  // \x82\x61: a double-byte letter
+    key->SetValue("tail\x82", kRegSz, "t");       // a lead byte with nothing after it
+    struct Case {
+      const char* name;
+      const char* found;  // the value's data, "" for none
+    } cases[] = {
+        {"Name\x82\x61z", "v"}, {"NAME\x82\x61Z", "v"}, {"name\x82\x61z", "v"},
+        {"Name\x82\x41z", ""},  // another double-byte character, not another case
+        {"Name\x82\x61", ""},   {"TAIL\x82", "t"},      {"tail\x83", ""},
+    };
+    for (const Case& c : cases) {
+      const StoredValue* value = key->FindValue(c.name);
+      EXPECT_EQ(value != nullptr ? value->data : "", c.found) << c.name << " " << others;
+    }
+  }
+}
+
 TEST_F(RegistryFileTest, ReadsHandWrittenFiles) {
   StoredRegistry registry(kShiftJis);
   ASSERT_EQ(ParseError("Windows Registry Editor Version 5.00\n"
