@@ -379,10 +379,12 @@ std::vector<std::string> SplitKeyPath(const std::string& path, unsigned code_pag
 
 bool IsValidKeyName(const std::string& name, unsigned code_page) {
   if (name.empty() || name.size() > 255) return false;
+  bool second = false;  // the byte is the second of a double-byte character
   for (char c : name) {
-    if (c == '\r' || c == '\n') return false;
+    if (c == '\r' || c == '\n' || (c == '\\' && !second)) return false;
+    second = !second && IsLeadByteOf(code_page, static_cast<unsigned char>(c));
   }
-  return SplitKeyPath(name, code_page).size() == 1;
+  return true;
 }
 
 StoredValue* StoredKey::FindValue(const std::string& name) {
