@@ -354,28 +354,44 @@ long RegistryStore::Save(const StoredRegistry& registry, FileIdentity* identity,
 bool RegistryStore::SyncFolder(const std::string& folder) { return SyncFolderOf(folder); }
 
 bool RegistryStore::AppendToLog(const std::string& records) {
-  if (log_fd_ < 0) {
-    // A new log takes the file's mode, or 0644 under the umask.
-    mode_t mode = read_identity_.exists ? read_identity_.mode : 0644;
-    log_fd_ = open(log_path_.c_str(), O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                   mode);
-    if (log_fd_ < 0) return false;
-    if (read_identity_.exists && fchmod(log_fd_, mode) != 0) return false;
-    log_complete_ = 0;
-    log_identity_.size = 0;
-  }
   text_.clear();
-  if (log_complete_ == 0) text_.assign(kLogHeader);  // also over a header cut short
+  if (log_fd_ < 0 || log_complete_ == 0) text_.assign(kLogHeader);  // also over a header cut short
   text_.append(records);
-  // A record a crash cut short is written over.
-  if (log_identity_.size != log_complete_ && ftruncate(log_fd_, log_complete_) != 0) return false;
-  if (!WriteAll(log_fd_, text_.data(), text_.size())) {
-    int saved = errno;
-    if (ftruncate(log_fd_, log_complete_) != 0) {
-      // What was written stays a cut record, which readers pass over.
+  if (log_fd_ < 0) {
+    // A new log appears with its first record: written under a temporary
+    // name (one a later run removes, should this one be killed) and then
+    // linked to its own, so that no reader and no run killed meanwhile ever
+    // finds it empty. It takes the file's mode, or 0644 under the umask.
+    std::string temporary = path_ + ".XXXXXX";
+    int mode = read_identity_.exists ? static_cast<int>(read_identity_.mode) : -1;
+    int fd = CreateTemporary(&temporary, mode, 0644);
+    if (fd < 0) return false;
+    if (fcntl(fd, F_SETFL, O_APPEND) != 0 || !WriteAll(fd, text_.data(), text_.size())) {
+      int saved = errno;
+      close(fd);
+      RemoveTemporary(temporary);
+      errno = saved;
+      return false;
     }
-    errno = saved;
-    return false;
+    if (!PlaceTemporary(fd, temporary, log_path_, Placing::kNewName, false)) {
+      int saved = errno;
+      close(fd);
+      errno = saved;
+      return false;
+    }
+    log_fd_ = fd;
+    log_complete_ = 0;
+  } else {
+    // A record a crash cut short is written over.
+    if (log_identity_.size != log_complete_ && ftruncate(log_fd_, log_complete_) != 0) return false;
+    if (!WriteAll(log_fd_, text_.data(), text_.size())) {
+      int saved = errno;
+      if (ftruncate(log_fd_, log_complete_) != 0) {
+        // What was written stays a cut record, which readers pass over.
+      }
+      errno = saved;
+      return false;
+    }
   }
   log_complete_ += static_cast<off_t>(text_.size());
   log_identity_.exists = true;
