@@ -19,7 +19,9 @@
 // registry.reg; file.log for another name) when the call returns: a record
 // in the file's own text form ("[key]" and the value set, "[-key]",
 // "name"=-) appended with one write, so the change outlives the process at
-// any moment, kill -9 included. Every reader carries the log out over the
+// any moment, kill -9 included; a new log is written under a temporary name
+// with its first record and then linked to its own, so it never appears
+// empty. Every reader carries the log out over the
 // file. The file itself is only ever replaced whole: Fold (called at the end
 // of a run, by the destructor, and by a change that finds the log longer
 // than 1 MiB) writes the whole registry to a temporary of its own
