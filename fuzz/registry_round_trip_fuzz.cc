@@ -47,6 +47,22 @@ const std::string& Folder() {
   return folder;
 }
 
+// The writer's (0) or the reader's (1) machine under page (932 or 1252),
+// over Folder(). Each is made and given its folder once: what SetRoot makes
+// there stays, and the store reads nothing of a machine but its folder and
+// code page, which every input sets again (see LLVMFuzzerTestOneInput).
+setup::posix::Machine& MachineOf(int role, unsigned page) {
+  static setup::posix::Machine* machines[2][2] = {};
+  setup::posix::Machine*& machine = machines[role][page == 932 ? 1 : 0];
+  if (machine == nullptr) {
+    machine = new setup::posix::Machine(page);
+    if (!machine->SetRoot(Folder())) Fail("the machine folder " + Folder());
+  }
+  // As made: the code page it was made with, until the record says another.
+  machine->set_code_page(page);
+  return *machine;
+}
+
 struct Write {
   std::string key;
   std::string name;
@@ -87,15 +103,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   const std::string& folder = Folder();
   unlink((folder + "/registry.reg").c_str());
   unlink((folder + "/registry.log").c_str());
-  unlink((folder + "/code_page").c_str());
+  // The machine's record of its code page, as the writer's machine makes it:
+  // one that holds the writer's page already is the one it would make.
+  static unsigned recorded_page = 0;
+  if (recorded_page != writer_page) unlink((folder + "/code_page").c_str());
+  recorded_page = 0;  // until the writer's machine has it
 
   auto abort_on_diagnostic = [](const std::string& text) { Fail("diagnostic: " + text); };
-  setup::posix::Machine writer_machine(writer_page);
+  setup::posix::Machine& writer_machine = MachineOf(0, writer_page);
   std::string error;
   bool refused = false;
-  if (!writer_machine.SetRoot(folder) || !writer_machine.UseRecordedCodePage(0, &error, &refused)) {
+  if (!writer_machine.UseRecordedCodePage(0, &error, &refused)) {
     Fail("the writer's machine: " + error);
   }
+  recorded_page = writer_page;
   setup::posix::RegistryStore writer(writer_machine);
   writer.SetDiagnosticSink(abort_on_diagnostic);
   std::vector<Write> written;
@@ -112,8 +133,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   }
 
   // Another run, under the other locale: the machine's record decides.
-  setup::posix::Machine reader_machine(reader_page);
-  if (!reader_machine.SetRoot(folder) || !reader_machine.UseRecordedCodePage(0, &error, &refused) ||
+  setup::posix::Machine& reader_machine = MachineOf(1, reader_page);
+  if (!reader_machine.UseRecordedCodePage(0, &error, &refused) ||
       reader_machine.code_page() != writer_page) {
     Fail("the reader's machine, code page " + std::to_string(reader_machine.code_page()) +
          " after a writer under " + std::to_string(writer_page) + ": " + error);

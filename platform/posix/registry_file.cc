@@ -318,16 +318,46 @@ class Parser {
 
 }  // namespace
 
-std::string FoldName(const std::string& name, unsigned code_page) {
-  std::string folded = name;
-  for (size_t i = 0; i < folded.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(folded[i]);
+namespace {
+
+// FoldName into *folded, its memory reused: a lookup folds a name at every
+// registry operation.
+void FoldInto(const std::string& name, unsigned code_page, std::string* folded) {
+  folded->assign(name);
+  for (size_t i = 0; i < folded->size(); ++i) {
+    unsigned char c = static_cast<unsigned char>((*folded)[i]);
     if (IsLeadByteOf(code_page, c)) {
       ++i;  // the second byte stays as it is
     } else if (c >= 'a' && c <= 'z') {
-      folded[i] = static_cast<char>(c - 'a' + 'A');
+      (*folded)[i] = static_cast<char>(c - 'a' + 'A');
     }
   }
+}
+
+// FoldName(a) == FoldName(b), without making either.
+bool SameFolded(const std::string& a, const std::string& b, unsigned code_page) {
+  if (a.size() != b.size()) return false;
+  bool second_a = false;  // the byte is the second of a double-byte character
+  bool second_b = false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]);
+    unsigned char y = static_cast<unsigned char>(b[i]);
+    bool lead_a = !second_a && IsLeadByteOf(code_page, x);
+    bool lead_b = !second_b && IsLeadByteOf(code_page, y);
+    if (!second_a && !lead_a && x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 'a' + 'A');
+    if (!second_b && !lead_b && y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 'a' + 'A');
+    if (x != y) return false;
+    second_a = lead_a;
+    second_b = lead_b;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string FoldName(const std::string& name, unsigned code_page) {
+  std::string folded;
+  FoldInto(name, code_page, &folded);
   return folded;
 }
 
@@ -349,20 +379,23 @@ std::vector<std::string> SplitKeyPath(const std::string& path, unsigned code_pag
 
 bool IsValidKeyName(const std::string& name, unsigned code_page) {
   if (name.empty() || name.size() > 255) return false;
+  bool second = false;  // the byte is the second of a double-byte character
   for (char c : name) {
-    if (c == '\r' || c == '\n') return false;
+    if (c == '\r' || c == '\n' || (c == '\\' && !second)) return false;
+    second = !second && IsLeadByteOf(code_page, static_cast<unsigned char>(c));
   }
-  return SplitKeyPath(name, code_page).size() == 1;
+  return true;
 }
 
 StoredValue* StoredKey::FindValue(const std::string& name) {
-  std::string folded = FoldName(name, code_page);
   if (!index.empty()) {
+    static thread_local std::string folded;
+    FoldInto(name, code_page, &folded);
     auto found = index.find(folded);
     return found != index.end() ? &values[found->second] : nullptr;
   }
   for (StoredValue& value : values) {
-    if (FoldName(value.name, code_page) == folded) return &value;
+    if (SameFolded(value.name, name, code_page)) return &value;
   }
   return nullptr;
 }
@@ -418,7 +451,9 @@ StoredRegistry::StoredRegistry(unsigned code_page) : code_page_(code_page) {
 }
 
 StoredKey* StoredRegistry::FindKey(const std::string& path) {
-  auto it = keys_.find(FoldName(path, code_page_));
+  static thread_local std::string folded;
+  FoldInto(path, code_page_, &folded);
+  auto it = keys_.find(folded);
   return it == keys_.end() ? nullptr : &it->second;
 }
 

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/posix/code_page.h"
 #include "platform/posix/durable_write.h"
 #include "platform/posix/file_system_posix.h"
 #include "platform/posix/interruption.h"
@@ -39,18 +40,21 @@ std::string Describe(const std::string& what, const std::string& file) {
   return file + ": " + what + ": " + std::strerror(errno);
 }
 
-// Reads all of fd (of about size bytes) into *text; false with errno set.
+// Reads the size bytes fstat gave for fd into *text, fewer when the file
+// ends before (what it gained since shows at the next look); false with
+// errno set.
 bool ReadAll(int fd, off_t size, std::string* text) {
-  text->clear();
-  text->reserve(static_cast<size_t>(size) + 1);
-  char buffer[65536];
-  for (;;) {
-    ssize_t n = read(fd, buffer, sizeof buffer);
+  text->resize(static_cast<size_t>(size));
+  size_t done = 0;
+  while (done < text->size()) {
+    ssize_t n = read(fd, &(*text)[done], text->size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return false;
-    if (n == 0) return true;
-    text->append(buffer, static_cast<size_t>(n));
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
   }
+  text->resize(done);
+  return true;
 }
 
 // The first line of a log of changes, as of the file.
@@ -58,27 +62,20 @@ constexpr char kLogHeader[] = "Windows Registry Editor Version 5.00\r\n\r\n";
 // A log longer than this is folded into the file at the next change.
 constexpr off_t kFoldFrom = 1 << 20;
 
-// The exclusive lock of a change; released when it goes out of scope.
-class FileLock {
+// The exclusive lock of a change, taken on fd (-1: not taken); released
+// when it goes out of scope.
+class HeldLock {
  public:
-  explicit FileLock(const std::string& path) {
-    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd_ < 0) return;
-    while (flock(fd_, LOCK_EX) != 0) {
-      if (errno != EINTR) {
-        close(fd_);
-        fd_ = -1;
-        return;
-      }
-    }
+  explicit HeldLock(int fd) : fd_(fd) {}
+  ~HeldLock() {
+    if (fd_ >= 0) flock(fd_, LOCK_UN);
   }
-  ~FileLock() {
-    if (fd_ >= 0) close(fd_);  // closing releases the lock
-  }
+  HeldLock(const HeldLock&) = delete;
+  HeldLock& operator=(const HeldLock&) = delete;
   bool held() const { return fd_ >= 0; }
 
  private:
-  int fd_ = -1;
+  int fd_;
 };
 
 }  // namespace
@@ -108,6 +105,7 @@ RegistryStore::~RegistryStore() {
   // A store that never read the registry leaves the machine folder alone.
   if (!read_path_.empty() || !pending_keys_.empty()) Fold();
   Forget();
+  if (lock_fd_ >= 0) close(lock_fd_);
 }
 
 void RegistryStore::SetDiagnosticSink(std::function<void(const std::string&)> sink) {
@@ -127,8 +125,7 @@ void RegistryStore::Diagnose(const std::string& message) {
 RegistryStore::FileIdentity RegistryStore::IdentityOf(const struct stat& st) {
   FileIdentity identity;
   identity.exists = true;
-  identity.device = st.st_dev;
-  identity.inode = st.st_ino;
+  identity.links = st.st_nlink;
   identity.size = st.st_size;
   identity.modified = st.st_mtim;
   identity.changed = st.st_ctim;
@@ -136,11 +133,22 @@ RegistryStore::FileIdentity RegistryStore::IdentityOf(const struct stat& st) {
   return identity;
 }
 
-bool RegistryStore::SameIdentity(const FileIdentity& a, const FileIdentity& b) {
-  if (!a.exists || !b.exists) return a.exists == b.exists;
-  return a.device == b.device && a.inode == b.inode && a.size == b.size &&
-         a.modified.tv_sec == b.modified.tv_sec && a.modified.tv_nsec == b.modified.tv_nsec &&
-         a.changed.tv_sec == b.changed.tv_sec && a.changed.tv_nsec == b.changed.tv_nsec;
+bool RegistryStore::Unchanged(int fd, const std::string& path, FileIdentity* recorded) {
+  struct stat st;
+  if (fd < 0) {
+    // Held when it exists: a file that was missing must still be missing.
+    return !recorded->exists && stat(path.c_str(), &st) != 0 && errno == ENOENT;
+  }
+  if (fstat(fd, &st) != 0 || st.st_nlink == 0 || st.st_size != recorded->size) return false;
+  if (!recorded->settled) {
+    // This store's own write, the size it gave: the rest is as now.
+    *recorded = IdentityOf(st);
+    return true;
+  }
+  return st.st_nlink == recorded->links && st.st_mtim.tv_sec == recorded->modified.tv_sec &&
+         st.st_mtim.tv_nsec == recorded->modified.tv_nsec &&
+         st.st_ctim.tv_sec == recorded->changed.tv_sec &&
+         st.st_ctim.tv_nsec == recorded->changed.tv_nsec;
 }
 
 void RegistryStore::Forget() {
@@ -163,6 +171,18 @@ bool RegistryStore::Identify(const std::string& path, FileIdentity* identity) {
   return errno == ENOENT;
 }
 
+const std::string& RegistryStore::Path() {
+  if (path_.empty() || (file_.empty() && machine_.root() != path_root_)) {
+    if (file_.empty()) path_root_ = machine_.root();
+    path_ = FilePath();
+    log_path_ = LogPath(path_);
+    lock_path_ = path_ + ".lock";
+    if (lock_fd_ >= 0) close(lock_fd_);  // another file's
+    lock_fd_ = -1;
+  }
+  return path_;
+}
+
 std::string RegistryStore::LogPath(const std::string& file) {
   size_t dot = file.size() >= 4 ? file.size() - 4 : std::string::npos;
   if (dot != std::string::npos && file.compare(dot, 4, ".reg") == 0 &&
@@ -172,37 +192,28 @@ std::string RegistryStore::LogPath(const std::string& file) {
   return file + ".log";
 }
 
-long RegistryStore::Refresh() {
-  std::string path = FilePath();
-  FileIdentity now, log_now;
-  if (!Identify(path, &now)) {
-    Diagnose(Describe("cannot open the registry", path));
-    return kErrorRegistryIoFailed;
-  }
-  if (!Identify(LogPath(path), &log_now)) {
-    Diagnose(Describe("cannot open the registry's log", LogPath(path)));
-    return kErrorRegistryIoFailed;
-  }
+long RegistryStore::Refresh(bool locked) {
+  const std::string& path = Path();
   // The same file and log as read (or written) last, held open all along:
   // the same contents, since the file is only ever replaced whole and the
-  // log only grows.
+  // log only grows. What cannot be looked at is read again, which says why
+  // it fails.
   if (registry_ != nullptr && path == read_path_ &&
-      registry_->code_page() == machine_.code_page() && SameIdentity(now, read_identity_) &&
-      SameIdentity(log_now, log_identity_)) {
+      registry_->code_page() == machine_.code_page() &&
+      Unchanged(read_fd_, path, &read_identity_) && Unchanged(log_fd_, log_path_, &log_identity_)) {
     return read_result_;
   }
-  return Load(path);
+  return Load(path, locked);
 }
 
-long RegistryStore::Load(const std::string& path) {
+long RegistryStore::Load(const std::string& path, bool locked) {
   // A change folded in by another process between the reading of the file
   // and of its log (the file replaced, the log removed) shows as another
   // file at the end: read both again.
   for (int attempt = 0;; ++attempt) {
     long result = LoadOnce(path);
-    FileIdentity now;
-    if (result == kErrorRegistryIoFailed || attempt == 8 || !Identify(path, &now) ||
-        SameIdentity(now, read_identity_)) {
+    if (result == kErrorRegistryIoFailed || locked || attempt == 8 ||
+        Unchanged(read_fd_, path, &read_identity_)) {
       return result;
     }
   }
@@ -238,7 +249,7 @@ long RegistryStore::LoadOnce(const std::string& path) {
     }
   }
   // Then the changes logged since the file was last written.
-  std::string log = LogPath(path);
+  const std::string& log = log_path_;
   int log_fd = open(log.c_str(), O_RDWR | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
   if (log_fd < 0 && (errno == EACCES || errno == EROFS)) {
     log_fd = open(log.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);  // for reading alone
@@ -291,13 +302,12 @@ long RegistryStore::LoadOnce(const std::string& path) {
 }
 
 long RegistryStore::Save(const StoredRegistry& registry, FileIdentity* identity, int* saved_fd) {
-  std::string path = FilePath();
-  // The file keeps the mode it was given; a new one gets 0644 under the
-  // umask, as open(..., 0644) would give it.
-  struct stat existing;
+  const std::string& path = Path();
+  // The file keeps the mode it was given (as read, under the lock); a new
+  // one gets 0644 under the umask, as open(..., 0644) would give it.
   mode_t mode;
-  if (stat(path.c_str(), &existing) == 0) {
-    mode = existing.st_mode & 0777;
+  if (read_identity_.exists) {
+    mode = read_identity_.mode;
   } else {
     mode_t mask = umask(0);
     umask(mask);  // reading the umask means setting it; put it back at once
@@ -332,14 +342,11 @@ long RegistryStore::Save(const StoredRegistry& registry, FileIdentity* identity,
         Describe("the registry was written, but its folder could not be flushed to disk", path));
   }
   // The file just written is the one in memory; it stays open (see Refresh).
-  // Taken after the rename, which sets its change time.
-  struct stat st;
-  if (fstat(fd, &st) != 0) {
-    close(fd);
-    *saved_fd = -1;  // read again at the next operation
-    return kErrorSuccess;
-  }
-  *identity = IdentityOf(st);
+  *identity = FileIdentity();
+  identity->exists = true;
+  identity->settled = false;
+  identity->size = static_cast<off_t>(text_.size());
+  identity->mode = mode;
   *saved_fd = fd;
   return kErrorSuccess;
 }
@@ -347,45 +354,72 @@ long RegistryStore::Save(const StoredRegistry& registry, FileIdentity* identity,
 bool RegistryStore::SyncFolder(const std::string& folder) { return SyncFolderOf(folder); }
 
 bool RegistryStore::AppendToLog(const std::string& records) {
-  std::string log = LogPath(read_path_);
-  if (log_fd_ < 0) {
-    // A new log takes the file's mode, or 0644 under the umask.
-    mode_t mode = read_identity_.exists ? read_identity_.mode : 0644;
-    log_fd_ =
-        open(log.c_str(), O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-    if (log_fd_ < 0) return false;
-    if (read_identity_.exists && fchmod(log_fd_, mode) != 0) return false;
-    log_complete_ = 0;
-    log_identity_.size = 0;
-  }
   text_.clear();
-  if (log_complete_ == 0) text_.assign(kLogHeader);  // also over a header cut short
+  if (log_fd_ < 0 || log_complete_ == 0) text_.assign(kLogHeader);  // also over a header cut short
   text_.append(records);
-  // A record a crash cut short is written over.
-  if (log_identity_.size != log_complete_ && ftruncate(log_fd_, log_complete_) != 0) return false;
-  if (!WriteAll(log_fd_, text_.data(), text_.size())) {
-    int saved = errno;
-    if (ftruncate(log_fd_, log_complete_) != 0) {
-      // What was written stays a cut record, which readers pass over.
+  if (log_fd_ < 0) {
+    // A new log appears with its first record: written under a temporary
+    // name (one a later run removes, should this one be killed) and then
+    // linked to its own, so that no reader and no run killed meanwhile ever
+    // finds it empty. It takes the file's mode, or 0644 under the umask.
+    std::string temporary = path_ + ".XXXXXX";
+    int mode = read_identity_.exists ? static_cast<int>(read_identity_.mode) : -1;
+    int fd = CreateTemporary(&temporary, mode, 0644);
+    if (fd < 0) return false;
+    if (fcntl(fd, F_SETFL, O_APPEND) != 0 || !WriteAll(fd, text_.data(), text_.size())) {
+      int saved = errno;
+      close(fd);
+      RemoveTemporary(temporary);
+      errno = saved;
+      return false;
     }
-    errno = saved;
-    return false;
+    if (!PlaceTemporary(fd, temporary, log_path_, Placing::kNewName, false)) {
+      int saved = errno;
+      close(fd);
+      errno = saved;
+      return false;
+    }
+    log_fd_ = fd;
+    log_complete_ = 0;
+  } else {
+    // A record a crash cut short is written over.
+    if (log_identity_.size != log_complete_ && ftruncate(log_fd_, log_complete_) != 0) return false;
+    if (!WriteAll(log_fd_, text_.data(), text_.size())) {
+      int saved = errno;
+      if (ftruncate(log_fd_, log_complete_) != 0) {
+        // What was written stays a cut record, which readers pass over.
+      }
+      errno = saved;
+      return false;
+    }
   }
-  struct stat st;
-  if (fstat(log_fd_, &st) != 0) return false;
-  log_identity_ = IdentityOf(st);
-  log_complete_ = st.st_size;
+  log_complete_ += static_cast<off_t>(text_.size());
+  log_identity_.exists = true;
+  log_identity_.settled = false;
+  log_identity_.size = log_complete_;
   return true;
 }
 
-long RegistryStore::Modify(
-    const std::function<long(StoredRegistry*, bool*, std::string*)>& change) {
-  FileLock lock(FilePath() + ".lock");
+int RegistryStore::Lock() {
+  Path();
+  if (lock_fd_ < 0) {
+    lock_fd_ = open(lock_path_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (lock_fd_ < 0) return -1;
+  }
+  while (flock(lock_fd_, LOCK_EX) != 0) {
+    if (errno != EINTR) return -1;
+  }
+  return lock_fd_;
+}
+
+template <typename Change>
+long RegistryStore::Modify(const Change& change) {
+  HeldLock lock(Lock());
   if (!lock.held()) {
-    Diagnose(Describe("cannot lock the registry", FilePath() + ".lock"));
+    Diagnose(Describe("cannot lock the registry", lock_path_));
     return kErrorRegistryIoFailed;
   }
-  long result = Refresh();
+  long result = Refresh(true);
   if (result != kErrorSuccess) return result;
   bool changed = false;
   std::string records;
@@ -393,7 +427,7 @@ long RegistryStore::Modify(
   result = change(registry_.get(), &changed, &records);
   if (result != kErrorSuccess || (!changed && pending_keys_.empty())) return result;
   if (!AppendToLog(records)) {
-    Diagnose(Describe("cannot write the registry's log", LogPath(read_path_)));
+    Diagnose(Describe("cannot write the registry's log", log_path_));
     Forget();  // memory holds a change the log does not: read both again
     return kErrorRegistryIoFailed;
   }
@@ -409,14 +443,15 @@ void RegistryStore::Fold() {
     // Nothing of this store's to fold, unless a log was left (by a run
     // killed outright, say) or written since.
     FileIdentity log;
-    if (Identify(LogPath(FilePath()), &log) && !log.exists) return;
+    Path();
+    if (Identify(log_path_, &log) && !log.exists) return;
   }
-  FileLock lock(FilePath() + ".lock");
+  HeldLock lock(Lock());
   if (!lock.held()) {
-    Diagnose(Describe("cannot lock the registry", FilePath() + ".lock"));
+    Diagnose(Describe("cannot lock the registry", lock_path_));
     return;
   }
-  if (Refresh() != kErrorSuccess) return;
+  if (Refresh(true) != kErrorSuccess) return;
   // Keys CreateKey added are in memory: the whole file takes them along.
   if (log_identity_.exists || !pending_keys_.empty()) FoldLocked();
 }
@@ -430,9 +465,8 @@ void RegistryStore::FoldLocked() {
   }
   // The file holds every change of the log now. A crash before the log is
   // gone carries it out once more over the new file, which changes nothing.
-  std::string log = LogPath(read_path_);
-  if (unlink(log.c_str()) != 0 && errno != ENOENT) {
-    Diagnose(Describe("cannot remove the registry's log", log));
+  if (unlink(log_path_.c_str()) != 0 && errno != ENOENT) {
+    Diagnose(Describe("cannot remove the registry's log", log_path_));
   }
   pending_keys_.clear();
   if (log_fd_ >= 0) close(log_fd_);
@@ -441,10 +475,9 @@ void RegistryStore::FoldLocked() {
   log_complete_ = 0;
   if (read_fd_ >= 0) close(read_fd_);
   read_fd_ = fd;
-  read_path_ = FilePath();
+  read_path_ = Path();
   read_identity_ = identity;
   read_result_ = kErrorSuccess;
-  if (fd < 0) registry_.reset();  // read again at the next operation
 }
 
 void RegistryStore::SavePendingKeys() {
@@ -468,21 +501,33 @@ void RegistryStore::SavePendingKeysUnlessOpen() {
   SavePendingKeys();
 }
 
-bool RegistryStore::PathOf(RegKey key, std::string* path) const {
+const std::string* RegistryStore::PathOf(RegKey key) const {
+  static const std::string* const roots =
+      new std::string[5]{kStoredRootNames[0], kStoredRootNames[1], kStoredRootNames[2],
+                         kStoredRootNames[3], kStoredRootNames[4]};
   int root = RootIndex(key);
-  if (root >= 0) {
-    *path = kStoredRootNames[root];
-    return true;
-  }
-  if (key == 0 || key > handles_.size() || handles_[key - 1].empty()) return false;
-  *path = handles_[key - 1];
-  return true;
+  if (root >= 0) return &roots[root];
+  if (key == 0 || key > handles_.size() || handles_[key - 1].empty()) return nullptr;
+  return &handles_[key - 1];
 }
 
 std::string RegistryStore::Join(const std::string& parent, const char* name) const {
   std::string path = parent;
-  for (const std::string& part : SplitKeyPath(name, machine_.code_page())) {
-    if (!part.empty()) path += "\\" + part;  // an empty name is the same key again
+  // Each name between backslashes that are not second bytes of double-byte
+  // characters (as SplitKeyPath splits); an empty name is the same key again.
+  unsigned code_page = machine_.code_page();
+  size_t length = std::strlen(name);
+  size_t start = 0;
+  for (size_t i = 0; i <= length; ++i) {
+    if (i == length || name[i] == '\\') {
+      if (i > start) {
+        path += '\\';
+        path.append(name + start, i - start);
+      }
+      start = i + 1;
+    } else if (IsLeadByteOf(code_page, static_cast<unsigned char>(name[i])) && i + 1 < length) {
+      ++i;
+    }
   }
   return path;
 }
@@ -505,9 +550,10 @@ RegKey RegistryStore::Root(RootKey root) { return kRootHandles[static_cast<int>(
 
 long RegistryStore::OpenKey(RegKey parent, const char* name, unsigned, RegKey* key) {
   *key = 0;
-  std::string parent_path;
-  if (!PathOf(parent, &parent_path)) return kErrorInvalidHandle;
-  long result = Refresh();
+  const std::string* known_parent = PathOf(parent);
+  if (known_parent == nullptr) return kErrorInvalidHandle;
+  const std::string& parent_path = *known_parent;
+  long result = Refresh(false);
   if (result != kErrorSuccess) return result;
   if (registry_->FindKey(parent_path) == nullptr) return kErrorKeyDeleted;
   const StoredKey* found = registry_->FindKey(Join(parent_path, name));
@@ -517,12 +563,13 @@ long RegistryStore::OpenKey(RegKey parent, const char* name, unsigned, RegKey* k
 
 long RegistryStore::CreateKey(RegKey parent, const char* name, unsigned, RegKey* key) {
   *key = 0;
-  std::string parent_path;
-  if (!PathOf(parent, &parent_path)) return kErrorInvalidHandle;
+  const std::string* known_parent = PathOf(parent);
+  if (known_parent == nullptr) return kErrorInvalidHandle;
+  const std::string& parent_path = *known_parent;
   for (const std::string& part : SplitKeyPath(name, machine_.code_page())) {
     if (!part.empty() && !IsValidKeyName(part, machine_.code_page())) return kErrorInvalidParameter;
   }
-  long result = Refresh();
+  long result = Refresh(false);
   if (result != kErrorSuccess) return result;
   if (registry_->FindKey(parent_path) == nullptr) return kErrorKeyDeleted;
   bool created = false;
@@ -539,9 +586,10 @@ long RegistryStore::CreateKey(RegKey parent, const char* name, unsigned, RegKey*
 
 long RegistryStore::QueryValue(RegKey key, const char* name, unsigned* type, void* data,
                                unsigned* size) {
-  std::string path;
-  if (!PathOf(key, &path)) return kErrorInvalidHandle;
-  long result = Refresh();
+  const std::string* known = PathOf(key);
+  if (known == nullptr) return kErrorInvalidHandle;
+  const std::string& path = *known;
+  long result = Refresh(false);
   if (result != kErrorSuccess) return result;
   const StoredKey* stored = registry_->FindKey(path);
   if (stored == nullptr) return kErrorKeyDeleted;
@@ -562,8 +610,9 @@ long RegistryStore::QueryValue(RegKey key, const char* name, unsigned* type, voi
 
 long RegistryStore::SetValue(RegKey key, const char* name, unsigned type, const void* data,
                              unsigned size) {
-  std::string path;
-  if (!PathOf(key, &path)) return kErrorInvalidHandle;
+  const std::string* known = PathOf(key);
+  if (known == nullptr) return kErrorInvalidHandle;
+  const std::string& path = *known;
   if (name == nullptr) name = "";
   // A name with a line break cannot be written as one line of the file.
   if (HasLineBreak(name) || (data == nullptr && size != 0)) return kErrorInvalidParameter;
@@ -579,8 +628,9 @@ long RegistryStore::SetValue(RegKey key, const char* name, unsigned type, const 
 }
 
 long RegistryStore::DeleteValue(RegKey key, const char* name) {
-  std::string path;
-  if (!PathOf(key, &path)) return kErrorInvalidHandle;
+  const std::string* known = PathOf(key);
+  if (known == nullptr) return kErrorInvalidHandle;
+  const std::string& path = *known;
   std::string value_name = name != nullptr ? name : "";
   return Modify([&](StoredRegistry* registry, bool* changed, std::string* record) {
     StoredKey* stored = registry->FindKey(path);
@@ -593,8 +643,9 @@ long RegistryStore::DeleteValue(RegKey key, const char* name) {
 }
 
 long RegistryStore::DeleteKey(RegKey key, const char* subkey) {
-  std::string parent_path;
-  if (!PathOf(key, &parent_path)) return kErrorInvalidHandle;
+  const std::string* known_parent = PathOf(key);
+  if (known_parent == nullptr) return kErrorInvalidHandle;
+  const std::string& parent_path = *known_parent;
   std::string path = Join(parent_path, subkey != nullptr ? subkey : "");
   return Modify([&](StoredRegistry* registry, bool* changed, std::string* record) {
     if (registry->FindKey(parent_path) == nullptr) return kErrorKeyDeleted;

@@ -1,19 +1,27 @@
 // The registry of the simulated machine: a Registry kept in the file
 // registry.reg of the machine folder (see registry_file.h for its form).
 //
-// The file is parsed once and kept in memory. Every operation first looks at
-// the file and its log (stat) and reads them again only when one is another
-// file or has changed since: its device, inode, size, modification and change
-// times (to the nanosecond) all have to match. The store keeps the file and
-// log it read open, so their inode numbers cannot pass to another file: a
+// The file is parsed once and kept in memory. The store keeps the file and
+// log it read (or wrote) open, and every operation first looks at them
+// through those descriptors (fstat; a file it holds none of, by its name) and
+// reads them again only when one has changed since: its link count, size,
+// modification and change times (to the nanosecond) all have to match. A
 // replacement by another process (always a new file renamed over the old
-// one) is seen even within one tick of the file-system clock.
+// one) or a removal takes the held file's last link, which is seen even
+// within one tick of the file-system clock and wherever inode numbers are
+// reused; a file moved away changes its change time. The log only grows
+// between folds, but for a record cut short by a crash, which the next
+// change writes over: after this store's own write, which leaves no such
+// record, any change by another process shows in the log's size, so the
+// store keeps the size it wrote and takes the times the next look finds.
 //
 // Every change is in the log of changes beside the file (registry.log for
 // registry.reg; file.log for another name) when the call returns: a record
 // in the file's own text form ("[key]" and the value set, "[-key]",
 // "name"=-) appended with one write, so the change outlives the process at
-// any moment, kill -9 included. Every reader carries the log out over the
+// any moment, kill -9 included; a new log is written under a temporary name
+// with its first record and then linked to its own, so it never appears
+// empty. Every reader carries the log out over the
 // file. The file itself is only ever replaced whole: Fold (called at the end
 // of a run, by the destructor, and by a change that finds the log longer
 // than 1 MiB) writes the whole registry to a temporary of its own
@@ -33,8 +41,8 @@
 // the diagnostic sink.
 // Changes hold an exclusive flock on registry.reg.lock across the check of the
 // file, the change and the write, so concurrent processes never lose each
-// other's changes. Reads take no lock: the rename makes every version of the
-// file appear whole.
+// other's changes; the lock file stays open between changes. Reads take no
+// lock: the rename makes every version of the file appear whole.
 //
 // A damaged file (not in the format, truncated, garbage) is never emptied or
 // overwritten: every operation fails with kErrorRegistryCorrupt, and the
@@ -109,41 +117,52 @@ class RegistryStore : public Registry {
   // missing file (an empty registry).
   struct FileIdentity {
     bool exists = false;
-    dev_t device = 0;
-    ino_t inode = 0;
+    // False after this store's own write: only the size and a link are
+    // known, the rest is taken from the next look.
+    bool settled = true;
+    nlink_t links = 0;
     off_t size = 0;
     timespec modified = {};
     timespec changed = {};
     mode_t mode = 0;  // the permission bits, not part of the comparison
   };
   static FileIdentity IdentityOf(const struct stat& st);
-  static bool SameIdentity(const FileIdentity& a, const FileIdentity& b);
 
   // The identity of the file at path (exists false when it is missing);
   // false with errno when it cannot be had.
   static bool Identify(const std::string& path, FileIdentity* identity);
+  // Whether the file held as fd (-1: none, look at path) is still as
+  // *recorded; false also when it cannot be looked at (it is read again).
+  static bool Unchanged(int fd, const std::string& path, FileIdentity* recorded);
   // Makes registry_ the contents of the file and its log as they are now,
   // reading them only when one changed since it was last read or written;
-  // the keys added and not saved yet are added again after a read.
-  // kErrorSuccess, or the error of a damaged or unreadable file or log.
-  long Refresh();
+  // the keys added and not saved yet are added again after a read. locked:
+  // the lock of changes is held. kErrorSuccess, or the error of a damaged or
+  // unreadable file or log.
+  long Refresh(bool locked);
   // Reads and parses the file and carries out its log into registry_, again
-  // when the file was replaced meanwhile.
-  long Load(const std::string& path);
+  // when the file was replaced meanwhile (which the lock rules out).
+  long Load(const std::string& path, bool locked);
   long LoadOnce(const std::string& path);
   // Lock, refresh, apply change, and when it reports a change (or keys added
   // before wait to be saved) append its records to the log. change returns
   // a Windows error code, sets *changed and appends the change's record to
-  // *record.
-  long Modify(
-      const std::function<long(StoredRegistry*, bool* changed, std::string* record)>& change);
+  // *record (a template: a std::function of the callers' captures would
+  // cost an allocation at every change).
+  template <typename Change>
+  long Modify(const Change& change);
+  // The store's file (FilePath), with log_path_ and lock_path_ beside it,
+  // made again only when the machine folder changed.
+  const std::string& Path();
+  // Takes the exclusive lock of changes; its descriptor, or -1 with errno.
+  int Lock();
   // Appends records to the log (made with its header when there is none);
   // false with errno set, the log as it was.
   bool AppendToLog(const std::string& records);
   // Fold with the lock held and registry_ current.
   void FoldLocked();
   // Writes registry to the file; on success *identity and *fd are those of
-  // the new file, held open (*fd is -1 when its identity could not be had).
+  // the new file, held open.
   long Save(const StoredRegistry& registry, FileIdentity* identity, int* fd);
   // Saves the keys added and not saved yet; a failure is only diagnosed.
   void SavePendingKeys();
@@ -154,8 +173,9 @@ class RegistryStore : public Registry {
   // a test can fail it: nothing else makes fsync of a folder fail at will.
   virtual bool SyncFolder(const std::string& folder);
   void Diagnose(const std::string& message);
-  // The key path a handle stands for; false for an unknown handle.
-  bool PathOf(RegKey key, std::string* path) const;
+  // The key path a handle stands for (valid until the next new handle);
+  // nullptr for an unknown handle.
+  const std::string* PathOf(RegKey key) const;
   // parent's path joined with a relative name ("" = parent itself).
   std::string Join(const std::string& parent, const char* name) const;
   long NewHandle(const std::string& path, RegKey* key);
@@ -180,6 +200,10 @@ class RegistryStore : public Registry {
   int log_fd_ = -1;
   off_t log_complete_ = 0;
   std::string text_;  // the text of the last save, its memory reused
+  // The lock file, open from the first change on.
+  int lock_fd_ = -1;
+  // See Path(); path_root_ is the machine folder they were made for.
+  std::string path_, log_path_, lock_path_, path_root_;
   // Keys CreateKey added that the file does not hold yet.
   std::vector<std::string> pending_keys_;
 };

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -157,6 +158,31 @@ TEST_F(RegistryFileTest, KeysAreFoundInAnyCaseAtEveryLevel) {
   }
   EXPECT_EQ(registry.FindKey("HKEY_CURRENT_USER\\A\\B\x95\\C\\D\\E")->path,
             "HKEY_CURRENT_USER\\a\\b\x95\\c\\d\\e");
+}
+
+// A value is one value in any case of its ASCII letters, the second byte of a
+// double-byte character excepted, in a key of a few values and in one with
+// enough to be looked up through its index.
+TEST_F(RegistryFileTest, ValuesAreFoundInAnyCaseOfTheirAsciiLetters) {
+  for (size_t others : {size_t{0}, StoredKey::kIndexedFrom}) {
+    StoredRegistry registry(kShiftJis);
+    StoredKey* key = registry.AddKey("HKEY_USERS\\K");
+    for (size_t i = 0; i < others; ++i) key->SetValue("other" + std::to_string(i), kRegSz, "");
+    key->SetValue("Name\x82\x61z", kRegSz, "v");  // \x82\x61: a double-byte letter
+    key->SetValue("tail\x82", kRegSz, "t");       // a lead byte with nothing after it
+    struct Case {
+      const char* name;
+      const char* found;  // the value's data, "" for none
+    } cases[] = {
+        {"Name\x82\x61z", "v"}, {"NAME\x82\x61Z", "v"}, {"name\x82\x61z", "v"},
+        {"Name\x82\x41z", ""},  // another double-byte character, not another case
+        {"Name\x82\x61", ""},   {"TAIL\x82", "t"},      {"tail\x83", ""},
+    };
+    for (const Case& c : cases) {
+      const StoredValue* value = key->FindValue(c.name);
+      EXPECT_EQ(value != nullptr ? value->data : "", c.found) << c.name << " " << others;
+    }
+  }
 }
 
 TEST_F(RegistryFileTest, ReadsHandWrittenFiles) {
@@ -570,6 +596,60 @@ TEST_F(RegistryStoreTest, ChangesOfAnotherStoreAreSeenAtOnce) {
     EXPECT_EQ(store.SetValue(added, "W", kRegSz, "w", 2), kErrorSuccess) << round;
     store.CloseKey(added);
     EXPECT_EQ(Get("HKEY_USERS\\A\\" + key + "\\W"), "w") << round;
+  }
+}
+
+// The file and log a store holds, changed by another program between two of
+// its operations: the next one sees the change, also a file replaced while
+// another name still holds the old one, or moved away.
+TEST_F(RegistryStoreTest, FilesChangedByHandAreSeenAtTheNextOperation) {
+  const std::string log = RegistryStore::LogPath(file);
+  const std::string kept = (folder / "kept.reg").string();
+  auto replace = [&](const char* value) {
+    StoredRegistry registry(kShiftJis);
+    registry.AddKey("HKEY_USERS\\A")->SetValue("V", kRegSz, std::string(value) + '\0');
+    std::string temporary = (folder / "new.reg").string();
+    WriteFile(temporary, FormatRegistryText(registry));
+    ASSERT_EQ(rename(temporary.c_str(), file.c_str()), 0);
+  };
+  struct Case {
+    const char* what;
+    std::function<void()> change;
+    const char* path;
+    const char* seen;
+  } cases[] = {
+      {"replaced", [&] { replace("2"); }, "HKEY_USERS\\A\\V", "2"},
+      {"replaced, the old file kept under another name",
+       [&] {
+         ASSERT_EQ(link(file.c_str(), kept.c_str()), 0);
+         replace("2");
+       },
+       "HKEY_USERS\\A\\V", "2"},
+      {"removed", [&] { unlink(file.c_str()); }, "HKEY_USERS\\A\\V", ""},
+      {"moved away", [&] { ASSERT_EQ(rename(file.c_str(), kept.c_str()), 0); }, "HKEY_USERS\\A\\V",
+       ""},
+      {"its log written again",
+       [&] {
+         WriteFile(log,
+                   "Windows Registry Editor Version 5.00\r\n\r\n"
+                   "[HKEY_USERS\\A]\r\n\"V\"=\"three\"\r\n\r\n");
+       },
+       "HKEY_USERS\\A\\V", "three"},
+      {"its log removed", [&] { unlink(log.c_str()); }, "HKEY_USERS\\A\\W", ""},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    ASSERT_TRUE(Put(file, "HKEY_USERS\\A\\V", "1"));
+    RegistryStore store(machine_, file);
+    const auto& lead = ShiftJisLeadBytes();
+    char value[16];
+    ReadRegistryString(store, lead, "HKEY_USERS\\A\\V", value, sizeof value);
+    ASSERT_STREQ(value, "1") << c.what;
+    ASSERT_TRUE(WriteRegistryString(store, lead, "HKEY_USERS\\A\\W", "w", kRegSz)) << c.what;
+    c.change();
+    ReadRegistryString(store, lead, c.path, value, sizeof value);
+    EXPECT_STREQ(value, c.seen) << c.what;
   }
 }
 
