@@ -39,10 +39,12 @@ bool Checker::CheckEncoding() {
     if (n <= 0) break;
     for (long i = 0; i < n; ++i, ++offset) {
       if (!ended && !cr && !lead && utf8_left == 0) {
-        // Printable ASCII between the bytes worth a look only makes the line
-        // longer: most of a script is such runs.
+        // Printable ASCII and TABs between the bytes worth a look only make
+        // the line longer: most of a script is such runs.
         long run = i;
-        while (run < n && buffer[run] >= 0x20 && buffer[run] < 0x7F) ++run;
+        while (run < n && ((buffer[run] >= 0x20 && buffer[run] < 0x7F) || buffer[run] == '\t')) {
+          ++run;
+        }
         length += static_cast<int>(run - i);
         offset += run - i;
         i = run;
