@@ -24,8 +24,11 @@ bool IsNameByte(char c) {
 
 // Finds the next "$$NAME$$" in text from *at; copies it into token (kMacroTextSize).
 bool NextMacroToken(const char* text, int* at, char* token) {
-  for (int i = *at; text[i] != '\0'; ++i) {
-    if (text[i] != '$' || text[i + 1] != '$') continue;
+  // From one '$' to the next: most of a line holds none.
+  for (const char* dollar = std::strchr(text + *at, '$'); dollar != nullptr;
+       dollar = std::strchr(dollar + 1, '$')) {
+    int i = static_cast<int>(dollar - text);
+    if (text[i + 1] != '$') continue;
     int j = i + 2;
     while (IsNameByte(text[j])) ++j;
     if (j == i + 2 || text[j] != '$' || text[j + 1] != '$') continue;
