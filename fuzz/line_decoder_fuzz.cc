@@ -78,6 +78,7 @@ alignas(Checker) unsigned char checker_room[sizeof(Checker)];
 // stack (the fakes make hundreds an input) was a tenth of the time, and a
 // finding replays alone, where ASAN_OPTIONS=malloc_context_size=30 brings
 // the stacks back. Every check of the sanitizer stays.
+// NOLINTNEXTLINE(bugprone-reserved-identifier,readability-identifier-naming): the sanitizer's name
 extern "C" const char* __asan_default_options() { return "malloc_context_size=0"; }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

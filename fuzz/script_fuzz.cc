@@ -50,6 +50,7 @@ const FakeVersionInfo& Versions() {
 
 // No allocation stacks: the fakes allocate at every call, and recording
 // where each block came from was a tenth of a run (see line_decoder_fuzz.cc).
+// NOLINTNEXTLINE(bugprone-reserved-identifier,readability-identifier-naming): the sanitizer's name
 extern "C" const char* __asan_default_options() { return "malloc_context_size=0"; }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
