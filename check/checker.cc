@@ -24,8 +24,11 @@ bool IsNameByte(char c) {
 
 // Finds the next "$$NAME$$" in text from *at; copies it into token (kMacroTextSize).
 bool NextMacroToken(const char* text, int* at, char* token) {
-  for (int i = *at; text[i] != '\0'; ++i) {
-    if (text[i] != '$' || text[i + 1] != '$') continue;
+  // From one '$' to the next: most of a line holds none.
+  for (const char* dollar = std::strchr(text + *at, '$'); dollar != nullptr;
+       dollar = std::strchr(dollar + 1, '$')) {
+    int i = static_cast<int>(dollar - text);
+    if (text[i + 1] != '$') continue;
     int j = i + 2;
     while (IsNameByte(text[j])) ++j;
     if (j == i + 2 || text[j] != '$' || text[j + 1] != '$') continue;
@@ -282,16 +285,20 @@ void Checker::CollectDefines() {
   for (int number = 1; stored < end; ++number) {
     const char* text = stored;
     stored += std::strlen(stored) + 1;
-    if (ClassifyLine(text + std::strspn(text, " \t")) == kCommentLine) {
-      const char* comment = text + std::strspn(text, " \t");
+    const char* first = text + std::strspn(text, " \t");
+    if (*first == '\'') {  // a comment line
       const char* name = nullptr;
-      if (IsIgnoreComment(comment, &name)) ignored_[number + 1] = name;
+      if (IsIgnoreComment(first, &name)) ignored_[number + 1] = name;
       continue;
     }
     int begin = 0;
     int name_end = 0;
     if (!FindDefine(engine_.lead_bytes, text, &begin, &name_end)) continue;
-    defines_.push_back({number, std::string(text + begin, text + name_end)});
+    // Kept from the line's first byte that is no blank, where the walk
+    // looks for the macros the line uses.
+    int blanks = static_cast<int>(first - text);
+    defines_.push_back(
+        {number, std::string(text + begin, text + name_end), begin - blanks, name_end - blanks});
   }
 }
 
@@ -330,13 +337,7 @@ void Checker::CheckLine(int number, const char* stored) {
   if (long_expanded && std::strcmp(long_line, expanded) != 0) {
     CheckFolderWithoutBlank(expanded, long_line);
   }
-  char* text = expanded;
-  while (IsBlank(*text)) ++text;
-  if (ClassifyLine(text) == kDefine) {
-    CheckDefine(text, raw);
-    return;
-  }
-  CheckCommand(text, 0);
+  CheckCommand(expanded, 0, raw);
 }
 
 namespace {
@@ -374,7 +375,13 @@ void Checker::CheckMacroUses(const char* raw, CommandCode code) {
   int at = 0;
   int defined_begin = -1;  // the name a #define of this line defines
   int defined_end = -1;
-  FindDefine(engine_.lead_bytes, raw, &defined_begin, &defined_end);
+  // The walk goes down the lines as CollectDefines did: the line's entry,
+  // if it has one, is the next one from the last looked at.
+  while (next_define_ < defines_.size() && defines_[next_define_].line < line_) ++next_define_;
+  if (next_define_ < defines_.size() && defines_[next_define_].line == line_) {
+    defined_begin = defines_[next_define_].begin;
+    defined_end = defines_[next_define_].end;
+  }
   bool dialog = code == kSetupDir || code == kSetupDir2 || code == kWindowTitle;
   char token[kMacroTextSize];
   char quoted[kQuoteSize];
@@ -602,11 +609,13 @@ void Checker::CheckRegistryPath(const char* path) {
   Say(nullptr, line_, Severity::kWarning, kTxtRegistryRoot, quoted);
 }
 
-void Checker::CheckCommand(char* text, int depth) {
+void Checker::CheckCommand(char* text, int depth, const char* raw) {
   while (IsBlank(*text)) ++text;
-  if (ClassifyLine(text) == kDefine) {
+  char* rest = text;
+  CommandCode code = ClassifyLine(text, &rest);
+  if (code == kDefine) {
     // A #define as a tail: its line was expanded as a whole already.
-    CheckDefine(text, text);
+    CheckDefine(text, raw != nullptr ? raw : text);
     return;
   }
   // The keyword and operators are quoted as written, before the cutting.
@@ -614,19 +623,19 @@ void Checker::CheckCommand(char* text, int depth) {
   FirstWord(text, word, sizeof word);
   const char* comment = ForeignComment(text);
   Arguments args;
-  CommandCode code = DecodeLine(engine_.lead_bytes, text, &args);
+  DecodeArguments(engine_.lead_bytes, code, rest, &args);
   const char* first = args.text[0];
   char quoted[kQuoteSize];
   if (!CheckCommentAsArgument(code, args)) CheckTrailingText(code, args);
   switch (code) {
     case kNoKeyword: {
       const char* suggestion = SuggestKeyword(word);
-      const char* glued = GluedKeyword(word);
+      const char* glued = nullptr;
       if (suggestion != nullptr) {
         Say(nullptr, line_, Severity::kError, kTxtUnknownSuggest, word, suggestion);
       } else if (comment != nullptr) {
         Say(nullptr, line_, Severity::kError, kTxtForeignComment, comment);
-      } else if (glued != nullptr) {
+      } else if ((glued = GluedKeyword(word)) != nullptr) {
         Say(nullptr, line_, Severity::kError, kTxtGlued, glued);
       } else {
         Quote(word, quoted);

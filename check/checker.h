@@ -151,6 +151,8 @@ class Checker {
   struct DefineLine {
     int line;
     std::string name;  // as the #define line writes it
+    int begin;         // where the name is, from the line's first byte that is no blank
+    int end;
   };
   struct Split {
     int line;   // a line of the file that the loader stores as several
@@ -174,8 +176,10 @@ class Checker {
   // One use of macro token at line of file (nullptr: the script): said when
   // the macro is not defined at the line being checked.
   void CheckMacroName(const char* file, int line, const char* token);
-  // One command (a line, or a tail); text is expanded and may be cut.
-  void CheckCommand(char* text, int depth);
+  // One command (a line, or a tail); text is expanded and may be cut. raw is
+  // the line as written when text is the whole line (a #define names its
+  // macro as written), else nullptr.
+  void CheckCommand(char* text, int depth, const char* raw = nullptr);
   // Says why argument index of a decoded command could not be read, if it
   // is the one that failed; false then.
   bool ArgRead(CommandCode code, const Arguments& args, int index);
@@ -241,6 +245,7 @@ class Checker {
   std::unordered_map<std::string, size_t> label_index_;  // name -> labels_
   std::vector<Goto> gotos_;
   std::vector<DefineLine> defines_;
+  size_t next_define_ = 0;  // the walk's place in defines_ (CheckMacroUses)
   std::set<std::pair<std::string, LanguageMode>> copies_;  // the text copies checked
   std::vector<Split> splits_;
   bool physical_lines_ = true;     // Say's lines are lines of the file

@@ -38,6 +38,18 @@ bool Checker::CheckEncoding() {
     long n = medium_.Read(file, buffer, sizeof buffer);
     if (n <= 0) break;
     for (long i = 0; i < n; ++i, ++offset) {
+      if (!ended && !cr && !lead && utf8_left == 0) {
+        // Printable ASCII and TABs between the bytes worth a look only make
+        // the line longer: most of a script is such runs.
+        long run = i;
+        while (run < n && ((buffer[run] >= 0x20 && buffer[run] < 0x7F) || buffer[run] == '\t')) {
+          ++run;
+        }
+        length += static_cast<int>(run - i);
+        offset += run - i;
+        i = run;
+        if (i == n) break;
+      }
       unsigned char c = buffer[i];
       if (offset == 0 && n >= 2 &&
           ((c == 0xFF && buffer[1] == 0xFE) || (c == 0xFE && buffer[1] == 0xFF))) {

@@ -22,8 +22,13 @@ CommandCode ClassifyLine(const char* text, char** rest) {
   if (first == '\0' || first == '\n') return kEmptyLine;
   if (first == '\'') return kCommentLine;
   if (first == ':') return kLabelLine;
-  for (const CommandRow& row : kCommandTable) {
-    if (row.keyword == nullptr) continue;
+  // The rows from kDefine on are the keywords, each beginning with a byte
+  // that folds to itself: a row whose first byte differs is passed over
+  // with one comparison.
+  const unsigned char folded = ToUpperAscii(static_cast<unsigned char>(first));
+  for (int code = kDefine; code < kCommandCount; ++code) {
+    const CommandRow& row = kCommandTable[code];
+    if (static_cast<unsigned char>(row.keyword[0]) != folded) continue;
     const char* p = text;
     const char* w = row.keyword;
     while (*w != '\0' && ToUpperAscii(static_cast<unsigned char>(*p)) ==

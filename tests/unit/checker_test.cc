@@ -281,6 +281,18 @@ TEST(CheckerTest, Diagnostics) {
         "Setup.Inf:4: warning: byte 0x82 is not Shift-JIS text",
         "Setup.Inf:5: warning: byte 0xFF is not Shift-JIS text",
         "Setup.Inf:1: error: unknown command '\xEF\xBB\xBF''"}},
+      {"the bytes behind a script's first 4,096 are looked at as closely",
+       [] {
+         std::string comments;
+         for (int i = 0; i < 100; ++i) comments += "' a comment line\twith a TAB in it, 44 bytes\n";
+         return comments;
+       }() +
+           "Message a\rb\nBinCpy\nMessage c\0d\n"s,
+       {},
+       {"Setup.Inf:101: error: CR without LF: the line does not end here but runs on into the "
+        "next",
+        "Setup.Inf:103: warning: NUL byte: the rest of the line is ignored",
+        "Setup.Inf:102: error: unknown command 'BinCpy'; did you mean 'BinCopy'?"}},
       {"UTF-8 text",
        "' \xE3\x81\x82\nMessage \xE3\x81\x84\n",
        {},

@@ -1,6 +1,7 @@
 // Line classification, argument cutting and the path helpers.
 #include "engine/lexicon.h"
 
+#include <cctype>
 #include <string>
 
 #include "engine/command_table.h"
@@ -62,6 +63,21 @@ TEST(ClassifyLineTest, EveryKeywordClassifiesAsItsOwnCode) {
     if (row.keyword == nullptr) continue;
     std::string line = std::string(row.keyword) + " arg";
     EXPECT_EQ(ClassifyLine(line.c_str()), row.code) << row.keyword;
+  }
+}
+
+// The lexicon passes over a row by its keyword's first byte alone, and only
+// from kDefine on: the rows above have no keyword, those below all have one,
+// matched in either case.
+TEST(ClassifyLineTest, KeywordRowsFollowTheLineKindsAndMatchInAnyCase) {
+  for (const CommandRow& row : kCommandTable) {
+    ASSERT_EQ(row.keyword == nullptr, row.code < kDefine) << row.code;
+    if (row.keyword == nullptr) continue;
+    auto first = static_cast<unsigned char>(row.keyword[0]);
+    EXPECT_EQ(ToUpperAscii(first), first) << row.keyword;
+    std::string lower = row.keyword;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_EQ(ClassifyLine((lower + "\targ").c_str()), row.code) << lower;
   }
 }
 
