@@ -33,7 +33,7 @@ bool IsLeadByteOf(unsigned code_page, unsigned char byte);
 // followed by a byte that may be its second. '/' and NUL never are, so that
 // neither a name ending in a lead byte nor a damaged one swallows a
 // separator or the end of its text.
-inline bool IsDoubleByteAt(unsigned code_page, const std::string& text, size_t i) {
+inline bool IsDoubleByteAt(unsigned code_page, std::string_view text, size_t i) {
   return IsLeadByteOf(code_page, static_cast<unsigned char>(text[i])) && i + 1 < text.size() &&
          text[i + 1] != '/' && text[i + 1] != '\0';
 }

@@ -419,13 +419,11 @@ bool Machine::Map(const char* windows_path, std::string* host_path, Mapping* map
   for (size_t i = start; i <= path.size(); ++i) {
     size_t begin = i;
     while (i < path.size() && !IsSeparator(path[i])) {
-      unsigned char c = static_cast<unsigned char>(path[i]);
-      if (IsLeadByteOf(code_page_, c) && i + 1 < path.size() && path[i + 1] != '/' &&
-          path[i + 1] != '\0') {
+      if (IsDoubleByteAt(code_page_, path, i)) {
         i += 2;
         continue;
       }
-      if (IsForbidden(c)) return false;
+      if (IsForbidden(static_cast<unsigned char>(path[i]))) return false;
       ++i;
     }
     std::string_view name = TrimName(path.substr(begin, i - begin));
