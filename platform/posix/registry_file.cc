@@ -28,7 +28,7 @@ int HexDigit(char c) {
 
 // Reads a quoted string starting at line[*pos] == '"', where a backslash
 // escapes a backslash or a quote; *pos ends behind the closing quote.
-bool ReadQuoted(const std::string& line, size_t* pos, std::string* text, std::string* what) {
+bool ReadQuoted(std::string_view line, size_t* pos, std::string* text, std::string* what) {
   text->clear();
   size_t i = *pos + 1;
   for (;;) {
@@ -200,25 +200,29 @@ class Parser {
 
   bool ParseKey() {
     if (line_.size() < 2 || line_.back() != ']') return Fail("a key line does not end in ]");
-    std::string path = line_.substr(1, line_.size() - 2);
+    std::string_view path = std::string_view(line_).substr(1, line_.size() - 2);
     if (!path.empty() && path[0] == '-') {
       if (!changes_) return Fail("a key deletion ([-...]) has no place in a stored registry");
-      if (!registry_->RemoveTree(path.substr(1)) &&
-          SplitKeyPath(path.substr(1), registry_->code_page()).size() < 2) {
-        return Fail("\"" + path.substr(1) + "\" is no key that can be deleted");
+      std::string deleted(path.substr(1));
+      if (!registry_->RemoveTree(deleted) &&
+          SplitKeyPath(deleted, registry_->code_page()).size() < 2) {
+        return Fail("\"" + deleted + "\" is no key that can be deleted");
       }
       key_ = nullptr;  // values need a [key] line of their own
       return true;
     }
     key_ = registry_->AddKey(path);
-    if (key_ == nullptr) return Fail("\"" + path + "\" is not a valid key path");
+    if (key_ == nullptr) return Fail("\"" + std::string(path) + "\" is not a valid key path");
     return true;
   }
 
   bool ParseValue() {
     if (key_ == nullptr) return Fail("a value line comes before any [key] line");
     size_t pos = 0;
-    std::string name;
+    std::string& name = name_;  // both kept from line to line, with their memory
+    std::string& data = data_;
+    name.clear();
+    data.clear();
     if (line_[0] == '@') {
       pos = 1;
     } else if (!ReadQuoted(line_, &pos, &name, &what_)) {
@@ -227,21 +231,20 @@ class Parser {
     if (pos >= line_.size() || line_[pos] != '=') return Fail("a value name is not followed by =");
     ++pos;
     unsigned type = 0;
-    std::string data;
-    std::string rest = line_.substr(pos);
+    std::string_view rest = std::string_view(line_).substr(pos);
     if (!rest.empty() && rest[0] == '"') {
       size_t end = 0;
       if (!ReadQuoted(rest, &end, &data, &what_)) return false;
       if (end != rest.size()) return Fail("text follows a quoted value");
       type = kRegSz;
       data.push_back('\0');
-    } else if (rest.compare(0, 6, "dword:") == 0) {
+    } else if (rest.starts_with("dword:")) {
       if (!ParseDword(rest.substr(6), &data)) return false;
       type = kRegDword;
-    } else if (rest.compare(0, 4, "hex:") == 0) {
+    } else if (rest.starts_with("hex:")) {
       type = kRegBinary;
       if (!ParseHex(rest.substr(4), &data)) return false;
-    } else if (rest.compare(0, 4, "hex(") == 0) {
+    } else if (rest.starts_with("hex(")) {
       size_t close = rest.find("):");
       if (close == std::string::npos || close == 4 || close > 12) {
         return Fail("a hex(type) value has no valid type");
@@ -265,7 +268,7 @@ class Parser {
     return true;
   }
 
-  bool ParseDword(const std::string& digits, std::string* data) {
+  bool ParseDword(std::string_view digits, std::string* data) {
     if (digits.empty() || digits.size() > 8) return Fail("dword: needs 1 to 8 hex digits");
     unsigned value = 0;
     for (char c : digits) {
@@ -279,7 +282,7 @@ class Parser {
 
   // Comma-separated two-digit bytes; a line that ends in ",\" goes on in the
   // next line (after its leading blanks).
-  bool ParseHex(std::string text, std::string* data) {
+  bool ParseHex(std::string_view text, std::string* data) {
     for (;;) {
       size_t i = 0;
       while (i < text.size()) {
@@ -299,7 +302,9 @@ class Parser {
       if (!NextLine(&got)) return false;
       if (!got) return Fail("the file is truncated (hex data goes on past its end)");
       size_t start = line_.find_first_not_of(" \t");
-      text = start == std::string::npos ? std::string() : line_.substr(start);
+      // line_ holds this line until the next is read, after text's last use.
+      text =
+          start == std::string::npos ? std::string_view() : std::string_view(line_).substr(start);
       if (text.empty()) return Fail("hex data goes on into an empty line");
     }
   }
@@ -312,6 +317,7 @@ class Parser {
   bool changes_;
   StoredKey* key_ = nullptr;
   std::string line_;
+  std::string name_, data_;  // of the value line being read
   int line_number_ = 0;
   std::string what_;
 };
@@ -322,7 +328,7 @@ namespace {
 
 // FoldName into *folded, its memory reused: a lookup folds a name at every
 // registry operation.
-void FoldInto(const std::string& name, unsigned code_page, std::string* folded) {
+void FoldInto(std::string_view name, unsigned code_page, std::string* folded) {
   folded->assign(name);
   for (size_t i = 0; i < folded->size(); ++i) {
     unsigned char c = static_cast<unsigned char>((*folded)[i]);
@@ -377,7 +383,7 @@ std::vector<std::string> SplitKeyPath(const std::string& path, unsigned code_pag
   return names;
 }
 
-bool IsValidKeyName(const std::string& name, unsigned code_page) {
+bool IsValidKeyName(std::string_view name, unsigned code_page) {
   if (name.empty() || name.size() > 255) return false;
   bool second = false;  // the byte is the second of a double-byte character
   for (char c : name) {
@@ -434,7 +440,7 @@ bool StoredKey::RemoveValue(const std::string& name) {
   return true;
 }
 
-bool StoredRegistry::TreeOrder::operator()(const std::string& a, const std::string& b) const {
+bool StoredRegistry::TreeOrder::operator()(std::string_view a, std::string_view b) const {
   // The separator sorts before every other byte, so a key's subkeys follow it
   // directly, before any sibling whose name merely starts the same way.
   size_t n = a.size() < b.size() ? a.size() : b.size();
@@ -450,42 +456,65 @@ StoredRegistry::StoredRegistry(unsigned code_page) : code_page_(code_page) {
   for (const char* root : kStoredRootNames) keys_[root] = StoredKey{root, {}, code_page, {}};
 }
 
-StoredKey* StoredRegistry::FindKey(const std::string& path) {
+StoredKey* StoredRegistry::FindKey(std::string_view path) {
   static thread_local std::string folded;
   FoldInto(path, code_page_, &folded);
   auto it = keys_.find(folded);
   return it == keys_.end() ? nullptr : &it->second;
 }
 
-const StoredKey* StoredRegistry::FindKey(const std::string& path) const {
+const StoredKey* StoredRegistry::FindKey(std::string_view path) const {
   return const_cast<StoredRegistry*>(this)->FindKey(path);
 }
 
-StoredKey* StoredRegistry::AddKey(const std::string& path, bool* created) {
+StoredKey* StoredRegistry::AddKey(std::string_view path, bool* created) {
   if (created != nullptr) *created = false;
-  std::vector<std::string> names = SplitKeyPath(path, code_page_);
-  StoredKey* key = FindKey(names[0]);
-  if (key == nullptr) return nullptr;  // not a root
-  std::string current = key->path;     // the root's own spelling
-  for (size_t i = 1; i < names.size(); ++i) {
-    if (!IsValidKeyName(names[i], code_page_)) return nullptr;
-  }
-  // Each level's folded path is its parent's and its own name folded: the
-  // names end where characters end, so folding them one by one folds the
-  // path as a whole, without folding every ancestor again at every level.
-  std::string folded = FoldName(current, code_page_);
-  for (size_t i = 1; i < names.size(); ++i) {
-    current += "\\" + names[i];
-    folded += "\\" + FoldName(names[i], code_page_);
-    auto it = keys_.find(folded);
-    if (it == keys_.end()) {
-      it = keys_.emplace(folded, StoredKey{current, {}, code_page_, {}}).first;
-      if (created != nullptr) *created = true;
+  // The folded path once: the names end where characters end, so each
+  // level's folded path is the start of it, up to the level's separator.
+  static thread_local std::string folded;
+  FoldInto(path, code_page_, &folded);
+  // A key that exists is found in one lookup: folding keeps every name's
+  // length and where its double-byte characters are, so its names were
+  // checked when it was made.
+  auto it = keys_.find(folded);
+  if (it != keys_.end()) return &it->second;
+  // Where each name ends: at the separators that are not second bytes of
+  // double-byte characters (as SplitKeyPath splits), and at the end.
+  static thread_local std::vector<size_t> ends;
+  ends.clear();
+  for (size_t i = 0; i < path.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(path[i]);
+    if (c == '\\') {
+      ends.push_back(i);
+    } else if (IsLeadByteOf(code_page_, c) && i + 1 < path.size()) {
+      ++i;
     }
-    key = &it->second;
-    current = key->path;  // keep the spelling of existing ancestors
   }
-  return key;
+  ends.push_back(path.size());
+  if (ends.size() < 2) return nullptr;  // one name, and not a root
+  for (size_t level = 1; level < ends.size(); ++level) {
+    size_t start = ends[level - 1] + 1;
+    if (!IsValidKeyName(std::string_view(path).substr(start, ends[level] - start), code_page_)) {
+      return nullptr;
+    }
+  }
+  // The deepest level that exists (a root at least), then the levels below
+  // it, each spelt as the existing ancestors are.
+  size_t level = ends.size() - 1;
+  do {
+    it = keys_.find(std::string_view(folded).substr(0, ends[--level]));
+  } while (it == keys_.end() && level > 0);
+  if (it == keys_.end()) return nullptr;  // not a root
+  std::string spelled = it->second.path;
+  size_t spelled_to = ends[level];
+  for (++level; level < ends.size(); ++level) {
+    spelled.append(path.substr(spelled_to, ends[level] - spelled_to));
+    spelled_to = ends[level];
+    it = keys_.emplace_hint(std::next(it), folded.substr(0, ends[level]),
+                            StoredKey{spelled, {}, code_page_, {}});
+  }
+  if (created != nullptr) *created = true;
+  return &it->second;
 }
 
 bool StoredRegistry::HasSubkeys(const std::string& path) const {
