@@ -118,7 +118,8 @@ class RegistryStore : public Registry {
   struct FileIdentity {
     bool exists = false;
     // False after this store's own write: only the size and a link are
-    // known, the rest is taken from the next look.
+    // known, the rest (the mode of a new file too) is taken from the next
+    // look.
     bool settled = true;
     nlink_t links = 0;
     off_t size = 0;
@@ -199,7 +200,7 @@ class RegistryStore : public Registry {
   FileIdentity log_identity_;
   int log_fd_ = -1;
   off_t log_complete_ = 0;
-  std::string text_;  // the text of the last save, its memory reused
+  std::string text_;  // the text last read or written, its memory reused
   // The lock file, open from the first change on.
   int lock_fd_ = -1;
   // See Path(); path_root_ is the machine folder they were made for.
