@@ -2,6 +2,7 @@
 #include "platform/posix/registry_file.h"
 
 #include <cstdio>
+#include <cstring>
 #include <iterator>
 
 #include "platform/posix/code_page.h"
@@ -153,21 +154,26 @@ class Parser {
     *got = false;
     if (pos_ >= size_) return true;
     ++line_number_;
-    line_.clear();
-    while (pos_ < size_) {
-      char c = bytes_[pos_++];
-      if (c == '\n') {
-        *got = true;
-        return true;
-      }
-      if (c == '\r' && pos_ < size_ && bytes_[pos_] == '\n') continue;
-      if (c == '\r') return Fail("a carriage return inside a line");
-      if (c == '\0') return Fail("a zero byte inside a line");
-      line_.push_back(c);
+    // The line up to its line end, a CR before the LF taken with it; the
+    // first CR or zero byte inside says what is wrong.
+    const char* start = bytes_ + pos_;
+    size_t left = size_ - pos_;
+    const char* end = static_cast<const char*>(std::memchr(start, '\n', left));
+    size_t length = end != nullptr ? static_cast<size_t>(end - start) : left;
+    size_t text = end != nullptr && length > 0 && start[length - 1] == '\r' ? length - 1 : length;
+    const void* cr = std::memchr(start, '\r', text);
+    const void* zero = std::memchr(start, '\0', text);
+    if (cr != nullptr && (zero == nullptr || cr < zero)) {
+      return Fail("a carriage return inside a line");
     }
+    if (zero != nullptr) return Fail("a zero byte inside a line");
+    line_.assign(start, text);
     // Every line the store writes ends in a line end; one without it is the
     // sign of a file cut short.
-    return Fail("the file is truncated (its last line has no line end)");
+    if (end == nullptr) return Fail("the file is truncated (its last line has no line end)");
+    pos_ += length + 1;
+    *got = true;
+    return true;
   }
 
   bool Fail(const std::string& what) {
@@ -341,7 +347,7 @@ void FoldInto(std::string_view name, unsigned code_page, std::string* folded) {
 }
 
 // FoldName(a) == FoldName(b), without making either.
-bool SameFolded(const std::string& a, const std::string& b, unsigned code_page) {
+bool SameFolded(std::string_view a, std::string_view b, unsigned code_page) {
   if (a.size() != b.size()) return false;
   bool second_a = false;  // the byte is the second of a double-byte character
   bool second_b = false;
@@ -393,7 +399,7 @@ bool IsValidKeyName(std::string_view name, unsigned code_page) {
   return true;
 }
 
-StoredValue* StoredKey::FindValue(const std::string& name) {
+StoredValue* StoredKey::FindValue(std::string_view name) {
   if (!index.empty()) {
     static thread_local std::string folded;
     FoldInto(name, code_page, &folded);
@@ -406,7 +412,7 @@ StoredValue* StoredKey::FindValue(const std::string& name) {
   return nullptr;
 }
 
-const StoredValue* StoredKey::FindValue(const std::string& name) const {
+const StoredValue* StoredKey::FindValue(std::string_view name) const {
   return const_cast<StoredKey*>(this)->FindValue(name);
 }
 
@@ -453,7 +459,7 @@ bool StoredRegistry::TreeOrder::operator()(std::string_view a, std::string_view 
 }
 
 StoredRegistry::StoredRegistry(unsigned code_page) : code_page_(code_page) {
-  for (const char* root : kStoredRootNames) keys_[root] = StoredKey{root, {}, code_page, {}};
+  for (const char* root : kStoredRootNames) keys_.emplace(root, StoredKey{root, {}, code_page, {}});
 }
 
 StoredKey* StoredRegistry::FindKey(std::string_view path) {

@@ -34,8 +34,8 @@ struct StoredKey {
   unsigned code_page = 1252;        // the registry's, by which value names fold
 
   // The value whose name equals name without regard to ASCII case.
-  StoredValue* FindValue(const std::string& name);
-  const StoredValue* FindValue(const std::string& name) const;
+  StoredValue* FindValue(std::string_view name);
+  const StoredValue* FindValue(std::string_view name) const;
   // Sets or replaces a value.
   void SetValue(const std::string& name, unsigned type, const std::string& data);
   // False when there was no such value.

@@ -512,8 +512,9 @@ const std::string* RegistryStore::PathOf(RegKey key) const {
   return &handles_[key - 1];
 }
 
-std::string RegistryStore::Join(const std::string& parent, const char* name) const {
-  std::string path = parent;
+const std::string& RegistryStore::Join(const std::string& parent, const char* name) {
+  std::string& path = joined_;
+  path.assign(parent);
   // Each name between backslashes that are not second bytes of double-byte
   // characters (as SplitKeyPath splits); an empty name is the same key again.
   unsigned code_page = machine_.code_page();

@@ -177,8 +177,9 @@ class RegistryStore : public Registry {
   // The key path a handle stands for (valid until the next new handle);
   // nullptr for an unknown handle.
   const std::string* PathOf(RegKey key) const;
-  // parent's path joined with a relative name ("" = parent itself).
-  std::string Join(const std::string& parent, const char* name) const;
+  // parent's path joined with a relative name ("" = parent itself), in
+  // memory of the store's that the next Join reuses.
+  const std::string& Join(const std::string& parent, const char* name);
   long NewHandle(const std::string& path, RegKey* key);
 
   Machine& machine_;
@@ -200,7 +201,8 @@ class RegistryStore : public Registry {
   FileIdentity log_identity_;
   int log_fd_ = -1;
   off_t log_complete_ = 0;
-  std::string text_;  // the text last read or written, its memory reused
+  std::string text_;    // the text last read or written, its memory reused
+  std::string joined_;  // see Join
   // The lock file, open from the first change on.
   int lock_fd_ = -1;
   // See Path(); path_root_ is the machine folder they were made for.
