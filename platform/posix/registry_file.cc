@@ -332,13 +332,37 @@ class Parser {
 
 namespace {
 
+// The lead bytes of code_page, a flag a byte: every lookup folds and splits
+// its path, where a table read per byte is cheaper than a call. The two
+// pages asked for last are kept (the machine's, and the one a registry was
+// read under); the table stays valid until another page is asked for.
+const bool* LeadBytesOf(unsigned code_page) {
+  struct Table {
+    unsigned code_page = 0;  // IsLeadByteOf(0, byte) is false, as the table
+    bool lead[256] = {};
+  };
+  static thread_local Table tables[2];
+  static thread_local int next = 0;
+  for (const Table& table : tables) {
+    if (table.code_page == code_page) return table.lead;
+  }
+  Table& table = tables[next];
+  next = 1 - next;
+  table.code_page = code_page;
+  for (int byte = 0; byte < 256; ++byte) {
+    table.lead[byte] = IsLeadByteOf(code_page, static_cast<unsigned char>(byte));
+  }
+  return table.lead;
+}
+
 // FoldName into *folded, its memory reused: a lookup folds a name at every
 // registry operation.
 void FoldInto(std::string_view name, unsigned code_page, std::string* folded) {
   folded->assign(name);
+  const bool* lead = LeadBytesOf(code_page);
   for (size_t i = 0; i < folded->size(); ++i) {
     unsigned char c = static_cast<unsigned char>((*folded)[i]);
-    if (IsLeadByteOf(code_page, c)) {
+    if (lead[c]) {
       ++i;  // the second byte stays as it is
     } else if (c >= 'a' && c <= 'z') {
       (*folded)[i] = static_cast<char>(c - 'a' + 'A');
@@ -349,13 +373,14 @@ void FoldInto(std::string_view name, unsigned code_page, std::string* folded) {
 // FoldName(a) == FoldName(b), without making either.
 bool SameFolded(std::string_view a, std::string_view b, unsigned code_page) {
   if (a.size() != b.size()) return false;
+  const bool* lead = LeadBytesOf(code_page);
   bool second_a = false;  // the byte is the second of a double-byte character
   bool second_b = false;
   for (size_t i = 0; i < a.size(); ++i) {
     unsigned char x = static_cast<unsigned char>(a[i]);
     unsigned char y = static_cast<unsigned char>(b[i]);
-    bool lead_a = !second_a && IsLeadByteOf(code_page, x);
-    bool lead_b = !second_b && IsLeadByteOf(code_page, y);
+    bool lead_a = !second_a && lead[x];
+    bool lead_b = !second_b && lead[y];
     if (!second_a && !lead_a && x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 'a' + 'A');
     if (!second_b && !lead_b && y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 'a' + 'A');
     if (x != y) return false;
@@ -375,11 +400,12 @@ std::string FoldName(const std::string& name, unsigned code_page) {
 
 std::vector<std::string> SplitKeyPath(const std::string& path, unsigned code_page) {
   std::vector<std::string> names(1);
+  const bool* lead = LeadBytesOf(code_page);
   for (size_t i = 0; i < path.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(path[i]);
     if (c == '\\') {
       names.emplace_back();
-    } else if (IsLeadByteOf(code_page, c) && i + 1 < path.size()) {
+    } else if (lead[c] && i + 1 < path.size()) {
       names.back() += path[i];
       names.back() += path[++i];
     } else {
@@ -391,10 +417,11 @@ std::vector<std::string> SplitKeyPath(const std::string& path, unsigned code_pag
 
 bool IsValidKeyName(std::string_view name, unsigned code_page) {
   if (name.empty() || name.size() > 255) return false;
+  const bool* lead = LeadBytesOf(code_page);
   bool second = false;  // the byte is the second of a double-byte character
   for (char c : name) {
     if (c == '\r' || c == '\n' || (c == '\\' && !second)) return false;
-    second = !second && IsLeadByteOf(code_page, static_cast<unsigned char>(c));
+    second = !second && lead[static_cast<unsigned char>(c)];
   }
   return true;
 }
@@ -488,11 +515,12 @@ StoredKey* StoredRegistry::AddKey(std::string_view path, bool* created) {
   // double-byte characters (as SplitKeyPath splits), and at the end.
   static thread_local std::vector<size_t> ends;
   ends.clear();
+  const bool* lead = LeadBytesOf(code_page_);
   for (size_t i = 0; i < path.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(path[i]);
     if (c == '\\') {
       ends.push_back(i);
-    } else if (IsLeadByteOf(code_page_, c) && i + 1 < path.size()) {
+    } else if (lead[c] && i + 1 < path.size()) {
       ++i;
     }
   }
