@@ -21,10 +21,11 @@
 // "name"=-) appended with one write, so the change outlives the process at
 // any moment, kill -9 included; a new log is written under a temporary name
 // with its first record and then linked to its own, so it never appears
-// empty. Every reader carries the log out over the
-// file. The file itself is only ever replaced whole: Fold (called at the end
-// of a run, by the destructor, and by a change that finds the log longer
-// than 1 MiB) writes the whole registry to a temporary of its own
+// empty. Every reader opens the log, then the file, and carries the log out
+// over the file (a log removed in between is seen by its link count, and
+// both are read again). The file itself is only ever replaced whole: Fold
+// (called at the end of a run, by the destructor, and by a change that finds
+// the log longer than 1 MiB) writes the whole registry to a temporary of its own
 // (registry.reg.XXXXXX, created exclusively), flushes it to disk, renames it
 // over registry.reg, flushes the folder and then removes the log; a crash
 // in between carries the log out once more, which changes nothing, so a
