@@ -1,6 +1,7 @@
 // Contents of the simulated registry and their registry-editor text form.
 #include "platform/posix/registry_file.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -476,13 +477,22 @@ bool StoredKey::RemoveValue(const std::string& name) {
 bool StoredRegistry::TreeOrder::operator()(std::string_view a, std::string_view b) const {
   // The separator sorts before every other byte, so a key's subkeys follow it
   // directly, before any sibling whose name merely starts the same way.
+  // Only the first byte that differs decides: the paths of a lookup share
+  // their roots' and ancestors' names, passed over eight bytes at a time.
   size_t n = a.size() < b.size() ? a.size() : b.size();
-  for (size_t i = 0; i < n; ++i) {
-    unsigned x = a[i] == '\\' ? 0 : static_cast<unsigned char>(a[i]) + 1u;
-    unsigned y = b[i] == '\\' ? 0 : static_cast<unsigned char>(b[i]) + 1u;
-    if (x != y) return x < y;
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t x = 0;
+    std::uint64_t y = 0;
+    std::memcpy(&x, a.data() + i, 8);
+    std::memcpy(&y, b.data() + i, 8);
+    if (x != y) break;
   }
-  return a.size() < b.size();
+  while (i < n && a[i] == b[i]) ++i;
+  if (i == n) return a.size() < b.size();
+  unsigned x = a[i] == '\\' ? 0 : static_cast<unsigned char>(a[i]) + 1u;
+  unsigned y = b[i] == '\\' ? 0 : static_cast<unsigned char>(b[i]) + 1u;
+  return x < y;
 }
 
 StoredRegistry::StoredRegistry(unsigned code_page) : code_page_(code_page) {
