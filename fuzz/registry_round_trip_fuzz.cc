@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "platform/posix/machine.h"
 #include "platform/posix/registry_store.h"
@@ -63,46 +63,62 @@ setup::posix::Machine& MachineOf(int role, unsigned page) {
   return *machine;
 }
 
+// One write of an input: key, value name and data point into the input's
+// copy, each ended by its NUL.
 struct Write {
-  std::string key;
-  std::string name;
-  std::string data;
+  const char* key;
+  const char* name;
+  const char* data;
+  unsigned size;
 };
 
-// Reads name below key of root in store; "<missing>" when it cannot.
-std::string Read(setup::posix::RegistryStore& store, const Write& w) {
+// What a store reads of w, its type's bytes and then its data, into *value;
+// false when it finds no such key or value. value's memory is reused from
+// input to input.
+bool Read(setup::posix::RegistryStore& store, const Write& w, std::string* value) {
   RegKey key = 0;
-  if (store.OpenKey(store.Root(RootKey::kCurrentUser), w.key.c_str(), 0, &key) != 0) {
-    return "<missing>";
-  }
+  if (store.OpenKey(store.Root(RootKey::kCurrentUser), w.key, 0, &key) != 0) return false;
   static char data[1 << 16];
   unsigned size = sizeof data;
   unsigned type = 0;
-  long result = store.QueryValue(key, w.name.c_str(), &type, data, &size);
+  long result = store.QueryValue(key, w.name, &type, data, &size);
   store.CloseKey(key);
-  if (result != 0) return "<missing>";
-  return std::to_string(type) + ":" + std::string(data, size);
+  if (result != 0) return false;
+  value->assign(reinterpret_cast<const char*>(&type), sizeof type);
+  value->append(data, size);
+  return true;
 }
 
 }  // namespace
+
+// Where a heap block came from is not kept (each operation's strings make
+// a few a call); a finding replays alone, where
+// ASAN_OPTIONS=malloc_context_size=30 brings the stacks back. Every check of
+// the sanitizer stays.
+// NOLINTNEXTLINE(bugprone-reserved-identifier,readability-identifier-naming): the sanitizer's name
+extern "C" const char* __asan_default_options() { return "malloc_context_size=0"; }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   if (size < 1) return 0;
   // The first byte picks the writer's code page and the reader's locale.
   unsigned writer_page = (bytes[0] & 1) != 0 ? 932 : 1252;
   unsigned reader_page = (bytes[0] & 2) != 0 ? 932 : 1252;
-  // The rest is key, value name and data, three NUL-ended fields at a time.
-  std::vector<std::string> fields(1);
-  for (size_t i = 1; i < size && fields.size() <= 24; ++i) {
-    if (bytes[i] == 0) {
-      fields.emplace_back();
-    } else {
-      fields.back() += static_cast<char>(bytes[i]);
-    }
+  // The rest is key, value name and data, three NUL-ended fields at a time
+  // (at most 25 fields, as many as 8 writes take), read in a copy that ends
+  // in a NUL of its own. Its memory, and the values' below, serve every input.
+  static std::string copy;
+  copy.assign(reinterpret_cast<const char*>(bytes) + 1, size - 1);
+  constexpr size_t kMaxFields = 25;
+  const char* fields[kMaxFields];
+  size_t field_count = 1;
+  fields[0] = copy.c_str();
+  for (size_t i = 0; i < copy.size() && field_count < kMaxFields; ++i) {
+    if (copy[i] == '\0') fields[field_count++] = copy.c_str() + i + 1;
   }
   const std::string& folder = Folder();
+  // The writer's store folded its log at the end of the last input (or the
+  // input failed and the process ended): only the file is left to remove.
   unlink((folder + "/registry.reg").c_str());
-  unlink((folder + "/registry.log").c_str());
   // The machine's record of its code page, as the writer's machine makes it:
   // one that holds the writer's page already is the one it would make.
   static unsigned recorded_page = 0;
@@ -119,17 +135,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   recorded_page = writer_page;
   setup::posix::RegistryStore writer(writer_machine);
   writer.SetDiagnosticSink(abort_on_diagnostic);
-  std::vector<Write> written;
-  for (size_t i = 0; i + 2 < fields.size(); i += 3) {
-    Write w{fields[i], fields[i + 1], fields[i + 2]};
+  Write written[kMaxFields / 3];
+  size_t count = 0;
+  for (size_t i = 0; i + 2 < field_count; i += 3) {
+    Write w{fields[i], fields[i + 1], fields[i + 2],
+            static_cast<unsigned>(std::strlen(fields[i + 2]))};
     RegKey key = 0;
-    if (writer.CreateKey(writer.Root(RootKey::kCurrentUser), w.key.c_str(), 0, &key) != 0) {
+    if (writer.CreateKey(writer.Root(RootKey::kCurrentUser), w.key, 0, &key) != 0) {
       continue;  // a name the store refuses
     }
-    long result = writer.SetValue(key, w.name.c_str(), setup::kRegBinary, w.data.data(),
-                                  static_cast<unsigned>(w.data.size()));
+    long result = writer.SetValue(key, w.name, setup::kRegBinary, w.data, w.size);
     writer.CloseKey(key);
-    if (result == 0) written.push_back(w);
+    if (result == 0) written[count++] = w;
   }
 
   // Another run, under the other locale: the machine's record decides.
@@ -141,19 +158,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   }
   setup::posix::RegistryStore reader(reader_machine);
   reader.SetDiagnosticSink(abort_on_diagnostic);
-  std::vector<std::string> seen;  // by the writer, for each write
-  for (const Write& w : written) {
-    seen.push_back(Read(writer, w));
-    if (seen.back() == "<missing>") Fail("a value written is missing for its writer");
-    if (Read(reader, w) != seen.back()) Fail("the reader sees another value than the writer");
+  static std::string seen[kMaxFields / 3];  // by the writer, for each write
+  static std::string value;                 // by the reader
+  for (size_t i = 0; i < count; ++i) {
+    if (!Read(writer, written[i], &seen[i])) Fail("a value written is missing for its writer");
+    if (!Read(reader, written[i], &value) || value != seen[i]) {
+      Fail("the reader sees another value than the writer");
+    }
   }
-  if (!written.empty() && seen.back() != "3:" + written.back().data) {
-    Fail("the last write to a name is not what it holds");
+  if (count > 0) {
+    const Write& last = written[count - 1];
+    const std::string& held = seen[count - 1];
+    unsigned type = setup::kRegBinary;
+    if (held.size() != sizeof type + last.size ||
+        held.compare(0, sizeof type, reinterpret_cast<const char*>(&type), sizeof type) != 0 ||
+        held.compare(sizeof type, std::string::npos, last.data, last.size) != 0) {
+      Fail("the last write to a name is not what it holds");
+    }
   }
   // The reader carried out the writer's log; folded into the file, the same.
   writer.Fold();
-  for (size_t i = 0; i < written.size(); ++i) {
-    if (Read(reader, written[i]) != seen[i]) Fail("the folded file differs from its log");
+  for (size_t i = 0; i < count; ++i) {
+    if (!Read(reader, written[i], &value) || value != seen[i]) {
+      Fail("the folded file differs from its log");
+    }
   }
   return 0;
 }

@@ -1,7 +1,9 @@
 // Contents of the simulated registry and their registry-editor text form.
 #include "platform/posix/registry_file.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <iterator>
 
 #include "platform/posix/code_page.h"
@@ -28,7 +30,7 @@ int HexDigit(char c) {
 
 // Reads a quoted string starting at line[*pos] == '"', where a backslash
 // escapes a backslash or a quote; *pos ends behind the closing quote.
-bool ReadQuoted(const std::string& line, size_t* pos, std::string* text, std::string* what) {
+bool ReadQuoted(std::string_view line, size_t* pos, std::string* text, std::string* what) {
   text->clear();
   size_t i = *pos + 1;
   for (;;) {
@@ -153,21 +155,26 @@ class Parser {
     *got = false;
     if (pos_ >= size_) return true;
     ++line_number_;
-    line_.clear();
-    while (pos_ < size_) {
-      char c = bytes_[pos_++];
-      if (c == '\n') {
-        *got = true;
-        return true;
-      }
-      if (c == '\r' && pos_ < size_ && bytes_[pos_] == '\n') continue;
-      if (c == '\r') return Fail("a carriage return inside a line");
-      if (c == '\0') return Fail("a zero byte inside a line");
-      line_.push_back(c);
+    // The line up to its line end, a CR before the LF taken with it; the
+    // first CR or zero byte inside says what is wrong.
+    const char* start = bytes_ + pos_;
+    size_t left = size_ - pos_;
+    const char* end = static_cast<const char*>(std::memchr(start, '\n', left));
+    size_t length = end != nullptr ? static_cast<size_t>(end - start) : left;
+    size_t text = end != nullptr && length > 0 && start[length - 1] == '\r' ? length - 1 : length;
+    const void* cr = std::memchr(start, '\r', text);
+    const void* zero = std::memchr(start, '\0', text);
+    if (cr != nullptr && (zero == nullptr || cr < zero)) {
+      return Fail("a carriage return inside a line");
     }
+    if (zero != nullptr) return Fail("a zero byte inside a line");
+    line_.assign(start, text);
     // Every line the store writes ends in a line end; one without it is the
     // sign of a file cut short.
-    return Fail("the file is truncated (its last line has no line end)");
+    if (end == nullptr) return Fail("the file is truncated (its last line has no line end)");
+    pos_ += length + 1;
+    *got = true;
+    return true;
   }
 
   bool Fail(const std::string& what) {
@@ -200,25 +207,29 @@ class Parser {
 
   bool ParseKey() {
     if (line_.size() < 2 || line_.back() != ']') return Fail("a key line does not end in ]");
-    std::string path = line_.substr(1, line_.size() - 2);
+    std::string_view path = std::string_view(line_).substr(1, line_.size() - 2);
     if (!path.empty() && path[0] == '-') {
       if (!changes_) return Fail("a key deletion ([-...]) has no place in a stored registry");
-      if (!registry_->RemoveTree(path.substr(1)) &&
-          SplitKeyPath(path.substr(1), registry_->code_page()).size() < 2) {
-        return Fail("\"" + path.substr(1) + "\" is no key that can be deleted");
+      std::string deleted(path.substr(1));
+      if (!registry_->RemoveTree(deleted) &&
+          SplitKeyPath(deleted, registry_->code_page()).size() < 2) {
+        return Fail("\"" + deleted + "\" is no key that can be deleted");
       }
       key_ = nullptr;  // values need a [key] line of their own
       return true;
     }
     key_ = registry_->AddKey(path);
-    if (key_ == nullptr) return Fail("\"" + path + "\" is not a valid key path");
+    if (key_ == nullptr) return Fail("\"" + std::string(path) + "\" is not a valid key path");
     return true;
   }
 
   bool ParseValue() {
     if (key_ == nullptr) return Fail("a value line comes before any [key] line");
     size_t pos = 0;
-    std::string name;
+    std::string& name = name_;  // both kept from line to line, with their memory
+    std::string& data = data_;
+    name.clear();
+    data.clear();
     if (line_[0] == '@') {
       pos = 1;
     } else if (!ReadQuoted(line_, &pos, &name, &what_)) {
@@ -227,21 +238,20 @@ class Parser {
     if (pos >= line_.size() || line_[pos] != '=') return Fail("a value name is not followed by =");
     ++pos;
     unsigned type = 0;
-    std::string data;
-    std::string rest = line_.substr(pos);
+    std::string_view rest = std::string_view(line_).substr(pos);
     if (!rest.empty() && rest[0] == '"') {
       size_t end = 0;
       if (!ReadQuoted(rest, &end, &data, &what_)) return false;
       if (end != rest.size()) return Fail("text follows a quoted value");
       type = kRegSz;
       data.push_back('\0');
-    } else if (rest.compare(0, 6, "dword:") == 0) {
+    } else if (rest.starts_with("dword:")) {
       if (!ParseDword(rest.substr(6), &data)) return false;
       type = kRegDword;
-    } else if (rest.compare(0, 4, "hex:") == 0) {
+    } else if (rest.starts_with("hex:")) {
       type = kRegBinary;
       if (!ParseHex(rest.substr(4), &data)) return false;
-    } else if (rest.compare(0, 4, "hex(") == 0) {
+    } else if (rest.starts_with("hex(")) {
       size_t close = rest.find("):");
       if (close == std::string::npos || close == 4 || close > 12) {
         return Fail("a hex(type) value has no valid type");
@@ -265,7 +275,7 @@ class Parser {
     return true;
   }
 
-  bool ParseDword(const std::string& digits, std::string* data) {
+  bool ParseDword(std::string_view digits, std::string* data) {
     if (digits.empty() || digits.size() > 8) return Fail("dword: needs 1 to 8 hex digits");
     unsigned value = 0;
     for (char c : digits) {
@@ -279,7 +289,7 @@ class Parser {
 
   // Comma-separated two-digit bytes; a line that ends in ",\" goes on in the
   // next line (after its leading blanks).
-  bool ParseHex(std::string text, std::string* data) {
+  bool ParseHex(std::string_view text, std::string* data) {
     for (;;) {
       size_t i = 0;
       while (i < text.size()) {
@@ -299,7 +309,9 @@ class Parser {
       if (!NextLine(&got)) return false;
       if (!got) return Fail("the file is truncated (hex data goes on past its end)");
       size_t start = line_.find_first_not_of(" \t");
-      text = start == std::string::npos ? std::string() : line_.substr(start);
+      // line_ holds this line until the next is read, after text's last use.
+      text =
+          start == std::string::npos ? std::string_view() : std::string_view(line_).substr(start);
       if (text.empty()) return Fail("hex data goes on into an empty line");
     }
   }
@@ -312,6 +324,7 @@ class Parser {
   bool changes_;
   StoredKey* key_ = nullptr;
   std::string line_;
+  std::string name_, data_;  // of the value line being read
   int line_number_ = 0;
   std::string what_;
 };
@@ -320,13 +333,37 @@ class Parser {
 
 namespace {
 
+// The lead bytes of code_page, a flag a byte: every lookup folds and splits
+// its path, where a table read per byte is cheaper than a call. The two
+// pages asked for last are kept (the machine's, and the one a registry was
+// read under); the table stays valid until another page is asked for.
+const bool* LeadBytesOf(unsigned code_page) {
+  struct Table {
+    unsigned code_page = 0;  // IsLeadByteOf(0, byte) is false, as the table
+    bool lead[256] = {};
+  };
+  static thread_local Table tables[2];
+  static thread_local int next = 0;
+  for (const Table& table : tables) {
+    if (table.code_page == code_page) return table.lead;
+  }
+  Table& table = tables[next];
+  next = 1 - next;
+  table.code_page = code_page;
+  for (int byte = 0; byte < 256; ++byte) {
+    table.lead[byte] = IsLeadByteOf(code_page, static_cast<unsigned char>(byte));
+  }
+  return table.lead;
+}
+
 // FoldName into *folded, its memory reused: a lookup folds a name at every
 // registry operation.
-void FoldInto(const std::string& name, unsigned code_page, std::string* folded) {
+void FoldInto(std::string_view name, unsigned code_page, std::string* folded) {
   folded->assign(name);
+  const bool* lead = LeadBytesOf(code_page);
   for (size_t i = 0; i < folded->size(); ++i) {
     unsigned char c = static_cast<unsigned char>((*folded)[i]);
-    if (IsLeadByteOf(code_page, c)) {
+    if (lead[c]) {
       ++i;  // the second byte stays as it is
     } else if (c >= 'a' && c <= 'z') {
       (*folded)[i] = static_cast<char>(c - 'a' + 'A');
@@ -335,15 +372,16 @@ void FoldInto(const std::string& name, unsigned code_page, std::string* folded) 
 }
 
 // FoldName(a) == FoldName(b), without making either.
-bool SameFolded(const std::string& a, const std::string& b, unsigned code_page) {
+bool SameFolded(std::string_view a, std::string_view b, unsigned code_page) {
   if (a.size() != b.size()) return false;
+  const bool* lead = LeadBytesOf(code_page);
   bool second_a = false;  // the byte is the second of a double-byte character
   bool second_b = false;
   for (size_t i = 0; i < a.size(); ++i) {
     unsigned char x = static_cast<unsigned char>(a[i]);
     unsigned char y = static_cast<unsigned char>(b[i]);
-    bool lead_a = !second_a && IsLeadByteOf(code_page, x);
-    bool lead_b = !second_b && IsLeadByteOf(code_page, y);
+    bool lead_a = !second_a && lead[x];
+    bool lead_b = !second_b && lead[y];
     if (!second_a && !lead_a && x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 'a' + 'A');
     if (!second_b && !lead_b && y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 'a' + 'A');
     if (x != y) return false;
@@ -363,11 +401,12 @@ std::string FoldName(const std::string& name, unsigned code_page) {
 
 std::vector<std::string> SplitKeyPath(const std::string& path, unsigned code_page) {
   std::vector<std::string> names(1);
+  const bool* lead = LeadBytesOf(code_page);
   for (size_t i = 0; i < path.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(path[i]);
     if (c == '\\') {
       names.emplace_back();
-    } else if (IsLeadByteOf(code_page, c) && i + 1 < path.size()) {
+    } else if (lead[c] && i + 1 < path.size()) {
       names.back() += path[i];
       names.back() += path[++i];
     } else {
@@ -377,17 +416,18 @@ std::vector<std::string> SplitKeyPath(const std::string& path, unsigned code_pag
   return names;
 }
 
-bool IsValidKeyName(const std::string& name, unsigned code_page) {
+bool IsValidKeyName(std::string_view name, unsigned code_page) {
   if (name.empty() || name.size() > 255) return false;
+  const bool* lead = LeadBytesOf(code_page);
   bool second = false;  // the byte is the second of a double-byte character
   for (char c : name) {
     if (c == '\r' || c == '\n' || (c == '\\' && !second)) return false;
-    second = !second && IsLeadByteOf(code_page, static_cast<unsigned char>(c));
+    second = !second && lead[static_cast<unsigned char>(c)];
   }
   return true;
 }
 
-StoredValue* StoredKey::FindValue(const std::string& name) {
+StoredValue* StoredKey::FindValue(std::string_view name) {
   if (!index.empty()) {
     static thread_local std::string folded;
     FoldInto(name, code_page, &folded);
@@ -400,7 +440,7 @@ StoredValue* StoredKey::FindValue(const std::string& name) {
   return nullptr;
 }
 
-const StoredValue* StoredKey::FindValue(const std::string& name) const {
+const StoredValue* StoredKey::FindValue(std::string_view name) const {
   return const_cast<StoredKey*>(this)->FindValue(name);
 }
 
@@ -434,58 +474,91 @@ bool StoredKey::RemoveValue(const std::string& name) {
   return true;
 }
 
-bool StoredRegistry::TreeOrder::operator()(const std::string& a, const std::string& b) const {
+bool StoredRegistry::TreeOrder::operator()(std::string_view a, std::string_view b) const {
   // The separator sorts before every other byte, so a key's subkeys follow it
   // directly, before any sibling whose name merely starts the same way.
+  // Only the first byte that differs decides: the paths of a lookup share
+  // their roots' and ancestors' names, passed over eight bytes at a time.
   size_t n = a.size() < b.size() ? a.size() : b.size();
-  for (size_t i = 0; i < n; ++i) {
-    unsigned x = a[i] == '\\' ? 0 : static_cast<unsigned char>(a[i]) + 1u;
-    unsigned y = b[i] == '\\' ? 0 : static_cast<unsigned char>(b[i]) + 1u;
-    if (x != y) return x < y;
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t x = 0;
+    std::uint64_t y = 0;
+    std::memcpy(&x, a.data() + i, 8);
+    std::memcpy(&y, b.data() + i, 8);
+    if (x != y) break;
   }
-  return a.size() < b.size();
+  while (i < n && a[i] == b[i]) ++i;
+  if (i == n) return a.size() < b.size();
+  unsigned x = a[i] == '\\' ? 0 : static_cast<unsigned char>(a[i]) + 1u;
+  unsigned y = b[i] == '\\' ? 0 : static_cast<unsigned char>(b[i]) + 1u;
+  return x < y;
 }
 
 StoredRegistry::StoredRegistry(unsigned code_page) : code_page_(code_page) {
-  for (const char* root : kStoredRootNames) keys_[root] = StoredKey{root, {}, code_page, {}};
+  for (const char* root : kStoredRootNames) keys_.emplace(root, StoredKey{root, {}, code_page, {}});
 }
 
-StoredKey* StoredRegistry::FindKey(const std::string& path) {
+StoredKey* StoredRegistry::FindKey(std::string_view path) {
   static thread_local std::string folded;
   FoldInto(path, code_page_, &folded);
   auto it = keys_.find(folded);
   return it == keys_.end() ? nullptr : &it->second;
 }
 
-const StoredKey* StoredRegistry::FindKey(const std::string& path) const {
+const StoredKey* StoredRegistry::FindKey(std::string_view path) const {
   return const_cast<StoredRegistry*>(this)->FindKey(path);
 }
 
-StoredKey* StoredRegistry::AddKey(const std::string& path, bool* created) {
+StoredKey* StoredRegistry::AddKey(std::string_view path, bool* created) {
   if (created != nullptr) *created = false;
-  std::vector<std::string> names = SplitKeyPath(path, code_page_);
-  StoredKey* key = FindKey(names[0]);
-  if (key == nullptr) return nullptr;  // not a root
-  std::string current = key->path;     // the root's own spelling
-  for (size_t i = 1; i < names.size(); ++i) {
-    if (!IsValidKeyName(names[i], code_page_)) return nullptr;
-  }
-  // Each level's folded path is its parent's and its own name folded: the
-  // names end where characters end, so folding them one by one folds the
-  // path as a whole, without folding every ancestor again at every level.
-  std::string folded = FoldName(current, code_page_);
-  for (size_t i = 1; i < names.size(); ++i) {
-    current += "\\" + names[i];
-    folded += "\\" + FoldName(names[i], code_page_);
-    auto it = keys_.find(folded);
-    if (it == keys_.end()) {
-      it = keys_.emplace(folded, StoredKey{current, {}, code_page_, {}}).first;
-      if (created != nullptr) *created = true;
+  // The folded path once: the names end where characters end, so each
+  // level's folded path is the start of it, up to the level's separator.
+  static thread_local std::string folded;
+  FoldInto(path, code_page_, &folded);
+  // A key that exists is found in one lookup: folding keeps every name's
+  // length and where its double-byte characters are, so its names were
+  // checked when it was made.
+  auto it = keys_.find(folded);
+  if (it != keys_.end()) return &it->second;
+  // Where each name ends: at the separators that are not second bytes of
+  // double-byte characters (as SplitKeyPath splits), and at the end.
+  static thread_local std::vector<size_t> ends;
+  ends.clear();
+  const bool* lead = LeadBytesOf(code_page_);
+  for (size_t i = 0; i < path.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(path[i]);
+    if (c == '\\') {
+      ends.push_back(i);
+    } else if (lead[c] && i + 1 < path.size()) {
+      ++i;
     }
-    key = &it->second;
-    current = key->path;  // keep the spelling of existing ancestors
   }
-  return key;
+  ends.push_back(path.size());
+  if (ends.size() < 2) return nullptr;  // one name, and not a root
+  for (size_t level = 1; level < ends.size(); ++level) {
+    size_t start = ends[level - 1] + 1;
+    if (!IsValidKeyName(std::string_view(path).substr(start, ends[level] - start), code_page_)) {
+      return nullptr;
+    }
+  }
+  // The deepest level that exists (a root at least), then the levels below
+  // it, each spelt as the existing ancestors are.
+  size_t level = ends.size() - 1;
+  do {
+    it = keys_.find(std::string_view(folded).substr(0, ends[--level]));
+  } while (it == keys_.end() && level > 0);
+  if (it == keys_.end()) return nullptr;  // not a root
+  std::string spelled = it->second.path;
+  size_t spelled_to = ends[level];
+  for (++level; level < ends.size(); ++level) {
+    spelled.append(path.substr(spelled_to, ends[level] - spelled_to));
+    spelled_to = ends[level];
+    it = keys_.emplace_hint(std::next(it), folded.substr(0, ends[level]),
+                            StoredKey{spelled, {}, code_page_, {}});
+  }
+  if (created != nullptr) *created = true;
+  return &it->second;
 }
 
 bool StoredRegistry::HasSubkeys(const std::string& path) const {

@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <map>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -33,8 +34,8 @@ struct StoredKey {
   unsigned code_page = 1252;        // the registry's, by which value names fold
 
   // The value whose name equals name without regard to ASCII case.
-  StoredValue* FindValue(const std::string& name);
-  const StoredValue* FindValue(const std::string& name) const;
+  StoredValue* FindValue(std::string_view name);
+  const StoredValue* FindValue(std::string_view name) const;
   // Sets or replaces a value.
   void SetValue(const std::string& name, unsigned type, const std::string& data);
   // False when there was no such value.
@@ -60,7 +61,7 @@ std::string FoldName(const std::string& name, unsigned code_page);
 std::vector<std::string> SplitKeyPath(const std::string& path, unsigned code_page);
 // True when name can be stored as one key name: 1 to 255 bytes, no
 // backslash (outside double-byte characters of code_page), no line break.
-bool IsValidKeyName(const std::string& name, unsigned code_page);
+bool IsValidKeyName(std::string_view name, unsigned code_page);
 
 // The whole registry: the five roots and every key below them.
 class StoredRegistry {
@@ -72,12 +73,12 @@ class StoredRegistry {
   unsigned code_page() const { return code_page_; }
 
   // The key with this full path (case-insensitive), or nullptr.
-  StoredKey* FindKey(const std::string& path);
-  const StoredKey* FindKey(const std::string& path) const;
+  StoredKey* FindKey(std::string_view path);
+  const StoredKey* FindKey(std::string_view path) const;
   // The key, created with its missing ancestors when needed; nullptr when the
   // path does not start with a root name or holds an invalid key name.
   // *created tells whether anything was added.
-  StoredKey* AddKey(const std::string& path, bool* created = nullptr);
+  StoredKey* AddKey(std::string_view path, bool* created = nullptr);
   bool HasSubkeys(const std::string& path) const;
   // Removes a key without subkeys (never a root); false when it is missing.
   bool RemoveKey(const std::string& path);
@@ -85,9 +86,11 @@ class StoredRegistry {
   // missing.
   bool RemoveTree(const std::string& path);
 
-  // Keys in tree order: every key directly before its subkeys.
+  // Keys in tree order: every key directly before its subkeys. A lookup
+  // takes a part of a folded path as it is, without a copy.
   struct TreeOrder {
-    bool operator()(const std::string& a, const std::string& b) const;
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
   };
   const std::map<std::string, StoredKey, TreeOrder>& keys() const { return keys_; }
 

@@ -207,13 +207,13 @@ long RegistryStore::Refresh(bool locked) {
 }
 
 long RegistryStore::Load(const std::string& path, bool locked) {
-  // A change folded in by another process between the reading of the file
-  // and of its log (the file replaced, the log removed) shows as another
-  // file at the end: read both again.
+  // The log is opened before the file and looked at after it (see LoadOnce):
+  // a log removed by then was folded into a file that may be newer than the
+  // log's own. Under the lock no one folds; else the files are read again.
   for (int attempt = 0;; ++attempt) {
     long result = LoadOnce(path);
-    if (result == kErrorRegistryIoFailed || locked || attempt == 8 ||
-        Unchanged(read_fd_, path, &read_identity_)) {
+    if (result == kErrorRegistryIoFailed || locked || attempt == 8 || log_fd_ < 0 ||
+        log_identity_.links != 0) {
       return result;
     }
   }
@@ -222,21 +222,38 @@ long RegistryStore::Load(const std::string& path, bool locked) {
 long RegistryStore::LoadOnce(const std::string& path) {
   Forget();
   auto registry = std::make_unique<StoredRegistry>(machine_.code_page());
+  // The log first, then the file. A fold renames the new file into place
+  // before it removes the log, so the file opened second is the one the log
+  // was written over, or a fold of it that holds the log already (carrying
+  // it out again changes nothing), unless the log was removed before the
+  // file was opened, which its link count shows (see Load). With no log,
+  // the file is the registry as a fold, or the first change, left it.
+  const std::string& log = log_path_;
+  int log_fd = open(log.c_str(), O_RDWR | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+  if (log_fd < 0 && (errno == EACCES || errno == EROFS)) {
+    log_fd = open(log.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);  // for reading alone
+  }
+  if (log_fd < 0 && errno != ENOENT) {
+    Diagnose(Describe("cannot open the registry's log", log));
+    return kErrorRegistryIoFailed;
+  }
   FileIdentity identity;  // a missing file: a new machine, an empty registry
   long result = kErrorSuccess;
   int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0 && errno != ENOENT) {
     Diagnose(Describe("cannot open the registry", path));
+    if (log_fd >= 0) close(log_fd);
     return kErrorRegistryIoFailed;
   }
   if (fd >= 0) {
     // The identity is taken before the contents: a file changed in place
     // while it is read is read again at the next operation.
     struct stat st;
-    std::string text;
+    std::string& text = text_;
     if (fstat(fd, &st) != 0 || !ReadAll(fd, st.st_size, &text)) {
       Diagnose(Describe("cannot read the registry", path));
       close(fd);
+      if (log_fd >= 0) close(log_fd);
       return kErrorRegistryIoFailed;
     }
     identity = IdentityOf(st);
@@ -249,21 +266,11 @@ long RegistryStore::LoadOnce(const std::string& path) {
     }
   }
   // Then the changes logged since the file was last written.
-  const std::string& log = log_path_;
-  int log_fd = open(log.c_str(), O_RDWR | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
-  if (log_fd < 0 && (errno == EACCES || errno == EROFS)) {
-    log_fd = open(log.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);  // for reading alone
-  }
-  if (log_fd < 0 && errno != ENOENT) {
-    Diagnose(Describe("cannot open the registry's log", log));
-    if (fd >= 0) close(fd);
-    return kErrorRegistryIoFailed;
-  }
   FileIdentity log_identity;
   off_t complete = 0;
   if (log_fd >= 0) {
     struct stat st;
-    std::string text;
+    std::string& text = text_;
     if (fstat(log_fd, &st) != 0 || !ReadAll(log_fd, st.st_size, &text)) {
       Diagnose(Describe("cannot read the registry's log", log));
       close(log_fd);
@@ -304,20 +311,14 @@ long RegistryStore::LoadOnce(const std::string& path) {
 long RegistryStore::Save(const StoredRegistry& registry, FileIdentity* identity, int* saved_fd) {
   const std::string& path = Path();
   // The file keeps the mode it was given (as read, under the lock); a new
-  // one gets 0644 under the umask, as open(..., 0644) would give it.
-  mode_t mode;
-  if (read_identity_.exists) {
-    mode = read_identity_.mode;
-  } else {
-    mode_t mask = umask(0);
-    umask(mask);  // reading the umask means setting it; put it back at once
-    mode = 0644 & ~mask;
-  }
+  // one is made with 0644 under the umask, and its mode is taken at the next
+  // look, as the rest of its identity (below).
+  int mode = read_identity_.exists ? static_cast<int>(read_identity_.mode) : -1;
   // A temporary of its own beside the file, removed by an interruption; the
   // new text is on disk before its name replaces the old file, and the
   // rename itself before the change counts as made.
   std::string temporary = path + ".XXXXXX";
-  int fd = CreateTemporary(&temporary, static_cast<int>(mode));
+  int fd = CreateTemporary(&temporary, mode, 0644);
   if (fd < 0) {
     Diagnose(Describe("cannot write the registry", path));
     return kErrorRegistryIoFailed;
@@ -346,7 +347,7 @@ long RegistryStore::Save(const StoredRegistry& registry, FileIdentity* identity,
   identity->exists = true;
   identity->settled = false;
   identity->size = static_cast<off_t>(text_.size());
-  identity->mode = mode;
+  identity->mode = mode >= 0 ? static_cast<mode_t>(mode) : 0;
   *saved_fd = fd;
   return kErrorSuccess;
 }
@@ -511,8 +512,9 @@ const std::string* RegistryStore::PathOf(RegKey key) const {
   return &handles_[key - 1];
 }
 
-std::string RegistryStore::Join(const std::string& parent, const char* name) const {
-  std::string path = parent;
+const std::string& RegistryStore::Join(const std::string& parent, const char* name) {
+  std::string& path = joined_;
+  path.assign(parent);
   // Each name between backslashes that are not second bytes of double-byte
   // characters (as SplitKeyPath splits); an empty name is the same key again.
   unsigned code_page = machine_.code_page();

@@ -21,10 +21,11 @@
 // "name"=-) appended with one write, so the change outlives the process at
 // any moment, kill -9 included; a new log is written under a temporary name
 // with its first record and then linked to its own, so it never appears
-// empty. Every reader carries the log out over the
-// file. The file itself is only ever replaced whole: Fold (called at the end
-// of a run, by the destructor, and by a change that finds the log longer
-// than 1 MiB) writes the whole registry to a temporary of its own
+// empty. Every reader opens the log, then the file, and carries the log out
+// over the file (a log removed in between is seen by its link count, and
+// both are read again). The file itself is only ever replaced whole: Fold
+// (called at the end of a run, by the destructor, and by a change that finds
+// the log longer than 1 MiB) writes the whole registry to a temporary of its own
 // (registry.reg.XXXXXX, created exclusively), flushes it to disk, renames it
 // over registry.reg, flushes the folder and then removes the log; a crash
 // in between carries the log out once more, which changes nothing, so a
@@ -118,7 +119,8 @@ class RegistryStore : public Registry {
   struct FileIdentity {
     bool exists = false;
     // False after this store's own write: only the size and a link are
-    // known, the rest is taken from the next look.
+    // known, the rest (the mode of a new file too) is taken from the next
+    // look.
     bool settled = true;
     nlink_t links = 0;
     off_t size = 0;
@@ -176,8 +178,9 @@ class RegistryStore : public Registry {
   // The key path a handle stands for (valid until the next new handle);
   // nullptr for an unknown handle.
   const std::string* PathOf(RegKey key) const;
-  // parent's path joined with a relative name ("" = parent itself).
-  std::string Join(const std::string& parent, const char* name) const;
+  // parent's path joined with a relative name ("" = parent itself), in
+  // memory of the store's that the next Join reuses.
+  const std::string& Join(const std::string& parent, const char* name);
   long NewHandle(const std::string& path, RegKey* key);
 
   Machine& machine_;
@@ -199,7 +202,8 @@ class RegistryStore : public Registry {
   FileIdentity log_identity_;
   int log_fd_ = -1;
   off_t log_complete_ = 0;
-  std::string text_;  // the text of the last save, its memory reused
+  std::string text_;    // the text last read or written, its memory reused
+  std::string joined_;  // see Join
   // The lock file, open from the first change on.
   int lock_fd_ = -1;
   // See Path(); path_root_ is the machine folder they were made for.

@@ -255,6 +255,12 @@ TEST_F(RegistryFileTest, DamagedFilesAreReportedWithFileAndLine) {
        "registry.reg:3: a zero byte inside a line"},
       {header + "garbage\r\n", "registry.reg:2: expected a [key], a \"value\"= or @= line"},
       {header + "[HKEY_USERS]\r\r\n", "registry.reg:2: a carriage return inside a line"},
+      // The first of the two in a line says it, and so does a CR that ends the file.
+      {header + std::string("[HKEY_USERS]\r\0\r\n", 16),
+       "registry.reg:2: a carriage return inside a line"},
+      {header + std::string("[HKEY_USERS]\0\r\r\n", 16),
+       "registry.reg:2: a zero byte inside a line"},
+      {header + "[HKEY_USERS]\r", "registry.reg:2: a carriage return inside a line"},
   };
   for (const auto& c : cases) EXPECT_EQ(ParseError(c.text), c.error) << c.text;
 }
