@@ -275,7 +275,7 @@ class Machine {
   // Folders read lately. Reading a folder costs time in proportion to its
   // entries, and a new file's name is looked up that way each time: without
   // this, copying n files into one folder would take time in n squared.
-  std::map<std::string, FolderListing> listings_;
+  std::unordered_map<std::string, FolderListing> listings_;
   // Folders resolved lately, and their stamps by host folder. Without them
   // each path would be resolved from the root, a lookup and a link check of
   // every component: some eighty system calls for a copy eleven levels deep.
