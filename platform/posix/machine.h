@@ -9,7 +9,6 @@
 
 #include <sys/stat.h>
 
-#include <map>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -27,7 +26,7 @@ std::string DefaultMachineRoot();
 // last component, stepping over double-byte characters of code_page:
 // "C:\a\b*" -> "C:\a", "b*"; "C:\b" -> "C:\", "b"; "\b" -> "\", "b";
 // "b" -> "", "b"; "C:b" -> "C:", "b".
-void SplitLastComponent(unsigned code_page, const std::string& windows_path, std::string* folder,
+void SplitLastComponent(unsigned code_page, std::string_view windows_path, std::string* folder,
                         std::string* name);
 
 // One simulated machine: its folder, its ANSI code page and what the
@@ -181,7 +180,7 @@ class Machine {
     dev_t device = 0;
     ino_t inode = 0;
     struct timespec changed = {};
-    std::map<std::string, std::string> first;
+    std::unordered_map<std::string, std::string> first;
   };
 
   // What the mapping knows of a folder it resolved, under the folded form of
