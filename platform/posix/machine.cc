@@ -13,8 +13,8 @@
 #include <unistd.h>
 
 #include <cctype>
-#include <cstdint>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
