@@ -34,7 +34,9 @@ bool IsLeadByteOf(unsigned code_page, unsigned char byte);
 // neither a name ending in a lead byte nor a damaged one swallows a
 // separator or the end of its text.
 inline bool IsDoubleByteAt(unsigned code_page, std::string_view text, size_t i) {
-  return IsLeadByteOf(code_page, static_cast<unsigned char>(text[i])) && i + 1 < text.size() &&
+  // No code page has a lead byte below 0x81: ASCII is told without a call.
+  unsigned char byte = static_cast<unsigned char>(text[i]);
+  return byte >= 0x81 && IsLeadByteOf(code_page, byte) && i + 1 < text.size() &&
          text[i + 1] != '/' && text[i + 1] != '\0';
 }
 

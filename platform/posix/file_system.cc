@@ -554,7 +554,8 @@ bool PosixFileSystem::GetStatus(const char* path, FileStatus* status) {
   // A second look at the same path (the install record asks whether the
   // copy's destination exists after ClearReadOnly did) serves from the place
   // held, within the time of the first look.
-  std::string folder, name;
+  std::string& folder = split_folder_;
+  std::string& name = split_name_;
   SplitLastComponent(machine_.code_page(), path, &folder, &name);
   if (name.empty() || HasWildcard(name)) DropHeld();  // never a path held
   if (name.empty()) return false;                     // "C:\x\" and "C:\" name no entry to find

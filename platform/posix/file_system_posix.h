@@ -103,6 +103,9 @@ class PosixFileSystem : public FileSystem {
   Machine::Place held_;
   std::string held_path_;
   struct timespec held_at_ = {};
+  // GetStatus's split of a path, kept so that a look allocates nothing.
+  std::string split_folder_;
+  std::string split_name_;
 };
 
 }  // namespace setup::posix

@@ -9,7 +9,6 @@
 
 #include <sys/stat.h>
 
-#include <map>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -27,7 +26,7 @@ std::string DefaultMachineRoot();
 // last component, stepping over double-byte characters of code_page:
 // "C:\a\b*" -> "C:\a", "b*"; "C:\b" -> "C:\", "b"; "\b" -> "\", "b";
 // "b" -> "", "b"; "C:b" -> "C:", "b".
-void SplitLastComponent(unsigned code_page, const std::string& windows_path, std::string* folder,
+void SplitLastComponent(unsigned code_page, std::string_view windows_path, std::string* folder,
                         std::string* name);
 
 // One simulated machine: its folder, its ANSI code page and what the
@@ -181,7 +180,7 @@ class Machine {
     dev_t device = 0;
     ino_t inode = 0;
     struct timespec changed = {};
-    std::map<std::string, std::string> first;
+    std::unordered_map<std::string, std::string> first;
   };
 
   // What the mapping knows of a folder it resolved, under the folded form of
@@ -275,7 +274,7 @@ class Machine {
   // Folders read lately. Reading a folder costs time in proportion to its
   // entries, and a new file's name is looked up that way each time: without
   // this, copying n files into one folder would take time in n squared.
-  std::map<std::string, FolderListing> listings_;
+  std::unordered_map<std::string, FolderListing> listings_;
   // Folders resolved lately, and their stamps by host folder. Without them
   // each path would be resolved from the root, a lookup and a link check of
   // every component: some eighty system calls for a copy eleven levels deep.

@@ -250,13 +250,17 @@ bool Machine::Locate(Access access, const char* windows_path, Place* place, int 
   place->folder = mapping.folder_fd;
   place->folder_status = mapping.folder_stat;
   place->opened = mapping.opened;
-  place->name = place->host.substr(place->host.rfind('/') + 1);
+  place->name.assign(place->host, place->host.rfind('/') + 1);
   place->last.known = mapping.last != Entry::kUnknown;
   place->last.exists = mapping.last == Entry::kExists;
   if (place->last.exists) place->last.status = mapping.last_stat;
   if (mapping.cached && !mapping.link && mapping.last != Entry::kUnknown) {
-    place->physical =
-        mapping.physical == "/" ? "/" + place->name : mapping.physical + "/" + place->name;
+    // Built in one string: no temporaries per look.
+    std::string& physical = place->physical;
+    physical.reserve(mapping.physical.size() + 1 + place->name.size());
+    if (mapping.physical != "/") physical = mapping.physical;
+    physical += '/';
+    physical += place->name;
   }
   return true;
 }

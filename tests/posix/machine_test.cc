@@ -388,10 +388,14 @@ TEST(SplitLastComponentTest, CutsAtTheLastSeparator) {
       {"C:/a/b?", "C:/a", "b?"},
       {"C:\\\x83\x5C", "C:\\", "\x83\x5C"},
       {"C:\\\x83\x5C\\*", "C:\\\x83\x5C", "*"},
+      {"C:\\Program Files\\Long Folder Name\\file name.txt", "C:\\Program Files\\Long Folder Name",
+       "file name.txt"},
+      {"x", "", "x"},  // after a longer path: nothing of it left in the strings
   };
+  // The strings are reused from row to row, as a caller that keeps them does.
+  std::string folder = "stale", name = "stale";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
-    std::string folder, name;
     posix::SplitLastComponent(932, c.path, &folder, &name);
     EXPECT_EQ(folder, c.folder);
     EXPECT_EQ(name, c.name);

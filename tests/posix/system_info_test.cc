@@ -88,6 +88,13 @@ TEST(LocaleTableTest, LeadBytes) {
     SCOPED_TRACE(::testing::Message() << c.code_page << " 0x" << std::hex << int{c.byte});
     EXPECT_EQ(posix::IsLeadByteOf(c.code_page, c.byte), c.lead);
   }
+  // The path split tells bytes below 0x81 from lead bytes without asking.
+  for (unsigned code_page : {932u, 936u, 949u, 950u}) {
+    for (int byte = 0; byte < 0x81; ++byte) {
+      EXPECT_FALSE(posix::IsLeadByteOf(code_page, static_cast<unsigned char>(byte)))
+          << code_page << " " << byte;
+    }
+  }
 }
 
 TEST(LocaleNameTest, FollowsThePosixOrder) {
