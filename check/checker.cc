@@ -3,6 +3,7 @@
 // command; the text copier runs into a sink to find its syntax errors.
 #include "check/checker.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -291,6 +292,8 @@ void Checker::CollectDefines() {
       if (IsIgnoreComment(first, &name)) ignored_[number + 1] = name;
       continue;
     }
+    // Both keywords begin with '#': a line without one defines nothing.
+    if (std::strchr(first, '#') == nullptr) continue;
     int begin = 0;
     int name_end = 0;
     if (!FindDefine(engine_.lead_bytes, text, &begin, &name_end)) continue;
@@ -299,6 +302,11 @@ void Checker::CollectDefines() {
     int blanks = static_cast<int>(first - text);
     defines_.push_back(
         {number, std::string(text + begin, text + name_end), begin - blanks, name_end - blanks});
+    auto [entry, added] = define_lines_.try_emplace(defines_.back().name);
+    entry->second.push_back(number);
+    if (added && define_names_.size() < static_cast<size_t>(kMaxMacros)) {
+      define_names_.push_back(entry->first.c_str());
+    }
   }
 }
 
@@ -403,12 +411,12 @@ void Checker::CheckMacroName(const char* file, int line, const char* token) {
   if (Defined(engine_.macros, token)) return;
   char quoted[kQuoteSize];
   Quote(token, quoted);
-  int later = 0;
-  for (const DefineLine& define : defines_) {
-    if (define.line > line_ && define.name == token) {
-      later = define.line;
-      break;
-    }
+  int later = 0;  // the first line below this one that defines it
+  looked_up_.assign(token);
+  auto defined = define_lines_.find(looked_up_);
+  if (defined != define_lines_.end()) {
+    auto next = std::upper_bound(defined->second.begin(), defined->second.end(), line_);
+    if (next != defined->second.end()) later = *next;
   }
   if (later > 0) {
     Say(file, line, Severity::kWarning, kTxtMacroBeforeDefine, quoted,
@@ -425,8 +433,7 @@ void Checker::CheckMacroName(const char* file, int line, const char* token) {
       best_distance = distance;
     }
   }
-  for (const DefineLine& define : defines_) {
-    const char* name = define.name.c_str();
+  for (const char* name : define_names_) {
     int distance = Distance(token, name, kNearEdits);
     if (Near(distance, name) && distance < best_distance) {
       best = name;

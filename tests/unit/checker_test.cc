@@ -179,6 +179,11 @@ TEST(CheckerTest, Diagnostics) {
         "$$NAME$$",
         "Setup.Inf:7: warning: '$$SETUPDIR$$' is not replaced here: only $$WINDOWS$$, $$SYSTEM$$ "
         "and $$FD$$ exist before the setup dialog, and only in its folders"}},
+      {"a use between two #define lines of its name: the one below is named",
+       "#define $$LONG$$ " + std::string(300, 'x') + "\nMakeDir \"$$LONG$$\"\n#define $$LONG$$ y\n",
+       {},
+       {"Setup.Inf:1: error: a macro name or value is longer than 299 bytes",
+        "Setup.Inf:2: warning: macro '$$LONG$$' is used before its #define on line 3"}},
       {"files on the medium, found without regard to case",
        "BinCopy \"$$FD$$\\tool.exe\" \"C:\\t\"\nBinCopy \"$$FD$$\\Missing.dll\" \"C:\\m\"\n"
        "Regsvr \"$$FD$$\\Sub\"\nDiskCheck DISK2\\Disk2.id Insert disk 2\n"
