@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "actions/text_copier.h"
 #include "check/check_texts.h"
@@ -63,6 +64,8 @@ constexpr char kSystemFolder[] = "C:\\WINDOWS\\system32";
 constexpr char kSetupFolder[] = "C:\\Program Files\\Product";
 constexpr char kSetupRoot[] = "C:\\Program Files";
 constexpr int kLongestFolder = kTextSize - 1;
+constexpr char kShortFolder[] = "C:\\Apps";  // without a blank, for a line too long with those
+constexpr char kShortRoot[] = "C:";
 
 constexpr int kMaxTailDepth = 16;  // If-commands chained on one line
 
@@ -335,9 +338,18 @@ void Checker::CheckLine(int number, const char* stored) {
   }
   char long_line[kWorkLineSize];  // the same line with the longest setup folders
   bool long_expanded = Expand(long_macros_, &long_macros_index_, stored, long_line, kWorkLineSize);
-  if (!long_expanded && FirstLongFolder()) {
-    Say(nullptr, number, Severity::kNote, kTxtExpansionTooLongLongFolder, kWorkLineSize - 1,
-        kLongestFolder);
+  if (!long_expanded) {
+    if (FirstLongFolder()) {
+      Say(nullptr, number, Severity::kNote, kTxtExpansionTooLongLongFolder, kWorkLineSize - 1,
+          kLongestFolder);
+    }
+    // Folders without blanks all the same, short ones, for the reading below.
+    auto short_macros = std::make_unique<MacroTable>(long_macros_);
+    DefineMacro(*short_macros, "$$SETUPDIR$$", kShortFolder);
+    DefineMacro(*short_macros, "$$SETUPDIR2$$", kShortFolder);
+    DefineMacro(*short_macros, "$$SETUPROOT$$", kShortRoot);
+    DefineMacro(*short_macros, "$$SETUPROOT2$$", kShortRoot);
+    long_expanded = ExpandMacros(*short_macros, stored, long_line, kWorkLineSize);
   }
   // The setup folders of the check hold blanks; the long ones hold none. An
   // unquoted argument holding a folder may read in the one and run to the

@@ -3,11 +3,32 @@
 // styles of other languages.
 #include "check/suggestions.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "engine/command_table.h"
 
 namespace setup {
+namespace {
+
+// The letters of a word, folded, as bits (a byte's low six bits: a bit may
+// stand for several bytes, which only makes two words look closer).
+std::uint64_t LetterMask(const char* word) {
+  std::uint64_t mask = 0;
+  for (const char* p = word; *p != '\0'; ++p) {
+    mask |= std::uint64_t{1} << (ToUpperAscii(static_cast<unsigned char>(*p)) & 63);
+  }
+  return mask;
+}
+
+// True when two words are more than limit edits apart by their letters
+// alone: an edit takes at most one letter out of a word and brings at most
+// one in, so each letter one word has and the other lacks costs an edit.
+bool LettersTooFarApart(std::uint64_t a, std::uint64_t b, int limit) {
+  return __builtin_popcountll(a & ~b) > limit || __builtin_popcountll(b & ~a) > limit;
+}
+
+}  // namespace
 
 // The first word of text (up to a blank), at most size-1 bytes.
 void FirstWord(const char* text, char* word, int size) {
@@ -40,8 +61,17 @@ int Distance(const char* a, const char* b, int limit) {
   if (n > kMax || m > kMax) return 99;
   if (n - m > limit || m - n > limit) return limit + 1;
   unsigned char x[kMax], y[kMax];
-  for (int i = 0; i < n; ++i) x[i] = ToUpperAscii(static_cast<unsigned char>(a[i]));
-  for (int j = 0; j < m; ++j) y[j] = ToUpperAscii(static_cast<unsigned char>(b[j]));
+  std::uint64_t in_a = 0;
+  std::uint64_t in_b = 0;
+  for (int i = 0; i < n; ++i) {
+    x[i] = ToUpperAscii(static_cast<unsigned char>(a[i]));
+    in_a |= std::uint64_t{1} << (x[i] & 63);
+  }
+  for (int j = 0; j < m; ++j) {
+    y[j] = ToUpperAscii(static_cast<unsigned char>(b[j]));
+    in_b |= std::uint64_t{1} << (y[j] & 63);
+  }
+  if (LettersTooFarApart(in_a, in_b, limit)) return limit + 1;
   int d[kMax + 1][kMax + 1];
   for (int i = 0; i <= n; ++i) d[i][0] = i;
   for (int j = 0; j <= m; ++j) d[0][j] = j;
@@ -91,6 +121,7 @@ namespace {
 struct KeywordsByLength {
   static constexpr int kLongest = 32;
   int rows[kLongest + 1][kCommandCount] = {};
+  std::uint64_t letters[kLongest + 1][kCommandCount] = {};  // LetterMask of each
   int counts[kLongest + 1] = {};
 
   KeywordsByLength() {
@@ -102,7 +133,9 @@ struct KeywordsByLength {
         continue;
       }
       auto length = static_cast<int>(std::strlen(row.keyword));
-      if (length <= kLongest) rows[length][counts[length]++] = code;
+      if (length > kLongest) continue;
+      letters[length][counts[length]] = LetterMask(row.keyword);
+      rows[length][counts[length]++] = code;
     }
   }
 };
@@ -119,8 +152,10 @@ const char* SuggestKeyword(const char* word) {
   const int shortest = length - kNearEdits > 0 ? length - kNearEdits : 0;
   const int longest = length + kNearEdits < KeywordsByLength::kLongest ? length + kNearEdits
                                                                        : KeywordsByLength::kLongest;
+  const std::uint64_t letters = LetterMask(word);
   for (int n = shortest; n <= longest; ++n) {
     for (int i = 0; i < kByLength.counts[n]; ++i) {
+      if (LettersTooFarApart(letters, kByLength.letters[n][i], kNearEdits)) continue;
       int row = kByLength.rows[n][i];
       const char* keyword = kCommandTable[row].keyword;
       int distance = Distance(word, keyword, kNearEdits);

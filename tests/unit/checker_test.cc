@@ -112,6 +112,13 @@ TEST(CheckerTest, Diagnostics) {
         "Setup.Inf:9: warning: text after the last argument is ignored: "
         "'Files\\Product\\Tool.dll'; "
         "a comment line begins with '"}},
+      {"folders without blanks, for a line too long with the longest folders",
+       "#define $$X$$$$SETUPROOT$$$$SETUPROOT2$$\n",
+       {},
+       {"Setup.Inf:1: note: the line is longer than 511 bytes after macro expansion when a setup "
+        "folder is 255 bytes long",
+        "Setup.Inf:1: error: with a setup folder that holds no blank (C:\\Apps, say), the macro "
+        "name runs to the end of the line and the run stops here; quote it"}},
       {"a #define that a macro makes: the name is checked as expanded",
        "#define $$D$$ #define\n$$D$$ NAME 1\n",
        {},
