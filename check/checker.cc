@@ -488,10 +488,12 @@ void Checker::CheckSetupDir(CommandCode code, const char* raw) {
 
 bool Checker::Expand(const MacroTable& table, IndexedMacros* indexed, const char* source,
                      char* dest, unsigned size) {
-  if (indexed->count != table.count) {
+  if (indexed->count < 0) {
     IndexMacros(table, &indexed->index);
-    indexed->count = table.count;
+  } else if (indexed->count != table.count) {
+    IndexNewMacros(table, &indexed->index);  // the table has only gained entries
   }
+  indexed->count = table.count;
   return ExpandMacros(table, indexed->index, source, dest, size);
 }
 

@@ -215,9 +215,9 @@ class Checker {
   void NoteSplit(int line, int bytes);
   // The line of the file that a stored line comes from.
   int PhysicalLine(int stored) const;
-  // A macro table's index, built again only when the table has gained an
-  // entry: during the walk a #define of a known name changes only its value,
-  // which the index does not hold.
+  // A macro table's index, which takes only the entries the table gains:
+  // during the walk a #define of a known name changes only its value, which
+  // the index does not hold.
   struct IndexedMacros {
     MacroIndex index;
     int count = -1;  // the table's count when indexed; -1: never

@@ -69,14 +69,11 @@ bool ScriptEngine::InterpretScript(LanguageMode run_mode) {
   line_number = 1;
   skip_mode = false;
   lines.cursor = 0;
-  line_index_count = -1;
+  IndexMacros(macros, &line_index);
   bool too_long = false;
   while (NextLine(line, kWorkLineSize, &too_long) != nullptr) {
     ui_.SetProgressPos(line_number);
-    if (line_index_count != macros.count) {  // a run's table only gains entries
-      IndexMacros(macros, &line_index);
-      line_index_count = macros.count;
-    }
+    IndexNewMacros(macros, &line_index);  // a run's table only gains entries
     if (!ExpandMacros(macros, line_index, line, expanded, kWorkLineSize)) {
       ReportError(kMsgExpansionTooLong, script_path, line_number, kWorkLineSize - 1);
       if (tracer != nullptr) TraceStep(line, false, Outcome::kStop);  // as it stands
