@@ -7,7 +7,6 @@
 // Input: byte 0 selects the run's language (bit 0); the rest is Setup.Inf.
 // The medium holds the script, D:\a.txt and D:\app.dll; the run starts with
 // an empty registry, which the check cannot see either.
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -69,24 +68,17 @@ void AddMedium(FakeFileSystem& files) {
 
 // The run numbers lines as the loader stores them, the check as the file
 // holds them; they differ behind a line the loader stores in pieces: one of
-// kStoredLineSize - 2 bytes or more up to a CR or LF (a line end takes one
-// or two of its bytes).
+// kStoredLineSize - 2 bytes or more up to its line feed (CR LF is read as
+// one byte, a lone CR is a byte of the line).
 bool StoredInPieces(const std::string& script) {
   const char* begin = script.data();
   const char* end = begin + script.size();
-  auto find = [end](const char* from, char byte) {
-    const void* at = std::memchr(from, byte, static_cast<std::size_t>(end - from));
-    return at != nullptr ? static_cast<const char*>(at) : end;
-  };
-  const char* cr = find(begin, '\r');
-  const char* lf = find(begin, '\n');
   for (;;) {
-    const char* stop = std::min(cr, lf);
+    const void* at = std::memchr(begin, '\n', static_cast<std::size_t>(end - begin));
+    const char* stop = at != nullptr ? static_cast<const char*>(at) : end;
     if (stop - begin >= kStoredLineSize - 2) return true;
     if (stop == end) return false;
     begin = stop + 1;
-    if (cr < begin) cr = find(begin, '\r');
-    if (lf < begin) lf = find(begin, '\n');
   }
 }
 
