@@ -3,10 +3,12 @@
 // command; the text copier runs into a sink to find its syntax errors.
 #include "check/checker.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "actions/text_copier.h"
 #include "check/check_texts.h"
@@ -62,6 +64,8 @@ constexpr char kSystemFolder[] = "C:\\WINDOWS\\system32";
 constexpr char kSetupFolder[] = "C:\\Program Files\\Product";
 constexpr char kSetupRoot[] = "C:\\Program Files";
 constexpr int kLongestFolder = kTextSize - 1;
+constexpr char kShortFolder[] = "C:\\Apps";  // without a blank, for a line too long with those
+constexpr char kShortRoot[] = "C:";
 
 constexpr int kMaxTailDepth = 16;  // If-commands chained on one line
 
@@ -291,6 +295,8 @@ void Checker::CollectDefines() {
       if (IsIgnoreComment(first, &name)) ignored_[number + 1] = name;
       continue;
     }
+    // Both keywords begin with '#': a line without one defines nothing.
+    if (std::strchr(first, '#') == nullptr) continue;
     int begin = 0;
     int name_end = 0;
     if (!FindDefine(engine_.lead_bytes, text, &begin, &name_end)) continue;
@@ -299,6 +305,11 @@ void Checker::CollectDefines() {
     int blanks = static_cast<int>(first - text);
     defines_.push_back(
         {number, std::string(text + begin, text + name_end), begin - blanks, name_end - blanks});
+    auto [entry, added] = define_lines_.try_emplace(defines_.back().name);
+    entry->second.push_back(number);
+    if (added && define_names_.size() < static_cast<size_t>(kMaxMacros)) {
+      define_names_.push_back(entry->first.c_str());
+    }
   }
 }
 
@@ -327,9 +338,18 @@ void Checker::CheckLine(int number, const char* stored) {
   }
   char long_line[kWorkLineSize];  // the same line with the longest setup folders
   bool long_expanded = Expand(long_macros_, &long_macros_index_, stored, long_line, kWorkLineSize);
-  if (!long_expanded && FirstLongFolder()) {
-    Say(nullptr, number, Severity::kNote, kTxtExpansionTooLongLongFolder, kWorkLineSize - 1,
-        kLongestFolder);
+  if (!long_expanded) {
+    if (FirstLongFolder()) {
+      Say(nullptr, number, Severity::kNote, kTxtExpansionTooLongLongFolder, kWorkLineSize - 1,
+          kLongestFolder);
+    }
+    // Folders without blanks all the same, short ones, for the reading below.
+    auto short_macros = std::make_unique<MacroTable>(long_macros_);
+    DefineMacro(*short_macros, "$$SETUPDIR$$", kShortFolder);
+    DefineMacro(*short_macros, "$$SETUPDIR2$$", kShortFolder);
+    DefineMacro(*short_macros, "$$SETUPROOT$$", kShortRoot);
+    DefineMacro(*short_macros, "$$SETUPROOT2$$", kShortRoot);
+    long_expanded = ExpandMacros(*short_macros, stored, long_line, kWorkLineSize);
   }
   // The setup folders of the check hold blanks; the long ones hold none. An
   // unquoted argument holding a folder may read in the one and run to the
@@ -403,12 +423,12 @@ void Checker::CheckMacroName(const char* file, int line, const char* token) {
   if (Defined(engine_.macros, token)) return;
   char quoted[kQuoteSize];
   Quote(token, quoted);
-  int later = 0;
-  for (const DefineLine& define : defines_) {
-    if (define.line > line_ && define.name == token) {
-      later = define.line;
-      break;
-    }
+  int later = 0;  // the first line below this one that defines it
+  looked_up_.assign(token);
+  auto defined = define_lines_.find(looked_up_);
+  if (defined != define_lines_.end()) {
+    auto next = std::upper_bound(defined->second.begin(), defined->second.end(), line_);
+    if (next != defined->second.end()) later = *next;
   }
   if (later > 0) {
     Say(file, line, Severity::kWarning, kTxtMacroBeforeDefine, quoted,
@@ -425,8 +445,7 @@ void Checker::CheckMacroName(const char* file, int line, const char* token) {
       best_distance = distance;
     }
   }
-  for (const DefineLine& define : defines_) {
-    const char* name = define.name.c_str();
+  for (const char* name : define_names_) {
     int distance = Distance(token, name, kNearEdits);
     if (Near(distance, name) && distance < best_distance) {
       best = name;
@@ -469,10 +488,12 @@ void Checker::CheckSetupDir(CommandCode code, const char* raw) {
 
 bool Checker::Expand(const MacroTable& table, IndexedMacros* indexed, const char* source,
                      char* dest, unsigned size) {
-  if (indexed->count != table.count) {
+  if (indexed->count < 0) {
     IndexMacros(table, &indexed->index);
-    indexed->count = table.count;
+  } else if (indexed->count != table.count) {
+    IndexNewMacros(table, &indexed->index);  // the table has only gained entries
   }
+  indexed->count = table.count;
   return ExpandMacros(table, indexed->index, source, dest, size);
 }
 

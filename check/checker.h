@@ -215,9 +215,9 @@ class Checker {
   void NoteSplit(int line, int bytes);
   // The line of the file that a stored line comes from.
   int PhysicalLine(int stored) const;
-  // A macro table's index, built again only when the table has gained an
-  // entry: during the walk a #define of a known name changes only its value,
-  // which the index does not hold.
+  // A macro table's index, which takes only the entries the table gains:
+  // during the walk a #define of a known name changes only its value, which
+  // the index does not hold.
   struct IndexedMacros {
     MacroIndex index;
     int count = -1;  // the table's count when indexed; -1: never
@@ -246,6 +246,13 @@ class Checker {
   std::vector<Goto> gotos_;
   std::vector<DefineLine> defines_;
   size_t next_define_ = 0;  // the walk's place in defines_ (CheckMacroUses)
+  // The lines that define each name, in order, so that a use looks up its
+  // name instead of walking every #define line; and the first kMaxMacros
+  // names in the order of their first lines, the names a suggestion may
+  // offer: the table holds no more, so a later name is never defined.
+  std::unordered_map<std::string, std::vector<int>> define_lines_;
+  std::vector<const char*> define_names_;
+  std::string looked_up_;  // a token as a key, its room kept from use to use
   std::set<std::pair<std::string, LanguageMode>> copies_;  // the text copies checked
   std::vector<Split> splits_;
   bool physical_lines_ = true;     // Say's lines are lines of the file

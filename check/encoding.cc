@@ -2,13 +2,32 @@
 // may have saved them (a byte order mark, UTF-16 or UTF-8 text, bytes that
 // are no Shift-JIS, lone CRs, NULs, Ctrl-Z), and the lines the loader will
 // store as several, so that diagnostics can name lines of the file.
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "check/check_texts.h"
 #include "check/checker.h"
 #include "platform/shift_jis.h"
 
 namespace setup {
+namespace {
+
+// True when each of the eight bytes at p is printable ASCII (0x20 to 0x7E):
+// no high bit, no byte below a blank (a byte below 0x20 borrows into its own
+// top bit), no DEL (the byte XOR 0x7F is then zero).
+bool PrintableWord(const unsigned char* p) {
+  std::uint64_t v = 0;
+  std::memcpy(&v, p, sizeof v);
+  constexpr std::uint64_t kOnes = 0x0101010101010101u;
+  constexpr std::uint64_t kTops = kOnes * 0x80;
+  std::uint64_t control = (v - kOnes * 0x20) & ~v & kTops;
+  std::uint64_t del = v ^ (kOnes * 0x7F);
+  del = (del - kOnes) & ~del & kTops;
+  return ((v & kTops) | control | del) == 0;
+}
+
+}  // namespace
 
 bool Checker::CheckEncoding() {
   char path[kTextSize];
@@ -42,6 +61,7 @@ bool Checker::CheckEncoding() {
         // Printable ASCII and TABs between the bytes worth a look only make
         // the line longer: most of a script is such runs.
         long run = i;
+        while (run + 8 <= n && PrintableWord(buffer + run)) run += 8;
         while (run < n && ((buffer[run] >= 0x20 && buffer[run] < 0x7F) || buffer[run] == '\t')) {
           ++run;
         }

@@ -227,6 +227,10 @@ bool ScriptEngine::LoadLines(TextReader& reader) {
 bool ScriptEngine::PrescanLine(const char* stored) {
   const char* text = stored;
   while (IsBlank(*text)) ++text;
+  // SetupDir, SetupDir2 and WindowTitle alone matter here: a line beginning
+  // with another letter is passed over without the walk of the keywords.
+  unsigned char first = ToUpperAscii(static_cast<unsigned char>(*text));
+  if (first != 'S' && first != 'W') return true;
   char* rest = nullptr;
   switch (ClassifyLine(text, &rest)) {
     case kSetupDir:

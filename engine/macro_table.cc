@@ -46,34 +46,40 @@ bool NameAt(const char* name, const unsigned char* p, size_t* length) {
 }  // namespace
 
 void IndexMacros(const MacroTable& table, MacroIndex* index) {
-  static_assert(kMaxMacros < 32768, "entry numbers fit a short");
-  static_assert(kMacroBuckets == 64, "Bucket() keeps six bits");
   for (bool& starts : index->starts) starts = false;
   index->starts[0] = true;  // the terminating zero stops the copying loop too
   for (short& head : index->bucket) head = -1;
   index->short_count = 0;
   index->single_start = -1;
-  bool several = false;
-  // Backwards, so that each chain comes out in table order.
-  for (int i = table.count - 1; i >= 0; --i) {
+  index->several_starts = false;
+  index->count = 0;
+  IndexNewMacros(table, index);
+}
+
+void IndexNewMacros(const MacroTable& table, MacroIndex* index) {
+  static_assert(kMaxMacros < 32768, "entry numbers fit a short");
+  static_assert(kMacroBuckets == 64, "Bucket() keeps six bits");
+  for (int i = index->count; i < table.count; ++i) {
     const unsigned char* name = reinterpret_cast<const unsigned char*>(table.entries[i].name);
     if (name[0] == '\0') continue;  // an empty name never matches
     index->starts[name[0]] = true;
-    if (index->single_start >= 0 && index->single_start != name[0]) several = true;
-    index->single_start = name[0];
-    if (name[1] != '\0' && name[2] != '\0' && name[3] != '\0') {
-      int b = Bucket(Word(name));
-      index->next[i] = index->bucket[b];
-      index->bucket[b] = static_cast<short>(i);
+    if (!index->several_starts && index->single_start < 0) {
+      index->single_start = name[0];
+    } else if (index->single_start != name[0]) {
+      index->several_starts = true;
+      index->single_start = -1;
     }
-  }
-  if (several) index->single_start = -1;
-  for (int i = 0; i < table.count; ++i) {
-    const char* name = table.entries[i].name;
-    if (name[0] != '\0' && (name[1] == '\0' || name[2] == '\0' || name[3] == '\0')) {
+    if (name[1] != '\0' && name[2] != '\0' && name[3] != '\0') {
+      // At the end of its chain, which stays in table order.
+      short* link = &index->bucket[Bucket(Word(name))];
+      while (*link >= 0) link = &index->next[*link];
+      *link = static_cast<short>(i);
+      index->next[i] = -1;
+    } else {
       index->short_names[index->short_count++] = static_cast<short>(i);
     }
   }
+  index->count = table.count;
 }
 
 bool ExpandMacros(const MacroTable& table, const MacroIndex& index, const char* source, char* dest,

@@ -34,8 +34,9 @@ bool ExpandMacros(const MacroTable& table, const char* source, char* dest, unsig
 // only where one of them can match. Valid until the table next changes.
 inline constexpr int kMacroBuckets = 64;
 struct MacroIndex {
-  bool starts[256] = {};  // some name begins with the byte (and 0: the end stops a run)
-  int single_start = -1;  // the one byte all names begin with, if it is one
+  bool starts[256] = {};        // some name begins with the byte (and 0: the end stops a run)
+  int single_start = -1;        // the one byte all names begin with, if it is one
+  bool several_starts = false;  // names begin with different bytes
   // Names of four bytes or more, by a hash of their first four bytes: each
   // bucket chains its entries in table order (-1 ends a chain).
   short bucket[kMacroBuckets];
@@ -43,9 +44,14 @@ struct MacroIndex {
   // The shorter names, in table order.
   int short_count = 0;
   short short_names[kMaxMacros];
+  int count = 0;  // the entries indexed: the table's first count
 };
 // Builds the index of table's current entries.
 void IndexMacros(const MacroTable& table, MacroIndex* index);
+// Adds the entries table has gained since index was built or last added to.
+// A table that only gains entries keeps its index so: a replaced value is no
+// part of it.
+void IndexNewMacros(const MacroTable& table, MacroIndex* index);
 
 // ExpandMacros with an index of table built since its last change; the same
 // result byte for byte. *length (when not null) gets the length written.

@@ -264,6 +264,10 @@ class ScriptEngine {
   // Run state of the interpreter.
   char line[kWorkLineSize];
   char expanded[kWorkLineSize];
+  // The line loop's index of macros, built at the start of the run and
+  // then given the entries the table gains: a #define of a known name
+  // changes only its value, which the index does not hold.
+  MacroIndex line_index;
   bool skip_mode = false;
   char goto_target[kGotoTargetSize] = "";
   int goto_line = 0;  // the line of the Goto that set goto_target

@@ -69,10 +69,12 @@ bool ScriptEngine::InterpretScript(LanguageMode run_mode) {
   line_number = 1;
   skip_mode = false;
   lines.cursor = 0;
+  IndexMacros(macros, &line_index);
   bool too_long = false;
   while (NextLine(line, kWorkLineSize, &too_long) != nullptr) {
     ui_.SetProgressPos(line_number);
-    if (!ExpandMacros(macros, line, expanded, kWorkLineSize)) {
+    IndexNewMacros(macros, &line_index);  // a run's table only gains entries
+    if (!ExpandMacros(macros, line_index, line, expanded, kWorkLineSize)) {
       ReportError(kMsgExpansionTooLong, script_path, line_number, kWorkLineSize - 1);
       if (tracer != nullptr) TraceStep(line, false, Outcome::kStop);  // as it stands
       return false;

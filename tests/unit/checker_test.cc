@@ -112,6 +112,13 @@ TEST(CheckerTest, Diagnostics) {
         "Setup.Inf:9: warning: text after the last argument is ignored: "
         "'Files\\Product\\Tool.dll'; "
         "a comment line begins with '"}},
+      {"folders without blanks, for a line too long with the longest folders",
+       "#define $$X$$$$SETUPROOT$$$$SETUPROOT2$$\n",
+       {},
+       {"Setup.Inf:1: note: the line is longer than 511 bytes after macro expansion when a setup "
+        "folder is 255 bytes long",
+        "Setup.Inf:1: error: with a setup folder that holds no blank (C:\\Apps, say), the macro "
+        "name runs to the end of the line and the run stops here; quote it"}},
       {"a #define that a macro makes: the name is checked as expanded",
        "#define $$D$$ #define\n$$D$$ NAME 1\n",
        {},
@@ -179,6 +186,11 @@ TEST(CheckerTest, Diagnostics) {
         "$$NAME$$",
         "Setup.Inf:7: warning: '$$SETUPDIR$$' is not replaced here: only $$WINDOWS$$, $$SYSTEM$$ "
         "and $$FD$$ exist before the setup dialog, and only in its folders"}},
+      {"a use between two #define lines of its name: the one below is named",
+       "#define $$LONG$$ " + std::string(300, 'x') + "\nMakeDir \"$$LONG$$\"\n#define $$LONG$$ y\n",
+       {},
+       {"Setup.Inf:1: error: a macro name or value is longer than 299 bytes",
+        "Setup.Inf:2: warning: macro '$$LONG$$' is used before its #define on line 3"}},
       {"files on the medium, found without regard to case",
        "BinCopy \"$$FD$$\\tool.exe\" \"C:\\t\"\nBinCopy \"$$FD$$\\Missing.dll\" \"C:\\m\"\n"
        "Regsvr \"$$FD$$\\Sub\"\nDiskCheck DISK2\\Disk2.id Insert disk 2\n"
