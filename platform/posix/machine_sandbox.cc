@@ -255,10 +255,11 @@ bool Machine::Locate(Access access, const char* windows_path, Place* place, int 
   place->last.exists = mapping.last == Entry::kExists;
   if (place->last.exists) place->last.status = mapping.last_stat;
   if (mapping.cached && !mapping.link && mapping.last != Entry::kUnknown) {
-    // Built in one string: no temporaries per look.
+    // Built in one string: no temporaries per look. The place may hold an
+    // earlier look's path: it is replaced whole.
     std::string& physical = place->physical;
-    physical.reserve(mapping.physical.size() + 1 + place->name.size());
-    if (mapping.physical != "/") physical = mapping.physical;
+    physical.assign(mapping.physical != "/" ? std::string_view(mapping.physical)
+                                            : std::string_view());
     physical += '/';
     physical += place->name;
   }
