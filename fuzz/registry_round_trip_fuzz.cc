@@ -28,35 +28,48 @@ void Fail(const std::string& what) {
   std::abort();
 }
 
-// One machine folder for the whole session, on tmpfs when there is one: the
-// store flushes every change to disk.
-const std::string& Folder() {
-  // Never destroyed: the exit handler below still needs it.
-  static const std::string& folder = *new std::string([] {
+// One machine folder for each code page a writer makes a machine under,
+// kept for the whole session, on tmpfs when there is one: the store flushes
+// every change to disk. Each holds its machine's record of its code page
+// from the first input on, as a machine keeps it; every input starts with
+// no registry in it.
+const std::string& Folder(unsigned page) {
+  // Never destroyed: the exit handler below still needs them.
+  static std::string* folders[2] = {};
+  std::string*& folder = folders[page == 932 ? 1 : 0];
+  if (folder == nullptr) {
     std::string pattern = access("/dev/shm", W_OK) == 0 ? "/dev/shm/registry_round_trip.XXXXXX"
                                                         : "/tmp/registry_round_trip.XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) std::abort();
+    folder = new std::string(pattern);
     // Without an exception: one thrown from an exit handler ends the
     // process with abort, which libFuzzer takes for a crash of no input.
-    std::atexit([] {
-      std::error_code ignored;
-      std::filesystem::remove_all(Folder(), ignored);
-    });
-    return pattern;
-  }());
-  return folder;
+    static bool removal_registered = false;
+    if (!removal_registered) {
+      removal_registered = true;
+      std::atexit([] {
+        for (std::string* made : folders) {
+          std::error_code ignored;
+          if (made != nullptr) std::filesystem::remove_all(*made, ignored);
+        }
+      });
+    }
+  }
+  return *folder;
 }
 
-// The writer's (0) or the reader's (1) machine under page (932 or 1252),
-// over Folder(). Each is made and given its folder once: what SetRoot makes
-// there stays, and the store reads nothing of a machine but its folder and
-// code page, which every input sets again (see LLVMFuzzerTestOneInput).
-setup::posix::Machine& MachineOf(int role, unsigned page) {
-  static setup::posix::Machine* machines[2][2] = {};
-  setup::posix::Machine*& machine = machines[role][page == 932 ? 1 : 0];
+// The writer's (0) or a reader's (1) machine under page (932 or 1252), over
+// the folder of a writer under folder_page. Each is made and given its
+// folder once: what SetRoot makes there stays, and the store reads nothing
+// of a machine but its folder and code page, which every input sets again
+// (see LLVMFuzzerTestOneInput).
+setup::posix::Machine& MachineOf(int role, unsigned page, unsigned folder_page) {
+  static setup::posix::Machine* machines[2][2][2] = {};
+  setup::posix::Machine*& machine =
+      machines[folder_page == 932 ? 1 : 0][role][page == 932 ? 1 : 0];
   if (machine == nullptr) {
     machine = new setup::posix::Machine(page);
-    if (!machine->SetRoot(Folder())) Fail("the machine folder " + Folder());
+    if (!machine->SetRoot(Folder(folder_page))) Fail("the machine folder " + Folder(folder_page));
   }
   // As made: the code page it was made with, until the record says another.
   machine->set_code_page(page);
@@ -115,24 +128,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   for (size_t i = 0; i < copy.size() && field_count < kMaxFields; ++i) {
     if (copy[i] == '\0') fields[field_count++] = copy.c_str() + i + 1;
   }
-  const std::string& folder = Folder();
-  // The writer's store folded its log at the end of the last input (or the
-  // input failed and the process ended): only the file is left to remove.
-  unlink((folder + "/registry.reg").c_str());
-  // The machine's record of its code page, as the writer's machine makes it:
-  // one that holds the writer's page already is the one it would make.
-  static unsigned recorded_page = 0;
-  if (recorded_page != writer_page) unlink((folder + "/code_page").c_str());
-  recorded_page = 0;  // until the writer's machine has it
+  // The writer's store folded its log at the end of the last input in this
+  // folder (or the input failed and the process ended): only the file is
+  // left to remove.
+  unlink((Folder(writer_page) + "/registry.reg").c_str());
 
   auto abort_on_diagnostic = [](const std::string& text) { Fail("diagnostic: " + text); };
-  setup::posix::Machine& writer_machine = MachineOf(0, writer_page);
+  setup::posix::Machine& writer_machine = MachineOf(0, writer_page, writer_page);
   std::string error;
   bool refused = false;
   if (!writer_machine.UseRecordedCodePage(0, &error, &refused)) {
     Fail("the writer's machine: " + error);
   }
-  recorded_page = writer_page;
   setup::posix::RegistryStore writer(writer_machine);
   writer.SetDiagnosticSink(abort_on_diagnostic);
   Write written[kMaxFields / 3];
@@ -150,7 +157,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   }
 
   // Another run, under the other locale: the machine's record decides.
-  setup::posix::Machine& reader_machine = MachineOf(1, reader_page);
+  setup::posix::Machine& reader_machine = MachineOf(1, reader_page, writer_page);
   if (!reader_machine.UseRecordedCodePage(0, &error, &refused) ||
       reader_machine.code_page() != writer_page) {
     Fail("the reader's machine, code page " + std::to_string(reader_machine.code_page()) +

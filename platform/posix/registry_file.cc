@@ -361,12 +361,28 @@ const bool* LeadBytesOf(unsigned code_page) {
 void FoldInto(std::string_view name, unsigned code_page, std::string* folded) {
   folded->assign(name);
   const bool* lead = LeadBytesOf(code_page);
-  for (size_t i = 0; i < folded->size(); ++i) {
-    unsigned char c = static_cast<unsigned char>((*folded)[i]);
+  char* bytes = folded->data();
+  const size_t size = folded->size();
+  for (size_t i = 0; i < size; ++i) {
+    // Eight ASCII bytes at once (no lead byte among them): each of a-z
+    // loses its 0x20. No byte below 0x80 plus 0x1F or 0x05 carries into
+    // the next.
+    while (i + 8 <= size) {
+      std::uint64_t word;
+      std::memcpy(&word, bytes + i, 8);
+      constexpr std::uint64_t kHigh = 0x8080808080808080u;
+      if ((word & kHigh) != 0) break;
+      std::uint64_t lower = (word + 0x1F1F1F1F1F1F1F1Fu) & ~(word + 0x0505050505050505u) & kHigh;
+      word -= lower >> 2;
+      std::memcpy(bytes + i, &word, 8);
+      i += 8;
+    }
+    if (i >= size) break;
+    unsigned char c = static_cast<unsigned char>(bytes[i]);
     if (lead[c]) {
       ++i;  // the second byte stays as it is
     } else if (c >= 'a' && c <= 'z') {
-      (*folded)[i] = static_cast<char>(c - 'a' + 'A');
+      bytes[i] = static_cast<char>(c - 'a' + 'A');
     }
   }
 }
@@ -579,6 +595,19 @@ bool StoredRegistry::RemoveKey(const std::string& path) {
   if (it == keys_.end() || SplitKeyPath(path, code_page_).size() < 2) return false;
   keys_.erase(it);
   return true;
+}
+
+void StoredRegistry::Clear() {
+  for (auto it = keys_.begin(); it != keys_.end();) {
+    // Only a root's path holds no separator.
+    if (it->first.find('\\') != std::string::npos) {
+      it = keys_.erase(it);
+    } else {
+      it->second.values.clear();
+      it->second.index.clear();
+      ++it;
+    }
+  }
 }
 
 bool StoredRegistry::RemoveTree(const std::string& path) {

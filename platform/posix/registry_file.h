@@ -85,6 +85,9 @@ class StoredRegistry {
   // Removes a key with all its subkeys (never a root); false when it is
   // missing.
   bool RemoveTree(const std::string& path);
+  // Removes every key but the roots, and the roots' values: the registry of
+  // an empty file, which a store reads into again without making its roots.
+  void Clear();
 
   // Keys in tree order: every key directly before its subkeys. A lookup
   // takes a part of a folded path as it is, without a copy.

@@ -152,7 +152,9 @@ bool RegistryStore::Unchanged(int fd, const std::string& path, FileIdentity* rec
 }
 
 void RegistryStore::Forget() {
-  registry_.reset();
+  // Kept for the next read, which empties it rather than making its roots
+  // again.
+  if (registry_ != nullptr) spare_ = std::move(registry_);
   if (read_fd_ >= 0) close(read_fd_);
   read_fd_ = -1;
   if (log_fd_ >= 0) close(log_fd_);
@@ -221,7 +223,12 @@ long RegistryStore::Load(const std::string& path, bool locked) {
 
 long RegistryStore::LoadOnce(const std::string& path) {
   Forget();
-  auto registry = std::make_unique<StoredRegistry>(machine_.code_page());
+  std::unique_ptr<StoredRegistry> registry = std::move(spare_);
+  if (registry != nullptr && registry->code_page() == machine_.code_page()) {
+    registry->Clear();
+  } else {
+    registry = std::make_unique<StoredRegistry>(machine_.code_page());
+  }
   // The log first, then the file. A fold renames the new file into place
   // before it removes the log, so the file opened second is the one the log
   // was written over, or a fold of it that holds the log already (carrying
@@ -557,9 +564,13 @@ long RegistryStore::OpenKey(RegKey parent, const char* name, unsigned, RegKey* k
   const std::string& parent_path = *known_parent;
   long result = Refresh(false);
   if (result != kErrorSuccess) return result;
-  if (registry_->FindKey(parent_path) == nullptr) return kErrorKeyDeleted;
+  // A key's levels above it exist as long as it does (a key with subkeys
+  // cannot be deleted alone), so the parent is looked for only to tell why
+  // a key is not found.
   const StoredKey* found = registry_->FindKey(Join(parent_path, name));
-  if (found == nullptr) return kErrorFileNotFound;
+  if (found == nullptr) {
+    return registry_->FindKey(parent_path) == nullptr ? kErrorKeyDeleted : kErrorFileNotFound;
+  }
   return NewHandle(found->path, key);
 }
 

@@ -632,6 +632,7 @@ TEST_F(RegistryStoreTest, FilesChangedByHandAreSeenAtTheNextOperation) {
        },
        "HKEY_USERS\\A\\V", "2"},
       {"removed", [&] { unlink(file.c_str()); }, "HKEY_USERS\\A\\V", ""},
+      {"removed, with a value of a root", [&] { unlink(file.c_str()); }, "HKEY_USERS\\R", ""},
       {"moved away", [&] { ASSERT_EQ(rename(file.c_str(), kept.c_str()), 0); }, "HKEY_USERS\\A\\V",
        ""},
       {"its log written again",
@@ -647,6 +648,7 @@ TEST_F(RegistryStoreTest, FilesChangedByHandAreSeenAtTheNextOperation) {
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     ASSERT_TRUE(Put(file, "HKEY_USERS\\A\\V", "1"));
+    ASSERT_TRUE(Put(file, "HKEY_USERS\\R", "r"));
     RegistryStore store(machine_, file);
     const auto& lead = ShiftJisLeadBytes();
     char value[16];
