@@ -65,8 +65,7 @@ const std::string& Folder(unsigned page) {
 // (see LLVMFuzzerTestOneInput).
 setup::posix::Machine& MachineOf(int role, unsigned page, unsigned folder_page) {
   static setup::posix::Machine* machines[2][2][2] = {};
-  setup::posix::Machine*& machine =
-      machines[folder_page == 932 ? 1 : 0][role][page == 932 ? 1 : 0];
+  setup::posix::Machine*& machine = machines[folder_page == 932 ? 1 : 0][role][page == 932 ? 1 : 0];
   if (machine == nullptr) {
     machine = new setup::posix::Machine(page);
     if (!machine->SetRoot(Folder(folder_page))) Fail("the machine folder " + Folder(folder_page));

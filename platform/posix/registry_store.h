@@ -196,7 +196,8 @@ class RegistryStore : public Registry {
   FileIdentity read_identity_;
   long read_result_ = kErrorSuccess;
   std::unique_ptr<StoredRegistry> registry_;
-  std::unique_ptr<StoredRegistry> spare_;  // the last one, emptied at the next read
+  // The registry last read, emptied and read into at the next read.
+  std::unique_ptr<StoredRegistry> spare_;
   int read_fd_ = -1;  // the file read, held open (see above); -1 for none
   // The log as last read or written, held open so that its inode number
   // cannot pass to a new log, and the length of its whole records.
