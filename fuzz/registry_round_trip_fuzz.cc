@@ -44,16 +44,13 @@ const std::string& Folder(unsigned page) {
     folder = new std::string(pattern);
     // Without an exception: one thrown from an exit handler ends the
     // process with abort, which libFuzzer takes for a crash of no input.
-    static bool removal_registered = false;
-    if (!removal_registered) {
-      removal_registered = true;
-      std::atexit([] {
-        for (std::string* made : folders) {
-          std::error_code ignored;
-          if (made != nullptr) std::filesystem::remove_all(*made, ignored);
-        }
-      });
-    }
+    static const int removal = std::atexit([] {
+      for (std::string* made : folders) {
+        std::error_code ignored;
+        if (made != nullptr) std::filesystem::remove_all(*made, ignored);
+      }
+    });
+    (void)removal;
   }
   return *folder;
 }
